@@ -1,0 +1,61 @@
+#include "app_windows.h"
+
+#include "app/form_file.h"
+#include <QAction>
+#include "app/form_main.h"
+#include "app/form_opt_soft.h"
+#include "app/form_port_log.h"
+#include "app/log_view.h"
+#include "host/form_sms_modem.h"
+#include "monitor/form_eeprom.h"
+#include "monitor/form_monitor.h"
+#include "serial/form_opt_hard.h"
+#include "serial/qt_serial_device.h"
+
+void PortLogs::appendRead(QStringView text) { read->log()->append(text); }
+void PortLogs::appendWrite(QStringView text) { write->log()->append(text); }
+void PortLogs::clearLogs() {
+  read->log()->clearLog();
+  write->log()->clearLog();
+}
+
+AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sounds)
+    : clock(clock), sounds(sounds) {
+  FormMain = std::make_unique<TFormMain>();
+  FormReadPort = std::make_unique<TFormPortLog>(TFormPortLog::Kind::Read);
+  FormWritePort = std::make_unique<TFormPortLog>(TFormPortLog::Kind::Write);
+  traffic.read = FormReadPort.get();
+  traffic.write = FormWritePort.get();
+  FormFile = std::make_unique<TFormFile>();
+
+  TFormOptHard::Setup setup;
+  setup.systemPorts = options.systemPorts;
+  if (!options.portPath.isEmpty()) {
+    setup.extraEntries.append({options.portPath, options.portPath, PortEntry::Kind::Path});
+    setup.preselect = options.portPath;
+  }
+  if (options.simulatedDevice)
+    setup.extraEntries.append({kSimulatedPortName, QString(), PortEntry::Kind::Simulated});
+  setup.configPath = options.configPath;
+  // A system port or a path opens through QSerialPort; the simulated entry makes the model's
+  // line.
+  setup.factory = [sim = options.simulatedDevice](const PortEntry& entry)
+      -> std::unique_ptr<SerialDevice> {
+    if (entry.kind == PortEntry::Kind::Simulated) return sim ? sim(entry) : nullptr;
+    return std::make_unique<QtSerialDevice>(entry.path.isEmpty() ? entry.name : entry.path);
+  };
+  FormOptHard = std::make_unique<TFormOptHard>(*FormMain, std::move(setup));
+  FormOptSoft = std::make_unique<TFormOptSoft>(options.serviceMode);
+  FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), FormOptHard->port(), clock,
+                                               &traffic, FormOptSoft.get());
+  FormEEProm = std::make_unique<TFormEEProm>();
+  FormSmsModem = std::make_unique<TFormSmsModem>();
+  report = std::make_unique<FinalReport>(*FormMain, sounds,
+                                         [this] { return FormOptHard->soundsOn(); });
+  FormMain->attach(this);
+}
+
+AppWindows::~AppWindows() {
+  // The port closes before the windows go, the last of them the main window.
+  if (FormOptHard) FormOptHard->port().ClosePort();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+#include "protocol/report.h"
+#include "serial/port_control.h"
+#include "serial/traffic_log.h"
+
+class Clock;
+class SoundPlayer;
+class TFormEEProm;
+class TFormFile;
+class TFormMain;
+class TFormMonitor;
+class TFormOptHard;
+class TFormOptSoft;
+class TFormPortLog;
+class TFormSmsModem;
+
+// What start-up learned from the command line and the machine.
+struct AppOptions {
+  bool serviceMode = false;
+  QString portPath;               // a port path named on the command line; listed and selected
+  QList<PortEntry> systemPorts;   // the machine's serial ports
+  QString configPath = QStringLiteral("data/config.txt");
+  // Makes the built-in simulated device; without it the list has no simulated entry.
+  PortControl::DeviceFactory simulatedDevice;
+};
+
+// The name of the built-in simulated device in the port list; no system port is named so.
+inline const QString kSimulatedPortName = QStringLiteral("Симулятор LIR");
+
+// The read and write logs as the byte primitives see them.
+class PortLogs final : public TrafficLog {
+ public:
+  void appendRead(QStringView text) override;
+  void appendWrite(QStringView text) override;
+  void clearLogs() override;
+
+  TFormPortLog* read = nullptr;
+  TFormPortLog* write = nullptr;
+};
+
+// All windows of the program, created once in a fixed order and kept until it ends.
+class AppWindows {
+ public:
+  AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sounds);
+  ~AppWindows();
+
+  Clock& clock;
+  SoundPlayer& sounds;
+  PortLogs traffic;
+  std::unique_ptr<TFormMain> FormMain;
+  std::unique_ptr<TFormPortLog> FormReadPort;
+  std::unique_ptr<TFormPortLog> FormWritePort;
+  std::unique_ptr<TFormFile> FormFile;
+  std::unique_ptr<TFormOptHard> FormOptHard;
+  std::unique_ptr<TFormOptSoft> FormOptSoft;
+  std::unique_ptr<TFormMonitor> FormMonitor;
+  std::unique_ptr<TFormEEProm> FormEEProm;
+  std::unique_ptr<TFormSmsModem> FormSmsModem;
+  std::unique_ptr<FinalReport> report;
+};

@@ -1,0 +1,292 @@
+#include "form_main.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/app_windows.h"
+#include "app/form_file.h"
+#include "app/form_opt_soft.h"
+#include "app/form_port_log.h"
+#include "app/gauge.h"
+#include "app/log_view.h"
+#include "monitor/form_monitor.h"
+#include "serial/form_opt_hard.h"
+#include "serial/window_timer.h"
+
+namespace {
+
+QAction* makeAction(QObject* parent, const char* name, const QString& caption,
+                    const QString& hint = {}) {
+  auto* action = new QAction(caption, parent);
+  action->setObjectName(QString::fromLatin1(name));
+  // A hint "Short|Long" shows its short part as the tool tip.
+  if (!hint.isEmpty()) action->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
+  return action;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+}  // namespace
+
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("FormMain"));
+  setWindowTitle(QStringLiteral("LIR2Gui Ver 8.0"));
+  createActions();
+  createMenusAndToolBar();
+  createClientArea();
+  createStatusBars();
+  // A fixed border around a client area of 707 × 223.
+  setFixedSize(707, 223);
+
+  RunMode = 0;
+  DeviceKind = 1;
+  setStateText(QStringLiteral("Выключенно"));
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::createActions() {
+  FileOpen1 = makeAction(this, "FileOpen1", QStringLiteral("&Открыть..."),
+                         QStringLiteral("Open|Opens an existing file"));
+  FileOpen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  FileOpen1->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+  FileExit1 = makeAction(this, "FileExit1", QStringLiteral("E&xit"),
+                         QStringLiteral("Exit|Quits the application"));
+  Translate = makeAction(this, "Translate", QStringLiteral("&Трансляция"),
+                         QStringLiteral("Режим трансляции"));
+  LoadProg = makeAction(this, "LoadProg", QStringLiteral("Загрузить Программу"),
+                        QStringLiteral("Загрузить Программу"));
+  LoadProg->setEnabled(false);
+  Monitor = makeAction(this, "Monitor", QStringLiteral("&Монитор Ver 7.8"),
+                       QStringLiteral("Мониторинг"));
+  StopExec = makeAction(this, "StopExec", QStringLiteral("&Стоп"), QStringLiteral("Стоп"));
+  StopExec->setShortcut(QKeySequence(Qt::Key_Escape));
+  StopExec->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+  StopExec->setEnabled(false);
+  FOptions = makeAction(this, "FOptions", QStringLiteral("Железо"));
+  OptSoft = makeAction(this, "OptSoft", QStringLiteral("&soft"));
+  AReadPort = makeAction(this, "AReadPort", QStringLiteral("Чтение Порта"));
+  AReadPort->setCheckable(true);
+  AWritePort = makeAction(this, "AWritePort", QStringLiteral("Запись в Порт"));
+  AWritePort->setCheckable(true);
+  AFile = makeAction(this, "AFile", QStringLiteral("&Hex Файл"));
+  AFile->setCheckable(true);
+  AFile->setVisible(false);
+
+  connect(FileExit1, &QAction::triggered, this, &QWidget::close);
+  connect(Translate, &QAction::triggered, this, &TFormMain::TranslateExecute);
+  connect(Monitor, &QAction::triggered, this, &TFormMain::MonitorExecute);
+  connect(StopExec, &QAction::triggered, this, &TFormMain::StopExecExecute);
+  connect(FOptions, &QAction::triggered, this, &TFormMain::FOptionsExecute);
+  connect(OptSoft, &QAction::triggered, this, &TFormMain::OptSoftExecute);
+  connect(AReadPort, &QAction::triggered, this, &TFormMain::AReadPortExecute);
+  connect(AWritePort, &QAction::triggered, this, &TFormMain::AWritePortExecute);
+  connect(AFile, &QAction::triggered, this, &TFormMain::AFileExecute);
+}
+
+void TFormMain::createMenusAndToolBar() {
+  ActionMainMenuBar1 = menuBar();
+  ActionMainMenuBar1->setObjectName(QStringLiteral("ActionMainMenuBar1"));
+  QMenu* file = ActionMainMenuBar1->addMenu(QStringLiteral("&Файл"));
+  file->addActions({FileOpen1, FileExit1});
+  QMenu* run = ActionMainMenuBar1->addMenu(QStringLiteral("&Выполнение"));
+  run->addActions({Translate, LoadProg, Monitor, StopExec});
+  QMenu* options = ActionMainMenuBar1->addMenu(QStringLiteral("&Опции"));
+  options->addActions({FOptions, OptSoft});
+  QMenu* windows = ActionMainMenuBar1->addMenu(QStringLiteral("Окна"));
+  windows->addActions({AReadPort, AWritePort, AFile});
+
+  ActionToolBar1 = addToolBar(QStringLiteral("ActionToolBar1"));
+  ActionToolBar1->setObjectName(QStringLiteral("ActionToolBar1"));
+  ActionToolBar1->setMovable(false);
+  ActionToolBar1->setFloatable(false);
+  ActionToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  ActionToolBar1->setIconSize(QSize(16, 16));
+  ActionToolBar1->addActions({FileOpen1, LoadProg, Translate, StopExec, OptSoft, FOptions, Monitor});
+  // Open and Stop show their icons only; the others their captions.
+  for (QAction* iconOnly : {FileOpen1, StopExec})
+    if (auto* button = qobject_cast<QToolButton*>(ActionToolBar1->widgetForAction(iconOnly)))
+      button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+}
+
+void TFormMain::createClientArea() {
+  auto* client = new QWidget(this);
+  CGauge1 = new Gauge(client);
+  CGauge1->setObjectName(QStringLiteral("CGauge1"));
+  CGauge1->setFixedSize(472, 28);
+  L_Time = makeLabel(client, "L_Time", QStringLiteral("0:00:00"));
+  QFont big = L_Time->font();
+  big.setPointSize(18);
+  big.setBold(true);
+  L_Time->setFont(big);
+
+  LVerDevice = makeLabel(client, "LVerDevice", QStringLiteral("VerDevice"));
+  LVerPlatPic = makeLabel(client, "LVerPlatPic", QStringLiteral("VerPlatPic"));
+  LVerPlatPow = makeLabel(client, "LVerPlatPow", QStringLiteral("VerPlatPow"));
+  LVerCPU = makeLabel(client, "LVerCPU", QStringLiteral("VerCPU"));
+  LVerBoot = makeLabel(client, "LVerBoot", QStringLiteral("VerBoot"));
+  LVerPO = makeLabel(client, "LVerPO", QStringLiteral("VerPO"));
+  B_Modem = new QPushButton(QStringLiteral("B_Modem"), client);
+  B_Modem->setObjectName(QStringLiteral("B_Modem"));
+  B_Modem->setVisible(false);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(CGauge1);
+  top->addSpacing(16);
+  top->addWidget(L_Time);
+  top->addStretch();
+  auto* labels = new QGridLayout;
+  labels->setHorizontalSpacing(24);
+  labels->setVerticalSpacing(2);
+  labels->addWidget(LVerDevice, 0, 0);
+  labels->addWidget(LVerPlatPow, 0, 1);
+  labels->addWidget(LVerPlatPic, 0, 2);
+  labels->addWidget(LVerPO, 1, 0);
+  labels->addWidget(LVerCPU, 1, 1);
+  labels->addWidget(LVerBoot, 1, 2);
+  labels->setColumnStretch(3, 1);
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(8, 4, 8, 2);
+  layout->setSpacing(4);
+  layout->addLayout(top);
+  layout->addLayout(labels);
+  layout->addStretch();
+  setCentralWidget(client);
+}
+
+void TFormMain::createStatusBars() {
+  // Three stacked bars, top to bottom: errors, state, file name; each a fixed title panel and a
+  // text panel.
+  auto* bars = new QWidget(this);
+  auto* grid = new QGridLayout(bars);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(2);
+  grid->setVerticalSpacing(1);
+  const struct {
+    QLabel** panels;
+    const char* name;
+    QString title;
+  } rows[] = {{StatusBarError, "StatusBarError", QStringLiteral("Ошибки")},
+              {StatusBarMesage, "StatusBarMesage", QStringLiteral("Состояние")},
+              {StatusBar_filename, "StatusBar_filename", QStringLiteral("Имя файла")}};
+  int row = 0;
+  for (const auto& r : rows) {
+    r.panels[0] = new QLabel(r.title, bars);
+    r.panels[0]->setObjectName(QString::fromLatin1(r.name) + QStringLiteral("_0"));
+    r.panels[0]->setFixedWidth(100);
+    r.panels[1] = new QLabel(bars);
+    r.panels[1]->setObjectName(QString::fromLatin1(r.name) + QStringLiteral("_1"));
+    r.panels[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    for (QLabel* panel : {r.panels[0], r.panels[1]}) {
+      panel->setFrameShape(QFrame::StyledPanel);
+      panel->setFrameShadow(QFrame::Sunken);
+      grid->addWidget(panel, row, panel == r.panels[0] ? 0 : 1);
+    }
+    ++row;
+  }
+  StatusBarError[1]->setStyleSheet(QStringLiteral("color: red;"));
+  statusBar()->setSizeGripEnabled(false);
+  statusBar()->addWidget(bars, 1);
+}
+
+void TFormMain::attach(AppWindows* windows) {
+  w_ = windows;
+  w_->FormOptHard->setOptionsAction(FOptions);
+  w_->FormOptSoft->setOptionsAction(OptSoft);
+  w_->FormMonitor->setMainWindow(this);
+  // Closing a window with its close button inverts its action's check mark.
+  connect(w_->FormReadPort.get(), &TFormPortLog::closedByUser, this,
+          [this] { AReadPort->setChecked(!AReadPort->isChecked()); });
+  connect(w_->FormWritePort.get(), &TFormPortLog::closedByUser, this,
+          [this] { AWritePort->setChecked(!AWritePort->isChecked()); });
+  connect(w_->FormFile.get(), &TFormFile::closedByUser, this,
+          [this] { AFile->setChecked(!AFile->isChecked()); });
+}
+
+void TFormMain::setErrorText(const QString& text) { StatusBarError[1]->setText(text); }
+void TFormMain::setStateText(const QString& text) { StatusBarMesage[1]->setText(text); }
+void TFormMain::setFileNameText(const QString& text) { StatusBar_filename[1]->setText(text); }
+QString TFormMain::errorText() const { return StatusBarError[1]->text(); }
+QString TFormMain::stateText() const { return StatusBarMesage[1]->text(); }
+QString TFormMain::fileNameText() const { return StatusBar_filename[1]->text(); }
+
+void TFormMain::BeginRun() {
+  w_->traffic.clearLogs();
+  StopExec->setEnabled(true);
+  for (QAction* a : {Translate, FileOpen1, LoadProg, Monitor}) a->setEnabled(false);
+  CGauge1->setMaxValue(static_cast<qint64>(ProgramLength) - 1);
+  stopRequested_ = false;
+  Exchange& ex = w_->FormMonitor->exchange();
+  PortControl& port = w_->FormOptHard->port();
+  ex.ResultCode = 0;
+  port.ClosePort();
+  ex.ResultCode = port.OpenPort(RunMode == 'l' || RunMode == 'f' ? 19200 : port.BaudRate);
+  port.PurgePort();
+}
+
+void TFormMain::StopExecExecute() {
+  // A running upload sees this at its next character and ends without touching the port.
+  stopRequested_ = true;
+  w_->FormMonitor->Timer1->setInterval(0);
+  PortControl& port = w_->FormOptHard->port();
+  port.PurgePort();
+  RunMode = 0;
+  port.ClosePort();
+  w_->FormMonitor->hide();
+  show();
+  StopExec->setEnabled(false);
+  for (QAction* a : {Translate, FileOpen1, Monitor}) a->setEnabled(true);
+  LoadProg->setEnabled(DeviceKind != 1);
+  CGauge1->setProgress(0);
+}
+
+void TFormMain::TranslateExecute() {
+  RunMode = 'T';
+  ProgramLength = 1;
+  setStateText(QStringLiteral("Режим Трансляции"));
+  BeginRun();
+  w_->FormMonitor->Timer1->setInterval(100);
+}
+
+void TFormMain::MonitorExecute() {
+  hide();
+  w_->FormMonitor->show();
+  RunMode = '!';
+  w_->traffic.clearLogs();
+  PortControl& port = w_->FormOptHard->port();
+  port.ClosePort();
+  port.OpenPort(port.BaudRate);
+  port.PurgePort();
+}
+
+void TFormMain::AReadPortExecute(bool checked) { w_->FormReadPort->setVisible(checked); }
+void TFormMain::AWritePortExecute(bool checked) { w_->FormWritePort->setVisible(checked); }
+void TFormMain::AFileExecute(bool checked) { w_->FormFile->setVisible(checked); }
+
+void TFormMain::FOptionsExecute() { w_->FormOptHard->exec(); }
+void TFormMain::OptSoftExecute() { w_->FormOptSoft->exec(); }
+
+void TFormMain::FormClose() {
+  stopRequested_ = true;
+  if (w_) w_->FormOptHard->port().ClosePort();
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+  emit closed();
+}

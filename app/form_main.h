@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMainWindow>
+
+#include "serial/status.h"
+
+class AppWindows;
+class Gauge;
+class QAction;
+class QLabel;
+class QMenuBar;
+class QPushButton;
+class QToolBar;
+
+// The main window: the actions, the run modes, the upload's gauge and version labels, and the
+// three status bars every part of the program reports into.
+class TFormMain : public QMainWindow, public StatusBars {
+  Q_OBJECT
+ public:
+  explicit TFormMain(QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // Connects the window to the others once they all exist.
+  void attach(AppWindows* windows);
+
+  // StatusBars: panel 1 of the error, state and file-name bars.
+  void setErrorText(const QString& text) override;
+  void setStateText(const QString& text) override;
+  void setFileNameText(const QString& text) override;
+  QString errorText() const;
+  QString stateText() const;
+  QString fileNameText() const;
+
+  // State of the run and of the opened firmware file.
+  QByteArray FirmwareText;
+  QString FirmwareFileName;
+  char RunMode = 0;
+  quint32 ProgramLength = 0;
+  quint8 DeviceKind = 1;
+  quint8 VerPlatPow = 0;
+  quint8 VerPlatPic = 0;
+  quint8 VerPOMajor = 0;
+  quint8 VerPOMinor = 0;
+  quint8 VerCPU = 0;
+
+  // Actions, shared by the menu bar and the tool bar.
+  QAction* FileOpen1 = nullptr;
+  QAction* FileExit1 = nullptr;
+  QAction* Translate = nullptr;
+  QAction* LoadProg = nullptr;
+  QAction* Monitor = nullptr;
+  QAction* StopExec = nullptr;
+  QAction* FOptions = nullptr;
+  QAction* OptSoft = nullptr;
+  QAction* AReadPort = nullptr;
+  QAction* AWritePort = nullptr;
+  QAction* AFile = nullptr;
+
+  QMenuBar* ActionMainMenuBar1 = nullptr;
+  QToolBar* ActionToolBar1 = nullptr;
+  Gauge* CGauge1 = nullptr;
+  QLabel* L_Time = nullptr;
+  QLabel* LVerDevice = nullptr;
+  QLabel* LVerPlatPic = nullptr;
+  QLabel* LVerPlatPow = nullptr;
+  QLabel* LVerCPU = nullptr;
+  QLabel* LVerBoot = nullptr;
+  QLabel* LVerPO = nullptr;
+  QPushButton* B_Modem = nullptr;
+  // Panel 0 (title) and panel 1 (text) of each status bar.
+  QLabel* StatusBarError[2] = {};
+  QLabel* StatusBarMesage[2] = {};
+  QLabel* StatusBar_filename[2] = {};
+
+  // The common start of a run that uses the port (upload, translation) and the common stop.
+  void BeginRun();
+  void StopExecExecute();
+  void TranslateExecute();
+  void MonitorExecute();
+  void AReadPortExecute(bool checked);
+  void AWritePortExecute(bool checked);
+  void AFileExecute(bool checked);
+  void FOptionsExecute();
+  void OptSoftExecute();
+
+  // True once Stop or the closing of the window asked a running upload to end.
+  bool stopRequested() const { return stopRequested_; }
+
+ signals:
+  // The main window has closed: the program ends.
+  void closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void createActions();
+  void createMenusAndToolBar();
+  void createClientArea();
+  void createStatusBars();
+  void FormClose();
+
+  AppWindows* w_ = nullptr;
+  bool stopRequested_ = false;
+};

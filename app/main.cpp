@@ -1,0 +1,79 @@
+// lir2gui: the service tool for the LIR inverter/chargers.
+#include <QApplication>
+#include <QAction>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/app_windows.h"
+#include "app/form_main.h"
+#include "app/startup.h"
+#include "protocol/sound.h"
+#include "serial/clock.h"
+#include "serial/port_discovery.h"
+#include "sim/device_model.h"
+#include "sim/simulated_device.h"
+
+namespace {
+
+// Without a display Qt would stop with a message about its platform plug-in; say plainly what
+// is missing and how to start the program anyway.
+bool displayAvailable() {
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+#else
+  return true;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool platformArgument = false;
+  for (int i = 1; i < argc; ++i) platformArgument |= qstrcmp(argv[i], "-platform") == 0;
+  if (!displayAvailable() && !platformArgument) {
+    std::fprintf(stderr,
+                 "lir2gui: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                 "Start it from a desktop session, under a virtual display with\n"
+                 "  xvfb-run -a lir2gui\n"
+                 "or without any window on screen with QT_QPA_PLATFORM=offscreen.\n");
+    return 2;
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("LIR2Gui"));
+  QApplication::setApplicationVersion(QStringLiteral("8.0"));
+  // The program ends when the main window closes, whatever other windows are open.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  const CommandLine cl = parseCommandLine(QApplication::arguments());
+  QString profileName = cl.simProfile.isEmpty() ? QStringLiteral("lir") : cl.simProfile;
+  std::optional<SimConfig> simConfig = simConfigForProfile(profileName);
+  QString startupError = cl.error;
+  if (!simConfig) {
+    startupError = QStringLiteral("Неизвестный профиль симулятора: %1 (есть: %2)")
+                       .arg(profileName, simProfileNames().join(QStringLiteral(", ")));
+    simConfig = simConfigForProfile(QStringLiteral("lir"));
+  }
+
+  SteadyClock clock;
+  auto sounds = makeWaveSoundPlayer();
+  // One simulated device for the whole run: closing and reopening its line keeps its memory.
+  auto model = std::make_shared<DeviceModel>(*simConfig);
+
+  AppOptions options;
+  options.serviceMode = cl.serviceMode;
+  options.portPath = cl.portPath;
+  options.systemPorts = discoverSystemPorts();
+  options.simulatedDevice = [model, &clock](const PortEntry&) -> std::unique_ptr<SerialDevice> {
+    return std::make_unique<SimulatedSerialDevice>(model, clock);
+  };
+
+  AppWindows windows(options, clock, *sounds);
+  QObject::connect(windows.FormMain.get(), &TFormMain::closed, &app, &QApplication::quit);
+  windows.FormMain->show();
+  if (!startupError.isEmpty()) windows.FormMain->setErrorText(startupError);
+  return app.exec();
+}

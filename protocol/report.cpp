@@ -1,0 +1,21 @@
+#include "report.h"
+
+#include "protocol/result_messages.h"
+#include "protocol/sound.h"
+#include "serial/status.h"
+
+FinalReport::FinalReport(StatusBars& status, SoundPlayer& sounds, std::function<bool()> soundsOn)
+    : status_(status), sounds_(sounds), soundsOn_(std::move(soundsOn)) {}
+
+void FinalReport::run(quint8& resultCode, bool close, const std::function<void()>& closeMonitor) {
+  status_.setStateText(QStringLiteral("Выключенно"));
+  if (resultCode != 0) {
+    if (resultCode > 27) resultCode = 27;
+    status_.setErrorText(resultMessage(resultCode));
+    if (soundsOn_ && soundsOn_()) sounds_.play(Sound::Error);
+  } else {
+    sounds_.play(Sound::Ok);
+  }
+  resultCode = 0;
+  if (close && closeMonitor) closeMonitor();
+}

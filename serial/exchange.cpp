@@ -1,0 +1,121 @@
+#include "exchange.h"
+
+#include "serial/clock.h"
+#include "serial/port_control.h"
+#include "serial/serial_device.h"
+
+Exchange::Exchange(PortControl& port, Clock& clock, TrafficLog* log, const LogSwitches* switches)
+    : port_(port), clock_(clock), log_(log), switches_(switches) {}
+
+void Exchange::appendRead(quint8 byte, int logMode) {
+  QChar text[2];
+  if (const int n = formatLoggedByte(byte, logMode, text); n > 0 && log_)
+    log_->appendRead(QStringView(text, n));
+}
+
+void Exchange::appendWrite(quint8 byte, int logMode) {
+  QChar text[2];
+  if (const int n = formatLoggedByte(byte, logMode, text); n > 0 && log_)
+    log_->appendWrite(QStringView(text, n));
+}
+
+bool Exchange::receive(int timeoutMs) {
+  const qint64 start = clock_.nowMs();
+  SerialDevice* device = port_.device();
+  for (;;) {
+    BytesRead = 0;
+    quint8 byte = 0;
+    const auto got = device ? device->readByte(byte) : SerialDevice::Read::Failed;
+    if (got == SerialDevice::Read::Byte) {
+      BytesRead = 1;
+      RxByte = byte;
+      return true;
+    }
+    if (got == SerialDevice::Read::Failed) {
+      // No line to wait on (never opened, or gone): waiting could only burn time.
+      port_.noteLineFailure();
+      return false;
+    }
+    const qint64 elapsed = clock_.nowMs() - start;
+    if (elapsed > timeoutMs) return false;
+    // The wait ends 1 ms past the limit, so the test above sees "more than" the time-out.
+    device->waitForReadyRead(static_cast<int>(timeoutMs - elapsed + 1));
+  }
+}
+
+bool Exchange::send() {
+  BytesWritten = 0;
+  SerialDevice* device = port_.device();
+  if (device && device->writeByte(TxByte)) {
+    BytesWritten = 1;
+    return true;
+  }
+  port_.noteLineFailure();
+  return false;
+}
+
+quint8 Exchange::ReadByte(int logMode) {
+  if (!receive(kReadTimeoutMs)) {
+    ResultCode = 20;
+    return 20;
+  }
+  appendRead(RxByte, logMode);
+  return 0;
+}
+
+quint8 Exchange::WriteByte(int logMode) {
+  appendWrite(TxByte, logMode);
+  if (!send()) {
+    ResultCode = 4;
+    return 4;
+  }
+  return 0;
+}
+
+quint8 Exchange::ExchangeByte(int logMode, bool checkError) {
+  // One switch governs the logging of the byte sent and of its echo.
+  if (!logWrites()) logMode = LogNone;
+  if (WriteByte(logMode) != 0) return ResultCode;
+  if (ReadByte(logMode) != 0) return ResultCode;
+  if (checkError && RxByte == 'Z') {
+    // The device announces a failure: its code byte always goes to the read log, in hex.
+    if (ReadByte(LogHex) != 0) return ResultCode;
+    ResultCode = static_cast<quint8>(RxByte - 28);
+    return ResultCode;
+  }
+  if (RxByte == TxByte) return 0;
+  ResultCode = 5;
+  return 5;
+}
+
+quint8 Exchange::ModemWriteString(QByteArrayView text, int pauseMs) {
+  for (char c : text) {
+    if (c == '\0') break;
+    TxByte = static_cast<quint8>(c);
+    const bool sent = send();
+    if (logWrites()) appendWrite(TxByte, LogChar);
+    if (!sent) {
+      ResultCode = 4;
+      return 4;
+    }
+  }
+  clock_.sleepMs(pauseMs);
+  return 0;
+}
+
+quint8 Exchange::ModemReadLine(quint16 timeoutMs) {
+  std::fill(ReplyBuf.begin(), ReplyBuf.begin() + 255, quint8(0));
+  for (int i = 0; i < 254; ++i) {
+    if (!receive(timeoutMs)) {
+      ResultCode = 20;
+      return 20;
+    }
+    if (logReads()) appendRead(RxByte, LogChar);
+    ReplyBuf[i] = RxByte;
+    if (RxByte == '\n') {
+      ReplyBuf[i + 1] = 0;
+      return 0;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QtGlobal>
+
+#include <array>
+
+#include "serial/traffic_log.h"
+
+class Clock;
+class PortControl;
+
+// The exchange context shared by every run mode: the byte primitives on the open line and the
+// state they leave behind. Failures are result codes (0 = success), never exceptions.
+class Exchange {
+ public:
+  Exchange(PortControl& port, Clock& clock, TrafficLog* log, const LogSwitches* switches);
+
+  static constexpr int kReplyBufSize = 516;
+  static constexpr int kReadTimeoutMs = 3000;
+
+  quint8 RxByte = 0;           // the byte of the last successful read
+  quint8 TxByte = 0;           // the byte the next write sends
+  quint32 BytesRead = 0;       // bytes the last read delivered (0 or 1)
+  quint32 BytesWritten = 0;    // bytes the last write delivered (0 or 1)
+  quint8 ResultCode = 0;       // code of the last failure; cleared by the result report
+  quint8 ReconnectCount = 0;   // silent reconnects not yet paid back by good poll ticks
+  std::array<quint8, kReplyBufSize> ReplyBuf{};  // the last line received
+
+  // Waits up to 3000 ms for one byte: 0 with the byte in RxByte, or 20.
+  quint8 ReadByte(int logMode);
+  // Sends TxByte: 0, or 4 when it was not written.
+  quint8 WriteByte(int logMode);
+  // Sends TxByte and checks the echo: 0, 4, 5, 20, or, with checkError, the code the device
+  // announces with 'Z' and one more byte (that byte minus 28).
+  quint8 ExchangeByte(int logMode, bool checkError);
+  // Sends the characters of text without echo, then pauses: 0 or 4.
+  quint8 ModemWriteString(QByteArrayView text, int pauseMs);
+  // Reads one line up to LF into ReplyBuf, each character within timeoutMs: 0 or 20.
+  quint8 ModemReadLine(quint16 timeoutMs);
+
+  PortControl& port() { return port_; }
+  Clock& clock() { return clock_; }
+  TrafficLog* log() const { return log_; }
+  const LogSwitches* switches() const { return switches_; }
+  bool logReads() const { return switches_ && switches_->logReads(); }
+  bool logWrites() const { return switches_ && switches_->logWrites(); }
+
+  void appendRead(quint8 byte, int logMode);
+  void appendWrite(quint8 byte, int logMode);
+
+ private:
+  // One byte into RxByte within timeoutMs, blocking in the line's wait between attempts.
+  bool receive(int timeoutMs);
+  bool send();
+
+  PortControl& port_;
+  Clock& clock_;
+  TrafficLog* log_;
+  const LogSwitches* switches_;
+};

@@ -1,0 +1,47 @@
+#include "port_control.h"
+
+#include "serial/status.h"
+
+PortControl::PortControl(StatusBars* status, DeviceFactory factory)
+    : status_(status), factory_(std::move(factory)) {}
+
+PortControl::~PortControl() { ClosePort(); }
+
+quint8 PortControl::OpenPort(qint32 rate) {
+  // A new handle for every opening, as the operating system gives; the old one is closed first
+  // by every caller.
+  device_.reset();
+  for (const PortEntry& entry : entries_) {
+    if (entry.name == PortName) {
+      if (factory_) device_ = factory_(entry);
+      break;
+    }
+  }
+  SerialDevice::OpenResult result;
+  if (device_) {
+    result = device_->open(rate);
+  } else {
+    result.message = QStringLiteral("Open COM port Error");
+  }
+  if (!result.opened) {
+    if (status_) status_->setErrorText(result.message.isEmpty() ? QStringLiteral("Open COM port Error")
+                                                                : result.message);
+    return 2;
+  }
+  PortOpen = true;
+  if (status_) status_->setErrorText(result.message);
+  return 0;
+}
+
+void PortControl::ClosePort() {
+  if (device_ && PortOpen) device_->close();
+  PortOpen = false;
+}
+
+void PortControl::PurgePort() {
+  if (device_ && PortOpen) device_->purge();
+}
+
+void PortControl::noteLineFailure() {
+  if (PortOpen && device_ && !device_->isOpen()) ClosePort();
+}

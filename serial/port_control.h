@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+#include "serial/port_list.h"
+#include "serial/serial_device.h"
+
+class StatusBars;
+
+// The port state that the hardware options own: which port, at which rate, and the open line.
+class PortControl {
+ public:
+  using DeviceFactory = std::function<std::unique_ptr<SerialDevice>(const PortEntry&)>;
+
+  PortControl(StatusBars* status, DeviceFactory factory);
+  ~PortControl();
+
+  void setEntries(QList<PortEntry> entries) { entries_ = std::move(entries); }
+  const QList<PortEntry>& entries() const { return entries_; }
+
+  QString PortName;
+  qint32 BaudRate = 19200;
+  bool PortOpen = false;
+
+  // Opens PortName at the rate: 0, or 2 when it cannot be opened ("Open COM port Error" in the
+  // error bar). Port messages that do not stop the opening are shown but the result stays 0.
+  quint8 OpenPort(qint32 rate);
+  void ClosePort();
+  void PurgePort();
+
+  // The line of the last opening (the handle), even when that opening failed; may be null.
+  SerialDevice* device() const { return device_.get(); }
+  // Called by the byte primitives after a failed byte: a line that has gone away is closed.
+  void noteLineFailure();
+
+ private:
+  StatusBars* status_;
+  DeviceFactory factory_;
+  QList<PortEntry> entries_;
+  std::unique_ptr<SerialDevice> device_;
+};

@@ -1,0 +1,85 @@
+#include "qt_serial_device.h"
+
+QtSerialDevice::QtSerialDevice(const QString& path) { port_.setPortName(path); }
+
+QtSerialDevice::~QtSerialDevice() { close(); }
+
+SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
+  OpenResult result;
+  if (!port_.open(QIODevice::ReadWrite)) {
+    result.message = QStringLiteral("Open COM port Error");
+    result.detail = port_.errorString();
+    return result;
+  }
+  result.opened = true;
+  // QSerialPort reads the line settings as part of opening; setting them may still fail.
+  const bool set = port_.setBaudRate(baudRate) && port_.setDataBits(QSerialPort::Data8) &&
+                   port_.setParity(QSerialPort::NoParity) &&
+                   port_.setStopBits(QSerialPort::OneStop) &&
+                   port_.setFlowControl(QSerialPort::NoFlowControl);
+  if (!set) {
+    result.message = QStringLiteral("SetCommState Error");
+    result.detail = port_.errorString();
+  }
+  // DTR off, then RTS on. A pseudo-terminal refuses both; that is no reason to fail the line.
+  port_.setDataTerminalReady(false);
+  port_.setRequestToSend(true);
+  port_.clearError();
+  return result;
+}
+
+void QtSerialDevice::close() {
+  if (port_.isOpen()) port_.close();
+}
+
+void QtSerialDevice::purge() {
+  if (port_.isOpen()) port_.clear(QSerialPort::AllDirections);
+}
+
+bool QtSerialDevice::lineGone() const {
+  const auto e = port_.error();
+  return e == QSerialPort::ReadError || e == QSerialPort::WriteError ||
+         e == QSerialPort::ResourceError;
+}
+
+SerialDevice::Read QtSerialDevice::readByte(quint8& byte) {
+  if (!port_.isOpen()) return Read::Failed;
+  if (port_.bytesAvailable() > 0) {
+    char c = 0;
+    if (port_.read(&c, 1) == 1) {
+      byte = static_cast<quint8>(c);
+      return Read::Byte;
+    }
+  }
+  if (lineGone()) {
+    close();
+    return Read::Failed;
+  }
+  return Read::Empty;
+}
+
+bool QtSerialDevice::waitForReadyRead(int ms) {
+  if (!port_.isOpen()) return false;
+  if (port_.bytesAvailable() > 0) return true;
+  // Blocks in the operating system's wait; returns early when a byte comes.
+  if (port_.waitForReadyRead(ms)) return true;
+  if (lineGone()) close();
+  return false;
+}
+
+bool QtSerialDevice::writeByte(quint8 byte) {
+  if (!port_.isOpen()) return false;
+  const char c = static_cast<char>(byte);
+  if (port_.write(&c, 1) != 1) {
+    if (lineGone()) close();
+    return false;
+  }
+  if (port_.waitForBytesWritten(100) || port_.bytesToWrite() == 0) return true;
+  // Not sent within the bound: drop it rather than let it leave late, out of step.
+  if (lineGone()) {
+    close();
+  } else {
+    port_.clear(QSerialPort::Output);
+  }
+  return false;
+}

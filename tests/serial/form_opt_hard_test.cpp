@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "common/recorders.h"
+#include "serial/form_opt_hard.h"
+
+namespace {
+
+QList<PortEntry> ports(const QStringList& names) {
+  QList<PortEntry> list;
+  for (const QString& n : names) list.append({n, n, PortEntry::Kind::System});
+  return list;
+}
+
+QByteArray fileText(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+struct Dialog {
+  QTemporaryDir dir;
+  StatusRecorder status;
+  std::unique_ptr<TFormOptHard> form;
+  QString config() const { return dir.filePath("data/config.txt"); }
+
+  void writeConfig(const QByteArray& text) {
+    QDir().mkpath(dir.filePath("data"));
+    QFile f(config());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+  }
+  void make(const QStringList& names, QList<PortEntry> extra = {}, QString preselect = {}) {
+    TFormOptHard::Setup setup;
+    setup.systemPorts = ports(names);
+    setup.extraEntries = std::move(extra);
+    setup.preselect = std::move(preselect);
+    setup.configPath = config();
+    form = std::make_unique<TFormOptHard>(status, std::move(setup));
+  }
+};
+
+TEST(FormOptHard, ListsPortsInOrderWithGroupHeight) {
+  Dialog d;
+  d.make({"COM10", "COM3", "COM1"});
+  EXPECT_EQ(d.form->items(), QStringList({"COM1", "COM3", "COM10"}));
+  EXPECT_EQ(d.form->RadioGroupCOM->height(), 100);
+  EXPECT_EQ(d.form->windowTitle(), "Опции Железа");
+  EXPECT_EQ(d.form->ComboBoxRate->currentText(), "19200");
+  EXPECT_EQ(d.form->port().BaudRate, 19200);
+  EXPECT_TRUE(d.form->CheckBoxSound->isChecked());
+  EXPECT_TRUE(d.form->OptionsReady);
+}
+
+TEST(FormOptHard, RemembersThePortInLineOne) {
+  const struct {
+    QByteArray file;  // empty: no file at all
+    QString selected;
+    QByteArray after;
+  } cases[] = {
+      {"", "COM1", "COM1\r\n"},
+      {"COM10\r\n", "COM10", "COM10\r\n"},
+      {"COM003\r\n", "COM3", "COM3\r\n"},
+      {"COM\r\n", "COM1", "COM1\r\n"},
+      {"Нет COM\r\n", "COM1", "COM1\r\n"},
+      {"\x01\xFFgarbage\r\n", "COM1", "COM1\r\n"},
+      {"COM7\r\nkeep me\r\n", "COM1", "COM1\r\nkeep me\r\n"},
+  };
+  for (const auto& c : cases) {
+    Dialog d;
+    if (!c.file.isEmpty()) d.writeConfig(c.file);
+    d.make({"COM10", "COM3", "COM1"});
+    EXPECT_EQ(d.form->port().PortName, c.selected) << c.file.toStdString();
+    EXPECT_EQ(d.form->RadioGroupCOMButtons->checkedButton()->text(), c.selected);
+    EXPECT_EQ(fileText(d.config()), c.after) << c.file.toStdString();
+  }
+}
+
+TEST(FormOptHard, EmptyFileSelectsFirstPort) {
+  Dialog d;
+  d.writeConfig("");
+  d.make({"ttyUSB0", "ttyS0"});
+  EXPECT_EQ(d.form->port().PortName, "ttyS0");
+  EXPECT_EQ(fileText(d.config()), "ttyS0\r\n");
+}
+
+TEST(FormOptHard, ClickSavesAtOnceKeepingOtherLines) {
+  Dialog d;
+  d.writeConfig("COM3\r\nline two\r\nline three\r\n");
+  d.make({"COM10", "COM3", "COM1"});
+  d.form->RadioGroupCOMButtons->button(2)->click();  // before Ok
+  EXPECT_EQ(d.form->port().PortName, "COM10");
+  EXPECT_EQ(fileText(d.config()), "COM10\r\nline two\r\nline three\r\n");
+}
+
+TEST(FormOptHard, RateChangesOnlyByAChosenItem) {
+  Dialog d;
+  d.make({"COM1"});
+  d.form->ComboBoxRate->setCurrentIndex(4);
+  EXPECT_EQ(d.form->port().BaudRate, 115200);
+  d.form->show();
+  d.form->ComboBoxRate->setFocus();
+  QTest::keyClicks(d.form->ComboBoxRate, "38400");
+  EXPECT_EQ(d.form->port().BaudRate, 115200);
+  EXPECT_NE(d.form->ComboBoxRate->currentText(), "38400");
+}
+
+TEST(FormOptHard, OkUnchecksTheOptionsAction) {
+  Dialog d;
+  d.make({"COM1"});
+  QAction action;
+  action.setCheckable(true);
+  action.setChecked(true);
+  d.form->setOptionsAction(&action);
+  d.form->show();
+  d.form->Ok->click();
+  EXPECT_FALSE(action.isChecked());
+  EXPECT_FALSE(d.form->isVisible());
+}
+
+TEST(FormOptHard, UnwritableDataFolderKeepsThePortAndSaysSo) {
+  Dialog d;
+  QFile blocker(d.dir.filePath("data"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  d.make({"COM1", "COM2"});
+  EXPECT_EQ(d.form->port().PortName, "COM1");
+  EXPECT_FALSE(d.status.error.isEmpty());
+  d.status.error.clear();
+  d.form->RadioGroupCOMButtons->button(1)->click();
+  EXPECT_EQ(d.form->port().PortName, "COM2");  // in use for this run
+  EXPECT_FALSE(d.status.error.isEmpty());
+}
+
+TEST(FormOptHard, ExtraEntriesAndCommandLinePath) {
+  Dialog d;
+  d.writeConfig("ttyS0\r\n");
+  const QList<PortEntry> extra = {{"/dev/pts/7", "/dev/pts/7", PortEntry::Kind::Path},
+                                  {"Симулятор LIR", "", PortEntry::Kind::Simulated}};
+  d.make({"ttyS0"}, extra, "/dev/pts/7");
+  EXPECT_EQ(d.form->items(), QStringList({"ttyS0", "/dev/pts/7", "Симулятор LIR"}));
+  EXPECT_EQ(d.form->port().PortName, "/dev/pts/7");
+  EXPECT_EQ(d.form->RadioGroupCOM->height(), 100);
+}
+
+TEST(FormOptHard, NoSystemPortsSelectsTheSimulatedDevice) {
+  Dialog d;
+  d.make({}, {{"Симулятор LIR", "", PortEntry::Kind::Simulated}});
+  EXPECT_EQ(d.form->items(), QStringList({"Симулятор LIR"}));
+  EXPECT_EQ(d.form->port().PortName, "Симулятор LIR");
+  EXPECT_EQ(d.form->RadioGroupCOM->height(), 40);
+}
+
+TEST(FormOptHard, NothingAtAllShowsNoPort) {
+  Dialog d;
+  d.make({});
+  EXPECT_EQ(d.form->items(), QStringList({"Нет COM"}));
+  EXPECT_EQ(d.form->port().PortName, "Нет COM");
+  EXPECT_EQ(d.form->port().OpenPort(19200), 2);
+  EXPECT_EQ(d.status.error, "Open COM port Error");
+}
+
+TEST(FormOptHard, HundredsOfPortsStayUsable) {
+  QStringList names;
+  for (int i = 300; i >= 1; --i) names.append(QStringLiteral("COM%1").arg(i));
+  Dialog d;
+  d.writeConfig("COM250\r\n");
+  d.make(names);
+  EXPECT_EQ(d.form->items().size(), 300);
+  EXPECT_EQ(d.form->items().first(), "COM1");
+  EXPECT_EQ(d.form->items().last(), "COM300");
+  EXPECT_EQ(d.form->port().PortName, "COM250");
+  EXPECT_EQ(d.form->RadioGroupCOM->height(), 300);
+  d.form->show();
+  EXPECT_LT(d.form->height(), 600);  // the list scrolls instead of growing the dialog
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "common/pty.h"
+#include "common/recorders.h"
+#include "serial/clock.h"
+#include "serial/exchange.h"
+#include "serial/port_control.h"
+#include "serial/qt_serial_device.h"
+
+namespace {
+
+// The byte primitives on a real serial line (a pseudo-terminal), in real time.
+struct PtyRig {
+  TestPty pty;
+  SteadyClock clock;
+  StatusRecorder status;
+  LogRecorder log;
+  Switches switches;
+  PortControl port{&status, [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); }};
+  Exchange ex{port, clock, &log, &switches};
+
+  PtyRig() {
+    port.setEntries({{pty.path(), pty.path(), PortEntry::Kind::Path}});
+    port.PortName = pty.path();
+  }
+};
+
+TEST(QtSerialDevice, OpensAPseudoTerminalAndExchangesBytes) {
+  PtyRig rig;
+  ASSERT_TRUE(rig.pty.ok());
+  ASSERT_EQ(rig.port.OpenPort(19200), 0);
+  EXPECT_EQ(rig.status.error, "");  // DTR and RTS refused by a pseudo-terminal are no failure
+  rig.ex.TxByte = 0xC3;
+  ASSERT_EQ(rig.ex.WriteByte(LogHex), 0);
+  EXPECT_EQ(rig.pty.receive(), "\xC3");
+  rig.pty.send("\x0A");
+  ASSERT_EQ(rig.ex.ReadByte(LogHex), 0);
+  EXPECT_EQ(rig.ex.RxByte, 0x0A);
+  EXPECT_EQ(rig.log.read, "0A");
+  EXPECT_EQ(rig.log.write, "C3");
+  // Purging drops what arrived unread.
+  rig.pty.send("junk");
+  QThread::msleep(50);
+  rig.port.PurgePort();
+  rig.pty.send("!");
+  ASSERT_EQ(rig.ex.ReadByte(LogNone), 0);
+  EXPECT_EQ(rig.ex.RxByte, '!');
+}
+
+TEST(QtSerialDevice, ReadTimesOutAfterMoreThan3000msOfRealTime) {
+  PtyRig rig;
+  ASSERT_EQ(rig.port.OpenPort(19200), 0);
+  QElapsedTimer t;
+  t.start();
+  EXPECT_EQ(rig.ex.ReadByte(LogChar), 20);
+  EXPECT_GT(t.elapsed(), 3000);
+  EXPECT_TRUE(rig.port.PortOpen);
+}
+
+TEST(QtSerialDevice, VanishedPeerEndsReadsAndWrites) {
+  PtyRig rig;
+  ASSERT_EQ(rig.port.OpenPort(19200), 0);
+  rig.pty.closeAll();
+  EXPECT_EQ(rig.ex.ReadByte(LogChar), 20);
+  EXPECT_FALSE(rig.port.PortOpen);
+  rig.ex.TxByte = 'x';
+  EXPECT_EQ(rig.ex.WriteByte(LogChar), 4);
+  EXPECT_EQ(rig.ex.ExchangeByte(LogChar, true), 4);
+}
+
+TEST(QtSerialDevice, PortThatCannotBeOpened) {
+  StatusRecorder status;
+  PortControl port(&status, [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); });
+  port.setEntries({{"ttyNONE", "/dev/does-not-exist-lir2", PortEntry::Kind::System}});
+  port.PortName = "ttyNONE";
+  EXPECT_EQ(port.OpenPort(19200), 2);
+  EXPECT_EQ(status.error, "Open COM port Error");
+  EXPECT_FALSE(port.PortOpen);
+  // A name that is not in the list ("Нет COM", a port gone since) fails the same way.
+  port.PortName = "Нет COM";
+  status.error.clear();
+  EXPECT_EQ(port.OpenPort(19200), 2);
+  EXPECT_EQ(status.error, "Open COM port Error");
+}
+
+TEST(QtSerialDevice, SecondOpenOfTheSameLineFails) {
+  PtyRig rig;
+  ASSERT_EQ(rig.port.OpenPort(19200), 0);
+  QtSerialDevice other(rig.pty.path());
+  const auto result = other.open(19200);
+  EXPECT_FALSE(result.opened);
+  EXPECT_EQ(result.message, "Open COM port Error");
+}
+
+}  // namespace
