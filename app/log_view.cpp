@@ -22,6 +22,7 @@ void LogView::clearLog() {
   text_.clear();
   pending_.clear();
   pendingCr_ = false;
+  viewLineLength_ = 0;
   flushTimer_.stop();
   clear();
 }
@@ -38,12 +39,20 @@ void LogView::flush() {
       continue;
     }
     pendingCr_ = c == u'\r';
-    if (c == u'\r' || c == u'\n')
+    if (c == u'\r' || c == u'\n') {
       shown.append(QChar::LineFeed);
-    else if (c == QChar::Null)
-      shown.append(QChar(0x2400));  // a visible symbol for NUL
-    else
-      shown.append(c);
+      viewLineLength_ = 0;
+      continue;
+    }
+    // A paragraph is laid out whole on every change, so one that grows without end (hex
+    // traffic has no line breaks) would make each append cost more than the last. The view
+    // therefore starts a new paragraph every kViewLineLimit characters; the text is unchanged.
+    if (viewLineLength_ == kViewLineLimit) {
+      shown.append(QChar::LineFeed);
+      viewLineLength_ = 0;
+    }
+    shown.append(c == QChar::Null ? QChar(0x2400) : c);  // a visible symbol for NUL
+    ++viewLineLength_;
   }
   pending_.clear();
   QScrollBar* bar = verticalScrollBar();

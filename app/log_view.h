@@ -21,10 +21,13 @@ class LogView : public QPlainTextEdit {
   void flush();
 
   static constexpr int kFlushIntervalMs = 50;
+  // Longest paragraph the view builds; longer runs without a line break continue in the next.
+  static constexpr int kViewLineLimit = 512;
 
  private:
   QString text_;
   QString pending_;
-  bool pendingCr_ = false;  // the view's last character came from a CR (a following LF is part of it)
+  bool pendingCr_ = false;
+  int viewLineLength_ = 0;  // the view's last character came from a CR (a following LF is part of it)
   QTimer flushTimer_;
 };

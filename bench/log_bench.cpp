@@ -1,0 +1,76 @@
+// Appending traffic to a port log window: the program's own path (a buffered append at the end
+// of the view) against the naive one (the view's whole text replaced on every byte).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+
+#include "app/form_port_log.h"
+#include "app/log_view.h"
+#include "serial/traffic_log.h"
+
+namespace {
+
+// One byte as log mode 2 shows it.
+QStringView hexOf(quint8 byte, QChar (&buf)[2]) {
+  const int n = formatLoggedByte(byte, LogHex, buf);
+  return QStringView(buf, n);
+}
+
+void BM_LogAppendBuffered(benchmark::State& state) {
+  const int bytes = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    TFormPortLog window(TFormPortLog::Kind::Read);
+    window.show();
+    QApplication::processEvents();
+    QChar buf[2];
+    for (int i = 0; i < bytes; ++i) {
+      window.log()->append(hexOf(static_cast<quint8>(i), buf));
+      // The upload lets the window handle its events between characters. Bringing the view up
+      // to date every 1024 bytes is more often than its timer does: the worst case.
+      if ((i & 1023) == 0) {
+        window.log()->flush();
+        QApplication::processEvents();
+      }
+    }
+    window.log()->flush();
+    QApplication::processEvents();  // the view paints what it has
+    benchmark::DoNotOptimize(window.log()->logText().size());
+  }
+  state.SetItemsProcessed(state.iterations() * bytes);
+}
+BENCHMARK(BM_LogAppendBuffered)->Arg(2500)->Arg(5000)->Arg(10000)->Arg(100000)->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_LogAppendNaive(benchmark::State& state) {
+  const int bytes = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    QPlainTextEdit edit;
+    edit.setUndoRedoEnabled(false);
+    edit.resize(309, 282);
+    edit.show();
+    QApplication::processEvents();
+    QChar buf[2];
+    for (int i = 0; i < bytes; ++i) {
+      edit.setPlainText(edit.toPlainText() + hexOf(static_cast<quint8>(i), buf).toString());
+      if ((i & 1023) == 0) QApplication::processEvents();
+    }
+    QApplication::processEvents();
+    benchmark::DoNotOptimize(edit.document()->characterCount());
+  }
+  state.SetItemsProcessed(state.iterations() * bytes);
+}
+// Quadratic: a million bytes would take hours, so it runs at sizes that finish.
+BENCHMARK(BM_LogAppendNaive)->Arg(2500)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts lir2gui from the repository's root, whose data/
+# holds the sounds and the configuration. Arguments go to the program (-s, --port PATH, ...).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display: DISPLAY and WAYLAND_DISPLAY are not set, so no window can open." >&2
+  echo "Run this from a desktop session, or under a virtual display:  xvfb-run -a scripts/run.sh" >&2
+  exit 2
+fi
+exec "${LIR2_BUILD_DIR:-build}/app/lir2gui" "$@"
