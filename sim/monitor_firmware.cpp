@@ -58,7 +58,8 @@ void MonitorFirmware::reset() {
 }
 
 bool MonitorFirmware::silent() const {
-  return cfg_.silentAfterFrames >= 0 && answered_ >= cfg_.silentAfterFrames;
+  // The reply that reaches the limit still goes out whole.
+  return cfg_.silentAfterFrames >= 0 && answered_ >= cfg_.silentAfterFrames && reply_.isEmpty();
 }
 
 bool MonitorFirmware::idle(qint64 now) const {
