@@ -97,7 +97,8 @@ void Bootloader::advance(qint64 now, OutputQueue& out) {
       continue;
     }
     if (state_ != State::Greeting) return;
-    if (nextGreetAt_ <= now && now - nextGreetAt_ > qint64(kMaxCatchUpGreetings) * cfg_.greetPeriodMs) {
+    if (nextGreetAt_ <= now &&
+        now - nextGreetAt_ > qint64(kMaxCatchUpGreetings) * cfg_.greetPeriodMs) {
       // Nobody listened for a long time; what the line buffer would hold is plenty.
       const qint64 skip = (now - nextGreetAt_) / cfg_.greetPeriodMs - kMaxCatchUpGreetings;
       nextGreetAt_ += skip * cfg_.greetPeriodMs;

@@ -36,12 +36,12 @@ class Bootloader {
   static constexpr quint8 kCodeWrongData = 13;
 
   struct Upload {
-    char mode = 0;                       // 'l' or 'f' of the last dialogue
-    QList<QByteArray> records;           // count, address high, address low, type, data, checksum
-    std::map<quint32, quint8> image;     // program bytes by absolute address
-    int transferBytes = 0;               // wire bytes of the transfer, both 'U's included
-    bool completed = false;              // the closing 'U' was accepted
-    std::optional<quint8> failure;       // code announced with 'Z'
+    char mode = 0;                    // 'l' or 'f' of the last dialogue
+    QList<QByteArray> records;        // count, address high, address low, type, data, checksum
+    std::map<quint32, quint8> image;  // program bytes by absolute address
+    int transferBytes = 0;            // wire bytes of the transfer, both 'U's included
+    bool completed = false;           // the closing 'U' was accepted
+    std::optional<quint8> failure;    // code announced with 'Z'
   };
 
   explicit Bootloader(const BootConfig& cfg);

@@ -63,15 +63,15 @@ DeviceMemory::Eeprom DeviceMemory::defaultEeprom(const FirmwareConfig& cfg) {
   e[4] = 0;
   e[5] = cfg.powerIndex;
   e[6] = cfg.voltageClass;
-  e[12] = 3;    // second version number of the SIN board
-  e[13] = 5;    // mains code: Net 7, "L"
-  e[14] = 1;    // "Hi"
-  e[16] = 2;    // board sub-version
+  e[12] = 3;  // second version number of the SIN board
+  e[13] = 5;  // mains code: Net 7, "L"
+  e[14] = 1;  // "Hi"
+  e[16] = 2;  // board sub-version
   // Measuring transistor as stored by a board that scales it: one IRF3004 on 12/24 V, one
   // IRF3077 on 48 V.
   e[17] = cfg.voltageClass >= 2 ? 45 : 90;
   e[56] = e[17];
-  e[19] = 0;    // no external ambient sensor
+  e[19] = 0;  // no external ambient sensor
   e[20] = 0;
   e[21] = 0;
   e[22] = 0;
@@ -81,15 +81,15 @@ DeviceMemory::Eeprom DeviceMemory::defaultEeprom(const FirmwareConfig& cfg) {
   e[29] = 128;
   e[30] = 0;
   e[32] = 0;
-  e[33] = 0;    // transformer sensor in use
+  e[33] = 0;  // transformer sensor in use
   e[34] = 0;
-  e[59] = 0;    // " -Pro"
+  e[59] = 0;  // " -Pro"
   e[61] = 127;
   e[62] = 200;  // 50 Hz
   e[64] = 128;
   e[65] = 128;
   e[70] = 128;
-  e[71] = 23;   // sine coefficient 23/16
+  e[71] = 23;  // sine coefficient 23/16
   e[80] = 0;
   e[82] = 2;    // two fans
   e[94] = 72;   // 22 °C
@@ -115,12 +115,12 @@ void DeviceMemory::restoreRamDefaults() {
   ram_.fill(0);
   ram_[50] = 12;  // winding offsets
   ram_[51] = 7;
-  ram_[52] = 2;   // short-circuit counters
+  ram_[52] = 2;  // short-circuit counters
   ram_[53] = 1;
   ram_[54] = 0;
   ram_[58] = 0x01;  // service values
   ram_[59] = 0x2C;
-  ram_[60] = 0;     // every sensor present
+  ram_[60] = 0;  // every sensor present
   ram_[61] = 0x00;
   ram_[62] = 0x64;
 }

@@ -35,7 +35,9 @@
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+  g_stop = 1;
+}
 
 constexpr qint64 kNsPerMs = 1000000;
 constexpr std::size_t kMaxInFlight = 65536;
@@ -52,12 +54,12 @@ qint32 rateOf(speed_t s) {
     qint32 rate;
   };
   static const Pair table[] = {
-      {B50, 50},         {B75, 75},         {B110, 110},         {B134, 134},
-      {B150, 150},       {B200, 200},       {B300, 300},         {B600, 600},
-      {B1200, 1200},     {B1800, 1800},     {B2400, 2400},       {B4800, 4800},
-      {B9600, 9600},     {B19200, 19200},   {B38400, 38400},     {B57600, 57600},
-      {B115200, 115200}, {B230400, 230400}, {B460800, 460800},   {B500000, 500000},
-      {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000}, {B1152000, 1152000},
+      {B50, 50},           {B75, 75},           {B110, 110},         {B134, 134},
+      {B150, 150},         {B200, 200},         {B300, 300},         {B600, 600},
+      {B1200, 1200},       {B1800, 1800},       {B2400, 2400},       {B4800, 4800},
+      {B9600, 9600},       {B19200, 19200},     {B38400, 38400},     {B57600, 57600},
+      {B115200, 115200},   {B230400, 230400},   {B460800, 460800},   {B500000, 500000},
+      {B576000, 576000},   {B921600, 921600},   {B1000000, 1000000}, {B1152000, 1152000},
       {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
       {B3500000, 3500000}, {B4000000, 4000000},
   };
@@ -173,7 +175,7 @@ bool PtyServer::setUp() {
 
   if (!opt_.link.isEmpty()) {
     const QByteArray link = QFile::encodeName(opt_.link);
-    struct stat st{};
+    struct stat st {};
     if (::lstat(link.constData(), &st) == 0) {
       if (!S_ISLNK(st.st_mode)) {
         std::fprintf(stderr, "lir2-sim: %s exists and is not a symlink\n", link.constData());
@@ -192,7 +194,7 @@ bool PtyServer::setUp() {
 }
 
 int PtyServer::run() {
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_handler = onSignal;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
@@ -361,7 +363,8 @@ void PtyServer::serve() {
 
 void PtyServer::dump() {
   if (!opt_.dumpImage.isEmpty() && !writeFile(opt_.dumpImage, hexRecords(model_.bootloader())))
-    std::fprintf(stderr, "lir2-sim: cannot write %s\n", QFile::encodeName(opt_.dumpImage).constData());
+    std::fprintf(stderr, "lir2-sim: cannot write %s\n",
+                 QFile::encodeName(opt_.dumpImage).constData());
   if (!opt_.dumpEeprom.isEmpty()) {
     const DeviceMemory::Eeprom& e = model_.memory().eeprom();
     const QByteArray bytes(reinterpret_cast<const char*>(e.data()), static_cast<int>(e.size()));

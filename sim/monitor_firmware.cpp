@@ -183,9 +183,8 @@ MonitorFirmware::Outcome MonitorFirmware::runTextLine(qint64 now) {
 }
 
 void MonitorFirmware::binaryByte(quint8 byte, qint64 now, OutputQueue& out) {
-  const int wanted = 3 + (binLetter_ == 'w' && !binFields_.isEmpty()
-                              ? static_cast<quint8>(binFields_[0]) + 1
-                              : 0);
+  const int wanted =
+      3 + (binLetter_ == 'w' && !binFields_.isEmpty() ? static_cast<quint8>(binFields_[0]) + 1 : 0);
   if (binHaveChecksum_) {
     rx_ = Rx::Idle;
     Outcome o;
@@ -235,7 +234,8 @@ void MonitorFirmware::binaryByte(quint8 byte, qint64 now, OutputQueue& out) {
 
 MonitorFirmware::Outcome MonitorFirmware::runBinaryFrame(qint64 now) {
   const int count = static_cast<quint8>(binFields_[0]) + 1;
-  const int address = (static_cast<quint8>(binFields_[1]) << 8) | static_cast<quint8>(binFields_[2]);
+  const int address =
+      (static_cast<quint8>(binFields_[1]) << 8) | static_cast<quint8>(binFields_[2]);
   if (binLetter_ == 'w') return writeMemory(address, binFields_.mid(3), now);
   return readMemory(address, count, now);
 }

@@ -45,8 +45,8 @@ class MonitorFirmware {
  private:
   enum class Rx { Idle, Text, Binary };
   struct Outcome {
-    quint8 error = 0;   // non-zero: answer with this error byte
-    QByteArray data;    // bytes read (empty for a write)
+    quint8 error = 0;  // non-zero: answer with this error byte
+    QByteArray data;   // bytes read (empty for a write)
     bool write = false;
   };
 

@@ -21,25 +21,25 @@ enum class SimKind {
 };
 
 struct BootConfig {
-  quint8 version = 11;          // sent as '0' + value
-  quint8 powerBoard = 3;        // power board version
-  quint8 cpuFlag = 1;           // 0 = 4525, other = 46k22 (only sent from version 11 on)
-  quint8 controllerBoard = 5;   // controller board version (only sent from version 11 on)
+  quint8 version = 11;         // sent as '0' + value
+  quint8 powerBoard = 3;       // power board version
+  quint8 cpuFlag = 1;          // 0 = 4525, other = 46k22 (only sent from version 11 on)
+  quint8 controllerBoard = 5;  // controller board version (only sent from version 11 on)
   QByteArray greeting = "Load\r\n";
-  int greetFirstMs = 150;       // first greeting after the line opened
-  int greetPeriodMs = 150;      // then again until answered
-  int windowMs = 0;             // greet only this long, then start the program; 0 = forever
-  int rebootMs = 500;           // pause after a completed upload before greeting again
-  int recoverQuietMs = 1000;    // after a reported error: quiet line needed before greeting again
+  int greetFirstMs = 150;     // first greeting after the line opened
+  int greetPeriodMs = 150;    // then again until answered
+  int windowMs = 0;           // greet only this long, then start the program; 0 = forever
+  int rebootMs = 500;         // pause after a completed upload before greeting again
+  int recoverQuietMs = 1000;  // after a reported error: quiet line needed before greeting again
 
   // Faults.
-  bool silent = false;                   // never greets, ignores everything
-  int wrongEchoAt = 0;                   // transfer byte N (1 = the opening 'U') echoed wrongly
-  int errorAt = 0;                       // transfer byte N answered with 'Z' and errorCode + 28
+  bool silent = false;  // never greets, ignores everything
+  int wrongEchoAt = 0;  // transfer byte N (1 = the opening 'U') echoed wrongly
+  int errorAt = 0;      // transfer byte N answered with 'Z' and errorCode + 28
   quint8 errorCode = 8;
-  bool noEnd = false;                    // no ')' after the closing 'U'
-  std::optional<quint8> modeAnswer;      // answer to 'l'/'f' instead of 'L'/'F'
-  bool noRunAck = false;                 // no 'y' after "run"
+  bool noEnd = false;                // no ')' after the closing 'U'
+  std::optional<quint8> modeAnswer;  // answer to 'l'/'f' instead of 'L'/'F'
+  bool noRunAck = false;             // no 'y' after "run"
 };
 
 struct FirmwareConfig {
@@ -59,16 +59,16 @@ struct FirmwareConfig {
   bool mainsPresent = true;
   bool drift = true;  // measurements move with time; off = frozen at their start values
 
-  int frameGapMs = 500;          // a pause this long inside a command drops the partial command
-  int replyEchoTimeoutMs = 1000; // a reply whose echo stalls this long is given up
+  int frameGapMs = 500;           // a pause this long inside a command drops the partial command
+  int replyEchoTimeoutMs = 1000;  // a reply whose echo stalls this long is given up
 
   // Faults. The reply faults apply to commands counted from faultFromFrame on (1 = all).
-  int silentAfterFrames = -1;    // after N answered commands: no echo, no reply; -1 = never
+  int silentAfterFrames = -1;  // after N answered commands: no echo, no reply; -1 = never
   int faultFromFrame = 1;
-  bool badChecksum = false;      // reply checksums off by one
-  quint8 errorByte = 0;          // non-zero: every command answered with this error byte
-  bool lowerCaseHex = false;     // text replies in lower-case hexadecimal
-  bool missingLf = false;        // replies end without their LF
+  bool badChecksum = false;   // reply checksums off by one
+  quint8 errorByte = 0;       // non-zero: every command answered with this error byte
+  bool lowerCaseHex = false;  // text replies in lower-case hexadecimal
+  bool missingLf = false;     // replies end without their LF
 
   bool binaryEnabled() const {
     if (binaryFrames) return *binaryFrames;
@@ -83,8 +83,8 @@ struct ModemConfig {
 };
 
 struct ChatterConfig {
-  int periodMs = 1000;          // one status line per period
-  int afterSilenceMs = 2000;    // lir only: host quiet this long before the firmware chats
+  int periodMs = 1000;        // one status line per period
+  int afterSilenceMs = 2000;  // lir only: host quiet this long before the firmware chats
   bool enabled = true;
 };
 

@@ -30,7 +30,8 @@ const std::vector<NumberKnob>& numberKnobs() {
       {"rate", "Emulated line rate in bit/s (default: the rate the host set).", 1, kMaxRate,
        [](SimProgramOptions& o, qint64 v) { o.fixedRate = static_cast<qint32>(v); }},
       {"device-rate", "Rate the device listens at; another rate is not heard (0 = any).", 0,
-       kMaxRate, [](SimProgramOptions& o, qint64 v) { o.config.lineRate = static_cast<qint32>(v); }},
+       kMaxRate,
+       [](SimProgramOptions& o, qint64 v) { o.config.lineRate = static_cast<qint32>(v); }},
       {"boot-rate", "Rate the bootloader listens at (0 = any).", 0, kMaxRate,
        [](SimProgramOptions& o, qint64 v) { o.config.bootRate = static_cast<qint32>(v); }},
       // Bootloader.
@@ -48,30 +49,35 @@ const std::vector<NumberKnob>& numberKnobs() {
        [](SimProgramOptions& o, qint64 v) { o.config.boot.greetFirstMs = static_cast<int>(v); }},
       {"greet-period-ms", "Greeting repeated this often.", 1, kMaxMs,
        [](SimProgramOptions& o, qint64 v) { o.config.boot.greetPeriodMs = static_cast<int>(v); }},
-      {"boot-window-ms", "Greet only this long, then start the program (0 = forever).", 0,
-       kMaxMs, [](SimProgramOptions& o, qint64 v) { o.config.boot.windowMs = static_cast<int>(v); }},
+      {"boot-window-ms", "Greet only this long, then start the program (0 = forever).", 0, kMaxMs,
+       [](SimProgramOptions& o, qint64 v) { o.config.boot.windowMs = static_cast<int>(v); }},
       {"reboot-ms", "Pause after a completed upload before greeting again.", 0, kMaxMs,
        [](SimProgramOptions& o, qint64 v) { o.config.boot.rebootMs = static_cast<int>(v); }},
-      {"recover-ms", "Quiet line needed after a reported error before greeting again.", 0,
-       kMaxMs,
+      {"recover-ms", "Quiet line needed after a reported error before greeting again.", 0, kMaxMs,
        [](SimProgramOptions& o, qint64 v) { o.config.boot.recoverQuietMs = static_cast<int>(v); }},
-      {"wrong-echo-at", "Fault: echo transfer byte N wrongly (1 = the opening U).", 1,
-       1LL << 30, [](SimProgramOptions& o, qint64 v) { o.config.boot.wrongEchoAt = static_cast<int>(v); }},
+      {"wrong-echo-at", "Fault: echo transfer byte N wrongly (1 = the opening U).", 1, 1LL << 30,
+       [](SimProgramOptions& o, qint64 v) { o.config.boot.wrongEchoAt = static_cast<int>(v); }},
       {"error-at", "Fault: answer transfer byte N with Z and the error code + 28.", 1, 1LL << 30,
        [](SimProgramOptions& o, qint64 v) { o.config.boot.errorAt = static_cast<int>(v); }},
       {"error-code", "Code announced by --error-at (default 8).", 0, 255,
        [](SimProgramOptions& o, qint64 v) { o.config.boot.errorCode = static_cast<quint8>(v); }},
       // Monitor firmware.
       {"board-type", "EEPROM 0: 2 = LCD board, 3 = LCD SIN board.", 0, 255,
-       [](SimProgramOptions& o, qint64 v) { o.config.firmware.boardType = static_cast<quint8>(v); }},
+       [](SimProgramOptions& o, qint64 v) {
+         o.config.firmware.boardType = static_cast<quint8>(v);
+       }},
       {"generation", "EEPROM 1: board generation.", 0, 255,
-       [](SimProgramOptions& o, qint64 v) { o.config.firmware.generation = static_cast<quint8>(v); }},
+       [](SimProgramOptions& o, qint64 v) {
+         o.config.firmware.generation = static_cast<quint8>(v);
+       }},
       {"firmware-byte", "EEPROM 2: bits 0-4 major, bits 5-7 minor (0x6D = 13.3).", 0, 255,
        [](SimProgramOptions& o, qint64 v) {
          o.config.firmware.firmwareByte = static_cast<quint8>(v);
        }},
       {"power-index", "EEPROM 5: power model index.", 0, 255,
-       [](SimProgramOptions& o, qint64 v) { o.config.firmware.powerIndex = static_cast<quint8>(v); }},
+       [](SimProgramOptions& o, qint64 v) {
+         o.config.firmware.powerIndex = static_cast<quint8>(v);
+       }},
       {"voltage-class", "EEPROM 6: 0 = 12 V, 1 = 24 V, 2 = 48 V.", 0, 255,
        [](SimProgramOptions& o, qint64 v) {
          o.config.firmware.voltageClass = static_cast<quint8>(v);
@@ -91,15 +97,18 @@ const std::vector<NumberKnob>& numberKnobs() {
          o.config.firmware.faultFromFrame = static_cast<int>(v);
        }},
       {"error-byte", "Fault: answer every command with this error byte.", 1, 255,
-       [](SimProgramOptions& o, qint64 v) { o.config.firmware.errorByte = static_cast<quint8>(v); }},
+       [](SimProgramOptions& o, qint64 v) {
+         o.config.firmware.errorByte = static_cast<quint8>(v);
+       }},
       // Modem and status lines.
       {"sms-delay-ms", "Modem: time from Ctrl-Z to the +CMGS answer.", 0, kMaxMs,
        [](SimProgramOptions& o, qint64 v) { o.config.modem.sendDelayMs = static_cast<int>(v); }},
       {"chatter-period-ms", "One status line this often.", 1, kMaxMs,
        [](SimProgramOptions& o, qint64 v) { o.config.chatter.periodMs = static_cast<int>(v); }},
-      {"chatter-after-ms", "lir: status lines only after the host was quiet this long.", 0,
-       kMaxMs,
-       [](SimProgramOptions& o, qint64 v) { o.config.chatter.afterSilenceMs = static_cast<int>(v); }},
+      {"chatter-after-ms", "lir: status lines only after the host was quiet this long.", 0, kMaxMs,
+       [](SimProgramOptions& o, qint64 v) {
+         o.config.chatter.afterSilenceMs = static_cast<int>(v);
+       }},
   };
   return knobs;
 }
@@ -232,8 +241,8 @@ SimArgumentsOutcome parseSimArguments(const QStringList& arguments) {
   }
   const std::optional<SimConfig> cfg = simConfigForProfile(parser.value(profile));
   if (!cfg) {
-    result.text = "Unknown profile: " + parser.value(profile) + " (profiles: " +
-                  simProfileNames().join(", ") + ")";
+    result.text = "Unknown profile: " + parser.value(profile) +
+                  " (profiles: " + simProfileNames().join(", ") + ")";
     return result;
   }
   SimProgramOptions o;

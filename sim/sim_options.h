@@ -11,7 +11,7 @@
 // program itself does (symlink, line timing, dumps at exit).
 struct SimProgramOptions {
   SimConfig config;
-  QString link;          // symlink to the pseudo-terminal, removed at exit
+  QString link;  // symlink to the pseudo-terminal, removed at exit
   bool emulateRate = false;
   qint32 fixedRate = 0;  // emulated rate; 0 = the rate the host configured
   QString dumpImage;     // received program as Intel HEX records, written at exit

@@ -34,7 +34,9 @@ void SimulatedSerialDevice::purge() {
   if (open_ && !vanished_) model_->discardOutput(clock_.nowMs());
 }
 
-void SimulatedSerialDevice::pull() { rx_.append(model_->takeOutput(clock_.nowMs())); }
+void SimulatedSerialDevice::pull() {
+  rx_.append(model_->takeOutput(clock_.nowMs()));
+}
 
 SerialDevice::Read SimulatedSerialDevice::readByte(quint8& byte) {
   if (!open_ || vanished_) return Read::Failed;

@@ -10,13 +10,10 @@ namespace {
 
 // Four records: data with every reserved byte and a ':' among them, an extended linear
 // address, data above 64 KiB, end of file.
-const QByteArray kProgramWire = bytes({
-    'U',
-    ':', 0x05, 0x00, 0x00, 0x00, 'K', 'L', 'K', 'M', 'K', 'N', 'K', 'C', 0x3A, 0x70,
-    ':', 0x02, 0x00, 0x00, 0x04, 0x00, 0x01, 0xF9,
-    ':', 0x02, 0x00, 0x10, 0x00, 0xAA, 0xBB, 0x89,
-    ':', 0x00, 0x00, 0x00, 0x01, 0xFF,
-    'U'});
+const QByteArray kProgramWire =
+    bytes({'U',  ':',  0x05, 0x00, 0x00, 0x00, 'K',  'L',  'K',  'M',  'K',  'N',  'K',
+           'C',  0x3A, 0x70, ':',  0x02, 0x00, 0x00, 0x04, 0x00, 0x01, 0xF9, ':',  0x02,
+           0x00, 0x10, 0x00, 0xAA, 0xBB, 0x89, ':',  0x00, 0x00, 0x00, 0x01, 0xFF, 'U'});
 
 std::unique_ptr<DeviceModel> bootDevice(void (*tweak)(SimConfig&) = nullptr) {
   SimConfig cfg = *simConfigForProfile("boot");
@@ -62,8 +59,8 @@ TEST(Bootloader, WholeUploadByteForByte) {
   EXPECT_EQ(up.records[1], bytes({0x02, 0x00, 0x00, 0x04, 0x00, 0x01, 0xF9}));
   EXPECT_EQ(up.records[2], bytes({0x02, 0x00, 0x10, 0x00, 0xAA, 0xBB, 0x89}));
   EXPECT_EQ(up.records[3], bytes({0x00, 0x00, 0x00, 0x01, 0xFF}));
-  const std::map<quint32, quint8> image = {{0x0, 0x55},     {0x1, 0x4B},     {0x2, 0x5A},
-                                           {0x3, 0x57},     {0x4, 0x3A},     {0x10010, 0xAA},
+  const std::map<quint32, quint8> image = {{0x0, 0x55},    {0x1, 0x4B}, {0x2, 0x5A},
+                                           {0x3, 0x57},    {0x4, 0x3A}, {0x10010, 0xAA},
                                            {0x10011, 0xBB}};
   EXPECT_EQ(up.image, image);
 
@@ -79,7 +76,9 @@ struct VersionCase {
   const char* mode;
   QByteArray answer;
 };
-void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const VersionCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class BootVersions : public ::testing::TestWithParam<VersionCase> {};
 
@@ -98,7 +97,8 @@ TEST_P(BootVersions, AnswerTheModeLetterWithVersionCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(Boot, BootVersions,
                          ::testing::Values(VersionCase{"Version10SendsTwo", 10, 1, 5, "l", "L:3"},
-                                           VersionCase{"Version11SendsFour", 11, 1, 5, "f", "F;315"},
+                                           VersionCase{"Version11SendsFour", 11, 1, 5, "f",
+                                                       "F;315"},
                                            VersionCase{"Version12", 12, 0, 7, "l", "L<307"},
                                            VersionCase{"OldVersion", 3, 1, 5, "f", "F33"}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -110,7 +110,9 @@ struct TransferCase {
   QByteArray answer;  // everything the device sends back for the wire bytes
   std::optional<quint8> failure;
 };
-void PrintTo(const TransferCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TransferCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class BootTransfer : public ::testing::TestWithParam<TransferCase> {};
 
@@ -140,8 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                        c.boot.errorCode = 8;
                      },
                      kProgramWire, "UZ$", 8},
-        TransferCase{"NoEnd", [](SimConfig& c) { c.boot.noEnd = true; }, kProgramWire,
-                     kProgramWire, std::nullopt},
+        TransferCase{"NoEnd", [](SimConfig& c) { c.boot.noEnd = true; }, kProgramWire, kProgramWire,
+                     std::nullopt},
         // The record's checksum should be 0x55; 0x57 arrives as 'K', 'C', and the 'C' is
         // answered with the code 9.
         TransferCase{"BadRecordChecksum", nullptr,
@@ -153,10 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
         TransferCase{"UnknownStuffingPair", nullptr, bytes({'U', ':', 0x01, 'K', 'Q'}),
                      bytes({'U', ':', 0x01, 'K', 'Z', 13 + 28}), 13},
         TransferCase{"NoOpeningU", nullptr, bytes({':'}), bytes({'Z', 13 + 28}), 13},
-        TransferCase{"RecordWithoutColon", nullptr, bytes({'U', 0x01}),
-                     bytes({'U', 'Z', 13 + 28}), 13},
-        TransferCase{"ReservedRecordType", nullptr,
-                     bytes({'U', ':', 0x00, 0x00, 0x00, 0x06, 0xFA}),
+        TransferCase{"RecordWithoutColon", nullptr, bytes({'U', 0x01}), bytes({'U', 'Z', 13 + 28}),
+                     13},
+        TransferCase{"ReservedRecordType", nullptr, bytes({'U', ':', 0x00, 0x00, 0x00, 0x06, 0xFA}),
                      bytes({'U', ':', 0x00, 0x00, 0x00, 0x06, 'Z', 12 + 28}), 12},
         TransferCase{"ExtendedAddressOfWrongLength", nullptr,
                      bytes({'U', ':', 0x01, 0x00, 0x00, 0x04, 0x00, 0xFB}),
@@ -216,7 +217,9 @@ struct HandshakeFault {
   QByteArray afterMode;
   QByteArray afterRun;
 };
-void PrintTo(const HandshakeFault& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HandshakeFault& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class BootHandshakeFaults : public ::testing::TestWithParam<HandshakeFault> {};
 
@@ -232,8 +235,8 @@ TEST_P(BootHandshakeFaults, ChangeTheDialogueAsTold) {
 INSTANTIATE_TEST_SUITE_P(
     Boot, BootHandshakeFaults,
     ::testing::Values(
-        HandshakeFault{"WrongModeAnswer", [](SimConfig& c) { c.boot.modeAnswer = 'X'; },
-                       "Load\r\n", "X;315", "y"},
+        HandshakeFault{"WrongModeAnswer", [](SimConfig& c) { c.boot.modeAnswer = 'X'; }, "Load\r\n",
+                       "X;315", "y"},
         HandshakeFault{"NoRunAck", [](SimConfig& c) { c.boot.noRunAck = true; }, "Load\r\n",
                        "L;315", ""},
         HandshakeFault{"OtherGreeting", [](SimConfig& c) { c.boot.greeting = "Boot v11\r\n"; },

@@ -10,8 +10,7 @@ namespace {
 
 const QByteArray kEofOnly = bytes({'U', ':', 0x00, 0x00, 0x00, 0x01, 0xFF, 'U'});
 
-std::unique_ptr<DeviceModel> device(const QString& profile,
-                                    void (*tweak)(SimConfig&) = nullptr) {
+std::unique_ptr<DeviceModel> device(const QString& profile, void (*tweak)(SimConfig&) = nullptr) {
   SimConfig cfg = *simConfigForProfile(profile);
   if (tweak) tweak(cfg);
   auto m = std::make_unique<DeviceModel>(cfg);
@@ -120,7 +119,9 @@ struct LoadModeCase {
   const char* mode;
   bool keepsSettings;
 };
-void PrintTo(const LoadModeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LoadModeCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LirLoadMode : public ::testing::TestWithParam<LoadModeCase> {};
 
@@ -202,7 +203,9 @@ struct RateCase {
   QByteArray send;
   QByteArray heardBy2000;  // all output up to 2000 ms, the send at 10 ms included
 };
-void PrintTo(const RateCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RateCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LineRate : public ::testing::TestWithParam<RateCase> {};
 
@@ -221,15 +224,15 @@ TEST_P(LineRate, AnotherRateIsNeitherHeardNorUnderstood) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sim, LineRate,
-    ::testing::Values(
-        RateCase{"EchoAtItsRate", "echo", 9600, 0, 9600, "ab", "ab"},
-        RateCase{"EchoAtAnotherRate", "echo", 9600, 0, 19200, "ab", ""},
-        RateCase{"UnknownHostRateIsHeard", "echo", 9600, 0, 0, "ab", "ab"},
-        RateCase{"AnyRateDevice", "echo", 0, 0, 115200, "ab", "ab"},
-        RateCase{"BootAtAnotherRate", "boot", 0, 19200, 9600, "l",  ""},
-        RateCase{"BootAtItsRate", "boot", 9600, 19200, 19200, "", QByteArray("Load\r\n").repeated(13)},
-        RateCase{"LirMonitorAtItsOwnRate", "lir", 9600, 19200, 9600, "PCRD0016F\r\n",
-                 "PCRD0016F\r\nM"}),
+    ::testing::Values(RateCase{"EchoAtItsRate", "echo", 9600, 0, 9600, "ab", "ab"},
+                      RateCase{"EchoAtAnotherRate", "echo", 9600, 0, 19200, "ab", ""},
+                      RateCase{"UnknownHostRateIsHeard", "echo", 9600, 0, 0, "ab", "ab"},
+                      RateCase{"AnyRateDevice", "echo", 0, 0, 115200, "ab", "ab"},
+                      RateCase{"BootAtAnotherRate", "boot", 0, 19200, 9600, "l", ""},
+                      RateCase{"BootAtItsRate", "boot", 9600, 19200, 19200, "",
+                               QByteArray("Load\r\n").repeated(13)},
+                      RateCase{"LirMonitorAtItsOwnRate", "lir", 9600, 19200, 9600, "PCRD0016F\r\n",
+                               "PCRD0016F\r\nM"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineRate, TheHostCanChangeToTheDevicesRate) {

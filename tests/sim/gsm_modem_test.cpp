@@ -16,7 +16,9 @@ struct ModemCase {
   const char* name;
   QList<Step> steps;
 };
-void PrintTo(const ModemCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ModemCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ModemDialogue : public ::testing::TestWithParam<ModemCase> {};
 
@@ -40,7 +42,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ModemCase{"Initialisation", {kInitAtz, kInitAte0, kInitCmgf}},
         ModemCase{"ReadMessage",
-                  {kInitAtz, kInitAte0, kInitCmgf,
+                  {kInitAtz,
+                   kInitAte0,
+                   kInitCmgf,
                    {"at+cnmi=1,1,0,0,0\r\n", "OK\r\n"},
                    {"at+cmgr=1\r\n",
                     "+CMGR: \"REC UNREAD\",\"+79161234567\",,\"24/05/01,12:00:00+12\"\r\n"
@@ -50,21 +54,30 @@ INSTANTIATE_TEST_SUITE_P(
                     "LIR: test message\r\nOK\r\n"},
                    {"at+cmgr=2\r\n", "+CMS ERROR: 321\r\n"}}},
         ModemCase{"EchoOnUntilTurnedOff",
-                  {{"at\r\n", "at\r\nOK\r\n"}, {"ate1\r\n", "ate1\r\nOK\r\n"}, kInitAte0,
+                  {{"at\r\n", "at\r\nOK\r\n"},
+                   {"ate1\r\n", "ate1\r\nOK\r\n"},
+                   kInitAte0,
                    {"at\r\n", "OK\r\n"}}},
         ModemCase{"ResetTurnsEchoBackOn",
                   {kInitAte0, kInitCmgf, {"atz\r\n", "OK\r\n"}, {"at\r\n", "at\r\nOK\r\n"}}},
         ModemCase{"UnknownCommandAndNoise",
                   {kInitAte0, {"at+xyz\r\n", "ERROR\r\n"}, {"hello\r\n", ""}, {"\r\n", ""}}},
         ModemCase{"RawCommandWithoutLineEndWaits",
-                  {kInitAte0, {"at+cmgr=1", ""}, {"\r\n", "+CMGR: \"REC UNREAD\",\"+79161234567\",,\"24/05/01,12:00:00+12\"\r\nLIR: test message\r\nOK\r\n"}}},
+                  {kInitAte0,
+                   {"at+cmgr=1", ""},
+                   {"\r\n",
+                    "+CMGR: \"REC UNREAD\",\"+79161234567\",,\"24/05/01,12:00:00+12\"\r\nLIR: test "
+                    "message\r\nOK\r\n"}}},
         ModemCase{"SendNeedsTextMode",
                   {kInitAtz, kInitAte0, {"at+cmgs=\"+79001234567\"\r\n", "ERROR\r\n"}}},
         ModemCase{"NumberMustBeQuoted",
                   {kInitAte0, kInitCmgf, {"at+cmgs=+79001234567\r\n", "ERROR\r\n"}}},
         ModemCase{"EscapeCancelsTheMessage",
-                  {kInitAte0, kInitCmgf, {"at+cmgs=\"+79001234567\"\r\n", "> "},
-                   {"oops\x1b", "OK\r\n"}, {"at\r\n", "OK\r\n"}}},
+                  {kInitAte0,
+                   kInitCmgf,
+                   {"at+cmgs=\"+79001234567\"\r\n", "> "},
+                   {"oops\x1b", "OK\r\n"},
+                   {"at\r\n", "OK\r\n"}}},
         ModemCase{"RunawayLineIsDropped",
                   {kInitAte0, {QByteArray(300, 'a') + "\r\n", ""}, {"at\r\n", "OK\r\n"}}}),
     [](const auto& info) { return std::string(info.param.name); });

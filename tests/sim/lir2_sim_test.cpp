@@ -65,7 +65,8 @@ QByteArray readCount(QSerialPort& port, int n) {
   QByteArray out;
   QDeadlineTimer deadline(kPatienceMs);
   while (out.size() < n && !deadline.hasExpired()) {
-    if (port.bytesAvailable() == 0) port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+    if (port.bytesAvailable() == 0)
+      port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
     out += port.read(n - out.size());
   }
   return out;
@@ -75,7 +76,8 @@ QByteArray readUntil(QSerialPort& port, const QByteArray& text) {
   QByteArray out;
   QDeadlineTimer deadline(kPatienceMs);
   while (!out.contains(text) && !deadline.hasExpired()) {
-    if (port.bytesAvailable() == 0) port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+    if (port.bytesAvailable() == 0)
+      port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
     out += port.read(1);
   }
   return out;
@@ -129,8 +131,8 @@ TEST(Lir2Sim, UploadThroughTheTerminalIsDumpedAsRecords) {
   EXPECT_EQ(exchange(port, "l", 5), "L;315");
   port.write("ru");
   EXPECT_EQ(exchange(port, "n"), "y");
-  const QByteArray wire = QByteArray::fromHex("553a05000000") + "KLKMKNKC" +
-                          QByteArray::fromHex("3a703a00000001ff");
+  const QByteArray wire =
+      QByteArray::fromHex("553a05000000") + "KLKMKNKC" + QByteArray::fromHex("3a703a00000001ff");
   EXPECT_EQ(exchange(port, wire).toHex(' '), wire.toHex(' '));
   EXPECT_EQ(exchange(port, "U", 2), "U)");
   port.close();

@@ -30,7 +30,9 @@ struct FrameCase {
   QByteArray frame;
   QByteArray reply;
 };
-void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FrameCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class TextFrames : public ::testing::TestWithParam<FrameCase> {};
 
@@ -45,23 +47,22 @@ TEST_P(TextFrames, EchoEveryByteAndAnswerExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Monitor, TextFrames,
-    ::testing::Values(
-        FrameCase{"ReadOneByte", "PCRD0506B\r\n", "MOk3CC4\r\n"},
-        FrameCase{"ReadBlockOfRam", "PCPR4006C\r\n",
-                  "MOk000102030405060708090A0B0C0D0E0F88\r\n"},
-        FrameCase{"ReadLastRamByte", "PCRD44464\r\n", "MOk7E82\r\n"},
-        FrameCase{"WriteWithoutAnnouncement", "PCWR0145A11\r\n", "MEr10F0\r\n"},
-        FrameCase{"AddressBeyondRamWindow", "PCRD44563\r\n", "MEr20E0\r\n"},
-        FrameCase{"BlockRunningPastRamWindow", "PCPR43F53\r\n", "MEr20E0\r\n"},
-        FrameCase{"WriteToTopOfTextAddressSpace", "PCWRFFFFF2F\r\n", "MEr20E0\r\n"},
-        FrameCase{"UnknownCommandCode", "PCWR0000967\r\n", "MEr20E0\r\n"},
-        FrameCase{"BadChecksum", "PCRD0506C\r\n", "MEr01FF\r\n"},
-        FrameCase{"NotAHexDigit", "PCRD05G6B\r\n", "MEr08F8\r\n"},
-        FrameCase{"LowerCaseFromHost", "PCRD05a6B\r\n", "MEr08F8\r\n"},
-        FrameCase{"UnknownCommand", "PCXX0506B\r\n", "MEr04FC\r\n"},
-        FrameCase{"MissingDigit", "PCRD056B\r\n", "MEr04FC\r\n"},
-        FrameCase{"NoCarriageReturn", "PCRD0506B\n", "MEr04FC\r\n"},
-        FrameCase{"NotACommandGetsNoAnswer", "hello\r\n", ""}),
+    ::testing::Values(FrameCase{"ReadOneByte", "PCRD0506B\r\n", "MOk3CC4\r\n"},
+                      FrameCase{"ReadBlockOfRam", "PCPR4006C\r\n",
+                                "MOk000102030405060708090A0B0C0D0E0F88\r\n"},
+                      FrameCase{"ReadLastRamByte", "PCRD44464\r\n", "MOk7E82\r\n"},
+                      FrameCase{"WriteWithoutAnnouncement", "PCWR0145A11\r\n", "MEr10F0\r\n"},
+                      FrameCase{"AddressBeyondRamWindow", "PCRD44563\r\n", "MEr20E0\r\n"},
+                      FrameCase{"BlockRunningPastRamWindow", "PCPR43F53\r\n", "MEr20E0\r\n"},
+                      FrameCase{"WriteToTopOfTextAddressSpace", "PCWRFFFFF2F\r\n", "MEr20E0\r\n"},
+                      FrameCase{"UnknownCommandCode", "PCWR0000967\r\n", "MEr20E0\r\n"},
+                      FrameCase{"BadChecksum", "PCRD0506C\r\n", "MEr01FF\r\n"},
+                      FrameCase{"NotAHexDigit", "PCRD05G6B\r\n", "MEr08F8\r\n"},
+                      FrameCase{"LowerCaseFromHost", "PCRD05a6B\r\n", "MEr08F8\r\n"},
+                      FrameCase{"UnknownCommand", "PCXX0506B\r\n", "MEr04FC\r\n"},
+                      FrameCase{"MissingDigit", "PCRD056B\r\n", "MEr04FC\r\n"},
+                      FrameCase{"NoCarriageReturn", "PCRD0506B\n", "MEr04FC\r\n"},
+                      FrameCase{"NotACommandGetsNoAnswer", "hello\r\n", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class BinaryFrames : public ::testing::TestWithParam<FrameCase> {};
@@ -84,8 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
     Monitor, BinaryFrames,
     ::testing::Values(
         FrameCase{"ReadSixteenWithEscapes", bytes({0x72, 0x0F, 0x04, 0x00, 0x7B, 0x0A}),
-                  bytes({0x6F, 0xDB, 0xDC, 0xDB, 0xDD, 0x55, 0x00, 0x10, 0x11, 0x12, 0x13, 0x14,
-                         0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0xCB, 0x0A})},
+                  bytes({0x6F, 0xDB, 0xDC, 0xDB, 0xDD, 0x55, 0x00, 0x10, 0x11, 0x12, 0x13,
+                         0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0xCB, 0x0A})},
         FrameCase{"ReadOneByte", bytes({0x72, 0x00, 0x00, 0x50, 0x3E, 0x0A}),
                   bytes({0x6F, 0x3C, 0x55, 0x0A})},
         FrameCase{"AnswerCarryingEscapeByte", bytes({0x72, 0x00, 0x00, 0x60, 0x2E, 0x0A}),
@@ -151,7 +152,9 @@ struct CommandCase {
   bool mains;
   int mode;
 };
-void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CommandCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CommandRegister : public ::testing::TestWithParam<CommandCase> {};
 
@@ -173,8 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CommandCase{"ChargerOff", {"PCWR000046C\r\n"}, true, 3},
                       CommandCase{"AllOff", {"PCWR000016F\r\n", "PCWR000046C\r\n"}, true, 1},
                       CommandCase{"OffThenOn", {"PCWR000016F\r\n", "PCWR000026E\r\n"}, true, 4},
-                      CommandCase{"ChargerOffThenOn",
-                                  {"PCWR000046C\r\n", "PCWR000056B\r\n"}, true, 4},
+                      CommandCase{
+                          "ChargerOffThenOn", {"PCWR000046C\r\n", "PCWR000056B\r\n"}, true, 4},
                       CommandCase{"NoMainsGenerates", {}, false, 2},
                       CommandCase{"NoMainsOff", {"PCWR000016F\r\n"}, false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -209,7 +212,9 @@ struct FaultCase {
   QByteArray textReply;
   QByteArray binaryReply;
 };
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ReplyFaults : public ::testing::TestWithParam<FaultCase> {};
 
@@ -223,23 +228,24 @@ TEST_P(ReplyFaults, ChangeTheReplyAsTold) {
 
 INSTANTIATE_TEST_SUITE_P(
     Monitor, ReplyFaults,
-    ::testing::Values(
-        FaultCase{"LowerCaseHex", [](SimConfig& c) { c.firmware.lowerCaseHex = true; },
-                  "MOk3cc4\r\n", bytes({0x6F, 0x3C, 0x55, 0x0A})},
-        FaultCase{"BadChecksum", [](SimConfig& c) { c.firmware.badChecksum = true; },
-                  "MOk3CC5\r\n", bytes({0x6F, 0x3C, 0x56, 0x0A})},
-        FaultCase{"ErrorByte", [](SimConfig& c) { c.firmware.errorByte = 0x02; }, "MEr02FE\r\n",
-                  bytes({0x65, 0x02, 0x99, 0x0A})},
-        FaultCase{"MissingLf", [](SimConfig& c) { c.firmware.missingLf = true; }, "MOk3CC4\r",
-                  bytes({0x6F, 0x3C, 0x55})},
-        FaultCase{"FromSecondCommandOn",
-                  [](SimConfig& c) {
-                    c.firmware.badChecksum = true;
-                    c.firmware.faultFromFrame = 2;
-                  },
-                  "MOk3CC4\r\n", bytes({0x6F, 0x3C, 0x56, 0x0A})},
-        FaultCase{"SilentAfterOne", [](SimConfig& c) { c.firmware.silentAfterFrames = 1; },
-                  "MOk3CC4\r\n", ""}),
+    ::testing::Values(FaultCase{"LowerCaseHex",
+                                [](SimConfig& c) { c.firmware.lowerCaseHex = true; }, "MOk3cc4\r\n",
+                                bytes({0x6F, 0x3C, 0x55, 0x0A})},
+                      FaultCase{"BadChecksum", [](SimConfig& c) { c.firmware.badChecksum = true; },
+                                "MOk3CC5\r\n", bytes({0x6F, 0x3C, 0x56, 0x0A})},
+                      FaultCase{"ErrorByte", [](SimConfig& c) { c.firmware.errorByte = 0x02; },
+                                "MEr02FE\r\n", bytes({0x65, 0x02, 0x99, 0x0A})},
+                      FaultCase{"MissingLf", [](SimConfig& c) { c.firmware.missingLf = true; },
+                                "MOk3CC4\r", bytes({0x6F, 0x3C, 0x55})},
+                      FaultCase{"FromSecondCommandOn",
+                                [](SimConfig& c) {
+                                  c.firmware.badChecksum = true;
+                                  c.firmware.faultFromFrame = 2;
+                                },
+                                "MOk3CC4\r\n", bytes({0x6F, 0x3C, 0x56, 0x0A})},
+                      FaultCase{"SilentAfterOne",
+                                [](SimConfig& c) { c.firmware.silentAfterFrames = 1; },
+                                "MOk3CC4\r\n", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MonitorFirmware, InjectedErrorWritesNothing) {
@@ -293,13 +299,15 @@ TEST(MonitorFirmware, ReopeningTheLineForgetsAHalfCommand) {
 }
 
 TEST(DeviceMemory, IdentityOfTheProfiles) {
-  const DeviceMemory::Eeprom gen9 = DeviceMemory::defaultEeprom(simConfigForProfile("gen9")->firmware);
+  const DeviceMemory::Eeprom gen9 =
+      DeviceMemory::defaultEeprom(simConfigForProfile("gen9")->firmware);
   EXPECT_EQ(gen9[0], 3);
   EXPECT_EQ(gen9[1], 9);
   EXPECT_EQ(gen9[2], 0x6D);
   EXPECT_EQ(gen9[6], 1);
   EXPECT_TRUE(simConfigForProfile("gen9")->firmware.binaryEnabled());
-  const DeviceMemory::Eeprom gen5 = DeviceMemory::defaultEeprom(simConfigForProfile("gen5")->firmware);
+  const DeviceMemory::Eeprom gen5 =
+      DeviceMemory::defaultEeprom(simConfigForProfile("gen5")->firmware);
   EXPECT_EQ(gen5[0], 2);
   EXPECT_EQ(gen5[1], 5);
   EXPECT_FALSE(simConfigForProfile("gen5")->firmware.binaryEnabled());
@@ -314,15 +322,15 @@ TEST(DeviceMemory, MeasurementsStayPlausibleAndMove) {
     const int battery = (r[5] << 8) | r[6];
     EXPECT_GE(battery, 220) << t;
     EXPECT_LE(battery, 300) << t;
-    EXPECT_GE(r[7] * 2, 220) << t;   // per 12 V block, times two blocks
+    EXPECT_GE(r[7] * 2, 220) << t;  // per 12 V block, times two blocks
     EXPECT_LE(r[7] * 2, 300) << t;
     EXPECT_EQ(r[0], 4);
     EXPECT_EQ(r[34] + 100, r[39] + 100) << "output follows the mains while passing it";
     EXPECT_GE(r[34] + 100, 220);
     EXPECT_LE(r[34] + 100, 240);
     for (int cell : {46, 47, 48}) {
-      EXPECT_GT(r[cell], 50 + 10) << cell;   // above 10 °C
-      EXPECT_LT(r[cell], 50 + 80) << cell;   // below 80 °C
+      EXPECT_GT(r[cell], 50 + 10) << cell;  // above 10 °C
+      EXPECT_LT(r[cell], 50 + 80) << cell;  // below 80 °C
     }
     voltages.insert(battery);
   }

@@ -1,7 +1,7 @@
 // The lir2-sim command line, and the line timing it emulates.
 
-#include "sim/line_pacer.h"
 #include "sim/sim_options.h"
+#include "sim/line_pacer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,9 @@ struct ArgsCase {
   QStringList args;
   std::function<bool(const SimProgramOptions&)> holds;
 };
-void PrintTo(const ArgsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ArgsCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SimArguments : public ::testing::TestWithParam<ArgsCase> {};
 
@@ -27,17 +29,21 @@ TEST_P(SimArguments, SetTheirKnob) {
 INSTANTIATE_TEST_SUITE_P(
     Sim, SimArguments,
     ::testing::Values(
-        ArgsCase{"DefaultIsTheBuiltInDevice", {},
+        ArgsCase{"DefaultIsTheBuiltInDevice",
+                 {},
                  [](const SimProgramOptions& o) {
                    return o.config.kind == SimKind::Lir && !o.emulateRate && o.link.isEmpty();
                  }},
-        ArgsCase{"Profile", {"--profile", "gen5"},
+        ArgsCase{"Profile",
+                 {"--profile", "gen5"},
                  [](const SimProgramOptions& o) {
                    return o.config.kind == SimKind::Monitor && o.config.firmware.generation == 5;
                  }},
-        ArgsCase{"HexNumber", {"--profile", "gen9", "--firmware-byte", "0x6B"},
+        ArgsCase{"HexNumber",
+                 {"--profile", "gen9", "--firmware-byte", "0x6B"},
                  [](const SimProgramOptions& o) { return o.config.firmware.firmwareByte == 0x6B; }},
-        ArgsCase{"GreetingWithEscapes", {"--greeting", "Boot\\r\\n"},
+        ArgsCase{"GreetingWithEscapes",
+                 {"--greeting", "Boot\\r\\n"},
                  [](const SimProgramOptions& o) { return o.config.boot.greeting == "Boot\r\n"; }},
         ArgsCase{"BootFaults",
                  {"--error-at", "7", "--error-code", "9", "--mode-answer", "X", "--no-run-ack"},
@@ -52,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                    return f.silentAfterFrames == 0 && f.errorByte == 16 && f.lowerCaseHex &&
                           f.missingLf;
                  }},
-        ArgsCase{"FrameFormat", {"--profile", "gen5", "--binary"},
+        ArgsCase{"FrameFormat",
+                 {"--profile", "gen5", "--binary"},
                  [](const SimProgramOptions& o) { return o.config.firmware.binaryEnabled(); }},
         ArgsCase{"Program",
                  {"--link", "/tmp/lir", "--emulate-rate", "--rate", "9600", "--dump-image", "a.hex",
@@ -66,9 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SimArguments, MistakesAreRefusedWithAReason) {
   const QList<QStringList> wrong = {
-      {"--profile", "gen7"},        {"--boot-version", "256"}, {"--rate", "fast"},
-      {"--rate", "0"},              {"--no-such-option"},      {"stray"},
-      {"--greeting", "bad\\q"},     {"--greeting", ""},        {"--mode-answer", "XY"},
+      {"--profile", "gen7"},    {"--boot-version", "256"}, {"--rate", "fast"},
+      {"--rate", "0"},          {"--no-such-option"},      {"stray"},
+      {"--greeting", "bad\\q"}, {"--greeting", ""},        {"--mode-answer", "XY"},
       {"--error-byte", "0"},
   };
   for (const QStringList& args : wrong) {
@@ -120,7 +127,7 @@ TEST(LinePacer, BytesInOneDirectionQueueUp) {
   EXPECT_EQ(p.inputComplete(0), t);
   EXPECT_EQ(p.inputComplete(0), 2 * t);
   EXPECT_EQ(p.inputComplete(10 * t), 11 * t);  // the line was idle meanwhile
-  EXPECT_EQ(p.outputArrives(0), t);             // the other direction is independent
+  EXPECT_EQ(p.outputArrives(0), t);            // the other direction is independent
   EXPECT_EQ(p.outputArrives(0), 2 * t);
   p.reset();
   EXPECT_EQ(p.outputArrives(0), t);

@@ -1,8 +1,8 @@
 // The in-process line: waits in virtual time, the fault knobs, and a device that outlives
 // the line.
 
-#include "serial/clock.h"
 #include "sim/simulated_device.h"
+#include "serial/clock.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <QByteArrayView>
 
 struct Exchange {
-  QByteArray echo;   // what came back while the command was sent (the echo, byte by byte)
-  QByteArray reply;  // the reply, read in lock-step with the host's echo
+  QByteArray echo;      // what came back while the command was sent (the echo, byte by byte)
+  QByteArray reply;     // the reply, read in lock-step with the host's echo
   int widestBurst = 0;  // most reply bytes that were readable at once (lock-step: 1)
 };
 
