@@ -121,8 +121,7 @@ void Bootloader::receive(quint8 byte, qint64 now, OutputQueue& out) {
     case State::Greeting:
       // Only the two mode letters mean anything here; line noise is ignored.
       if (byte == 'l' || byte == 'f') {
-        upload_ = Upload{};
-        upload_.mode = static_cast<char>(byte);
+        mode_ = static_cast<char>(byte);
         out.push(now, cfg_.modeAnswer ? *cfg_.modeAnswer : static_cast<quint8>(byte - 32));
         out.push(now, static_cast<quint8>('0' + cfg_.version));
         out.push(now, static_cast<quint8>('0' + cfg_.powerBoard));
@@ -139,6 +138,9 @@ void Bootloader::receive(quint8 byte, qint64 now, OutputQueue& out) {
       if (byte == static_cast<quint8>("run"[runPos_])) {
         if (++runPos_ == 3) {
           if (!cfg_.noRunAck) out.push(now, 'y');
+          // A new program begins; an abandoned dialogue leaves the last upload on record.
+          upload_ = Upload{};
+          upload_.mode = mode_;
           state_ = State::Transfer;
           opened_ = false;
           pendingK_ = false;

@@ -35,8 +35,9 @@ class Bootloader {
   static constexpr quint8 kCodeReservedRecord = 12;
   static constexpr quint8 kCodeWrongData = 13;
 
+  // The last transfer (from "run" on), complete or not.
   struct Upload {
-    char mode = 0;                    // 'l' or 'f' of the last dialogue
+    char mode = 0;                    // 'l' or 'f'
     QList<QByteArray> records;        // count, address high, address low, type, data, checksum
     std::map<quint32, quint8> image;  // program bytes by absolute address
     int transferBytes = 0;            // wire bytes of the transfer, both 'U's included
@@ -78,6 +79,7 @@ class Bootloader {
   qint64 expiredAt_ = 0;
   qint64 resumeAt_ = 0;  // Rebooting / Failed: when greeting starts again
   int runPos_ = 0;
+  char mode_ = 0;
 
   // Transfer state.
   bool opened_ = false;

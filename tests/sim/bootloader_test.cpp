@@ -196,6 +196,21 @@ TEST(Bootloader, HashAndStrayBytesAbandonTheLoad) {
   }
 }
 
+TEST(Bootloader, AnAbandonedDialogueKeepsTheLastUploadOnRecord) {
+  auto m = bootDevice();
+  WireHost host(*m);
+  handshake(*m, host);
+  ASSERT_EQ(host.send(kProgramWire), kProgramWire + ")");
+  host.now += 650;
+  ASSERT_EQ(host.take(), "Load\r\n");
+  EXPECT_EQ(host.send("f#"), "F;315");
+  EXPECT_EQ(m->bootloader()->upload().records.size(), 4);
+  EXPECT_EQ(m->bootloader()->upload().mode, 'l');
+  EXPECT_EQ(host.send("frun"), "F;315y");
+  EXPECT_TRUE(m->bootloader()->upload().records.isEmpty());
+  EXPECT_EQ(m->bootloader()->upload().mode, 'f');
+}
+
 TEST(Bootloader, IgnoresNoiseWhileGreeting) {
   auto m = bootDevice();
   WireHost host(*m, 10);
