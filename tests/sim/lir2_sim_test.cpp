@@ -1,0 +1,183 @@
+// The lir2-sim program on a real pseudo-terminal, reached through QSerialPort as the program
+// reaches a port given by its path.
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int kPatienceMs = 5000;  // generous: nothing here measures speed
+
+QString simProgram() {
+  const QString fromEnvironment = qEnvironmentVariable("LIR2_SIM");
+  return fromEnvironment.isEmpty() ? QStringLiteral(LIR2_SIM_BUILT) : fromEnvironment;
+}
+
+class SimProcess {
+ public:
+  ~SimProcess() {
+    if (proc_.state() != QProcess::NotRunning) {
+      proc_.kill();
+      proc_.waitForFinished(kPatienceMs);
+    }
+  }
+  // Starts lir2-sim and returns the terminal path it prints, or an empty string.
+  QString start(const QStringList& args) {
+    proc_.setProgram(simProgram());
+    proc_.setArguments(args);
+    proc_.setProcessChannelMode(QProcess::SeparateChannels);
+    proc_.start();
+    if (!proc_.waitForStarted(kPatienceMs)) return {};
+    QDeadlineTimer deadline(kPatienceMs);
+    while (!proc_.canReadLine() && !deadline.hasExpired())
+      proc_.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+    return QString::fromLocal8Bit(proc_.readLine()).trimmed();
+  }
+  // SIGTERM; true when the program ended by itself with exit code 0.
+  bool stop() {
+    proc_.terminate();
+    return proc_.waitForFinished(kPatienceMs) && proc_.exitStatus() == QProcess::NormalExit &&
+           proc_.exitCode() == 0;
+  }
+  QString errors() { return QString::fromLocal8Bit(proc_.readAllStandardError()); }
+
+ private:
+  QProcess proc_;
+};
+
+bool openPort(QSerialPort& port, const QString& path) {
+  port.setPortName(path);
+  port.setBaudRate(19200);
+  port.setDataBits(QSerialPort::Data8);
+  port.setParity(QSerialPort::NoParity);
+  port.setStopBits(QSerialPort::OneStop);
+  port.setFlowControl(QSerialPort::NoFlowControl);
+  return port.open(QIODevice::ReadWrite);
+}
+
+QByteArray readCount(QSerialPort& port, int n) {
+  QByteArray out;
+  QDeadlineTimer deadline(kPatienceMs);
+  while (out.size() < n && !deadline.hasExpired()) {
+    if (port.bytesAvailable() == 0)
+      port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+    out += port.read(n - out.size());
+  }
+  return out;
+}
+
+QByteArray readUntil(QSerialPort& port, const QByteArray& text) {
+  QByteArray out;
+  QDeadlineTimer deadline(kPatienceMs);
+  while (!out.contains(text) && !deadline.hasExpired()) {
+    if (port.bytesAvailable() == 0)
+      port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+    out += port.read(1);
+  }
+  return out;
+}
+
+// Sends each byte and reads what comes back for it.
+QByteArray exchange(QSerialPort& port, const QByteArray& bytes, int answerBytesEach = 1) {
+  QByteArray out;
+  for (char c : bytes) {
+    port.write(&c, 1);
+    port.waitForBytesWritten(kPatienceMs);
+    out += readCount(port, answerBytesEach);
+  }
+  return out;
+}
+
+TEST(Lir2Sim, EchoesEveryByteUntranslatedThroughTheSymlink) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString link = dir.filePath("lir-port");
+  SimProcess sim;
+  const QString path = sim.start({"--profile", "echo", "--link", link});
+  ASSERT_TRUE(path.startsWith("/dev/")) << "no terminal path printed";
+  const QFileInfo info(link);
+  EXPECT_TRUE(info.isSymLink());
+  EXPECT_EQ(info.symLinkTarget(), path);
+
+  QSerialPort port;
+  ASSERT_TRUE(openPort(port, link)) << port.errorString().toStdString();
+  // Line ends, flow-control and interrupt characters and the high bit must pass as they are.
+  const QByteArray all = QByteArray::fromHex("000a0d1113035a55ff7f");
+  EXPECT_EQ(exchange(port, all).toHex(' '), all.toHex(' '));
+  port.close();
+
+  EXPECT_TRUE(sim.stop()) << sim.errors().toStdString();
+  EXPECT_FALSE(QFileInfo::exists(link)) << "the symlink is removed at exit";
+}
+
+TEST(Lir2Sim, UploadThroughTheTerminalIsDumpedAsRecords) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString dump = dir.filePath("received.hex");
+  SimProcess sim;
+  const QString path = sim.start({"--profile", "boot", "--emulate-rate", "--dump-image", dump});
+  ASSERT_TRUE(path.startsWith("/dev/"));
+
+  QSerialPort port;
+  ASSERT_TRUE(openPort(port, path)) << port.errorString().toStdString();
+  port.clear();
+  EXPECT_TRUE(readUntil(port, "Load\r\n").endsWith("Load\r\n"));
+  EXPECT_EQ(exchange(port, "l", 5), "L;315");
+  port.write("ru");
+  EXPECT_EQ(exchange(port, "n"), "y");
+  const QByteArray wire =
+      QByteArray::fromHex("553a05000000") + "KLKMKNKC" + QByteArray::fromHex("3a703a00000001ff");
+  EXPECT_EQ(exchange(port, wire).toHex(' '), wire.toHex(' '));
+  EXPECT_EQ(exchange(port, "U", 2), "U)");
+  port.close();
+
+  ASSERT_TRUE(sim.stop()) << sim.errors().toStdString();
+  QFile f(dump);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), ":05000000554B5A573A70\r\n:00000001FF\r\n");
+}
+
+TEST(Lir2Sim, ReopeningThePortRestartsTheBuiltInDevice) {
+  SimProcess sim;
+  const QString path = sim.start({"--profile", "lir"});
+  ASSERT_TRUE(path.startsWith("/dev/"));
+  QSerialPort port;
+  ASSERT_TRUE(openPort(port, path));
+  port.clear();
+  // The first byte hands the line to the program, which answers in lock-step.
+  EXPECT_EQ(exchange(port, "PCRD0016F\r\n"), "PCRD0016F\r\n");
+  QByteArray reply;
+  for (int i = 0; i < 9; ++i) {
+    const QByteArray b = readCount(port, 1);
+    if (b.isEmpty()) break;
+    reply += b;
+    port.write(b);
+    port.waitForBytesWritten(kPatienceMs);
+  }
+  EXPECT_EQ(reply, "MOk09F7\r\n");
+  port.close();
+
+  // A new opening restarts the bootloader window: it greets again.
+  ASSERT_TRUE(openPort(port, path));
+  port.clear();
+  EXPECT_TRUE(readUntil(port, "Load\r\n").endsWith("Load\r\n"));
+  port.close();
+  EXPECT_TRUE(sim.stop());
+}
+
+TEST(Lir2Sim, RefusesABadCommandLine) {
+  QProcess p;
+  p.start(simProgram(), {"--profile", "nonsense"});
+  ASSERT_TRUE(p.waitForFinished(kPatienceMs));
+  EXPECT_EQ(p.exitCode(), 2);
+  EXPECT_TRUE(p.readAllStandardError().contains("nonsense"));
+  EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+}
+
+}  // namespace
