@@ -25,7 +25,13 @@ TFormMonitor::~TFormMonitor() = default;
 void TFormMonitor::Timer1Timer() {
   // Translation shows what comes and reports nothing: a quiet line is no failure, so its
   // time-out must not linger in ResultCode and surface in the next run.
-  if (exchange_.ReadByte(LogChar) != 0) exchange_.ResultCode = 0;
+  if (exchange_.ReadByte(LogChar) != 0) {
+    exchange_.ResultCode = 0;
+    return;
+  }
+  // One byte a tick is ten a second: a device that says more would fill the line's buffer
+  // until bytes are lost. What has already arrived is shown at once.
+  exchange_.ReadReceived(LogChar, kTranslationBurst);
 }
 
 void TFormMonitor::FormClose() {

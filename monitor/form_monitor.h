@@ -27,6 +27,9 @@ class TFormMonitor : public QWidget {
   // The poll timer of the monitor run; disabled until a run starts.
   WindowTimer* Timer3 = nullptr;
 
+  // Most bytes one translation tick takes beyond its first, so the window stays responsive.
+  static constexpr int kTranslationBurst = 4096;
+
   // Ends the monitor run: the main window comes back, polling stops, this window hides.
   void FormClose();
 

@@ -63,6 +63,18 @@ quint8 Exchange::ReadByte(int logMode) {
   return 0;
 }
 
+int Exchange::ReadReceived(int logMode, int max) {
+  SerialDevice* device = port_.device();
+  int taken = 0;
+  quint8 byte = 0;
+  while (device && taken < max && device->readByte(byte) == SerialDevice::Read::Byte) {
+    RxByte = byte;
+    appendRead(byte, logMode);
+    ++taken;
+  }
+  return taken;
+}
+
 quint8 Exchange::WriteByte(int logMode) {
   appendWrite(TxByte, logMode);
   if (!send()) {

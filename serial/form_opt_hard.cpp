@@ -75,10 +75,13 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   RadioGroupCOMButtons = new QButtonGroup(this);
   auto* list = new QWidget;
   auto* listLayout = new QVBoxLayout(list);
-  listLayout->setContentsMargins(4, 0, 4, 0);
-  listLayout->setSpacing(2);
+  listLayout->setContentsMargins(6, 0, 6, 0);
+  listLayout->setSpacing(0);
   for (int i = 0; i < names.size(); ++i) {
     auto* button = new QRadioButton(names[i], list);
+    // The group's height leaves a port about 17 pixels beside the title when there are few:
+    // let the items shrink to that instead of scrolling.
+    button->setMinimumHeight(16);
     RadioGroupCOMButtons->addButton(button, i);
     listLayout->addWidget(button);
   }
@@ -89,7 +92,7 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   auto* groupLayout = new QVBoxLayout(RadioGroupCOM);
-  groupLayout->setContentsMargins(2, 2, 2, 2);
+  groupLayout->setContentsMargins(0, 0, 0, 0);
   groupLayout->addWidget(scroll);
   RadioGroupCOM->setMinimumWidth(list->sizeHint().width() + 40);
 

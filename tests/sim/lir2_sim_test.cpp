@@ -10,46 +10,11 @@
 #include <QSerialPort>
 #include <QTemporaryDir>
 
+#include "common/sim_process.h"
+
 namespace {
 
-constexpr int kPatienceMs = 5000;  // generous: nothing here measures speed
-
-QString simProgram() {
-  const QString fromEnvironment = qEnvironmentVariable("LIR2_SIM");
-  return fromEnvironment.isEmpty() ? QStringLiteral(LIR2_SIM_BUILT) : fromEnvironment;
-}
-
-class SimProcess {
- public:
-  ~SimProcess() {
-    if (proc_.state() != QProcess::NotRunning) {
-      proc_.kill();
-      proc_.waitForFinished(kPatienceMs);
-    }
-  }
-  // Starts lir2-sim and returns the terminal path it prints, or an empty string.
-  QString start(const QStringList& args) {
-    proc_.setProgram(simProgram());
-    proc_.setArguments(args);
-    proc_.setProcessChannelMode(QProcess::SeparateChannels);
-    proc_.start();
-    if (!proc_.waitForStarted(kPatienceMs)) return {};
-    QDeadlineTimer deadline(kPatienceMs);
-    while (!proc_.canReadLine() && !deadline.hasExpired())
-      proc_.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-    return QString::fromLocal8Bit(proc_.readLine()).trimmed();
-  }
-  // SIGTERM; true when the program ended by itself with exit code 0.
-  bool stop() {
-    proc_.terminate();
-    return proc_.waitForFinished(kPatienceMs) && proc_.exitStatus() == QProcess::NormalExit &&
-           proc_.exitCode() == 0;
-  }
-  QString errors() { return QString::fromLocal8Bit(proc_.readAllStandardError()); }
-
- private:
-  QProcess proc_;
-};
+constexpr int kPatienceMs = SimProcess::kPatienceMs;
 
 bool openPort(QSerialPort& port, const QString& path) {
   port.setPortName(path);
@@ -173,7 +138,7 @@ TEST(Lir2Sim, ReopeningThePortRestartsTheBuiltInDevice) {
 
 TEST(Lir2Sim, RefusesABadCommandLine) {
   QProcess p;
-  p.start(simProgram(), {"--profile", "nonsense"});
+  p.start(SimProcess::program(), {"--profile", "nonsense"});
   ASSERT_TRUE(p.waitForFinished(kPatienceMs));
   EXPECT_EQ(p.exitCode(), 2);
   EXPECT_TRUE(p.readAllStandardError().contains("nonsense"));
