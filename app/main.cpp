@@ -1,7 +1,9 @@
 // lir2gui: the service tool for the LIR inverter/chargers.
-#include <QApplication>
 #include <QAction>
-#include <QMessageBox>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -30,7 +32,18 @@ bool displayAvailable() {
 
 }  // namespace
 
+// Resident memory of this process in kB (Linux), for the start-up probe.
+long residentKb() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+  return -1;
+}
+
 int main(int argc, char** argv) {
+  QElapsedTimer sinceStart;
+  sinceStart.start();
   bool platformArgument = false;
   for (int i = 1; i < argc; ++i) platformArgument |= qstrcmp(argv[i], "-platform") == 0;
   if (!displayAvailable() && !platformArgument) {
@@ -75,5 +88,14 @@ int main(int argc, char** argv) {
   QObject::connect(windows.FormMain.get(), &TFormMain::closed, &app, &QApplication::quit);
   windows.FormMain->show();
   if (!startupError.isEmpty()) windows.FormMain->setErrorText(startupError);
+  // The start-up benchmark asks the program to say when its main window is up, and to end.
+  if (!qEnvironmentVariableIsEmpty("LIR2_STARTUP_PROBE")) {
+    QTimer::singleShot(0, &app, [&] {
+      std::printf("main_window_ms=%lld rss_kb=%ld\n", static_cast<long long>(sinceStart.elapsed()),
+                  residentKb());
+      std::fflush(stdout);
+      app.quit();
+    });
+  }
   return app.exec();
 }
