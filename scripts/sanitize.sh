@@ -5,9 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${LIR2_ASAN_BUILD_DIR:-build-asan}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLIR2_SANITIZE=ON -DLIR2_BUILD_BENCH=OFF >/dev/null
+known=$(cmake --build "$build" --target help)
 targets=()
 for t in protocol_tests firmware_tests sim_model_tests; do
-  if cmake --build "$build" --target help | grep -q "^\.\.\. $t\$"; then targets+=("$t"); fi
+  if grep -qx "\.\.\. $t" <<<"$known"; then targets+=("$t"); fi
 done
 [ ${#targets[@]} -eq 0 ] && exit 0
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
@@ -15,7 +16,7 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktra
 export QT_QPA_PLATFORM=offscreen
 status=0
 for t in "${targets[@]}"; do
-  exe=$(find "$build/tests" -type f -name "$t" -perm -u+x | head -n 1)
+  exe=$(realpath "$(find "$build/tests" -type f -name "$t" -perm -u+x | head -n 1)")
   echo "== $t under the sanitizers"
   (cd "$build" && "$exe" --gtest_filter='*Random*:*Fuzz*:*Noise*' --gtest_brief=1) || status=1
 done
