@@ -34,8 +34,10 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
     setup.extraEntries.append({options.portPath, options.portPath, PortEntry::Kind::Path});
     setup.preselect = options.portPath;
   }
-  if (options.simulatedDevice)
+  if (options.simulatedDevice) {
     setup.extraEntries.append({kSimulatedPortName, QString(), PortEntry::Kind::Simulated});
+    if (options.selectSimulated && options.portPath.isEmpty()) setup.preselect = kSimulatedPortName;
+  }
   setup.configPath = options.configPath;
   // A system port or a path opens through QSerialPort; the simulated entry makes the model's
   // line.

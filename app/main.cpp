@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
   AppOptions options;
   options.serviceMode = cl.serviceMode;
   options.portPath = cl.portPath;
+  options.selectSimulated = cl.simulated;
   options.systemPorts = discoverSystemPorts();
   options.simulatedDevice = [model, &clock](const PortEntry&) -> std::unique_ptr<SerialDevice> {
     return std::make_unique<SimulatedSerialDevice>(model, clock);

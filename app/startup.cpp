@@ -10,6 +10,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   cl.serviceMode = isServiceSwitch(params.join(QLatin1Char(' ')));
   for (qsizetype i = 0; i < params.size(); ++i) {
     const QString& a = params[i];
+    if (a == QLatin1String("--simulated")) cl.simulated = true;
     for (const auto& [name, target] :
          {std::pair{QStringLiteral("--port"), &cl.portPath},
           std::pair{QStringLiteral("--sim-profile"), &cl.simProfile}}) {

@@ -12,6 +12,7 @@ struct CommandLine {
   bool serviceMode = false;
   QString portPath;    // --port PATH: a port to add to the list and select
   QString simProfile;  // --sim-profile NAME: how the built-in simulated device behaves
+  bool simulated = false;  // --simulated: select the built-in simulated device
   QString error;       // a malformed option, for the user
 };
 

@@ -10,4 +10,9 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
   echo "Run this from a desktop session, or under a virtual display:  xvfb-run -a scripts/run.sh" >&2
   exit 2
 fi
+# No port named: the built-in simulated device, whatever ports the machine has.
+case " $* " in
+  *" --port "*|*" --port="*) ;;
+  *) set -- "$@" --simulated ;;  # after, so a leading -s stays the service switch
+esac
 exec "${LIR2_BUILD_DIR:-build}/app/lir2gui" "$@"

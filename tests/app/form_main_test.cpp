@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QToolBar>
 #include <QToolButton>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include "app/form_file.h"
 #include "app/form_opt_soft.h"
@@ -282,6 +284,29 @@ TEST(FormMain, ServiceSwitchLeavesTheMainWindowAlone) {
   EXPECT_TRUE(service.main().B_Modem->isHidden());
   EXPECT_EQ(plain.main().ActionToolBar1->actions().size(),
             service.main().ActionToolBar1->actions().size());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FormOptHard, SimulatedDeviceCanBeChosenFromTheCommandLine) {
+  QTemporaryDir dir;
+  VirtualClock clock;
+  SoundRecorder sounds;
+  QFile config(dir.filePath("config.txt"));
+  ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+  config.write("ttyS0\r\n");
+  config.close();
+  for (bool select : {false, true}) {
+    AppOptions options;
+    options.systemPorts = {{"ttyS0", "/dev/ttyS0", PortEntry::Kind::System}};
+    options.configPath = config.fileName();
+    options.selectSimulated = select;
+    options.simulatedDevice = [](const PortEntry&) { return std::unique_ptr<SerialDevice>(); };
+    AppWindows w(options, clock, sounds);
+    EXPECT_EQ(w.FormOptHard->port().PortName, select ? kSimulatedPortName : QString("ttyS0"));
+  }
 }
 
 }  // namespace

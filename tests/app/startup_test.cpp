@@ -32,6 +32,8 @@ TEST(Startup, PortAndProfileOptions) {
   EXPECT_TRUE(cl.error.isEmpty());
   cl = parseCommandLine({"lir2gui", "--port=/tmp/lir2"});
   EXPECT_EQ(cl.portPath, "/tmp/lir2");
+  EXPECT_FALSE(cl.simulated);
+  EXPECT_TRUE(parseCommandLine({"lir2gui", "--simulated"}).simulated);
   cl = parseCommandLine({"lir2gui", "--port"});
   EXPECT_FALSE(cl.error.isEmpty());
 }
