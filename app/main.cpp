@@ -9,6 +9,7 @@
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "app/startup.h"
+#include "host/system/system_shutdown.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
 #include "serial/port_discovery.h"
@@ -71,7 +72,10 @@ int main(int argc, char** argv) {
     return std::make_unique<SimulatedSerialDevice>(model, clock);
   };
 
+  // Declared before the windows, so it outlives the main window that uses it.
+  const auto shutdown = makeSystemShutdownBackend();
   AppWindows windows(options, clock, *sounds);
+  windows.FormMain->setShutdownBackend(shutdown.get());
   QObject::connect(windows.FormMain.get(), &TFormMain::closed, &app, &QApplication::quit);
   windows.FormMain->show();
   if (!startupError.isEmpty()) windows.FormMain->setErrorText(startupError);
