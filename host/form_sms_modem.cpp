@@ -30,6 +30,10 @@ TFormSmsModem::TFormSmsModem(Exchange& exchange, QWidget* parent)
   B_Stop = named(new QPushButton(QStringLiteral("Read"), this), "B_Stop");
   L_err = named(new QLabel(QStringLiteral("L_err"), this), "L_err");
   L_err->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Framed like the main window's status panels: it is the window's only report.
+  L_err->setFrameShape(QFrame::StyledPanel);
+  L_err->setFrameShadow(QFrame::Sunken);
+  L_err->setMinimumHeight(L_err->sizeHint().height() + 6);
   L_SmsSend->setBuddy(E_SmsSend);
   L_SmsReceive->setBuddy(E_SmsReceive);
   for (QLineEdit* edit : {E_SmsSend, E_SmsReceive}) edit->setMinimumWidth(220);
@@ -55,7 +59,9 @@ TFormSmsModem::TFormSmsModem(Exchange& exchange, QWidget* parent)
   connect(B_Stop, &QPushButton::clicked, this, &TFormSmsModem::B_StopClick);
 }
 
-void TFormSmsModem::ModemInit() { modem_.ModemInit(); }
+void TFormSmsModem::ModemInit() {
+  modem_.ModemInit();
+}
 
 void TFormSmsModem::B_SmsSendClick() {
   // The poll must not start while the send has the line. The interval it gets afterwards
@@ -68,6 +74,10 @@ void TFormSmsModem::B_SmsSendClick() {
   Timer1->setInterval(SmsModem::kPollIntervalMs);
 }
 
-void TFormSmsModem::B_StopClick() { modem_.SendRaw(SmsModem::commandBytes(E_SmsReceive->text())); }
+void TFormSmsModem::B_StopClick() {
+  modem_.SendRaw(SmsModem::commandBytes(E_SmsReceive->text()));
+}
 
-void TFormSmsModem::Timer1Timer() { modem_.ReceivePoll(); }
+void TFormSmsModem::Timer1Timer() {
+  modem_.ReceivePoll();
+}

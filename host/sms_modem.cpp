@@ -40,7 +40,9 @@ void SmsModem::readLines(int count) {
   for (int i = 0; i < count; ++i) ex_.ModemReadLine(kReadTimeoutMs);
 }
 
-void SmsModem::forgetFailure() { ex_.ResultCode = 0; }
+void SmsModem::forgetFailure() {
+  ex_.ResultCode = 0;
+}
 
 void SmsModem::ModemInit() {
   ex_.ModemWriteString("atz\r\n", kPauseMs);

@@ -19,8 +19,12 @@
 
 namespace {
 
-QString readLog(ModemApp& app) { return app.w->FormReadPort->log()->logText(); }
-QString writeLog(ModemApp& app) { return app.w->FormWritePort->log()->logText(); }
+QString readLog(ModemApp& app) {
+  return app.w->FormReadPort->log()->logText();
+}
+QString writeLog(ModemApp& app) {
+  return app.w->FormWritePort->log()->logText();
+}
 
 TEST(FormSmsModem, ControlsAsDesignedAndHiddenAtStart) {
   ModemApp app;
@@ -103,7 +107,9 @@ TEST(FormSmsModem, SendShowsTheCodeAndItsMessageAndLeavesThePollOff) {
   const qsizetype before = app.record->written.size();
   f.B_Stop->click();
   EXPECT_EQ(app.record->written.mid(before), "at+cmgr=1");
-  EXPECT_TRUE(writeLog(app).endsWith("\x1A" "at+cmgr=1"));
+  EXPECT_TRUE(
+      writeLog(app).endsWith("\x1A"
+                             "at+cmgr=1"));
 }
 
 TEST(FormSmsModem, FailuresStillOpenTheWindowAndShowInTheResult) {

@@ -51,7 +51,9 @@ TEST(ModemEndToEnd, SetUpSendAndRawCommandShowInTheLogs) {
   // modem waits for it: one answer still on the line, then a time-out.
   w.FormSmsModem->E_SmsReceive->setText("at+cmgr=1");
   w.FormSmsModem->B_Stop->click();
-  EXPECT_TRUE(write->logText().endsWith("\x1A" "at+cmgr=1"));
+  EXPECT_TRUE(
+      write->logText().endsWith("\x1A"
+                                "at+cmgr=1"));
   EXPECT_EQ(read->logText(), "atz\r\nOK\r\nate0\r\nOK\r\nOK\r\n> +CMGS: 1\r\nOK\r\n");
 
   w.FormMain->close();

@@ -10,8 +10,6 @@
 namespace {
 
 const QByteArray kInitWire = "atz\r\nate0\r\nat+cmgf=1\r\n";
-// The modem echoes until "ate0" has run; "atz" and "ate0" come back with their answers.
-const QByteArray kInitAnswers = "atz\r\nOK\r\nate0\r\nOK\r\nOK\r\n";
 const QByteArray kUnreadMessage =
     "+CMGR: \"REC UNREAD\",\"+79161234567\",,\"24/05/01,12:00:00+12\"\r\nLIR: test message\r\n";
 const QByteArray kReadMessage =
@@ -24,24 +22,42 @@ TEST(SmsModem, DialogueWithTheSimulatedModemByteForByte) {
     const char* name;
     std::function<int()> run;  // the result, or -1 where there is none
     int result;
-    QByteArray wire;      // what the host wrote
-    QByteArray readLog;   // what the read log gained
-    qint64 ms;            // virtual time spent
+    QByteArray wire;     // what the host wrote
+    QByteArray readLog;  // what the read log gained
+    qint64 ms;           // virtual time spent
   } steps[] = {
-      {"set-up", [&] { modem.ModemInit(); return -1; }, -1, kInitWire,
+      {"set-up",
+       [&] {
+         modem.ModemInit();
+         return -1;
+       },
+       -1, kInitWire,
        // Four lines read: the last "OK" waits on the line.
        "atz\r\nOK\r\nate0\r\nOK\r\n", 1500},
       {"message", [&] { return int(modem.SendSms("hell")); }, 0,
        "at+cmgs=\"+70000000000\"\r\nhell\x1A",
        // The waiting "OK" is taken first, so the line read is the answer to the message.
        "OK\r\n> +CMGS: 1\r\n", 1500},
-      {"raw command", [&] { modem.SendRaw("at+cmgr=1"); return -1; }, -1, "at+cmgr=1",
+      {"raw command",
+       [&] {
+         modem.SendRaw("at+cmgr=1");
+         return -1;
+       },
+       -1, "at+cmgr=1",
        // No line end, so the modem waits: one line was still there, the second times out.
        "OK\r\n", 500 + 1001},
       {"its line end, typed as a raw command",
-       [&] { modem.SendRaw("\r\n"); return -1; }, -1, "\r\n", kUnreadMessage, 500},
-      {"receive poll", [&] { modem.ReceivePoll(); return -1; }, -1,
-       "at+cnmi=1,1,0,0,0\r\nat+cmgr=1\r\n", "OK\r\nOK\r\n" + kReadMessage, 1000},
+       [&] {
+         modem.SendRaw("\r\n");
+         return -1;
+       },
+       -1, "\r\n", kUnreadMessage, 500},
+      {"receive poll",
+       [&] {
+         modem.ReceivePoll();
+         return -1;
+       },
+       -1, "at+cnmi=1,1,0,0,0\r\nat+cmgr=1\r\n", "OK\r\nOK\r\n" + kReadMessage, 1000},
   };
   for (const auto& s : steps) {
     const qsizetype wireBefore = line.record->written.size();
@@ -118,9 +134,8 @@ struct ForgetfulModem {
   StatusRecorder status;
   LogRecorder log;
   Switches switches;
-  PortControl port{&status, [this](const PortEntry&) {
-                     return std::make_unique<ScriptedDevice>(line, clock);
-                   }};
+  PortControl port{
+      &status, [this](const PortEntry&) { return std::make_unique<ScriptedDevice>(line, clock); }};
   Exchange ex{port, clock, &log, &switches};
   QByteArray typed;
   QByteArray said;  // everything the modem sent
@@ -164,10 +179,20 @@ TEST(SmsModem, TypedTextBecomesWindows1251) {
       {"hell", "hell", "hell"},
       {"at+cmgr=1", "at+cmgr=1", "at+cmgr=1"},
       {"Привет, Ёж", "\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xE6", "\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xE6"},
-      {"5 €, №1", "5 \x88, \xB9" "1", "5 \x88, \xB9" "1"},
+      {"5 €, №1",
+       "5 \x88, \xB9"
+       "1",
+       "5 \x88, \xB9"
+       "1"},
       {"日本", "??", "??"},
       // Ctrl-Z or Esc inside a message would end it early; a raw command is sent as typed.
-      {QString::fromLatin1("a\x1A" "b\x1B" "c"), "abc", "a\x1A" "b\x1B" "c"},
+      {QString::fromLatin1("a\x1A"
+                           "b\x1B"
+                           "c"),
+       "abc",
+       "a\x1A"
+       "b\x1B"
+       "c"},
       {"", "", ""},
   };
   for (const auto& c : cases) {
