@@ -73,9 +73,9 @@ int main(int argc, char** argv) {
   };
 
   // Declared before the windows, so it outlives the main window that uses it.
-  const auto shutdown = makeSystemShutdownBackend();
+  const auto shutdownBackend = makeSystemShutdownBackend();
   AppWindows windows(options, clock, *sounds);
-  windows.FormMain->setShutdownBackend(shutdown.get());
+  windows.FormMain->setShutdownBackend(shutdownBackend.get());
   QObject::connect(windows.FormMain.get(), &TFormMain::closed, &app, &QApplication::quit);
   windows.FormMain->show();
   if (!startupError.isEmpty()) windows.FormMain->setErrorText(startupError);
