@@ -141,18 +141,4 @@ TEST(FormSmsModem, FailuresStillOpenTheWindowAndShowInTheResult) {
   }
 }
 
-TEST(FormSmsModem, ClosingOnlyHidesTheWindowAndKeepsThePortOpen) {
-  ModemApp app;
-  app.main().B_Modem->click();
-  app.w->FormSmsModem->close();
-  EXPECT_FALSE(app.w->FormSmsModem->isVisible());
-  EXPECT_TRUE(app.w->FormOptHard->port().PortOpen);
-  EXPECT_EQ(app.main().RunMode, 'M');
-  // The next run mode takes the port over.
-  app.main().Translate->trigger();
-  EXPECT_EQ(app.main().RunMode, 'T');
-  app.main().StopExec->trigger();
-  EXPECT_FALSE(app.w->FormOptHard->port().PortOpen);
-}
-
 }  // namespace
