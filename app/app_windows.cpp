@@ -51,7 +51,7 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
   FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), FormOptHard->port(), clock,
                                                &traffic, FormOptSoft.get());
   FormEEProm = std::make_unique<TFormEEProm>();
-  FormSmsModem = std::make_unique<TFormSmsModem>();
+  FormSmsModem = std::make_unique<TFormSmsModem>(FormMonitor->exchange());
   report = std::make_unique<FinalReport>(*FormMain, sounds,
                                          [this] { return FormOptHard->soundsOn(); });
   FormMain->attach(this);

@@ -143,6 +143,7 @@ void TFormMain::createClientArea() {
   B_Modem = new QPushButton(QStringLiteral("B_Modem"), client);
   B_Modem->setObjectName(QStringLiteral("B_Modem"));
   B_Modem->setVisible(false);
+  connect(B_Modem, &QPushButton::clicked, this, &TFormMain::B_ModemClick);
 
   auto* top = new QHBoxLayout;
   top->addWidget(CGauge1);

@@ -12,6 +12,7 @@ class QLabel;
 class QMenuBar;
 class QPushButton;
 class QToolBar;
+class ShutdownBackend;
 
 // The main window: the actions, the run modes, the upload's gauge and version labels, and the
 // three status bars every part of the program reports into.
@@ -87,6 +88,18 @@ class TFormMain : public QMainWindow, public StatusBars {
   // True once Stop or the closing of the window asked a running upload to end.
   bool stopRequested() const { return stopRequested_; }
 
+  // The modem mode, entered through the hidden B_Modem.
+  void B_ModemClick();
+
+  // Where shoot sends its request; not owned. Without one, shoot reports false.
+  void setShutdownBackend(ShutdownBackend* backend) { shutdownBackend_ = backend; }
+
+ public slots:
+  // Powers the machine off (or restarts it), forcing programs to close when force is set;
+  // true when the system accepted the request. Offered to callers: nothing in the program
+  // calls it.
+  bool shoot(bool reboot, bool force);
+
  signals:
   // The main window has closed: the program ends.
   void closed();
@@ -103,4 +116,5 @@ class TFormMain : public QMainWindow, public StatusBars {
 
   AppWindows* w_ = nullptr;
   bool stopRequested_ = false;
+  ShutdownBackend* shutdownBackend_ = nullptr;
 };

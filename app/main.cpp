@@ -11,6 +11,7 @@
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "app/startup.h"
+#include "host/system/system_shutdown.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
 #include "serial/port_discovery.h"
@@ -85,7 +86,10 @@ int main(int argc, char** argv) {
     return std::make_unique<SimulatedSerialDevice>(model, clock);
   };
 
+  // Declared before the windows, so it outlives the main window that uses it.
+  const auto shutdownBackend = makeSystemShutdownBackend();
   AppWindows windows(options, clock, *sounds);
+  windows.FormMain->setShutdownBackend(shutdownBackend.get());
   QObject::connect(windows.FormMain.get(), &TFormMain::closed, &app, &QApplication::quit);
   windows.FormMain->show();
   if (!startupError.isEmpty()) windows.FormMain->setErrorText(startupError);

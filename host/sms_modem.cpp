@@ -1,0 +1,94 @@
+#include "sms_modem.h"
+
+#include "protocol/result_messages.h"
+#include "serial/exchange.h"
+#include "serial/port_control.h"
+#include "serial/serial_device.h"
+
+namespace {
+
+constexpr char kCtrlZ = 0x1A;
+constexpr char kEscape = 0x1B;
+
+char toCp1251(QChar c) {
+  if (c.unicode() < 0x80) return static_cast<char>(c.unicode());
+  for (int b = 0x80; b <= 0xFF; ++b)
+    if (cp1251ToUnicode(static_cast<quint8>(b)) == c) return static_cast<char>(b);
+  return '?';
+}
+
+}  // namespace
+
+QByteArray SmsModem::sendCommand() {
+  return QByteArray("at+cmgs=\"") + kDestination + "\"\r\n";
+}
+
+QByteArray SmsModem::commandBytes(const QString& text) {
+  QByteArray bytes;
+  bytes.reserve(text.size());
+  for (QChar c : text) bytes.append(toCp1251(c));
+  return bytes;
+}
+
+QByteArray SmsModem::messageBytes(const QString& text) {
+  QByteArray bytes = commandBytes(text);
+  bytes.removeIf([](char c) { return c == kCtrlZ || c == kEscape || c == '\0'; });
+  return bytes;
+}
+
+void SmsModem::readLines(int count) {
+  for (int i = 0; i < count; ++i) ex_.ModemReadLine(kReadTimeoutMs);
+}
+
+void SmsModem::forgetFailure() {
+  ex_.ResultCode = 0;
+}
+
+void SmsModem::ModemInit() {
+  ex_.ModemWriteString("atz\r\n", kPauseMs);
+  readLines(1);
+  ex_.ModemWriteString("ate0\r\n", kPauseMs);
+  readLines(2);
+  ex_.ModemWriteString("at+cmgf=1\r\n", kPauseMs);
+  readLines(1);
+  forgetFailure();
+}
+
+void SmsModem::takeStaleAnswers() {
+  const int mode = ex_.logReads() ? LogChar : LogNone;
+  int taken = ex_.ReadReceived(mode, kStaleLimit);
+  // A real port shows only what it has fetched from the system; one look without waiting
+  // fetches the rest.
+  SerialDevice* device = ex_.port().device();
+  if (taken < kStaleLimit && device && ex_.port().PortOpen && device->waitForReadyRead(0))
+    taken += ex_.ReadReceived(mode, kStaleLimit - taken);
+}
+
+quint8 SmsModem::SendSms(QByteArrayView text) {
+  takeStaleAnswers();
+  ex_.ModemWriteString(sendCommand(), kPauseMs);
+  ex_.ModemWriteString(text, kPauseMs);
+  const char ctrlZ[] = {kCtrlZ};
+  ex_.ModemWriteString(QByteArrayView(ctrlZ, 1), kPauseMs);
+  const quint8 code = ex_.ModemReadLine(kReadTimeoutMs);
+  forgetFailure();
+  return code;
+}
+
+void SmsModem::SendRaw(QByteArrayView text) {
+  ex_.ModemWriteString(text, kPauseMs);
+  readLines(2);
+  forgetFailure();
+}
+
+void SmsModem::ReceivePoll() {
+  ex_.ModemWriteString("at+cnmi=1,1,0,0,0\r\n", kPauseMs);
+  readLines(2);
+  ex_.ModemWriteString("at+cmgr=1\r\n", kPauseMs);
+  readLines(2);
+  forgetFailure();
+}
+
+QString smsResultText(quint8 code) {
+  return QStringLiteral("%1: %2").arg(code).arg(resultMessage(code));
+}

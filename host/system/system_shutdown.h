@@ -1,0 +1,10 @@
+#pragma once
+
+#include <memory>
+
+#include "host/shutdown.h"
+
+// The backend that really shuts the machine down. Only the lir2gui program links the library
+// that defines it, so no test, benchmark or tool can reach it: a build without that library
+// has no such function to call.
+std::unique_ptr<ShutdownBackend> makeSystemShutdownBackend();
