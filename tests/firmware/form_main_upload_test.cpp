@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -43,7 +42,6 @@ void expectLabels(TFormMain& m, const Labels& l) {
   EXPECT_EQ(got.cpu, l.cpu);
 }
 
-const Labels kStartLabels{"VerDevice", "VerPlatPow", "VerPlatPic", "VerPO", "VerCPU"};
 const Labels kGoodLabels{"VerDevice = ЛИР", "VerPlatPow = 3.x", "VerPlatPic <= 5", "VerPO = 12.4",
                          "CPU 46k22"};
 
@@ -60,33 +58,11 @@ TEST(FormMainFile, OpenDialogOffersFirmwareAndAllFiles) {
   EXPECT_EQ(types->itemText(0), "Прошивки ( *.lir2)");
   EXPECT_EQ(types->itemText(1), "все файлы");
 
-  // The first filter shows firmware files only, the second everything; a name typed without
-  // an extension gets "lir2".
+  // A name typed without an extension gets "lir2".
   QTemporaryDir files;
-  for (const char* name : {"fw.lir2", "notes.txt"}) {
-    QFile f(files.filePath(name));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  }
+  QFile firmware(files.filePath("fw.lir2"));
+  ASSERT_TRUE(firmware.open(QIODevice::WriteOnly));
   d->setDirectory(files.path());
-  auto visible = [&] {
-    QStringList names;
-    for (auto* view : d->findChildren<QAbstractItemView*>()) {
-      if (!view->isVisible() || !view->model()) continue;
-      const QModelIndex root = view->rootIndex();
-      for (int r = 0; r < view->model()->rowCount(root); ++r)
-        names.append(view->model()->index(r, 0, root).data().toString());
-      break;
-    }
-    names.sort();
-    return names;
-  };
-  d->show();
-  for (int i = 0; i < 50 && visible().size() < 1; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  EXPECT_EQ(visible(), QStringList({"fw.lir2"}));
-  types->setCurrentIndex(1);
-  emit types->activated(1);
-  for (int i = 0; i < 50 && visible().size() < 2; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  EXPECT_EQ(visible(), QStringList({"fw.lir2", "notes.txt"}));
   auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
   ASSERT_NE(edit, nullptr);
   edit->setText("fw");
@@ -130,14 +106,11 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
       {"unknown device after a known one",
        {{"a.lir2", kGoodFile}, {"b.lir2", "abc3v12#:00000001FF\r\n"}}, false, kGoodLabels, "",
        true, 2, 0, {}},
-      {"another extension, sounds on", {{"a.hex", kGoodFile}}, true, kGoodLabels, "", true, 2, 1, {}},
-      {"another extension, sounds off", {{"a.hex", kGoodFile}}, false, kGoodLabels, "", true, 2, 0, {}},
+      {"another extension", {{"a.hex", kGoodFile}}, true, kGoodLabels, "", true, 2, 1, {}},
       // Stops at the field: labels, LoadProg and sound stay as they were.
       {"not a number",
        {{"a.lir2", kGoodFile}, {"b.hex", "abc3vx#:00000001FF\r\n"}}, true, kGoodLabels, "", true, 2,
        0, {"'x' is not a valid integer value"}},
-      {"not a number first", {{"a.lir2", "lir3v1_?#"}}, true, kStartLabels, "", false, 2, 0,
-       {"'?' is not a valid integer value"}},
       {"cannot be read", {{"a.lir2", kGoodFile}, {"gone.lir2", {}}}, true, kGoodLabels, "", true, 2,
        0, {"Cannot open file \"%1\". No such file or directory"}},
   };
@@ -204,6 +177,7 @@ TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
   EXPECT_EQ(gaugeMax, program.size() - 1);
   EXPECT_TRUE(locked);
   EXPECT_EQ(rig.model->hostRate(), 19200);
+  EXPECT_EQ(rig.received().mode, 'l');
   EXPECT_TRUE(rig.received().completed);
   EXPECT_EQ(rig.received().records, hexRecordsOf(kGoodFile));
   EXPECT_EQ(rig.received().image, imageOf(kImage));
@@ -235,15 +209,10 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     QString platPow;
   } cases[] = {
       {"power board", {}, "lir4v12_4&15#", false, true, "Не та версия платы", "VerPlatPow = 4.x != 3"},
-      {"processor", {}, "lir3v12_4&05#", false, false, "Не та версия процессора", "VerPlatPow = 3.x"},
       {"silent", [](BootConfig& b) { b.silent = true; }, kBootHeader, false, true,
        "Долго нет ответа при чтении", "VerPlatPow = 3.x"},
-      {"announced 8", [](BootConfig& b) { b.errorAt = 40; b.errorCode = 8; }, kBootHeader, false,
-       true, "Ошибка записи в Память Программ", "VerPlatPow = 3.x"},
       {"announced 30", [](BootConfig& b) { b.errorAt = 2; b.errorCode = 30; }, kBootHeader, false,
        true, "Не известная операция", "VerPlatPow = 3.x"},
-      {"no confirmation", [](BootConfig& b) { b.noEnd = true; }, kBootHeader, false, false,
-       "Нет подтверждения окончаеия операции записи", "VerPlatPow = 3.x"},
       // The port's own message is overwritten at the start; the first read then fails.
       {"port does not open", {}, kBootHeader, true, true, "Долго нет ответа при чтении",
        "VerPlatPow = 3.x"},
@@ -263,7 +232,7 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     EXPECT_EQ(m.LVerPlatPow->text(), c.platPow);
     EXPECT_EQ(rig.sounds.played,
               c.soundsOn ? std::vector<Sound>({Sound::Error}) : std::vector<Sound>());
-    EXPECT_FALSE(rig.received().completed && c.name != std::string("no confirmation"));
+    EXPECT_FALSE(rig.received().completed);
     EXPECT_EQ(m.CGauge1->progress(), 0);
     EXPECT_EQ(m.RunMode, 0);
     EXPECT_FALSE(rig.w->FormOptHard->port().PortOpen);
@@ -318,17 +287,6 @@ TEST(FormMainUpload, TheSameFileTwiceSendsTheSameBytes) {
   EXPECT_EQ(rig.w->FormWritePort->log()->logText(), first);
   EXPECT_TRUE(first.startsWith("lrun\r\nU3A02000004"));
   EXPECT_EQ(m.FirmwareText, kGoodFile);
-}
-
-TEST(FormMainUpload, WithoutKeepSettingsTheModeIsF) {
-  SimAppRig rig(bootConfig(), /*serviceMode=*/true);
-  TFormMain& m = rig.main();
-  rig.w->FormOptSoft->CB_Reserv->setChecked(false);
-  m.FileOpen1Accept(rig.write("fw.lir2", kGoodFile));
-  m.LoadProg->trigger();
-  EXPECT_EQ(m.errorText(), "Нет ошибок");
-  EXPECT_EQ(rig.received().mode, 'f');
-  EXPECT_TRUE(rig.received().completed);
 }
 
 // Stop (Esc) and the closing of the main window reach the transfer between two characters.

@@ -45,7 +45,6 @@ struct WindowRecorder final : UploadWindow {
   qint64 progress = 0;
   int messagePasses = 0;
   bool keep = true;
-  bool stop = false;
   std::function<void(int pass)> onMessages;  // runs inside the n-th message pass
 
   void setBootVersionText(const QString& t) override { bootVersion = t; }
@@ -60,7 +59,7 @@ struct WindowRecorder final : UploadWindow {
     ++messagePasses;
     if (onMessages) onMessages(messagePasses);
   }
-  bool stopRequested() const override { return stop; }
+  bool stopRequested() const override { return false; }
   bool keepSettings() const override { return keep; }
 };
 
