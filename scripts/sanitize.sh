@@ -7,7 +7,8 @@ build=${LIR2_ASAN_BUILD_DIR:-build-asan}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLIR2_SANITIZE=ON -DLIR2_BUILD_BENCH=OFF >/dev/null
 targets=()
 for t in protocol_tests firmware_tests sim_model_tests; do
-  if cmake --build "$build" --target help | grep -q "^\.\.\. $t\$"; then targets+=("$t"); fi
+  # grep reads the whole list: with -q it would stop early and break the pipe under pipefail.
+  if cmake --build "$build" --target help | grep "^\.\.\. $t\$" >/dev/null; then targets+=("$t"); fi
 done
 [ ${#targets[@]} -eq 0 ] && exit 0
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
