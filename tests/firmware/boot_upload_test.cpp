@@ -44,6 +44,9 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
       {"controller board", {}, {3, 1, 4}, true, 14, "l#", "Load\r\nL;315", false, 0, 1000, ""},
       {"no y", [](BootConfig& b) { b.noRunAck = true; }, {3, 1, 5}, true, 6, "lrun",
        "Load\r\nL;315", false, 3001, 4000, ""},
+      // Silence after "run" is no 'y', even when the last character read was one (board 73).
+      {"no y after a 'y'", [](BootConfig& b) { b.version = 10; b.powerBoard = 73; b.noRunAck = true; },
+       {73, 0, 0}, true, 6, "lrun", "Load\r\nL:y", false, 3001, 4000, ""},
       {"wrong echo", [](BootConfig& b) { b.wrongEchoAt = 5; }, {3, 1, 5}, true, 5, "lrun\r\n",
        "Load\r\nL;315y\r\n", false, 0, 1000, ""},
       // 'Z' and '$': the code byte goes to the read log in hexadecimal, switches or not.
