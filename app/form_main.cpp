@@ -88,6 +88,8 @@ void TFormMain::createActions() {
   AFile->setVisible(false);
 
   connect(FileExit1, &QAction::triggered, this, &QWidget::close);
+  connect(FileOpen1, &QAction::triggered, this, &TFormMain::FileOpen1Execute);
+  connect(LoadProg, &QAction::triggered, this, &TFormMain::LoadProgExecute);
   connect(Translate, &QAction::triggered, this, &TFormMain::TranslateExecute);
   connect(Monitor, &QAction::triggered, this, &TFormMain::MonitorExecute);
   connect(StopExec, &QAction::triggered, this, &TFormMain::StopExecExecute);
@@ -248,7 +250,8 @@ void TFormMain::StopExecExecute() {
   RunMode = 0;
   port.ClosePort();
   w_->FormMonitor->hide();
-  show();
+  // An upload that ends after the window was closed must not bring it back.
+  if (!closed_) show();
   StopExec->setEnabled(false);
   for (QAction* a : {Translate, FileOpen1, Monitor}) a->setEnabled(true);
   LoadProg->setEnabled(DeviceKind != 1);
@@ -283,6 +286,7 @@ void TFormMain::OptSoftExecute() { w_->FormOptSoft->exec(); }
 
 void TFormMain::FormClose() {
   stopRequested_ = true;
+  closed_ = true;
   if (w_) w_->FormOptHard->port().ClosePort();
 }
 

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QMainWindow>
 
+#include <functional>
+
 #include "serial/status.h"
 
 class AppWindows;
@@ -38,6 +40,7 @@ class TFormMain : public QMainWindow, public StatusBars {
   QString FirmwareFileName;
   char RunMode = 0;
   quint32 ProgramLength = 0;
+  QByteArray ProgramText;  // FirmwareText without its header, as the upload sends it
   quint8 DeviceKind = 1;
   quint8 VerPlatPow = 0;
   quint8 VerPlatPic = 0;
@@ -85,6 +88,15 @@ class TFormMain : public QMainWindow, public StatusBars {
   void FOptionsExecute();
   void OptSoftExecute();
 
+  // The firmware file and its upload (form_main_upload.cpp).
+  void FileOpen1Execute();
+  void FileOpen1Accept(const QString& fileName);
+  void LoadProgExecute();
+  bool PrepareProgramText();
+  // The forms framework's error box; a test may put a recorder here instead.
+  std::function<void(const QString&)> messageBox;
+  void showFrameworkError(const QString& text);
+
   // True once Stop or the closing of the window asked a running upload to end.
   bool stopRequested() const { return stopRequested_; }
 
@@ -117,4 +129,5 @@ class TFormMain : public QMainWindow, public StatusBars {
   AppWindows* w_ = nullptr;
   bool stopRequested_ = false;
   ShutdownBackend* shutdownBackend_ = nullptr;
+  bool closed_ = false;  // the window was closed: nothing may show it again
 };

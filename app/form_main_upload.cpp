@@ -1,0 +1,173 @@
+// The main window's firmware file and its upload: FileOpen1 and LoadProg.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+
+#include "app/app_windows.h"
+#include "app/firmware_open_dialog.h"
+#include "app/form_file.h"
+#include "app/form_main.h"
+#include "app/form_opt_soft.h"
+#include "app/gauge.h"
+#include "firmware/firmware_header.h"
+#include "firmware/upload.h"
+#include "monitor/form_monitor.h"
+#include "protocol/result_messages.h"
+#include "protocol/sound.h"
+#include "serial/form_opt_hard.h"
+
+namespace {
+
+// Far beyond any program memory of the family; a bigger file is no firmware.
+constexpr qint64 kMaxFirmwareFileBytes = 16 * 1024 * 1024;
+
+const QString kFirmwareFilter = QStringLiteral("Прошивки ( *.lir2)");
+const QString kAllFilesFilter = QStringLiteral("все файлы (*)");
+const QString kAllFilesName = QStringLiteral("все файлы");
+const QString kWrongFile = QStringLiteral("Не верный файл");
+
+// The upload's view of the main window.
+class MainUploadWindow final : public UploadWindow {
+ public:
+  MainUploadWindow(TFormMain& main, TFormOptSoft& soft) : m_(main), soft_(soft) {}
+  void setBootVersionText(const QString& text) override { m_.LVerBoot->setText(text); }
+  void appendPowerBoardText(const QString& text) override {
+    m_.LVerPlatPow->setText(m_.LVerPlatPow->text() + text);
+  }
+  void setProgress(qint64 value) override { m_.CGauge1->setProgress(value); }
+  void setElapsedText(const QString& text) override { m_.L_Time->setText(text); }
+  void setStateText(const QString& text) override { m_.setStateText(text); }
+  void processMessages() override { QApplication::processEvents(); }
+  bool stopRequested() const override { return m_.stopRequested(); }
+  bool keepSettings() const override { return soft_.keepSettings(); }
+
+ private:
+  TFormMain& m_;
+  TFormOptSoft& soft_;
+};
+
+}  // namespace
+
+QFileDialog* makeFirmwareOpenDialog(QWidget* parent) {
+  auto* dialog = new QFileDialog(parent);
+  dialog->setObjectName(QStringLiteral("FileOpen1Dialog"));
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  dialog->setNameFilters({kFirmwareFilter, kAllFilesFilter});
+  dialog->setDefaultSuffix(QStringLiteral("lir2"));
+  // Qt needs the pattern in the filter's text; the list shows the filter's own name. The
+  // dialog picks its patterns by position, not by this text.
+  if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      types && types->count() == 2)
+    types->setItemText(1, kAllFilesName);
+  return dialog;
+}
+
+void TFormMain::showFrameworkError(const QString& text) {
+  if (messageBox) {
+    messageBox(text);
+    return;
+  }
+  QMessageBox::critical(this, QApplication::applicationName(), text);
+}
+
+void TFormMain::FileOpen1Execute() {
+  QFileDialog* dialog = makeFirmwareOpenDialog(this);
+  const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+  const QString fileName = accepted ? dialog->selectedFiles().constFirst() : QString();
+  delete dialog;
+  if (accepted) FileOpen1Accept(fileName);
+}
+
+void TFormMain::FileOpen1Accept(const QString& fileName) {
+  w_->FormFile->MemoHex->clear();
+  w_->FormFile->MemoHexProg->clear();
+  FirmwareText.clear();
+
+  FirmwareFileName = fileName;
+  bool suspect = !hasFirmwareExtension(FirmwareFileName);
+  setFileNameText(FirmwareFileName);
+
+  QFile file(FirmwareFileName);
+  if (!file.open(QIODevice::ReadOnly)) {
+    showFrameworkError(cannotOpenFileMessage(FirmwareFileName, file.errorString()));
+    return;
+  }
+  if (file.size() > kMaxFirmwareFileBytes) {
+    showFrameworkError(cannotOpenFileMessage(
+        FirmwareFileName, QStringLiteral("The file is too large for a firmware file (%1 bytes).")
+                              .arg(file.size())));
+    return;
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    showFrameworkError(cannotOpenFileMessage(FirmwareFileName, file.errorString()));
+    return;
+  }
+  FirmwareText = withCrLfBreaks(bytes);
+  w_->FormFile->MemoHex->setPlainText(fromSingleByteText(FirmwareText));
+
+  const FirmwareHeader h = decodeFirmwareHeader(FirmwareText);
+  if (h.deviceKind)
+    DeviceKind = *h.deviceKind;
+  else
+    suspect = true;
+  if (h.failedChecks > 0) {
+    suspect = true;
+    setErrorText(kWrongFile);
+  }
+  // Values decoded before a field that does not convert are taken, as they were read.
+  for (auto [slot, value] : {std::pair{&VerPlatPow, h.VerPlatPow}, {&VerPOMajor, h.VerPOMajor},
+                             {&VerPOMinor, h.VerPOMinor}, {&VerCPU, h.VerCPU},
+                             {&VerPlatPic, h.VerPlatPic}})
+    if (value) *slot = *value;
+  if (h.notANumber) {
+    showFrameworkError(notAnIntegerMessage(*h.notANumber));
+    return;
+  }
+
+  if (DeviceKind != kDeviceNone) LVerDevice->setText(deviceLabelText(DeviceKind));
+  LVerPlatPow->setText(platPowLabelText(VerPlatPow));
+  LVerPlatPic->setText(platPicLabelText(VerPlatPic));
+  LVerPO->setText(firmwareVersionLabelText(VerPOMajor, VerPOMinor));
+  LVerCPU->setText(cpuLabelText(VerCPU));
+  LoadProg->setEnabled(DeviceKind != kDeviceNone);
+  if (suspect && w_->FormOptHard->soundsOn()) w_->sounds.play(Sound::Error);
+}
+
+bool TFormMain::PrepareProgramText() {
+  w_->FormFile->MemoHexProg->clear();
+  PreparedProgram p = prepareProgramText(FirmwareText);
+  ProgramText = std::move(p.text);
+  ProgramLength = static_cast<quint32>(ProgramText.size());
+  w_->FormFile->MemoHexProg->setPlainText(fromSingleByteText(ProgramText));
+  return p.ok();
+}
+
+void TFormMain::LoadProgExecute() {
+  RunMode = 'l';
+  if (!PrepareProgramText()) {
+    // Nothing to send that the device could take: no run starts.
+    RunMode = 0;
+    setErrorText(kWrongFile);
+    if (w_->FormOptHard->soundsOn()) w_->sounds.play(Sound::Error);
+    return;
+  }
+  setStateText(QStringLiteral("Загрузка Файла"));
+  BeginRun();
+  setErrorText(resultMessage(0));
+
+  Exchange& ex = w_->FormMonitor->exchange();
+  MainUploadWindow window(*this, *w_->FormOptSoft);
+  BootUpload upload(ex, window, {VerPlatPow, VerCPU, VerPlatPic});
+  if (upload.BootHandshake('l') == 0) upload.TransferProgram(ProgramText);
+
+  w_->report->run(ex.ResultCode, false);
+  StopExecExecute();
+}

@@ -1,0 +1,198 @@
+#include "firmware/upload.h"
+
+#include <QTime>
+
+#include "serial/clock.h"
+#include "serial/exchange.h"
+
+namespace {
+
+constexpr int kHeaderScan = 19;
+constexpr char kFrame = 'U';
+constexpr char kStuff = 'K';
+
+bool isProgramCharacter(char c) {
+  return c == '\r' || c == '\n' || c == ':' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+}  // namespace
+
+PreparedProgram prepareProgramText(QByteArrayView firmwareText) {
+  PreparedProgram p;
+  const qsizetype scan = std::min<qsizetype>(kHeaderScan, firmwareText.size());
+  const qsizetype hash = firmwareText.first(scan).indexOf('#');
+  if (hash < 0 && firmwareText.size() < kHeaderScan) {
+    p.problem = PreparedProgram::Problem::TooShort;
+    return p;
+  }
+  const qsizetype strip = hash < 0 ? kHeaderScan + 1 : hash + 1;
+  p.text = firmwareText.sliced(std::min(strip, firmwareText.size())).toByteArray();
+  // Any other character would go out as a wrong byte that the device might even store.
+  for (qsizetype i = 0; i < p.text.size(); ++i) {
+    if (!isProgramCharacter(p.text[i])) {
+      p.problem = PreparedProgram::Problem::NotHexText;
+      p.badIndex = i;
+      break;
+    }
+  }
+  return p;
+}
+
+char stuffingLetter(quint8 byte) {
+  switch (byte) {
+    case 0x55:
+      return 'L';
+    case 0x4B:
+      return 'M';
+    case 0x5A:
+      return 'N';
+    case 0x57:
+      return 'C';
+    default:
+      return 0;
+  }
+}
+
+QString elapsedTimeText(qint64 ms, const QLocale& locale) {
+  QString format = locale.timeFormat(QLocale::LongFormat);
+  // A duration has no zone and no half of the day: drop those parts and count 24 hours.
+  format.remove(QLatin1Char('t'));
+  format.remove(QLatin1String("AP"), Qt::CaseInsensitive);
+  format.replace(QLatin1Char('h'), QLatin1Char('H'));
+  format = format.trimmed();
+  const QTime time = QTime(0, 0).addMSecs(ms < 0 ? 0 : ms % (24LL * 3600 * 1000));
+  return locale.toString(time, format);
+}
+
+BootUpload::BootUpload(Exchange& exchange, UploadWindow& window, FileVersions file)
+    : ex_(exchange), window_(window), file_(file) {}
+
+quint8 BootUpload::fail(quint8 code) {
+  ex_.ResultCode = code;
+  return code;
+}
+
+void BootUpload::abandon() {
+  // Its result does not matter: the upload ends with the mismatch either way.
+  ex_.TxByte = '#';
+  ex_.WriteByte(LogChar);
+}
+
+bool BootUpload::readVersion(quint8& value) {
+  if (ex_.ReadByte(LogChar) != 0) return false;
+  value = static_cast<quint8>(ex_.RxByte - '0');
+  return true;
+}
+
+quint8 BootUpload::BootHandshake(char mode) {
+  Clock& clock = ex_.clock();
+  const qint64 start = clock.nowMs();
+  static const QByteArray kGreeting("Load\r\n");
+
+  // Lines are taken in pieces of at most 19 characters until one is exactly the greeting.
+  QByteArray line;
+  line.reserve(kLineBufSize);
+  for (;;) {
+    line.clear();
+    do {
+      if (ex_.ReadByte(LogChar) != 0) return ex_.ResultCode;
+      line.append(static_cast<char>(ex_.RxByte));
+    } while (ex_.RxByte != '\n' && line.size() < kLineBufSize - 1);
+    if (line == kGreeting) break;
+    if (clock.nowMs() - start > kGreetingTimeoutMs) return fail(20);
+  }
+
+  const char sent = window_.keepSettings() ? mode : 'f';
+  ex_.TxByte = static_cast<quint8>(sent);
+  if (ex_.WriteByte(LogChar) != 0) return ex_.ResultCode;
+  if (ex_.ReadByte(LogChar) != 0) return ex_.ResultCode;
+  if (ex_.RxByte != static_cast<quint8>(sent - 32)) return fail(7);
+
+  if (!readVersion(VerBoot)) return ex_.ResultCode;
+  window_.setBootVersionText(QStringLiteral("VerBoot = %1").arg(VerBoot));
+  if (!readVersion(DevVerPlatPow)) return ex_.ResultCode;
+  if (DevVerPlatPow != file_.VerPlatPow) {
+    abandon();
+    window_.appendPowerBoardText(QStringLiteral(" != %1").arg(DevVerPlatPow));
+    return fail(14);
+  }
+  if (VerBoot >= 11) {
+    if (!readVersion(DevVerCPU)) return ex_.ResultCode;
+    if (DevVerCPU != file_.VerCPU) {
+      abandon();
+      return fail(15);
+    }
+    if (!readVersion(DevVerPlatPic)) return ex_.ResultCode;
+    if (DevVerPlatPic != file_.VerPlatPic) {
+      abandon();
+      return fail(14);
+    }
+  }
+
+  for (char c : {'r', 'u', 'n'}) {
+    ex_.TxByte = static_cast<quint8>(c);
+    if (ex_.WriteByte(LogChar) != 0) return ex_.ResultCode;
+  }
+  // No answer at all is no 'y' either; RxByte would still hold the last version character.
+  if (ex_.ReadByte(LogChar) != 0 || ex_.RxByte != 'y') return fail(6);
+  ex_.appendRead('\r', LogChar);
+  ex_.appendRead('\n', LogChar);
+  ex_.appendWrite('\r', LogChar);
+  ex_.appendWrite('\n', LogChar);
+  return 0;
+}
+
+quint8 BootUpload::exchange(quint8 byte, int logMode) {
+  ex_.TxByte = byte;
+  return ex_.ExchangeByte(logMode, true);
+}
+
+quint8 BootUpload::sendStuffed(quint8 byte) {
+  const char letter = stuffingLetter(byte);
+  if (letter == 0) return exchange(byte, LogHex);
+  if (const quint8 code = exchange(kStuff, LogChar)) return code;
+  return exchange(static_cast<quint8>(letter), LogChar);
+}
+
+quint8 BootUpload::TransferProgram(QByteArrayView text) {
+  if (const quint8 code = exchange(kFrame, LogChar)) return code;
+  Clock& clock = ex_.clock();
+  const qint64 start = clock.nowMs();
+  bool highDigitNext = true;
+  quint8 high = 0;
+  qint64 shownSecond = -1;
+  for (qsizetype i = 1; i <= text.size(); ++i) {
+    window_.processMessages();
+    // Stop and the closing of the window close the port: it must not be touched again.
+    if (window_.stopRequested()) return fail(1);
+    window_.setProgress(i);
+    // The text changes once a second; formatting it for every character would be waste.
+    if (const qint64 second = (clock.nowMs() - start) / 1000; second != shownSecond) {
+      shownSecond = second;
+      window_.setElapsedText(elapsedTimeText(second * 1000));
+    }
+    const char c = text[i - 1];
+    if (c == '\r' || c == '\n') {
+      if (ex_.logReads()) ex_.appendRead(static_cast<quint8>(c), LogChar);
+      if (ex_.logWrites()) ex_.appendWrite(static_cast<quint8>(c), LogChar);
+      continue;
+    }
+    quint8 byte = ':';
+    if (c != ':') {
+      const int digit = c < 'A' ? c - '0' : c - 55;
+      if (highDigitNext) {
+        high = static_cast<quint8>(16 * digit);
+        highDigitNext = false;
+        continue;
+      }
+      byte = static_cast<quint8>(high + digit);
+      highDigitNext = true;
+    }
+    if (const quint8 code = sendStuffed(byte)) return code;
+  }
+  if (const quint8 code = exchange(kFrame, LogChar)) return code;
+  // A silent device is no confirmation; RxByte would still hold the echo of the 'U'.
+  if (ex_.ReadByte(LogChar) != 0 || ex_.RxByte != ')') return fail(10);
+  window_.setStateText(QStringLiteral("Файл Загружен"));
+  return 0;
+}

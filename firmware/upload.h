@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QLocale>
+#include <QString>
+#include <QtGlobal>
+
+class Exchange;
+
+// The program text of an upload: the firmware text without its header.
+struct PreparedProgram {
+  enum class Problem {
+    None,
+    TooShort,    // shorter than the header scan and without any '#'
+    NotHexText,  // a character that is neither a line break, ':' nor an upper-case hex digit
+  };
+  QByteArray text;
+  Problem problem = Problem::None;
+  qsizetype badIndex = -1;  // NotHexText: where in the program text (0-based)
+  bool ok() const { return problem == Problem::None; }
+};
+
+// Strips the header: everything up to the first '#' among the first 19 characters, or the
+// first 20 characters when there is none. A text the upload would turn into wrong bytes is
+// refused rather than sent.
+PreparedProgram prepareProgramText(QByteArrayView firmwareText);
+
+// What an upload shows in its window and asks of it.
+class UploadWindow {
+ public:
+  virtual ~UploadWindow() = default;
+  virtual void setBootVersionText(const QString& text) = 0;    // LVerBoot
+  virtual void appendPowerBoardText(const QString& text) = 0;  // behind LVerPlatPow's text
+  virtual void setProgress(qint64 value) = 0;                  // the gauge
+  virtual void setElapsedText(const QString& text) = 0;        // L_Time
+  virtual void setStateText(const QString& text) = 0;          // the state bar
+  // Lets the window handle what is pending (paint, Stop, the log toggles, the options).
+  virtual void processMessages() = 0;
+  // Stop was pressed or the window closed: the port is no longer ours.
+  virtual bool stopRequested() const = 0;
+  // "Не стирать настройки ": 'l' keeps the device's settings, 'f' does not.
+  virtual bool keepSettings() const = 0;
+};
+
+// The versions of the opened file that the device must match.
+struct FileVersions {
+  quint8 VerPlatPow = 0;
+  quint8 VerCPU = 0;
+  quint8 VerPlatPic = 0;
+};
+
+// The dialogue with the device's serial bootloader at 19200 bit/s: the handshake, then the
+// transfer of the Intel HEX records as stuffed, echoed bytes. Every failure ends it at once
+// with a result code, which is also left in the exchange's ResultCode for the report.
+class BootUpload {
+ public:
+  BootUpload(Exchange& exchange, UploadWindow& window, FileVersions file);
+
+  static constexpr int kLineBufSize = 20;
+  static constexpr int kGreetingTimeoutMs = 3000;
+
+  // Waits for "Load\r\n", sends the mode character ('l', or 'f' when the settings are not to
+  // be kept), compares the versions the bootloader reports and sends "run".
+  quint8 BootHandshake(char mode);
+  // Sends the program between two 'U's and waits for the device's ')'.
+  quint8 TransferProgram(QByteArrayView programText);
+
+  // As the bootloader reported them (character minus '0').
+  quint8 VerBoot = 0;
+  quint8 DevVerPlatPow = 0;
+  quint8 DevVerCPU = 0;
+  quint8 DevVerPlatPic = 0;
+
+ private:
+  quint8 fail(quint8 code);
+  void abandon();
+  quint8 exchange(quint8 byte, int logMode);
+  quint8 sendStuffed(quint8 byte);
+  bool readVersion(quint8& value);
+
+  Exchange& ex_;
+  UploadWindow& window_;
+  FileVersions file_;
+};
+
+// An elapsed time in the locale's long time format, without its time zone or AM/PM marker:
+// hours, minutes and seconds.
+QString elapsedTimeText(qint64 ms, const QLocale& locale = QLocale::system());
+
+// The second byte of the 'K' pair that stands for a reserved byte, or 0 for any other byte.
+char stuffingLetter(quint8 byte);

@@ -1,0 +1,112 @@
+// The upload through the real serial code path: the main window offscreen, lir2-sim on a
+// pseudo-terminal, the committed sample files.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/app_windows.h"
+#include "app/form_main.h"
+#include "app/gauge.h"
+#include "common/recorders.h"
+#include "common/sim_process.h"
+#include "firmware/upload.h"
+#include "serial/clock.h"
+#include "serial/form_opt_hard.h"
+
+namespace {
+
+QString sample(const char* name) {
+  QString root = qEnvironmentVariable("LIR2_SOURCE_DIR");
+  if (root.isEmpty()) root = QStringLiteral(LIR2_SOURCE_DIR_BUILT);
+  return root + QStringLiteral("/samples/") + QLatin1String(name);
+}
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct PtyUpload {
+  QTemporaryDir dir;
+  SimProcess sim;
+  SteadyClock clock;
+  SoundRecorder sounds;
+  std::unique_ptr<AppWindows> w;
+  QString path;
+
+  explicit PtyUpload(QStringList simArgs) {
+    path = sim.start(QStringList{"--profile", "boot"} + simArgs);
+    AppOptions options;
+    options.portPath = path;
+    options.configPath = dir.filePath("data/config.txt");
+    w = std::make_unique<AppWindows>(options, clock, sounds);
+    w->FormMain->messageBox = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
+    w->FormMain->show();
+  }
+  TFormMain& main() { return *w->FormMain; }
+};
+
+TEST(UploadEndToEnd, SampleArrivesIntactThroughThePseudoTerminal) {
+  QTemporaryDir out;
+  const QString dump = out.filePath("image.hex");
+  PtyUpload e({"--dump-image", dump});
+  ASSERT_FALSE(e.path.isEmpty()) << e.sim.errors().toStdString();
+  TFormMain& m = e.main();
+  m.FileOpen1Accept(sample("lir-small.lir2"));
+  ASSERT_TRUE(m.LoadProg->isEnabled()) << m.errorText().toStdString();
+  m.LoadProg->trigger();
+  EXPECT_EQ(m.stateText(), "Выключенно");
+  EXPECT_EQ(m.errorText(), "Нет ошибок");
+  EXPECT_EQ(m.CGauge1->progress(), 0);
+  EXPECT_EQ(m.LVerBoot->text(), "VerBoot = 11");
+  EXPECT_EQ(e.sounds.played, std::vector<Sound>({Sound::Ok}));
+  EXPECT_FALSE(e.w->FormOptHard->port().PortOpen);
+  ASSERT_TRUE(e.sim.stop());
+  // The device's records, written out as Intel HEX, are the file's program text.
+  const QByteArray program = prepareProgramText(readAll(sample("lir-small.lir2"))).text;
+  ASSERT_FALSE(program.isEmpty());
+  EXPECT_EQ(readAll(dump), program);
+}
+
+// At the real line rate the 64 KB sample takes half a minute; Stop and the closing of the
+// window end it within a character, and leave the port free for the next program.
+TEST(UploadEndToEnd, StopOrCloseEndsARealTransferPromptly) {
+  for (const bool close : {false, true}) {
+    SCOPED_TRACE(close ? "close" : "stop");
+    PtyUpload e({"--emulate-rate"});
+    ASSERT_FALSE(e.path.isEmpty()) << e.sim.errors().toStdString();
+    TFormMain& m = e.main();
+    m.FileOpen1Accept(sample("lir-64k.lir2"));
+    ASSERT_TRUE(m.LoadProg->isEnabled());
+    QSignalSpy closed(&m, &TFormMain::closed);
+    QString stateDuring;
+    QTimer::singleShot(400, &m, [&] {
+      stateDuring = m.stateText();
+      if (close)
+        m.close();
+      else
+        m.StopExec->trigger();
+    });
+    // Ending with "Прервали операцию" rather than after half a minute with success shows that
+    // the loop saw the request.
+    m.LoadProg->trigger();
+    EXPECT_EQ(stateDuring, "Загрузка Файла");
+    EXPECT_EQ(m.errorText(), "Прервали операцию");
+    EXPECT_EQ(m.stateText(), "Выключенно");
+    EXPECT_EQ(closed.count(), close ? 1 : 0);
+    EXPECT_EQ(m.isVisible(), !close);
+    PortControl& port = e.w->FormOptHard->port();
+    EXPECT_FALSE(port.PortOpen);
+    EXPECT_EQ(port.OpenPort(19200), 0);
+    port.ClosePort();
+    EXPECT_TRUE(e.sim.stop());
+  }
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+#pragma once
+
+// Rigs for the upload: the dialogue alone on an exchange, and the whole set of windows, both
+// against the simulated bootloader in process and in virtual time.
+#include <QTemporaryDir>
+
+#include <ostream>
+
+#include <functional>
+#include <memory>
+
+#include "app/app_windows.h"
+#include "app/form_main.h"
+#include "common/recorders.h"
+#include "common/scripted_device.h"
+#include "firmware/upload.h"
+#include "serial/clock.h"
+#include "serial/exchange.h"
+#include "serial/port_control.h"
+#include "sim/device_model.h"
+#include "sim/simulated_device.h"
+#include "tools/firmware_writer.h"
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+// A single-byte text as a plain text view holds it: its CR LF breaks become paragraph ends.
+inline QString asMemoText(const QByteArray& text) {
+  return QString::fromLatin1(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+// The versions lir2-sim's boot profile reports, and the header of a file made for them.
+inline const QByteArray kBootHeader = "lir3v12_4&15#";
+
+inline SimConfig bootConfig(const std::function<void(BootConfig&)>& change = {}) {
+  SimConfig cfg = *simConfigForProfile(QStringLiteral("boot"));
+  if (change) change(cfg.boot);
+  return cfg;
+}
+
+// The upload's window, remembered.
+struct WindowRecorder final : UploadWindow {
+  QString bootVersion, powerBoardAppended, elapsed, state;
+  QStringList elapsedTexts;
+  qint64 progress = 0;
+  int messagePasses = 0;
+  bool keep = true;
+  std::function<void(int pass)> onMessages;  // runs inside the n-th message pass
+
+  void setBootVersionText(const QString& t) override { bootVersion = t; }
+  void appendPowerBoardText(const QString& t) override { powerBoardAppended += t; }
+  void setProgress(qint64 v) override { progress = v; }
+  void setElapsedText(const QString& t) override {
+    elapsed = t;
+    elapsedTexts.append(t);
+  }
+  void setStateText(const QString& t) override { state = t; }
+  void processMessages() override {
+    ++messagePasses;
+    if (onMessages) onMessages(messagePasses);
+  }
+  bool stopRequested() const override { return false; }
+  bool keepSettings() const override { return keep; }
+};
+
+// BootUpload on an open line: the simulated device, or a scripted one when a test wants to
+// write the device's answers itself.
+struct BootRig {
+  VirtualClock clock;
+  StatusRecorder status;
+  LogRecorder log;
+  Switches switches;
+  WindowRecorder window;
+  std::shared_ptr<DeviceModel> model;
+  std::shared_ptr<ScriptedLine> line;
+  SimulatedSerialDevice* simDevice = nullptr;
+  PortControl port{&status, [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
+                     if (line) return std::make_unique<ScriptedDevice>(line, clock);
+                     auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
+                     simDevice = d.get();
+                     return d;
+                   }};
+  Exchange ex{port, clock, &log, &switches};
+
+  explicit BootRig(const SimConfig& cfg) : model(std::make_shared<DeviceModel>(cfg)) { open(); }
+  explicit BootRig(std::shared_ptr<ScriptedLine> scripted) : line(std::move(scripted)) { open(); }
+
+  void open() {
+    port.setEntries({PortEntry{QStringLiteral("SIM"), {}, PortEntry::Kind::Simulated}});
+    port.PortName = QStringLiteral("SIM");
+    port.OpenPort(19200);
+    port.PurgePort();
+  }
+  const Bootloader::Upload& received() const { return model->bootloader()->upload(); }
+
+  // Handshake, then the transfer when the handshake went through, as the upload runs them.
+  quint8 upload(const QByteArray& programText, FileVersions file = {3, 1, 5}) {
+    BootUpload u(ex, window, file);
+    const quint8 code = u.BootHandshake('l');
+    if (code != 0) return code;
+    return u.TransferProgram(programText);
+  }
+};
+
+// The program's windows against the simulated device in process, in virtual time.
+struct SimAppRig {
+  explicit SimAppRig(const SimConfig& cfg = bootConfig(), bool serviceMode = false)
+      : model(std::make_shared<DeviceModel>(cfg)) {
+    AppOptions options;
+    options.serviceMode = serviceMode;
+    options.configPath = dir.filePath(QStringLiteral("data/config.txt"));
+    options.simulatedDevice = [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
+      auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
+      device = d.get();
+      return d;
+    };
+    w = std::make_unique<AppWindows>(options, clock, sounds);
+    main().messageBox = [this](const QString& text) { messages.append(text); };
+    main().show();
+  }
+  TFormMain& main() { return *w->FormMain; }
+  const Bootloader::Upload& received() const { return model->bootloader()->upload(); }
+
+  // Writes a file into the rig's folder and returns its path.
+  QString write(const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return {};
+    return path;
+  }
+
+  QTemporaryDir dir;
+  VirtualClock clock;
+  SoundRecorder sounds;
+  QStringList messages;
+  std::shared_ptr<DeviceModel> model;
+  SimulatedSerialDevice* device = nullptr;
+  std::unique_ptr<AppWindows> w;
+};
+
+// The records of a firmware text (everything from the first ':'), as the device stores them.
+inline QList<QByteArray> hexRecordsOf(const QByteArray& text) {
+  QList<QByteArray> records;
+  for (QByteArray line : text.mid(text.indexOf(':')).split('\n')) {
+    line = line.trimmed();
+    if (line.startsWith(':')) records.append(QByteArray::fromHex(line.mid(1)));
+  }
+  return records;
+}
+
+// The image a run of bytes at an address becomes in the device.
+inline std::map<quint32, quint8> imageOf(const QByteArray& bytes, quint32 address = 0) {
+  std::map<quint32, quint8> image;
+  for (int i = 0; i < bytes.size(); ++i) image[address + i] = static_cast<quint8>(bytes[i]);
+  return image;
+}
