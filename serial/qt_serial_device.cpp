@@ -74,7 +74,10 @@ bool QtSerialDevice::writeByte(quint8 byte) {
     if (lineGone()) close();
     return false;
   }
-  if (port_.waitForBytesWritten(100) || port_.bytesToWrite() == 0) return true;
+  // Usually the byte leaves at once; only a full output buffer makes it wait, at most 100 ms.
+  port_.flush();
+  if (port_.bytesToWrite() == 0 || port_.waitForBytesWritten(100) || port_.bytesToWrite() == 0)
+    return true;
   // Not sent within the bound: drop it rather than let it leave late, out of step.
   if (lineGone()) {
     close();
