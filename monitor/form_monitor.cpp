@@ -54,6 +54,7 @@ void TFormMonitor::createControls() {
   L_DataEE = new QLabel(TS_LIR);
   L_DataEE->setObjectName(QStringLiteral("L_DataEE"));
   L_DataEE->setMinimumWidth(90);
+  L_DataEE->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   auto* service = new QHBoxLayout;
   service->addWidget(L_AddrEE);
   service->addWidget(E_Addr_EE);
