@@ -140,15 +140,18 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     Line line;
     std::function<void(FirmwareConfig&)> fault;
     int code;
+    qint64 minMs, maxMs;  // virtual time the six ticks take, their pauses included
   } cases[] = {
+      // Each tick waits a little more than 3000 ms for the echo of its first byte.
       {"device falls silent", Line::Simulated, [](FirmwareConfig& f) { f.silentAfterFrames = 0; },
-       20},
-      {"port cannot be opened", Line::OpenFails, {}, 4},
-      {"nothing behind the port", Line::Nobody, {}, 20},
+       20, 6 * 3000, 6 * 3000 + 6 * 300 + 100},
+      // Every command fails at its first byte, at once.
+      {"port cannot be opened", Line::OpenFails, {}, 4, 0, 6 * 310},
+      {"nothing behind the port", Line::Nobody, {}, 20, 6 * 3000, 6 * 3000 + 6 * 300 + 100},
       {"device answers every command with an error", Line::Simulated,
-       [](FirmwareConfig& f) { f.errorByte = 0x10; }, 25},
-      {"replies with a bad checksum", Line::Simulated, [](FirmwareConfig& f) { f.badChecksum = true; },
-       19},
+       [](FirmwareConfig& f) { f.errorByte = 0x10; }, 25, 0, 6 * 310},
+      {"replies with a bad checksum", Line::Simulated,
+       [](FirmwareConfig& f) { f.badChecksum = true; }, 19, 0, 6 * 310},
   };
   for (const auto& c : cases) {
     WindowRig rig;
@@ -182,6 +185,8 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     EXPECT_FALSE(m.Timer3->isEnabled()) << c.name;
     EXPECT_EQ(rig.main().stateText(), "Выключенно") << c.name;
     EXPECT_EQ(rig.main().errorText(), resultMessage(c.code)) << c.name;
+    EXPECT_GE(rig.clock.nowMs(), c.minMs) << c.name;
+    EXPECT_LE(rig.clock.nowMs(), c.maxMs) << c.name;
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error}) << c.name;
     EXPECT_EQ(m.exchange().ResultCode, 0) << c.name;
     // Left as the monitor left them.

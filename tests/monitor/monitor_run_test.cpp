@@ -41,26 +41,6 @@ QStringList parameterReads() {
   return reads;
 }
 
-TEST(MonitorRun, RunStartAsksForAFullRefreshInTextFrames) {
-  RunRig rig;
-  rig.frameState.BinaryFrames = true;
-  rig.poll.RamOffset = 32;
-  rig.poll.RamSingles = 3;
-  rig.ex.ReconnectCount = 2;
-  rig.images.EepromImage[7] = 9;
-  rig.run.prepareRun();
-  EXPECT_FALSE(rig.frameState.BinaryFrames);
-  EXPECT_EQ(rig.poll.RamOffset, 0);
-  EXPECT_EQ(rig.poll.RamSingles, 0);
-  EXPECT_TRUE(rig.poll.RamChanged);
-  EXPECT_TRUE(rig.poll.EepromRefresh);
-  EXPECT_TRUE(rig.timer3.isEnabled());
-  EXPECT_EQ(rig.timer3.interval(), 10);
-  // Kept from one run to the next.
-  EXPECT_EQ(rig.ex.ReconnectCount, 2);
-  EXPECT_EQ(rig.images.EepromImage[7], 9);
-}
-
 TEST(MonitorRun, FirstTickReadsTheParametersThenTheFirstRamBlock) {
   RunRig rig;
   rig.start();
@@ -283,37 +263,6 @@ TEST(MonitorRun, SixFailingTicksEndTheRunAfterFiveSilentReconnects) {
   EXPECT_EQ(rig.ex.ResultCode, 0);
   EXPECT_EQ(rig.ex.ReconnectCount, 5);
   EXPECT_FALSE(rig.timer3.isActive());
-}
-
-TEST(MonitorRun, PortThatCannotBeOpenedEndsWithCode4) {
-  RunRig rig;
-  rig.makeLine = [&] {
-    auto line = std::make_unique<SimulatedSerialDevice>(rig.model, rig.clock);
-    line->setOpenFails(true);
-    return line;
-  };
-  rig.start();
-  for (int i = 0; i < 6; ++i) rig.tick();
-  EXPECT_EQ(rig.record->opens, 6);  // the start and five reconnects
-  EXPECT_EQ(rig.surface.closes, 1);
-  EXPECT_EQ(rig.status.error, "Ошибка записи COM порта");
-  // Nothing waited for the line: every command failed at its first byte.
-  EXPECT_LT(rig.clock.nowMs(), 6 * 310);
-}
-
-TEST(MonitorRun, OpenPortWithNothingBehindItEndsWithCode20) {
-  RunRig rig;
-  auto line = std::make_shared<ScriptedLine>();  // nobody answers
-  rig.makeLine = [&] { return std::make_unique<ScriptedDevice>(line, rig.clock); };
-  rig.start();
-  for (int i = 0; i < 6; ++i) rig.tick();
-  EXPECT_EQ(rig.surface.closes, 1);
-  EXPECT_EQ(rig.status.error, "Долго нет ответа при чтении");
-  // Six waits of a little more than 3000 ms for the first echo, and the pauses between.
-  EXPECT_GT(rig.clock.nowMs(), 6 * 3000);
-  EXPECT_LT(rig.clock.nowMs(), 6 * 3000 + 6 * 300 + 100);
-  // Each tick sent only the first byte of its first command.
-  EXPECT_EQ(line->received, QByteArray(6, 'P'));
 }
 
 // The debt of reconnects: good ticks pay it down, never below zero; a failure that finds it at
