@@ -105,12 +105,13 @@ TEST(FormMonitor, MonitorActionStartsTheRun) {
   EXPECT_EQ(m.images().EepromImage[500], 7);
 }
 
-// The window's EEPROM decode chooses the frame format from the device's identification.
+// The window's EEPROM decode chooses the frame format from the device's identification; "lir"
+// is the whole built-in device, which starts its program when the first command comes.
 TEST(FormMonitor, PollsTheDeviceIntoItsImages) {
   const struct {
     const char* profile;
     bool binary;
-  } cases[] = {{"gen9", true}, {"gen5", false}};
+  } cases[] = {{"gen9", true}, {"gen5", false}, {"lir", true}};
   for (const auto& c : cases) {
     WindowRig rig(c.profile, true);
     TFormMonitor& m = rig.mon();
