@@ -50,6 +50,7 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
   FormOptSoft = std::make_unique<TFormOptSoft>(options.serviceMode);
   FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), FormOptHard->port(), clock,
                                                &traffic, FormOptSoft.get());
+  FormMonitor->applyServiceMode(options.serviceMode);
   FormEEProm = std::make_unique<TFormEEProm>();
   FormSmsModem = std::make_unique<TFormSmsModem>(FormMonitor->exchange());
   report = std::make_unique<FinalReport>(*FormMain, sounds,

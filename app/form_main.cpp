@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -211,6 +212,7 @@ void TFormMain::attach(AppWindows* windows) {
   w_->FormOptHard->setOptionsAction(FOptions);
   w_->FormOptSoft->setOptionsAction(OptSoft);
   w_->FormMonitor->setMainWindow(this);
+  w_->FormMonitor->setFinalReport(w_->report.get());
   // Closing a window with its close button inverts its action's check mark.
   connect(w_->FormReadPort.get(), &TFormPortLog::closedByUser, this,
           [this] { AReadPort->setChecked(!AReadPort->isChecked()); });
@@ -271,10 +273,12 @@ void TFormMain::MonitorExecute() {
   w_->FormMonitor->show();
   RunMode = '!';
   w_->traffic.clearLogs();
+  w_->FormMonitor->RichEditErr->clear();
   PortControl& port = w_->FormOptHard->port();
   port.ClosePort();
   port.OpenPort(port.BaudRate);
   port.PurgePort();
+  w_->FormMonitor->prepareRun();
 }
 
 void TFormMain::AReadPortExecute(bool checked) { w_->FormReadPort->setVisible(checked); }

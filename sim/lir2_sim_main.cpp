@@ -315,17 +315,22 @@ void PtyServer::serve() {
         say(opt_.verbose, QString("rate changed to %1 bit/s").arg(rate));
       }
     }
-    while (!toDevice_.empty() && toDevice_.front().first <= now) {
-      model_.receive(toDevice_.front().second, ms(toDevice_.front().first));
-      toDevice_.pop_front();
-    }
-    const QByteArray out = model_.takeOutput(ms(now));
-    if (attached()) {
+    const auto toHost = [this](const QByteArray& out, qint64 readyAt) {
+      if (!attached()) return;
       for (char c : out) {
-        toHost_.emplace_back(pacer_.outputArrives(now), static_cast<quint8>(c));
+        toHost_.emplace_back(pacer_.outputArrives(readyAt), static_cast<quint8>(c));
         if (toHost_.size() > kMaxInFlight) toHost_.pop_front();
       }
+    };
+    while (!toDevice_.empty() && toDevice_.front().first <= now) {
+      const qint64 due = toDevice_.front().first;
+      model_.receive(toDevice_.front().second, ms(due));
+      toDevice_.pop_front();
+      // What a byte makes the device say (its echo, a reply) is on its way from the moment the
+      // byte was complete: a late wake-up of this loop must not stretch the emulated line.
+      toHost(model_.takeOutput(ms(due)), due);
     }
+    toHost(model_.takeOutput(ms(now)), now);
     writeDue(now);
 
     qint64 wake = std::numeric_limits<qint64>::max();

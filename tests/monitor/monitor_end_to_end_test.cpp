@@ -1,0 +1,103 @@
+// The monitor with the real windows and the real serial code path, against lir2-sim on a
+// pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include "app/app_windows.h"
+#include "app/form_main.h"
+#include "app/form_opt_soft.h"
+#include "app/form_port_log.h"
+#include "app/log_view.h"
+#include "common/recorders.h"
+#include "common/sim_process.h"
+#include "monitor/form_monitor.h"
+#include "monitor/monitor_run.h"
+#include "serial/clock.h"
+#include "serial/window_timer.h"
+#include "sim/device_memory.h"
+#include "sim/sim_config.h"
+
+namespace {
+
+template <typename Condition>
+bool runUntil(Condition done, int ms) {
+  QDeadlineTimer deadline(ms);
+  while (!done() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
+  const struct {
+    const char* profile;
+    bool binary;
+  } cases[] = {{"gen5", false}, {"gen9", true}};
+  for (const auto& c : cases) {
+    QTemporaryDir dir;
+    const QString dump = dir.filePath("eeprom.bin");
+    SimProcess sim;
+    const QString path = sim.start({"--profile", c.profile, "--no-drift", "--dump-eeprom", dump});
+    ASSERT_FALSE(path.isEmpty()) << sim.errors().toStdString();
+    SteadyClock clock;
+    SoundRecorder sounds;
+    AppOptions options;
+    options.portPath = path;
+    options.configPath = dir.filePath("data/config.txt");
+    auto w = std::make_unique<AppWindows>(options, clock, sounds);
+    w->FormMain->show();
+    w->FormOptSoft->CheckBoxWrite->setChecked(true);
+    TFormMonitor& m = *w->FormMonitor;
+    m.E_Addr_EE->setText("1");
+
+    w->FormMain->Monitor->trigger();
+    // A refresh, a whole RAM pass and the start of the next.
+    ASSERT_TRUE(runUntil([&] { return m.poll().ActivityCount >= 7 || !m.isVisible(); }, 30000))
+        << c.profile;
+    m.close();
+    EXPECT_EQ(m.exchange().ReconnectCount, 0) << c.profile;
+    EXPECT_TRUE(sounds.played.empty()) << c.profile;
+    EXPECT_EQ(m.frameState().BinaryFrames, c.binary) << c.profile;
+    EXPECT_EQ(m.L_DataEE->text(), QString("%1 / 0x0%1").arg(m.images().EepromImage[1]));
+
+    // Text frames until the identification was decoded; after it, the format it chose.
+    const QString written = w->FormWritePort->log()->logText();
+    EXPECT_TRUE(written.startsWith("PCRD002")) << c.profile;
+    if (c.binary) {
+      EXPECT_EQ(written.count("PCRD"), 46) << c.profile;
+      EXPECT_EQ(written.count("PCPR"), 0) << c.profile;
+    } else {
+      EXPECT_GE(written.count("PCPR"), 5) << c.profile;
+    }
+
+    w->FormMain->StopExec->trigger();
+    ASSERT_TRUE(sim.stop()) << c.profile;
+    QFile file(dump);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.profile;
+    const QByteArray eeprom = file.readAll();
+    ASSERT_EQ(eeprom.size(), 1024);
+    QList<quint16> read(MonitorRun::kEepromParamList.begin(), MonitorRun::kEepromParamList.end());
+    read << 80 << 1;
+    for (quint16 a : read)
+      EXPECT_EQ(m.images().EepromImage[a], static_cast<quint8>(eeprom[a])) << c.profile << " " << a;
+    // Cells no tick reads stay as they were.
+    EXPECT_EQ(m.images().EepromImage[3], 0) << c.profile;
+    EXPECT_EQ(m.images().EepromImage[1023], 0) << c.profile;
+
+    // The simulator's RAM window holds still without drift: the same device in process shows
+    // the same bytes.
+    SimConfig cfg = *simConfigForProfile(c.profile);
+    cfg.firmware.drift = false;
+    DeviceMemory memory(cfg.firmware);
+    const DeviceMemory::Ram ram = memory.ram(0);
+    EXPECT_TRUE(std::equal(ram.begin(), ram.end(), m.images().RamImage.begin())) << c.profile;
+  }
+}
+
+}  // namespace
