@@ -1,7 +1,7 @@
 #include "app_windows.h"
 
-#include "app/form_file.h"
 #include <QAction>
+#include "app/form_file.h"
 #include "app/form_main.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
@@ -12,8 +12,12 @@
 #include "serial/form_opt_hard.h"
 #include "serial/qt_serial_device.h"
 
-void PortLogs::appendRead(QStringView text) { read->log()->append(text); }
-void PortLogs::appendWrite(QStringView text) { write->log()->append(text); }
+void PortLogs::appendRead(QStringView text) {
+  read->log()->append(text);
+}
+void PortLogs::appendWrite(QStringView text) {
+  write->log()->append(text);
+}
 void PortLogs::clearLogs() {
   read->log()->clearLog();
   write->log()->clearLog();
@@ -41,20 +45,20 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
   setup.configPath = options.configPath;
   // A system port or a path opens through QSerialPort; the simulated entry makes the model's
   // line.
-  setup.factory = [sim = options.simulatedDevice](const PortEntry& entry)
-      -> std::unique_ptr<SerialDevice> {
+  setup.factory =
+      [sim = options.simulatedDevice](const PortEntry& entry) -> std::unique_ptr<SerialDevice> {
     if (entry.kind == PortEntry::Kind::Simulated) return sim ? sim(entry) : nullptr;
     return std::make_unique<QtSerialDevice>(entry.path.isEmpty() ? entry.name : entry.path);
   };
   FormOptHard = std::make_unique<TFormOptHard>(*FormMain, std::move(setup));
   FormOptSoft = std::make_unique<TFormOptSoft>(options.serviceMode);
-  FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), FormOptHard->port(), clock,
-                                               &traffic, FormOptSoft.get());
+  FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), FormOptHard->port(),
+                                               clock, &traffic, FormOptSoft.get());
   FormMonitor->applyServiceMode(options.serviceMode);
   FormEEProm = std::make_unique<TFormEEProm>();
   FormSmsModem = std::make_unique<TFormSmsModem>(FormMonitor->exchange());
-  report = std::make_unique<FinalReport>(*FormMain, sounds,
-                                         [this] { return FormOptHard->soundsOn(); });
+  report =
+      std::make_unique<FinalReport>(*FormMain, sounds, [this] { return FormOptHard->soundsOn(); });
   FormMain->attach(this);
 }
 

@@ -23,9 +23,9 @@ class TFormSmsModem;
 // What start-up learned from the command line and the machine.
 struct AppOptions {
   bool serviceMode = false;
-  QString portPath;               // a port path named on the command line; listed and selected
-  bool selectSimulated = false;   // select the simulated device whatever the file remembers
-  QList<PortEntry> systemPorts;   // the machine's serial ports
+  QString portPath;              // a port path named on the command line; listed and selected
+  bool selectSimulated = false;  // select the simulated device whatever the file remembers
+  QList<PortEntry> systemPorts;  // the machine's serial ports
   QString configPath = QStringLiteral("data/config.txt");
   // Makes the built-in simulated device; without it the list has no simulated entry.
   PortControl::DeviceFactory simulatedDevice;

@@ -72,8 +72,8 @@ void TFormMain::createActions() {
   LoadProg = makeAction(this, "LoadProg", QStringLiteral("Загрузить Программу"),
                         QStringLiteral("Загрузить Программу"));
   LoadProg->setEnabled(false);
-  Monitor = makeAction(this, "Monitor", QStringLiteral("&Монитор Ver 7.8"),
-                       QStringLiteral("Мониторинг"));
+  Monitor =
+      makeAction(this, "Monitor", QStringLiteral("&Монитор Ver 7.8"), QStringLiteral("Мониторинг"));
   StopExec = makeAction(this, "StopExec", QStringLiteral("&Стоп"), QStringLiteral("Стоп"));
   StopExec->setShortcut(QKeySequence(Qt::Key_Escape));
   StopExec->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
@@ -119,7 +119,8 @@ void TFormMain::createMenusAndToolBar() {
   ActionToolBar1->setFloatable(false);
   ActionToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
   ActionToolBar1->setIconSize(QSize(16, 16));
-  ActionToolBar1->addActions({FileOpen1, LoadProg, Translate, StopExec, OptSoft, FOptions, Monitor});
+  ActionToolBar1->addActions(
+      {FileOpen1, LoadProg, Translate, StopExec, OptSoft, FOptions, Monitor});
   // Open and Stop show their icons only; the others their captions.
   for (QAction* iconOnly : {FileOpen1, StopExec})
     if (auto* button = qobject_cast<QToolButton*>(ActionToolBar1->widgetForAction(iconOnly)))
@@ -222,12 +223,24 @@ void TFormMain::attach(AppWindows* windows) {
           [this] { AFile->setChecked(!AFile->isChecked()); });
 }
 
-void TFormMain::setErrorText(const QString& text) { StatusBarError[1]->setText(text); }
-void TFormMain::setStateText(const QString& text) { StatusBarMesage[1]->setText(text); }
-void TFormMain::setFileNameText(const QString& text) { StatusBar_filename[1]->setText(text); }
-QString TFormMain::errorText() const { return StatusBarError[1]->text(); }
-QString TFormMain::stateText() const { return StatusBarMesage[1]->text(); }
-QString TFormMain::fileNameText() const { return StatusBar_filename[1]->text(); }
+void TFormMain::setErrorText(const QString& text) {
+  StatusBarError[1]->setText(text);
+}
+void TFormMain::setStateText(const QString& text) {
+  StatusBarMesage[1]->setText(text);
+}
+void TFormMain::setFileNameText(const QString& text) {
+  StatusBar_filename[1]->setText(text);
+}
+QString TFormMain::errorText() const {
+  return StatusBarError[1]->text();
+}
+QString TFormMain::stateText() const {
+  return StatusBarMesage[1]->text();
+}
+QString TFormMain::fileNameText() const {
+  return StatusBar_filename[1]->text();
+}
 
 void TFormMain::BeginRun() {
   w_->traffic.clearLogs();
@@ -281,12 +294,22 @@ void TFormMain::MonitorExecute() {
   w_->FormMonitor->prepareRun();
 }
 
-void TFormMain::AReadPortExecute(bool checked) { w_->FormReadPort->setVisible(checked); }
-void TFormMain::AWritePortExecute(bool checked) { w_->FormWritePort->setVisible(checked); }
-void TFormMain::AFileExecute(bool checked) { w_->FormFile->setVisible(checked); }
+void TFormMain::AReadPortExecute(bool checked) {
+  w_->FormReadPort->setVisible(checked);
+}
+void TFormMain::AWritePortExecute(bool checked) {
+  w_->FormWritePort->setVisible(checked);
+}
+void TFormMain::AFileExecute(bool checked) {
+  w_->FormFile->setVisible(checked);
+}
 
-void TFormMain::FOptionsExecute() { w_->FormOptHard->exec(); }
-void TFormMain::OptSoftExecute() { w_->FormOptSoft->exec(); }
+void TFormMain::FOptionsExecute() {
+  w_->FormOptHard->exec();
+}
+void TFormMain::OptSoftExecute() {
+  w_->FormOptSoft->exec();
+}
 
 void TFormMain::FormClose() {
   stopRequested_ = true;

@@ -101,8 +101,8 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
   }
   if (file.size() > kMaxFirmwareFileBytes) {
     showFrameworkError(cannotOpenFileMessage(
-        FirmwareFileName, QStringLiteral("The file is too large for a firmware file (%1 bytes).")
-                              .arg(file.size())));
+        FirmwareFileName,
+        QStringLiteral("The file is too large for a firmware file (%1 bytes).").arg(file.size())));
     return;
   }
   const QByteArray bytes = file.readAll();
@@ -123,8 +123,10 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
     setErrorText(kWrongFile);
   }
   // Values decoded before a field that does not convert are taken, as they were read.
-  for (auto [slot, value] : {std::pair{&VerPlatPow, h.VerPlatPow}, {&VerPOMajor, h.VerPOMajor},
-                             {&VerPOMinor, h.VerPOMinor}, {&VerCPU, h.VerCPU},
+  for (auto [slot, value] : {std::pair{&VerPlatPow, h.VerPlatPow},
+                             {&VerPOMajor, h.VerPOMajor},
+                             {&VerPOMinor, h.VerPOMinor},
+                             {&VerCPU, h.VerCPU},
                              {&VerPlatPic, h.VerPlatPic}})
     if (value) *slot = *value;
   if (h.notANumber) {

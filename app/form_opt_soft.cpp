@@ -53,9 +53,15 @@ TFormOptSoft::TFormOptSoft(bool serviceMode, QWidget* parent)
   GroupBoxProg->setVisible(serviceMode);
 }
 
-bool TFormOptSoft::logReads() const { return CheckBoxRead->isChecked(); }
-bool TFormOptSoft::logWrites() const { return CheckBoxWrite->isChecked(); }
-bool TFormOptSoft::keepSettings() const { return CB_Reserv->isChecked(); }
+bool TFormOptSoft::logReads() const {
+  return CheckBoxRead->isChecked();
+}
+bool TFormOptSoft::logWrites() const {
+  return CheckBoxWrite->isChecked();
+}
+bool TFormOptSoft::keepSettings() const {
+  return CB_Reserv->isChecked();
+}
 
 void TFormOptSoft::OkClick() {
   if (optionsAction_) optionsAction_->setChecked(false);

@@ -19,9 +19,13 @@ void Gauge::setProgress(qint64 value) {
   if (percentDone() != before) update();
 }
 
-int Gauge::percentDone() const { return max_ == 0 ? 0 : static_cast<int>(progress_ * 100 / max_); }
+int Gauge::percentDone() const {
+  return max_ == 0 ? 0 : static_cast<int>(progress_ * 100 / max_);
+}
 
-QString Gauge::text() const { return QStringLiteral("%1%").arg(percentDone()); }
+QString Gauge::text() const {
+  return QStringLiteral("%1%").arg(percentDone());
+}
 
 void Gauge::paintEvent(QPaintEvent*) {
   QPainter p(this);
@@ -37,6 +41,7 @@ void Gauge::paintEvent(QPaintEvent*) {
   p.setPen(Qt::white);
   p.drawText(frame, Qt::AlignCenter, text());
   p.restore();
-  p.setClipRect(QRect(frame.left() + filled, frame.top(), frame.width() - filled + 1, frame.height() + 1));
+  p.setClipRect(
+      QRect(frame.left() + filled, frame.top(), frame.width() - filled + 1, frame.height() + 1));
   p.drawText(frame, Qt::AlignCenter, text());
 }

@@ -28,6 +28,7 @@ class LogView : public QPlainTextEdit {
   QString text_;
   QString pending_;
   bool pendingCr_ = false;
-  int viewLineLength_ = 0;  // the view's last character came from a CR (a following LF is part of it)
+  int viewLineLength_ =
+      0;  // the view's last character came from a CR (a following LF is part of it)
   QTimer flushTimer_;
 };

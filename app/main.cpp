@@ -24,7 +24,8 @@ namespace {
 // is missing and how to start the program anyway.
 bool displayAvailable() {
 #if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
-  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+  return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
          !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 #else
   return true;

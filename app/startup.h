@@ -10,10 +10,10 @@ inline constexpr char kServiceSwitch[] = "-s";
 // name joined by single blanks, as the operating system hands it over.
 struct CommandLine {
   bool serviceMode = false;
-  QString portPath;    // --port PATH: a port to add to the list and select
-  QString simProfile;  // --sim-profile NAME: how the built-in simulated device behaves
+  QString portPath;        // --port PATH: a port to add to the list and select
+  QString simProfile;      // --sim-profile NAME: how the built-in simulated device behaves
   bool simulated = false;  // --simulated: select the built-in simulated device
-  QString error;       // a malformed option, for the user
+  QString error;           // a malformed option, for the user
 };
 
 bool isServiceSwitch(const QString& parameterString);

@@ -39,8 +39,14 @@ void BM_LogAppendBuffered(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * bytes);
 }
-BENCHMARK(BM_LogAppendBuffered)->Arg(2500)->Arg(5000)->Arg(10000)->Arg(100000)->Arg(1000000)
-    ->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LogAppendBuffered)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 void BM_LogAppendNaive(benchmark::State& state) {
   const int bytes = static_cast<int>(state.range(0));
@@ -61,7 +67,11 @@ void BM_LogAppendNaive(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * bytes);
 }
 // Quadratic: a million bytes would take hours, so it runs at sizes that finish.
-BENCHMARK(BM_LogAppendNaive)->Arg(2500)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_LogAppendNaive)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
 }  // namespace

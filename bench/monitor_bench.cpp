@@ -77,8 +77,8 @@ struct Bench {
       error = "the terminal did not open";
       return;
     }
-    monitor = std::make_unique<TFormMonitor>(QStringLiteral("monitor"), *port, clock, nullptr,
-                                             nullptr);
+    monitor =
+        std::make_unique<TFormMonitor>(QStringLiteral("monitor"), *port, clock, nullptr, nullptr);
     monitor->prepareRun();
     // The first tick identifies the device and settles the frame format.
     tick();
@@ -107,7 +107,9 @@ void report(benchmark::State& state, double wall, double bytes) {
   state.counters["ratio"] = wall / floor;
 }
 
-quint64 total(const Counts& c) { return c.written + c.read; }
+quint64 total(const Counts& c) {
+  return c.written + c.read;
+}
 
 // A tick that re-reads the 46 parameters (after a write, or a reconnect): the refresh, the
 // polled cell, the watched cell and one RAM slice.
@@ -129,9 +131,13 @@ void BM_ParameterRefresh(benchmark::State& state, const char* profile) {
   report(state, wall / n, bytes / n);
 }
 BENCHMARK_CAPTURE(BM_ParameterRefresh, gen9_binary, "gen9")
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK_CAPTURE(BM_ParameterRefresh, gen5_text, "gen5")
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 // A whole pass over the RAM window: four block ticks and the tick of the five single bytes,
 // each with the polled and the watched cell.
@@ -164,9 +170,13 @@ void BM_RamPass(benchmark::State& state, const char* profile) {
   state.counters["singles_tick_ms"] = singlesTick / n * 1e3;
 }
 BENCHMARK_CAPTURE(BM_RamPass, gen9_binary, "gen9")
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK_CAPTURE(BM_RamPass, gen5_text, "gen5")
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The same line with nothing but echoed bytes: what every byte costs beyond its bit times on
 // this machine, whatever frames it belongs to. Without the rate's emulation (argument 0) it is
@@ -178,9 +188,8 @@ void BM_EchoedByteBaseline(benchmark::State& state) {
   const QString path = sim.start(args);
   SteadyClock clock;
   Counts counts;
-  PortControl port(nullptr, [&](const PortEntry&) {
-    return std::make_unique<CountingDevice>(path, counts);
-  });
+  PortControl port(
+      nullptr, [&](const PortEntry&) { return std::make_unique<CountingDevice>(path, counts); });
   port.setEntries({{path, path, PortEntry::Kind::Path}});
   port.PortName = path;
   if (path.isEmpty() || port.OpenPort(kRate) != 0) {
@@ -201,8 +210,12 @@ void BM_EchoedByteBaseline(benchmark::State& state) {
   if (state.range(0) != 0) report(state, wallPerByte, 2);
   state.counters["round_trip_us"] = wallPerByte * 1e6;
 }
-BENCHMARK(BM_EchoedByteBaseline)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond)
-    ->Iterations(2000)->UseRealTime();
+BENCHMARK(BM_EchoedByteBaseline)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(2000)
+    ->UseRealTime();
 
 }  // namespace
 

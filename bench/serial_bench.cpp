@@ -27,7 +27,8 @@ double cpuSeconds() {
 
 struct Line {
   SteadyClock clock;
-  PortControl port{nullptr, [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); }};
+  PortControl port{nullptr,
+                   [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); }};
   Exchange ex{port, clock, nullptr, nullptr};
   bool open(const QString& path) {
     port.setEntries({{path, path, PortEntry::Kind::Path}});
@@ -62,7 +63,9 @@ void echoedBytes(benchmark::State& state, const QStringList& simArgs) {
   state.counters["cpu_share_pct"] = (cpuSeconds() - cpu0) * 100 / (wall.nsecsElapsed() / 1e9);
 }
 
-void BM_EchoedByte(benchmark::State& state) { echoedBytes(state, {"--profile", "echo"}); }
+void BM_EchoedByte(benchmark::State& state) {
+  echoedBytes(state, {"--profile", "echo"});
+}
 BENCHMARK(BM_EchoedByte)->Unit(benchmark::kMicrosecond)->MinTime(2.0)->UseRealTime();
 
 void BM_EchoedByteAt19200(benchmark::State& state) {

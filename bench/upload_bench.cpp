@@ -37,7 +37,9 @@ double processCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
 }
 
-QString samplePath() { return QStringLiteral(LIR2_SOURCE_DIR_BUILT "/samples/lir-64k.lir2"); }
+QString samplePath() {
+  return QStringLiteral(LIR2_SOURCE_DIR_BUILT "/samples/lir-64k.lir2");
+}
 
 // Bytes the transfer puts on the line, each of them echoed: the two 'U's, every ':' and every
 // record byte, the reserved ones as their two-byte pairs.
@@ -95,7 +97,8 @@ Run uploadOnce(const QStringList& simArgs) {
     w.FormMain->LoadProg->trigger();
     run.wallS = wall.nsecsElapsed() / 1e9;
     run.cpuS = processCpuSeconds() - cpu0;
-    if (w.FormMain->errorText() != QStringLiteral("Нет ошибок")) run.error = w.FormMain->errorText();
+    if (w.FormMain->errorText() != QStringLiteral("Нет ошибок"))
+      run.error = w.FormMain->errorText();
   }
   sim.terminate();
   sim.waitForFinished(5000);

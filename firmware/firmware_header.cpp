@@ -53,7 +53,8 @@ FirmwareHeader decodeFirmwareHeader(QByteArrayView text) {
   const struct {
     const char* code;
     quint8 kind;
-  } codes[] = {{"lir", kDeviceLir}, {"lXP", kDeviceLirSin}, {"orb", kDeviceOrba}, {"pel", kDevicePelix}};
+  } codes[] = {
+      {"lir", kDeviceLir}, {"lXP", kDeviceLirSin}, {"orb", kDeviceOrba}, {"pel", kDevicePelix}};
   for (const auto& c : codes) {
     if (code == QByteArrayView(c.code)) {
       h.deviceKind = c.kind;
@@ -135,7 +136,8 @@ QString fromSingleByteText(QByteArrayView bytes) {
   QString text;
   text.resize(bytes.size());
   QChar* out = text.data();
-  for (qsizetype i = 0; i < bytes.size(); ++i) out[i] = cp1251ToUnicode(static_cast<quint8>(bytes[i]));
+  for (qsizetype i = 0; i < bytes.size(); ++i)
+    out[i] = cp1251ToUnicode(static_cast<quint8>(bytes[i]));
   return text;
 }
 

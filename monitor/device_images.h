@@ -19,8 +19,8 @@ struct DeviceImages {
 
 // Where the poll cycle stands.
 struct PollState {
-  quint16 RamOffset = 0;      // next byte of the RAM window to read (0 to 68)
-  quint16 RamSingles = 0;     // bytes still to read one at a time at the end of a pass
+  quint16 RamOffset = 0;       // next byte of the RAM window to read (0 to 68)
+  quint16 RamSingles = 0;      // bytes still to read one at a time at the end of a pass
   bool EepromRefresh = false;  // re-read the parameter list on the next tick and decode it
   bool RamChanged = false;     // a byte of the RAM window changed since the last RAM decode
   bool DumpRequest = false;    // the EEPROM map was asked for; the next tick serves it

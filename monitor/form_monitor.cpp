@@ -27,8 +27,8 @@ TFormMonitor::TFormMonitor(const QString& caption, PortControl& port, Clock& clo
 
   Timer3 = new WindowTimer(this);
   Timer3->setObjectName(QStringLiteral("Timer3"));
-  run_ = std::make_unique<MonitorRun>(exchange_, frames_, frameState_, images_, poll_, *Timer3,
-                                      *this);
+  run_ =
+      std::make_unique<MonitorRun>(exchange_, frames_, frameState_, images_, poll_, *Timer3, *this);
   connect(Timer3, &WindowTimer::timeout, this, &TFormMonitor::Timer3Timer);
 
   createControls();
@@ -96,9 +96,15 @@ void TFormMonitor::applyServiceMode(bool serviceMode) {
     control->setVisible(serviceMode);
 }
 
-QString TFormMonitor::watchedAddressText() const { return E_Addr_EE->text(); }
-void TFormMonitor::showWatchedValue(const QString& text) { L_DataEE->setText(text); }
-void TFormMonitor::showActivity(int position) { ProgressBarRS232->setValue(position); }
+QString TFormMonitor::watchedAddressText() const {
+  return E_Addr_EE->text();
+}
+void TFormMonitor::showWatchedValue(const QString& text) {
+  L_DataEE->setText(text);
+}
+void TFormMonitor::showActivity(int position) {
+  ProgressBarRS232->setValue(position);
+}
 
 void TFormMonitor::DecodeEeprom() {
   const auto& eeprom = images_.EepromImage;

@@ -39,9 +39,9 @@ class MonitorRun {
  public:
   // The EEPROM cells a refresh reads, in this order.
   static constexpr std::array<quint16, 46> kEepromParamList = {
-      2,  1,  0,   5,  16, 12, 14,  13, 59,  6,   19,  82,  17,  56,  30, 23,
-      24, 251, 253, 250, 249, 64, 70, 65, 20,  21,  29,  28,  22,  384, 389, 96,
-      390, 391, 71, 108, 105, 111, 94, 32, 33, 61,  295, 34,  62,  315};
+      2,   1,   0,   5,   16,  12,  14, 13, 59, 6,  19,  82, 17, 56,  30,  23,
+      24,  251, 253, 250, 249, 64,  70, 65, 20, 21, 29,  28, 22, 384, 389, 96,
+      390, 391, 71,  108, 105, 111, 94, 32, 33, 61, 295, 34, 62, 315};
   // A cell the device changes when its settings change; every tick looks at it.
   static constexpr quint16 kPolledAddress = 80;
   static constexpr int kFirstTickMs = 10;

@@ -3,6 +3,7 @@
 const QStringList& ResultMessages() {
   // The texts are the device family's own, misspellings included. Code 17 begins with the
   // Latin capital O; in code 25 the two capitals before "Prom" are the Cyrillic Е.
+  // clang-format off
   static const QStringList messages = {
       QStringLiteral("Нет ошибок"),
       QStringLiteral("Прервали операцию"),
@@ -33,6 +34,7 @@ const QStringList& ResultMessages() {
       QStringLiteral("MErr - используется резерв адресного пространства, пока эти пространства не реализованны"),
       QStringLiteral("Не известная операция"),
   };
+  // clang-format on
   return messages;
 }
 

@@ -12,4 +12,6 @@ QString resultMessage(int code);
 quint8 deviceErrorCode(quint8 errorByte);
 
 // The code a device announces with 'Z' followed by one byte.
-inline quint8 announcedCode(quint8 byte) { return static_cast<quint8>(byte - 28); }
+inline quint8 announcedCode(quint8 byte) {
+  return static_cast<quint8>(byte - 28);
+}

@@ -16,7 +16,9 @@ QElapsedTimer& processTimer() {
 
 SteadyClock::SteadyClock() : originNs_(processTimer().nsecsElapsed()) {}
 
-qint64 SteadyClock::nowMs() { return (processTimer().nsecsElapsed() - originNs_) / 1000000; }
+qint64 SteadyClock::nowMs() {
+  return (processTimer().nsecsElapsed() - originNs_) / 1000000;
+}
 
 void SteadyClock::sleepMs(int ms) {
   if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));

@@ -14,14 +14,16 @@ bool ConfigFile::load(QString* error) {
     if (file.exists()) {
       // There is a file we may not read: writing over it would lose its other lines.
       keepOff_ = true;
-      if (error) *error = QStringLiteral("Не удалось прочитать %1: %2").arg(path_, file.errorString());
+      if (error)
+        *error = QStringLiteral("Не удалось прочитать %1: %2").arg(path_, file.errorString());
       return false;
     }
     return save(error);
   }
   const QByteArray data = file.readAll();
   if (file.error() != QFileDevice::NoError) {
-    if (error) *error = QStringLiteral("Не удалось прочитать %1: %2").arg(path_, file.errorString());
+    if (error)
+      *error = QStringLiteral("Не удалось прочитать %1: %2").arg(path_, file.errorString());
     lines_ = {QByteArrayLiteral("COM1")};
     keepOff_ = true;
     return false;
@@ -48,7 +50,8 @@ bool ConfigFile::save(QString* error) const {
   const QFileInfo info(path_);
   if (!QDir().mkpath(info.absolutePath())) {
     if (error)
-      *error = QStringLiteral("Не удалось создать папку %1").arg(QDir::toNativeSeparators(info.path()));
+      *error =
+          QStringLiteral("Не удалось создать папку %1").arg(QDir::toNativeSeparators(info.path()));
     return false;
   }
   QSaveFile file(path_);

@@ -19,12 +19,12 @@ class Exchange {
   static constexpr int kReplyBufSize = 516;
   static constexpr int kReadTimeoutMs = 3000;
 
-  quint8 RxByte = 0;           // the byte of the last successful read
-  quint8 TxByte = 0;           // the byte the next write sends
-  quint32 BytesRead = 0;       // bytes the last read delivered (0 or 1)
-  quint32 BytesWritten = 0;    // bytes the last write delivered (0 or 1)
-  quint8 ResultCode = 0;       // code of the last failure; cleared by the result report
-  quint8 ReconnectCount = 0;   // silent reconnects not yet paid back by good poll ticks
+  quint8 RxByte = 0;          // the byte of the last successful read
+  quint8 TxByte = 0;          // the byte the next write sends
+  quint32 BytesRead = 0;      // bytes the last read delivered (0 or 1)
+  quint32 BytesWritten = 0;   // bytes the last write delivered (0 or 1)
+  quint8 ResultCode = 0;      // code of the last failure; cleared by the result report
+  quint8 ReconnectCount = 0;  // silent reconnects not yet paid back by good poll ticks
   std::array<quint8, kReplyBufSize> ReplyBuf{};  // the last line received
 
   // Waits up to 3000 ms for one byte: 0 with the byte in RxByte, or 20.

@@ -122,7 +122,9 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   OptionsReady = true;
 }
 
-bool TFormOptHard::soundsOn() const { return CheckBoxSound->isChecked(); }
+bool TFormOptHard::soundsOn() const {
+  return CheckBoxSound->isChecked();
+}
 
 QStringList TFormOptHard::items() const {
   QStringList names;
@@ -130,7 +132,9 @@ QStringList TFormOptHard::items() const {
   return names;
 }
 
-int TFormOptHard::selectedIndex() const { return RadioGroupCOMButtons->checkedId(); }
+int TFormOptHard::selectedIndex() const {
+  return RadioGroupCOMButtons->checkedId();
+}
 
 void TFormOptHard::RadioGroupCOMClick(int index) {
   if (!OptionsReady) return;

@@ -5,7 +5,9 @@
 PortControl::PortControl(StatusBars* status, DeviceFactory factory)
     : status_(status), factory_(std::move(factory)) {}
 
-PortControl::~PortControl() { ClosePort(); }
+PortControl::~PortControl() {
+  ClosePort();
+}
 
 quint8 PortControl::OpenPort(qint32 rate) {
   // A new handle for every opening, as the operating system gives; the old one is closed first
@@ -24,8 +26,9 @@ quint8 PortControl::OpenPort(qint32 rate) {
     result.message = QStringLiteral("Open COM port Error");
   }
   if (!result.opened) {
-    if (status_) status_->setErrorText(result.message.isEmpty() ? QStringLiteral("Open COM port Error")
-                                                                : result.message);
+    if (status_)
+      status_->setErrorText(result.message.isEmpty() ? QStringLiteral("Open COM port Error")
+                                                     : result.message);
     return 2;
   }
   PortOpen = true;

@@ -1,8 +1,12 @@
 #include "qt_serial_device.h"
 
-QtSerialDevice::QtSerialDevice(const QString& path) { port_.setPortName(path); }
+QtSerialDevice::QtSerialDevice(const QString& path) {
+  port_.setPortName(path);
+}
 
-QtSerialDevice::~QtSerialDevice() { close(); }
+QtSerialDevice::~QtSerialDevice() {
+  close();
+}
 
 SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
   OpenResult result;

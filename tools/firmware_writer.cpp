@@ -39,7 +39,8 @@ QByteArray intelHexRecords(QByteArrayView image, quint32 address, int recordByte
       appendRecord(out, 4, 0, QByteArrayView(ela, 2));
     }
     const qsizetype toBoundary = 0x10000 - (at & 0xFFFF);
-    const qsizetype n = std::min({static_cast<qsizetype>(recordBytes), image.size() - i, toBoundary});
+    const qsizetype n =
+        std::min({static_cast<qsizetype>(recordBytes), image.size() - i, toBoundary});
     appendRecord(out, 0, static_cast<quint16>(at & 0xFFFF), image.sliced(i, n));
     i += n;
   }

@@ -29,12 +29,14 @@ int main(int argc, char** argv) {
   const QCommandLineOption seed({QStringLiteral("seed")},
                                 QStringLiteral("Seed of the image bytes (default 1)."),
                                 QStringLiteral("n"), QStringLiteral("1"));
-  const QCommandLineOption address({QStringLiteral("address")},
-                                   QStringLiteral("Load address of the image (default 0; 0x.. allowed)."),
-                                   QStringLiteral("n"), QStringLiteral("0"));
-  const QCommandLineOption recordBytes({QStringLiteral("record-bytes")},
-                                       QStringLiteral("Data bytes per record, 1 to 255 (default 16)."),
-                                       QStringLiteral("n"), QStringLiteral("16"));
+  const QCommandLineOption address(
+      {QStringLiteral("address")},
+      QStringLiteral("Load address of the image (default 0; 0x.. allowed)."), QStringLiteral("n"),
+      QStringLiteral("0"));
+  const QCommandLineOption recordBytes(
+      {QStringLiteral("record-bytes")},
+      QStringLiteral("Data bytes per record, 1 to 255 (default 16)."), QStringLiteral("n"),
+      QStringLiteral("16"));
   cl.addOptions({header, imageBytes, textBytes, seed, address, recordBytes});
   cl.addPositionalArgument(QStringLiteral("out"), QStringLiteral("File to write."));
   cl.process(app);

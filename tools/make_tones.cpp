@@ -64,12 +64,10 @@ bool writeWave(const std::string& path, const std::vector<int16_t>& samples) {
 
 int main(int argc, char** argv) {
   const std::string folder = argc > 1 ? argv[1] : "data";
-  const bool ok = writeWave(folder + "/ok.wav", render({{880, 0.09, false},
-                                                       {0, 0.04, false},
-                                                       {1320, 0.14, false}})) &&
-                  writeWave(folder + "/error.wav", render({{196, 0.16, true},
-                                                          {0, 0.06, false},
-                                                          {147, 0.26, true}}));
+  const bool ok = writeWave(folder + "/ok.wav",
+                            render({{880, 0.09, false}, {0, 0.04, false}, {1320, 0.14, false}})) &&
+                  writeWave(folder + "/error.wav",
+                            render({{196, 0.16, true}, {0, 0.06, false}, {147, 0.26, true}}));
   if (!ok) {
     std::fprintf(stderr, "make_tones: cannot write the wave files into %s\n", folder.c_str());
     return 1;

@@ -44,10 +44,10 @@ int main(int argc, char** argv) {
   };
   AppWindows w(options, clock, silence);
   const std::pair<QWidget*, const char*> windows[] = {
-      {w.FormMain.get(), "FormMain"},         {w.FormReadPort.get(), "FormReadPort"},
+      {w.FormMain.get(), "FormMain"},           {w.FormReadPort.get(), "FormReadPort"},
       {w.FormWritePort.get(), "FormWritePort"}, {w.FormFile.get(), "FormFile"},
-      {w.FormOptHard.get(), "FormOptHard"},   {w.FormOptSoft.get(), "FormOptSoft"},
-      {w.FormMonitor.get(), "FormMonitor"},   {w.FormEEProm.get(), "FormEEProm"},
+      {w.FormOptHard.get(), "FormOptHard"},     {w.FormOptSoft.get(), "FormOptSoft"},
+      {w.FormMonitor.get(), "FormMonitor"},     {w.FormEEProm.get(), "FormEEProm"},
       {w.FormSmsModem.get(), "FormSmsModem"}};
   for (auto [window, name] : windows) {
     window->show();

@@ -3,16 +3,16 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include "app/form_file.h"
 #include "app/form_opt_soft.h"
@@ -116,11 +116,14 @@ TEST(FormMain, StartsAsDesigned) {
   EXPECT_EQ(m.RunMode, 0);
   EXPECT_EQ(m.DeviceKind, 1);
   // Only the main window is shown; the others exist, hidden, with their captions.
-  const std::pair<QWidget*, QString> others[] = {
-      {rig.w->FormReadPort.get(), "Чтение с Порта"}, {rig.w->FormWritePort.get(), "Запись в  Порт"},
-      {rig.w->FormFile.get(), "File"},               {rig.w->FormOptHard.get(), "Опции Железа"},
-      {rig.w->FormOptSoft.get(), "Опции Soft-а"},    {rig.w->FormMonitor.get(), "&Монитор Ver 7.8"},
-      {rig.w->FormEEProm.get(), "EEProm"},           {rig.w->FormSmsModem.get(), "FormSmsModem"}};
+  const std::pair<QWidget*, QString> others[] = {{rig.w->FormReadPort.get(), "Чтение с Порта"},
+                                                 {rig.w->FormWritePort.get(), "Запись в  Порт"},
+                                                 {rig.w->FormFile.get(), "File"},
+                                                 {rig.w->FormOptHard.get(), "Опции Железа"},
+                                                 {rig.w->FormOptSoft.get(), "Опции Soft-а"},
+                                                 {rig.w->FormMonitor.get(), "&Монитор Ver 7.8"},
+                                                 {rig.w->FormEEProm.get(), "EEProm"},
+                                                 {rig.w->FormSmsModem.get(), "FormSmsModem"}};
   for (const auto& [window, caption] : others) {
     EXPECT_FALSE(window->isVisible()) << caption.toStdString();
     EXPECT_EQ(window->windowTitle(), caption);
@@ -163,7 +166,7 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   EXPECT_FALSE(rig.w->FormMonitor->Timer1->isActive());
   EXPECT_FALSE(m.StopExec->isEnabled());
   EXPECT_TRUE(m.Translate->isEnabled());
-  EXPECT_FALSE(m.LoadProg->isEnabled());  // no firmware file held
+  EXPECT_FALSE(m.LoadProg->isEnabled());                           // no firmware file held
   EXPECT_EQ(rig.w->FormReadPort->log()->logText(), "U=26.4\r\n");  // stop keeps the log
 }
 
@@ -214,8 +217,8 @@ TEST(FormMain, MonitorHandOver) {
   rig.w->FormMonitor->close();
   EXPECT_TRUE(m.isVisible());
   EXPECT_FALSE(rig.w->FormMonitor->isVisible());
-  EXPECT_EQ(m.RunMode, '!');                              // left as the monitor left it
-  EXPECT_TRUE(rig.w->FormOptHard->port().PortOpen);       // until the next run or a stop
+  EXPECT_EQ(m.RunMode, '!');                         // left as the monitor left it
+  EXPECT_TRUE(rig.w->FormOptHard->port().PortOpen);  // until the next run or a stop
 }
 
 TEST(FormMain, LogWindowTogglesFollowTheirCheckMarks) {
@@ -261,7 +264,8 @@ TEST(FormOptSoft, ServiceControlsShowOnlyWithTheSwitch) {
     EXPECT_FALSE(soft.logReads());
     EXPECT_FALSE(soft.logWrites());
     int checked = 0;
-    for (QCheckBox* box : soft.GroupBoxProg->findChildren<QCheckBox*>()) checked += box->isChecked();
+    for (QCheckBox* box : soft.GroupBoxProg->findChildren<QCheckBox*>())
+      checked += box->isChecked();
     EXPECT_EQ(checked, 4);
   }
 }

@@ -11,12 +11,12 @@ TEST(Startup, ServiceSwitch) {
   } cases[] = {
       {{"lir2gui"}, false},
       {{"lir2gui", "-s"}, true},
-      {{"lir2gui", "-service"}, true},         // whatever follows is ignored
+      {{"lir2gui", "-service"}, true},  // whatever follows is ignored
       {{"lir2gui", "-s", "--port", "x"}, true},
       {{"lir2gui", "/s"}, false},
       {{"lir2gui", "-S"}, false},
-      {{"lir2gui", " -s"}, false},              // a leading blank
-      {{"lir2gui", "--port", "x", "-s"}, false}, // the string must begin with it
+      {{"lir2gui", " -s"}, false},                // a leading blank
+      {{"lir2gui", "--port", "x", "-s"}, false},  // the string must begin with it
       {{"lir2gui", "s"}, false},
       {{"lir2gui", "-"}, false},
   };
@@ -25,7 +25,8 @@ TEST(Startup, ServiceSwitch) {
 }
 
 TEST(Startup, PortAndProfileOptions) {
-  CommandLine cl = parseCommandLine({"lir2gui", "-s", "--port", "/dev/pts/4", "--sim-profile=gen5"});
+  CommandLine cl =
+      parseCommandLine({"lir2gui", "-s", "--port", "/dev/pts/4", "--sim-profile=gen5"});
   EXPECT_TRUE(cl.serviceMode);
   EXPECT_EQ(cl.portPath, "/dev/pts/4");
   EXPECT_EQ(cl.simProfile, "gen5");

@@ -81,4 +81,6 @@ class ScriptedDevice final : public SerialDevice {
 };
 
 // Echoes every byte, as the device does under the echo discipline.
-inline QByteArray echoByte(quint8 b) { return QByteArray(1, static_cast<char>(b)); }
+inline QByteArray echoByte(quint8 b) {
+  return QByteArray(1, static_cast<char>(b));
+}

@@ -42,7 +42,9 @@ class SimProcess {
     return proc_.waitForFinished(kPatienceMs) && proc_.exitStatus() == QProcess::NormalExit &&
            proc_.exitCode() == 0;
   }
-  QString errors() { return QString::fromLocal8Bit(proc_.readAllStandardError()); }
+  QString errors() {
+    return QString::fromLocal8Bit(proc_.readAllStandardError());
+  }
 
  private:
   QProcess proc_;

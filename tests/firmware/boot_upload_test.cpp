@@ -6,7 +6,9 @@
 
 namespace {
 
-QByteArray programOf(const QByteArray& firmware) { return prepareProgramText(firmware).text; }
+QByteArray programOf(const QByteArray& firmware) {
+  return prepareProgramText(firmware).text;
+}
 
 const QByteArray kSmallImage = sampleImage(64, 3);
 const QByteArray kSmallProgram = programOf(firmwareFile(kBootHeader, kSmallImage));
@@ -22,39 +24,136 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
     quint8 code;
     const char* writeLog;
     const char* readLog;
-    bool stored;             // the device took the whole program
-    qint64 minMs, maxMs;     // virtual time the dialogue took
-    const char* appended;    // behind LVerPlatPow
+    bool stored;           // the device took the whole program
+    qint64 minMs, maxMs;   // virtual time the dialogue took
+    const char* appended;  // behind LVerPlatPow
   } cases[] = {
       {"version 11", {}, {3, 1, 5}, true, 0, "lrun\r\n", "Load\r\nL;315y\r\n)", true, 0, 1000, ""},
       // Below version 11 neither processor nor controller board is read or compared.
-      {"version 10", [](BootConfig& b) { b.version = 10; }, {3, 0, 9}, true, 0, "lrun\r\n",
-       "Load\r\nL:3y\r\n)", true, 0, 1000, ""},
-      {"settings not kept", {}, {3, 1, 5}, false, 0, "frun\r\n", "Load\r\nF;315y\r\n)", true, 0,
-       1000, ""},
-      {"no greeting", [](BootConfig& b) { b.silent = true; }, {3, 1, 5}, true, 20, "", "", false,
-       3001, 3002, ""},
+      {"version 10",
+       [](BootConfig& b) { b.version = 10; },
+       {3, 0, 9},
+       true,
+       0,
+       "lrun\r\n",
+       "Load\r\nL:3y\r\n)",
+       true,
+       0,
+       1000,
+       ""},
+      {"settings not kept",
+       {},
+       {3, 1, 5},
+       false,
+       0,
+       "frun\r\n",
+       "Load\r\nF;315y\r\n)",
+       true,
+       0,
+       1000,
+       ""},
+      {"no greeting",
+       [](BootConfig& b) { b.silent = true; },
+       {3, 1, 5},
+       true,
+       20,
+       "",
+       "",
+       false,
+       3001,
+       3002,
+       ""},
       // Compared in pieces of 19 characters, a longer line never matches.
-      {"long greeting", [](BootConfig& b) { b.greeting = "Load, bootloader ready\r\n"; }, {3, 1, 5},
-       true, 20, "", nullptr, false, 3001, 3400, ""},
-      {"wrong mode answer", [](BootConfig& b) { b.modeAnswer = 'X'; }, {3, 1, 5}, true, 7, "l",
-       "Load\r\nX", false, 0, 1000, ""},
+      {"long greeting",
+       [](BootConfig& b) { b.greeting = "Load, bootloader ready\r\n"; },
+       {3, 1, 5},
+       true,
+       20,
+       "",
+       nullptr,
+       false,
+       3001,
+       3400,
+       ""},
+      {"wrong mode answer",
+       [](BootConfig& b) { b.modeAnswer = 'X'; },
+       {3, 1, 5},
+       true,
+       7,
+       "l",
+       "Load\r\nX",
+       false,
+       0,
+       1000,
+       ""},
       {"power board", {}, {4, 1, 5}, true, 14, "l#", "Load\r\nL;3", false, 0, 1000, " != 3"},
       {"processor", {}, {3, 0, 5}, true, 15, "l#", "Load\r\nL;31", false, 0, 1000, ""},
       {"controller board", {}, {3, 1, 4}, true, 14, "l#", "Load\r\nL;315", false, 0, 1000, ""},
-      {"no y", [](BootConfig& b) { b.noRunAck = true; }, {3, 1, 5}, true, 6, "lrun",
-       "Load\r\nL;315", false, 3001, 4000, ""},
+      {"no y",
+       [](BootConfig& b) { b.noRunAck = true; },
+       {3, 1, 5},
+       true,
+       6,
+       "lrun",
+       "Load\r\nL;315",
+       false,
+       3001,
+       4000,
+       ""},
       // Silence after "run" is no 'y', even when the last character read was one (board 73).
-      {"no y after a 'y'", [](BootConfig& b) { b.version = 10; b.powerBoard = 73; b.noRunAck = true; },
-       {73, 0, 0}, true, 6, "lrun", "Load\r\nL:y", false, 3001, 4000, ""},
-      {"wrong echo", [](BootConfig& b) { b.wrongEchoAt = 5; }, {3, 1, 5}, true, 5, "lrun\r\n",
-       "Load\r\nL;315y\r\n", false, 0, 1000, ""},
+      {"no y after a 'y'",
+       [](BootConfig& b) {
+         b.version = 10;
+         b.powerBoard = 73;
+         b.noRunAck = true;
+       },
+       {73, 0, 0},
+       true,
+       6,
+       "lrun",
+       "Load\r\nL:y",
+       false,
+       3001,
+       4000,
+       ""},
+      {"wrong echo",
+       [](BootConfig& b) { b.wrongEchoAt = 5; },
+       {3, 1, 5},
+       true,
+       5,
+       "lrun\r\n",
+       "Load\r\nL;315y\r\n",
+       false,
+       0,
+       1000,
+       ""},
       // 'Z' and '$': the code byte goes to the read log in hexadecimal, switches or not.
-      {"error announced", [](BootConfig& b) { b.errorAt = 3; b.errorCode = 8; }, {3, 1, 5}, true, 8,
-       "lrun\r\n", "Load\r\nL;315y\r\n24", false, 0, 1000, ""},
+      {"error announced",
+       [](BootConfig& b) {
+         b.errorAt = 3;
+         b.errorCode = 8;
+       },
+       {3, 1, 5},
+       true,
+       8,
+       "lrun\r\n",
+       "Load\r\nL;315y\r\n24",
+       false,
+       0,
+       1000,
+       ""},
       // Rebooted after the closing 'U', it greets instead of confirming.
-      {"no confirmation", [](BootConfig& b) { b.noEnd = true; }, {3, 1, 5}, true, 10, "lrun\r\n",
-       "Load\r\nL;315y\r\nL", true, 0, 1000, ""},
+      {"no confirmation",
+       [](BootConfig& b) { b.noEnd = true; },
+       {3, 1, 5},
+       true,
+       10,
+       "lrun\r\n",
+       "Load\r\nL;315y\r\nL",
+       true,
+       0,
+       1000,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

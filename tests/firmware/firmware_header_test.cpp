@@ -83,7 +83,8 @@ TEST(FirmwareHeaderRandom, RandomHeadersAndBytes) {
   for (int round = 0; round < 50000; ++round) {
     QByteArray text(rng.bounded(24), Qt::Uninitialized);
     for (char& c : text)
-      c = rng.bounded(4) ? alphabet[rng.bounded(alphabet.size())] : static_cast<char>(rng.bounded(256));
+      c = rng.bounded(4) ? alphabet[rng.bounded(alphabet.size())]
+                         : static_cast<char>(rng.bounded(256));
     const FirmwareHeader h = decodeFirmwareHeader(text);
     SCOPED_TRACE(text.toHex().toStdString());
     ASSERT_LE(h.failedChecks, 4);

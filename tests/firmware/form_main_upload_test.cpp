@@ -90,29 +90,70 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
   } cases[] = {
       {"long form", {{"a.lir2", kGoodFile}}, true, kGoodLabels, "", true, 2, 0, {}},
       {"short form keeps what it lacks",
-       {{"a.lir2", kGoodFile}, {"b.lir2", "orb7v9#:00000001FF\r\n"}}, true,
-       {"VerDevice = Orba", "VerPlatPow = 7.x", "VerPlatPic <= 5", "VerPO = 9.4", "CPU 46k22"}, "",
-       true, 0, 0, {}},
+       {{"a.lir2", kGoodFile}, {"b.lir2", "orb7v9#:00000001FF\r\n"}},
+       true,
+       {"VerDevice = Orba", "VerPlatPow = 7.x", "VerPlatPic <= 5", "VerPO = 9.4", "CPU 46k22"},
+       "",
+       true,
+       0,
+       0,
+       {}},
       {"long form without its '#'",
-       {{"a.lir2", "lXP3v12_4&06#:00000001FF\r\n"}, {"b.lir2", "pel5v2_7&15:00000001FF\r\n"}}, true,
-       {"VerDevice = Pelix", "VerPlatPow = 5.x", "VerPlatPic = 6", "VerPO = 2.7", "CPU 4525"}, "",
-       true, 4, 0, {}},
-      {"three-digit power board", {{"a.lir2", "lir123v12#:00000001FF\r\n"}}, true,
+       {{"a.lir2", "lXP3v12_4&06#:00000001FF\r\n"}, {"b.lir2", "pel5v2_7&15:00000001FF\r\n"}},
+       true,
+       {"VerDevice = Pelix", "VerPlatPow = 5.x", "VerPlatPic = 6", "VerPO = 2.7", "CPU 4525"},
+       "",
+       true,
+       4,
+       0,
+       {}},
+      {"three-digit power board",
+       {{"a.lir2", "lir123v12#:00000001FF\r\n"}},
+       true,
        {"VerDevice = ЛИР", "VerPlatPow = 0.x", "VerPlatPic <= 5", "VerPO = 12.0", "CPU 4525"},
-       "Не верный файл", true, 2, 1, {}},
-      {"unknown device first", {{"a.lir2", "abc3v12#:00000001FF\r\n"}}, true,
-       {"VerDevice", "VerPlatPow = 3.x", "VerPlatPic <= 5", "VerPO = 12.0", "CPU 4525"}, "", false,
-       1, 1, {}},
+       "Не верный файл",
+       true,
+       2,
+       1,
+       {}},
+      {"unknown device first",
+       {{"a.lir2", "abc3v12#:00000001FF\r\n"}},
+       true,
+       {"VerDevice", "VerPlatPow = 3.x", "VerPlatPic <= 5", "VerPO = 12.0", "CPU 4525"},
+       "",
+       false,
+       1,
+       1,
+       {}},
       {"unknown device after a known one",
-       {{"a.lir2", kGoodFile}, {"b.lir2", "abc3v12#:00000001FF\r\n"}}, false, kGoodLabels, "",
-       true, 2, 0, {}},
+       {{"a.lir2", kGoodFile}, {"b.lir2", "abc3v12#:00000001FF\r\n"}},
+       false,
+       kGoodLabels,
+       "",
+       true,
+       2,
+       0,
+       {}},
       {"another extension", {{"a.hex", kGoodFile}}, true, kGoodLabels, "", true, 2, 1, {}},
       // Stops at the field: labels, LoadProg and sound stay as they were.
       {"not a number",
-       {{"a.lir2", kGoodFile}, {"b.hex", "abc3vx#:00000001FF\r\n"}}, true, kGoodLabels, "", true, 2,
-       0, {"'x' is not a valid integer value"}},
-      {"cannot be read", {{"a.lir2", kGoodFile}, {"gone.lir2", {}}}, true, kGoodLabels, "", true, 2,
-       0, {"Cannot open file \"%1\". No such file or directory"}},
+       {{"a.lir2", kGoodFile}, {"b.hex", "abc3vx#:00000001FF\r\n"}},
+       true,
+       kGoodLabels,
+       "",
+       true,
+       2,
+       0,
+       {"'x' is not a valid integer value"}},
+      {"cannot be read",
+       {{"a.lir2", kGoodFile}, {"gone.lir2", {}}},
+       true,
+       kGoodLabels,
+       "",
+       true,
+       2,
+       0,
+       {"Cannot open file \"%1\". No such file or directory"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -208,13 +249,28 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     QString error;
     QString platPow;
   } cases[] = {
-      {"power board", {}, "lir4v12_4&15#", false, true, "Не та версия платы", "VerPlatPow = 4.x != 3"},
+      {"power board",
+       {},
+       "lir4v12_4&15#",
+       false,
+       true,
+       "Не та версия платы",
+       "VerPlatPow = 4.x != 3"},
       {"silent", [](BootConfig& b) { b.silent = true; }, kBootHeader, false, true,
        "Долго нет ответа при чтении", "VerPlatPow = 3.x"},
-      {"announced 30", [](BootConfig& b) { b.errorAt = 2; b.errorCode = 30; }, kBootHeader, false,
-       true, "Не известная операция", "VerPlatPow = 3.x"},
+      {"announced 30",
+       [](BootConfig& b) {
+         b.errorAt = 2;
+         b.errorCode = 30;
+       },
+       kBootHeader, false, true, "Не известная операция", "VerPlatPow = 3.x"},
       // The port's own message is overwritten at the start; the first read then fails.
-      {"port does not open", {}, kBootHeader, true, true, "Долго нет ответа при чтении",
+      {"port does not open",
+       {},
+       kBootHeader,
+       true,
+       true,
+       "Долго нет ответа при чтении",
        "VerPlatPow = 3.x"},
   };
   for (const auto& c : cases) {
@@ -258,7 +314,8 @@ TEST(FormMainUpload, UnusableProgramTextStartsNothing) {
     TFormMain& m = rig.main();
     rig.w->FormOptHard->CheckBoxSound->setChecked(true);
     m.FileOpen1Accept(rig.write("good.lir2", kGoodFile));
-    m.FileOpen1Accept(c.file.isNull() ? rig.dir.filePath("gone.lir2") : rig.write("bad.lir2", c.file));
+    m.FileOpen1Accept(c.file.isNull() ? rig.dir.filePath("gone.lir2")
+                                      : rig.write("bad.lir2", c.file));
     ASSERT_TRUE(m.LoadProg->isEnabled());
     m.setErrorText({});
     rig.sounds.played.clear();
@@ -269,7 +326,8 @@ TEST(FormMainUpload, UnusableProgramTextStartsNothing) {
     EXPECT_EQ(rig.model->portOpenings(), 0);
     EXPECT_EQ(m.stateText(), "Выключенно");
     EXPECT_FALSE(m.StopExec->isEnabled());
-    for (QAction* a : {m.LoadProg, m.FileOpen1, m.Translate, m.Monitor}) EXPECT_TRUE(a->isEnabled());
+    for (QAction* a : {m.LoadProg, m.FileOpen1, m.Translate, m.Monitor})
+      EXPECT_TRUE(a->isEnabled());
   }
 }
 

@@ -4,8 +4,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>

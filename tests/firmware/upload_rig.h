@@ -22,7 +22,9 @@
 #include "tools/firmware_writer.h"
 
 // Readable failure messages for texts.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+  *os << '"' << s.toStdString() << '"';
+}
 
 // A single-byte text as a plain text view holds it: its CR LF breaks become paragraph ends.
 inline QString asMemoText(const QByteArray& text) {

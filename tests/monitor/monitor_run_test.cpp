@@ -16,7 +16,9 @@ struct ConstantDevice {
   QByteArray reply;
   int sent = 0;
 
-  static QByteArray hex(quint8 v) { return QByteArray::number(v, 16).toUpper().rightJustified(2, '0'); }
+  static QByteArray hex(quint8 v) {
+    return QByteArray::number(v, 16).toUpper().rightJustified(2, '0');
+  }
 
   QByteArray operator()(quint8 b) {
     if (!reply.isEmpty()) {  // the host's echo of the last reply byte
@@ -112,9 +114,10 @@ TEST(MonitorRun, WatchedAddressText) {
   const struct {
     const char* text;
     quint16 address;
-  } cases[] = {{"0", 0},       {"80", 80},        {" 1029 ", 1029}, {"abc", 0},
-               {"", 0},        {"12x", 0},        {"$50", 80},      {"0x44F", 0x44F},
-               {"-1", 0xFFFF}, {"70000", 70000 & 0xFFFF}, {"99999999999", 0}};
+  } cases[] = {
+      {"0", 0},          {"80", 80},  {" 1029 ", 1029}, {"abc", 0},     {"", 0},
+      {"12x", 0},        {"$50", 80}, {"0x44F", 0x44F}, {"-1", 0xFFFF}, {"70000", 70000 & 0xFFFF},
+      {"99999999999", 0}};
   for (const auto& c : cases) EXPECT_EQ(MonitorRun::WatchedAddress(c.text), c.address) << c.text;
   EXPECT_EQ(MonitorRun::watchedValueText(123), "123 / 0x7B");
   EXPECT_EQ(MonitorRun::watchedValueText(0), "0 / 0x00");

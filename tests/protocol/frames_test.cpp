@@ -44,9 +44,8 @@ struct Rig {
   StatusRecorder status;
   LogRecorder log;
   Switches switches;
-  PortControl port{&status, [this](const PortEntry&) {
-                     return std::make_unique<ScriptedDevice>(line, clock);
-                   }};
+  PortControl port{
+      &status, [this](const PortEntry&) { return std::make_unique<ScriptedDevice>(line, clock); }};
   Exchange ex{port, clock, &log, &switches};
   FrameState state;
   Frames frames{ex, state};
@@ -92,29 +91,46 @@ TEST(Frames, WorkedExamplesByteForByte) {
          if (quint8 c = r.frames.SendTextCommand("PCWR", 0, FrameWrite, 0x07)) return c;
          return r.frames.ReadTextReply(FrameWrite, 0);
        },
-       "PCWR0000769\r\n", "MOk\r\n", 0, {}, 0},
+       "PCWR0000769\r\n",
+       "MOk\r\n",
+       0,
+       {},
+       0},
       {"text write of 0x5A to 0x014",
        [](Rig& r) {
          if (quint8 c = r.frames.SendTextCommand("PCWR", 0x014, FrameWrite, 0x5A)) return c;
          return r.frames.ReadTextReply(FrameWrite, 0);
        },
-       "PCWR0145A11\r\n", "MOk\r\n", 0, {}, 0},
+       "PCWR0145A11\r\n",
+       "MOk\r\n",
+       0,
+       {},
+       0},
       {"text write of 0xFF to 0xFFF",
        [](Rig& r) {
          if (quint8 c = r.frames.SendTextCommand("PCWR", 0xFFF, FrameWrite, 0xFF)) return c;
          return r.frames.ReadTextReply(FrameWrite, 0);
        },
-       "PCWRFFFFF2F\r\n", "MOk\r\n", 0, {}, 0},
-      {"text error answer", [](Rig& r) { return r.frames.ReadDeviceMemory(0x050, 0); },
-       "PCRD0506B\r\n", "MEr10F0\r\n", 25, {}, 0x10},
+       "PCWRFFFFF2F\r\n",
+       "MOk\r\n",
+       0,
+       {},
+       0},
+      {"text error answer",
+       [](Rig& r) { return r.frames.ReadDeviceMemory(0x050, 0); },
+       "PCRD0506B\r\n",
+       "MEr10F0\r\n",
+       25,
+       {},
+       0x10},
       {"binary read of 16 bytes at 0x0400",
        [](Rig& r) {
          r.state.BinaryFrames = true;
          return r.frames.ReadDeviceMemory(0x0400, 15);
        },
        bytes({0x72, 0x0F, 0x04, 0x00, 0x7B, 0x0A}),
-       bytes({0x6F, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0xDB, 0xDC, 0x0B, 0x0C,
-              0x0D, 0x0E, 0x0F, 0xDB, 0xDD, 0xB4, 0x0A}),
+       bytes({0x6F, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0xDB,
+              0xDC, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0xDB, 0xDD, 0xB4, 0x0A}),
        0, block16, 0x01},
       {"binary read of 1 byte at 0x0050",
        [](Rig& r) {
@@ -129,21 +145,32 @@ TEST(Frames, WorkedExamplesByteForByte) {
          if (quint8 c = r.frames.SendBinaryCommand('w', 0, 0)) return c;
          return r.frames.ReadBinaryReply(FrameWrite, 0);
        },
-       bytes({0x77, 0x00, 0x00, 0x00, 0x07, 0x82, 0x0A}), bytes({0x6F, 0x91, 0x0A}), 0, {}, 0},
+       bytes({0x77, 0x00, 0x00, 0x00, 0x07, 0x82, 0x0A}),
+       bytes({0x6F, 0x91, 0x0A}),
+       0,
+       {},
+       0},
       {"binary write of 0x0A to 0x0012 escapes the data byte",
        [](Rig& r) {
          r.state.TxData[0] = 0x0A;
          if (quint8 c = r.frames.SendBinaryCommand('w', 0x0012, 0)) return c;
          return r.frames.ReadBinaryReply(FrameWrite, 0);
        },
-       bytes({0x77, 0x00, 0x00, 0x12, 0xDB, 0xDC, 0xC0, 0x0A}), bytes({0x6F, 0x91, 0x0A}), 0, {},
+       bytes({0x77, 0x00, 0x00, 0x12, 0xDB, 0xDC, 0xC0, 0x0A}),
+       bytes({0x6F, 0x91, 0x0A}),
+       0,
+       {},
        0},
       {"binary error answer",
        [](Rig& r) {
          r.state.BinaryFrames = true;
          return r.frames.ReadDeviceMemory(0x0050, 0);
        },
-       bytes({0x72, 0x00, 0x00, 0x50, 0x3E, 0x0A}), bytes({0x65, 0x02, 0x99, 0x0A}), 22, {}, 0x02},
+       bytes({0x72, 0x00, 0x00, 0x50, 0x3E, 0x0A}),
+       bytes({0x65, 0x02, 0x99, 0x0A}),
+       22,
+       {},
+       0x02},
       {"binary answer carrying 0xDB",
        [](Rig& r) {
          r.state.BinaryFrames = true;
@@ -355,9 +382,9 @@ TEST(Frames, FormatChoiceFromTheIdentification) {
     quint16 firmware;
     bool current, expected;
   } cases[] = {
-      {9, 133, false, true},  {9, 132, true, false}, {9, 110, true, false},
-      {9, 109, true, true},   {9, 109, false, false}, {8, 140, false, false},
-      {8, 140, true, true},   {12, 200, false, true}, {5, 82, true, true},
+      {9, 133, false, true}, {9, 132, true, false},  {9, 110, true, false},
+      {9, 109, true, true},  {9, 109, false, false}, {8, 140, false, false},
+      {8, 140, true, true},  {12, 200, false, true}, {5, 82, true, true},
   };
   for (const auto& c : cases)
     EXPECT_EQ(BinaryFramesFor(c.generation, c.firmware, c.current), c.expected)
@@ -380,9 +407,10 @@ TEST(Frames, RandomRepliesAlwaysEndWithACode) {
       answer = binary ? QByteArray("o") : QByteArray("MOk");
     for (int i = 0; i < length; ++i) {
       const bool fromAlphabet = std::uniform_int_distribution<int>(0, 1)(random) == 0;
-      answer.append(fromAlphabet ? alphabet[std::uniform_int_distribution<int>(
-                                       0, alphabet.size() - 1)(random)]
-                                 : static_cast<char>(random() & 0xFF));
+      answer.append(
+          fromAlphabet
+              ? alphabet[std::uniform_int_distribution<int>(0, alphabet.size() - 1)(random)]
+              : static_cast<char>(random() & 0xFF));
     }
     // Arrives all at once, after the echo of the first LF (a binary checksum may be one).
     rig.line->respond = [answer, done = false](quint8 b) mutable {

@@ -14,9 +14,8 @@ struct Rig {
   StatusRecorder status;
   LogRecorder log;
   Switches switches;
-  PortControl port{&status, [this](const PortEntry&) {
-                     return std::make_unique<ScriptedDevice>(line, clock);
-                   }};
+  PortControl port{
+      &status, [this](const PortEntry&) { return std::make_unique<ScriptedDevice>(line, clock); }};
   Exchange ex{port, clock, &log, &switches};
 
   Rig() {
@@ -27,7 +26,9 @@ struct Rig {
 };
 
 // The device's answer to one byte: echo it, or say something else.
-QByteArray answer(const char* bytes, int n) { return QByteArray(bytes, n); }
+QByteArray answer(const char* bytes, int n) {
+  return QByteArray(bytes, n);
+}
 
 TEST(Exchange, ExchangeByteOutcomes) {
   const struct {
@@ -99,7 +100,8 @@ TEST(Exchange, ByteArrivingLateIsStillRead) {
     }
     bool writeByte(quint8) override { return true; }
   };
-  PortControl port(&rig.status, [&](const PortEntry&) { return std::make_unique<LateDevice>(rig.clock); });
+  PortControl port(&rig.status,
+                   [&](const PortEntry&) { return std::make_unique<LateDevice>(rig.clock); });
   port.setEntries({{"COM2", "COM2", PortEntry::Kind::System}});
   port.PortName = "COM2";
   ASSERT_EQ(port.OpenPort(9600), 0);
@@ -115,7 +117,7 @@ TEST(Exchange, LogFormats) {
     int mode;
     QString text;
   } cases[] = {
-      {0x0A, LogHex, "0A"}, {0xC3, LogHex, "C3"}, {0x00, LogHex, "00"},
+      {0x0A, LogHex, "0A"},  {0xC3, LogHex, "C3"}, {0x00, LogHex, "00"},
       {0xC3, LogChar, "Г"},  {0x41, LogChar, "A"}, {0xA8, LogChar, "Ё"},
       {0x0A, LogChar, "\n"}, {0x41, 7, "A"},       {0x41, LogNone, ""},
   };

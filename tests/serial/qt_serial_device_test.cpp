@@ -19,7 +19,8 @@ struct PtyRig {
   StatusRecorder status;
   LogRecorder log;
   Switches switches;
-  PortControl port{&status, [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); }};
+  PortControl port{&status,
+                   [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); }};
   Exchange ex{port, clock, &log, &switches};
 
   PtyRig() {
@@ -73,7 +74,8 @@ TEST(QtSerialDevice, VanishedPeerEndsReadsAndWrites) {
 
 TEST(QtSerialDevice, PortThatCannotBeOpened) {
   StatusRecorder status;
-  PortControl port(&status, [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); });
+  PortControl port(&status,
+                   [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); });
   port.setEntries({{"ttyNONE", "/dev/does-not-exist-lir2", PortEntry::Kind::System}});
   port.PortName = "ttyNONE";
   EXPECT_EQ(port.OpenPort(19200), 2);
