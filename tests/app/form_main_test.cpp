@@ -283,13 +283,6 @@ TEST(FormOptSoft, OkKeepsTheSwitchesAndUnchecksItsAction) {
   EXPECT_TRUE(soft.logWrites());
 }
 
-TEST(FormMain, ServiceSwitchLeavesTheMainWindowAlone) {
-  AppRig plain(false), service(true);
-  EXPECT_TRUE(service.main().B_Modem->isHidden());
-  EXPECT_EQ(plain.main().ActionToolBar1->actions().size(),
-            service.main().ActionToolBar1->actions().size());
-}
-
 }  // namespace
 
 namespace {

@@ -4,6 +4,7 @@
 // can make the line fail in the ways real ones do.
 #include <QByteArray>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -22,6 +23,10 @@ struct ScriptedLine {
   int opens = 0;
   qint32 lastRate = 0;
   int purges = 0;
+
+  // Bytes the device sends by itself once the clock reaches atMs.
+  QByteArray later;
+  qint64 laterAtMs = 0;
 
   void send(const QByteArray& bytes) {
     for (char c : bytes) pending.push_back(static_cast<quint8>(c));
@@ -64,6 +69,12 @@ class ScriptedDevice final : public SerialDevice {
   bool waitForReadyRead(int ms) override {
     if (!isOpen()) return false;
     if (!line_->pending.empty()) return true;
+    if (!line_->later.isEmpty() && clock_.nowMs() + ms >= line_->laterAtMs) {
+      clock_.sleepMs(static_cast<int>(std::max<qint64>(0, line_->laterAtMs - clock_.nowMs())));
+      line_->send(line_->later);
+      line_->later.clear();
+      return true;
+    }
     clock_.sleepMs(ms);
     return false;
   }

@@ -1,29 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "common/recorders.h"
-#include "common/scripted_device.h"
+#include "common/exchange_rig.h"
 #include "serial/exchange.h"
 #include "serial/port_control.h"
 
 namespace {
 
-// An exchange on a scripted line, in virtual time.
-struct Rig {
-  VirtualClock clock;
-  std::shared_ptr<ScriptedLine> line = std::make_shared<ScriptedLine>();
-  StatusRecorder status;
-  LogRecorder log;
-  Switches switches;
-  PortControl port{
-      &status, [this](const PortEntry&) { return std::make_unique<ScriptedDevice>(line, clock); }};
-  Exchange ex{port, clock, &log, &switches};
-
-  Rig() {
-    port.setEntries({{"COM1", "COM1", PortEntry::Kind::System}});
-    port.PortName = "COM1";
-    port.OpenPort(19200);
-  }
-};
+using Rig = ExchangeRig;
 
 // The device's answer to one byte: echo it, or say something else.
 QByteArray answer(const char* bytes, int n) {
@@ -78,36 +61,11 @@ TEST(Exchange, ReadTimesOutJustAfter3000ms) {
 
 TEST(Exchange, ByteArrivingLateIsStillRead) {
   Rig rig;
-  // Nothing at first; the byte arrives during the wait.
-  struct LateDevice final : SerialDevice {
-    VirtualClock& clock;
-    bool delivered = false;
-    explicit LateDevice(VirtualClock& c) : clock(c) {}
-    OpenResult open(qint32) override { return {true, {}, {}}; }
-    void close() override {}
-    bool isOpen() const override { return true; }
-    void purge() override {}
-    Read readByte(quint8& b) override {
-      if (delivered || clock.nowMs() < 2900) return Read::Empty;
-      delivered = true;
-      b = 0x33;
-      return Read::Byte;
-    }
-    bool waitForReadyRead(int ms) override {
-      const int untilByte = std::max(0, 2900 - int(clock.nowMs()));
-      clock.sleepMs(std::min(ms, untilByte));
-      return clock.nowMs() >= 2900;
-    }
-    bool writeByte(quint8) override { return true; }
-  };
-  PortControl port(&rig.status,
-                   [&](const PortEntry&) { return std::make_unique<LateDevice>(rig.clock); });
-  port.setEntries({{"COM2", "COM2", PortEntry::Kind::System}});
-  port.PortName = "COM2";
-  ASSERT_EQ(port.OpenPort(9600), 0);
-  Exchange ex(port, rig.clock, &rig.log, &rig.switches);
-  EXPECT_EQ(ex.ReadByte(LogHex), 0);
-  EXPECT_EQ(ex.RxByte, 0x33);
+  rig.line->later = QByteArray(1, 0x33);
+  rig.line->laterAtMs = 2900;
+  EXPECT_EQ(rig.ex.ReadByte(LogHex), 0);
+  EXPECT_EQ(rig.ex.RxByte, 0x33);
+  EXPECT_EQ(rig.clock.nowMs(), 2900);
   EXPECT_EQ(rig.log.read, "33");
 }
 
