@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QPlainTextEdit>
 
 #include "app/form_port_log.h"
@@ -10,6 +11,15 @@
 #include "serial/traffic_log.h"
 
 namespace {
+
+// Resident memory of this process in MB (Linux).
+double residentMb() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+  return -1;
+}
 
 // One byte as log mode 2 shows it.
 QStringView hexOf(quint8 byte, QChar (&buf)[2]) {
@@ -36,6 +46,7 @@ void BM_LogAppendBuffered(benchmark::State& state) {
     window.log()->flush();
     QApplication::processEvents();  // the view paints what it has
     benchmark::DoNotOptimize(window.log()->logText().size());
+    state.counters["rss_MB_with_log"] = residentMb();
   }
   state.SetItemsProcessed(state.iterations() * bytes);
 }
