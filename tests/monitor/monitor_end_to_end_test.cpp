@@ -21,7 +21,6 @@
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_run.h"
 #include "serial/clock.h"
-#include "serial/window_timer.h"
 #include "sim/device_memory.h"
 #include "sim/sim_config.h"
 
