@@ -2,12 +2,14 @@
 
 // Rigs for the upload: the dialogue alone on an exchange, and the whole set of windows, both
 // against the simulated bootloader in process and in virtual time.
-#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
-#include <ostream>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
+#include <ostream>
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
@@ -52,14 +54,10 @@ struct WindowRecorder final : UploadWindow {
   void setBootVersionText(const QString& t) override { bootVersion = t; }
   void appendPowerBoardText(const QString& t) override { powerBoardAppended += t; }
   void setProgress(qint64 v) override { progress = v; }
-  void setElapsedText(const QString& t) override {
-    elapsed = t;
-    elapsedTexts.append(t);
-  }
+  void setElapsedText(const QString& t) override { elapsedTexts.append(elapsed = t); }
   void setStateText(const QString& t) override { state = t; }
   void processMessages() override {
-    ++messagePasses;
-    if (onMessages) onMessages(messagePasses);
+    if (onMessages) onMessages(++messagePasses);
   }
   bool stopRequested() const override { return false; }
   bool keepSettings() const override { return keep; }
@@ -99,17 +97,14 @@ struct BootRig {
   quint8 upload(const QByteArray& programText, FileVersions file = {3, 1, 5}) {
     BootUpload u(ex, window, file);
     const quint8 code = u.BootHandshake('l');
-    if (code != 0) return code;
-    return u.TransferProgram(programText);
+    return code != 0 ? code : u.TransferProgram(programText);
   }
 };
 
 // The program's windows against the simulated device in process, in virtual time.
 struct SimAppRig {
-  explicit SimAppRig(const SimConfig& cfg = bootConfig(), bool serviceMode = false)
-      : model(std::make_shared<DeviceModel>(cfg)) {
+  SimAppRig() : model(std::make_shared<DeviceModel>(bootConfig())) {
     AppOptions options;
-    options.serviceMode = serviceMode;
     options.configPath = dir.filePath(QStringLiteral("data/config.txt"));
     options.simulatedDevice = [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
       auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
@@ -123,11 +118,14 @@ struct SimAppRig {
   TFormMain& main() { return *w->FormMain; }
   const Bootloader::Upload& received() const { return model->bootloader()->upload(); }
 
-  // Writes a file into the rig's folder and returns its path.
-  QString write(const QString& name, const QByteArray& bytes) {
+  // Opens a file written into the rig's folder; null bytes: a file that does not exist.
+  QString open(const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return {};
+    if (!bytes.isNull() && (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()))
+      ADD_FAILURE() << "cannot write " << path.toStdString();
+    f.close();
+    main().FileOpen1Accept(path);
     return path;
   }
 
