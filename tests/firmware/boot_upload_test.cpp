@@ -2,6 +2,7 @@
 
 #include <QRandomGenerator>
 
+#include "common/exchange_rig.h"
 #include "upload_rig.h"
 
 namespace {
@@ -108,10 +109,11 @@ TEST(BootUpload, WireBytesStuffingAndLogs) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.reads) + std::to_string(c.writes));
-    auto line = std::make_shared<ScriptedLine>();
+    ExchangeRig rig;
+    WindowRecorder window;
     bool running = false;
     int frames = 0;
-    line->respond = [&](quint8 b) -> QByteArray {
+    rig.line->respond = [&](quint8 b) -> QByteArray {
       if (!running) {
         if (b == 'l') return "L;315";
         if (b == 'n') running = true;
@@ -121,12 +123,11 @@ TEST(BootUpload, WireBytesStuffingAndLogs) {
       if (b == 'U' && ++frames == 2) answer += ')';
       return answer;
     };
-    BootRig rig(line);
-    line->send("Load\r\n");
+    rig.line->send("Load\r\n");
     rig.switches.reads = c.reads;
     rig.switches.writes = c.writes;
-    EXPECT_EQ(rig.upload(program), 0);
-    EXPECT_EQ(line->received.toHex(' '), wire.toHex(' '));
+    EXPECT_EQ(runUpload(rig.ex, window, program), 0);
+    EXPECT_EQ(rig.line->received.toHex(' '), wire.toHex(' '));
     EXPECT_EQ(rig.log.write, c.writeLog);
     EXPECT_EQ(rig.log.read, c.readLog);
   }
@@ -154,13 +155,13 @@ TEST(BootUpload, AVanishedLineEndsTheTransfer) {
   quint64 writtenBefore = 0;
   rig.window.onMessages = [&](int pass) {
     if (pass != 30) return;
-    rig.simDevice->vanish();
-    writtenBefore = rig.simDevice->bytesWritten();
+    rig.device->vanish();
+    writtenBefore = rig.device->bytesWritten();
   };
   EXPECT_EQ(rig.upload(kSmallProgram), 4);
   EXPECT_EQ(rig.ex.ResultCode, 4);
   EXPECT_EQ(rig.window.messagePasses, 30);
-  EXPECT_EQ(rig.simDevice->bytesWritten(), writtenBefore);
+  EXPECT_EQ(rig.device->bytesWritten(), writtenBefore);
   EXPECT_FALSE(rig.received().completed);
 }
 

@@ -14,7 +14,6 @@
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "common/recorders.h"
-#include "common/scripted_device.h"
 #include "firmware/upload.h"
 #include "serial/clock.h"
 #include "serial/exchange.h"
@@ -63,8 +62,15 @@ struct WindowRecorder final : UploadWindow {
   bool keepSettings() const override { return keep; }
 };
 
-// BootUpload on an open line: the simulated device, or a scripted one when a test wants to
-// write the device's answers itself.
+// Handshake, then the transfer when the handshake went through, as the upload runs them.
+inline quint8 runUpload(Exchange& ex, UploadWindow& window, const QByteArray& programText,
+                        FileVersions file = {3, 1, 5}) {
+  BootUpload u(ex, window, file);
+  const quint8 code = u.BootHandshake('l');
+  return code != 0 ? code : u.TransferProgram(programText);
+}
+
+// BootUpload on an open line to the simulated bootloader.
 struct BootRig {
   VirtualClock clock;
   StatusRecorder status;
@@ -72,32 +78,23 @@ struct BootRig {
   Switches switches;
   WindowRecorder window;
   std::shared_ptr<DeviceModel> model;
-  std::shared_ptr<ScriptedLine> line;
-  SimulatedSerialDevice* simDevice = nullptr;
-  PortControl port{&status, [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
-                     if (line) return std::make_unique<ScriptedDevice>(line, clock);
+  SimulatedSerialDevice* device = nullptr;
+  PortControl port{&status, [this](const PortEntry&) {
                      auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
-                     simDevice = d.get();
+                     device = d.get();
                      return d;
                    }};
   Exchange ex{port, clock, &log, &switches};
 
-  explicit BootRig(const SimConfig& cfg) : model(std::make_shared<DeviceModel>(cfg)) { open(); }
-  explicit BootRig(std::shared_ptr<ScriptedLine> scripted) : line(std::move(scripted)) { open(); }
-
-  void open() {
+  explicit BootRig(const SimConfig& cfg) : model(std::make_shared<DeviceModel>(cfg)) {
     port.setEntries({PortEntry{QStringLiteral("SIM"), {}, PortEntry::Kind::Simulated}});
     port.PortName = QStringLiteral("SIM");
     port.OpenPort(19200);
     port.PurgePort();
   }
   const Bootloader::Upload& received() const { return model->bootloader()->upload(); }
-
-  // Handshake, then the transfer when the handshake went through, as the upload runs them.
   quint8 upload(const QByteArray& programText, FileVersions file = {3, 1, 5}) {
-    BootUpload u(ex, window, file);
-    const quint8 code = u.BootHandshake('l');
-    return code != 0 ? code : u.TransferProgram(programText);
+    return runUpload(ex, window, programText, file);
   }
 };
 

@@ -29,9 +29,29 @@ inline auto simulatedModem(std::shared_ptr<DeviceModel> model, Clock& clock, boo
   };
 }
 
+// The simulated device, with every byte the host put on the line on record.
+struct TappedDevice final : SerialDevice {
+  TappedDevice(std::shared_ptr<DeviceModel> model, Clock& clock, QByteArray& wire)
+      : inner(std::move(model), clock), wire(wire) {}
+  OpenResult open(qint32 rate) override { return inner.open(rate); }
+  void close() override { inner.close(); }
+  bool isOpen() const override { return inner.isOpen(); }
+  void purge() override { inner.purge(); }
+  Read readByte(quint8& byte) override { return inner.readByte(byte); }
+  bool waitForReadyRead(int ms) override { return inner.waitForReadyRead(ms); }
+  bool writeByte(quint8 byte) override {
+    if (!inner.writeByte(byte)) return false;
+    wire.append(static_cast<char>(byte));
+    return true;
+  }
+
+  SimulatedSerialDevice inner;
+  QByteArray& wire;
+};
+
 // The exchange alone on the simulated modem, both logging switches on.
 struct ModemLine {
-  ModemLine() : port(&status, simulatedModem(model, clock, false)) {
+  ModemLine() {
     port.setEntries({{"SIM", QString(), PortEntry::Kind::Simulated}});
     port.PortName = "SIM";
     switches.reads = switches.writes = true;
@@ -41,10 +61,13 @@ struct ModemLine {
 
   VirtualClock clock;
   std::shared_ptr<DeviceModel> model = std::make_shared<DeviceModel>(modemConfig());
+  QByteArray wire;  // what the host wrote
   StatusRecorder status;
   LogRecorder log;
   Switches switches;
-  PortControl port;
+  PortControl port{&status, [this](const PortEntry&) {
+                     return std::make_unique<TappedDevice>(model, clock, wire);
+                   }};
   Exchange ex{port, clock, &log, &switches};
 };
 
