@@ -16,9 +16,6 @@ TEST(FirmwareHeader, DecodesByThePositionRules) {
     int failedChecks;
     std::optional<QByteArray> notANumber = std::nullopt;
   } cases[] = {
-      {"lir3v12_4&15#:020000040000FA\r\n", 2, 3, 12, 4, 1, 5, 0},
-      {"lXP12v7_3#:00000001FF\r\n", 3, 12, 7, 3, no, no, 0},
-      {"orb3v12#:00000001FF\r\n", 0, 3, 12, no, no, no, 0},
       // The long form without its '#' is read as far as it goes, without complaint.
       {"pel3v12_4&15:020000040000FA\r\n", 4, 3, 12, 4, no, no, 0},
       // Codes are case-sensitive; 'v' is looked for behind the code only.

@@ -2,17 +2,18 @@
 
 // Rigs for the upload: the dialogue alone on an exchange, and the whole set of windows, both
 // against the simulated bootloader in process and in virtual time.
-#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
-#include <ostream>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
+#include <ostream>
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "common/recorders.h"
-#include "common/scripted_device.h"
 #include "firmware/upload.h"
 #include "serial/clock.h"
 #include "serial/exchange.h"
@@ -52,21 +53,24 @@ struct WindowRecorder final : UploadWindow {
   void setBootVersionText(const QString& t) override { bootVersion = t; }
   void appendPowerBoardText(const QString& t) override { powerBoardAppended += t; }
   void setProgress(qint64 v) override { progress = v; }
-  void setElapsedText(const QString& t) override {
-    elapsed = t;
-    elapsedTexts.append(t);
-  }
+  void setElapsedText(const QString& t) override { elapsedTexts.append(elapsed = t); }
   void setStateText(const QString& t) override { state = t; }
   void processMessages() override {
-    ++messagePasses;
-    if (onMessages) onMessages(messagePasses);
+    if (onMessages) onMessages(++messagePasses);
   }
   bool stopRequested() const override { return false; }
   bool keepSettings() const override { return keep; }
 };
 
-// BootUpload on an open line: the simulated device, or a scripted one when a test wants to
-// write the device's answers itself.
+// Handshake, then the transfer when the handshake went through, as the upload runs them.
+inline quint8 runUpload(Exchange& ex, UploadWindow& window, const QByteArray& programText,
+                        FileVersions file = {3, 1, 5}) {
+  BootUpload u(ex, window, file);
+  const quint8 code = u.BootHandshake('l');
+  return code != 0 ? code : u.TransferProgram(programText);
+}
+
+// BootUpload on an open line to the simulated bootloader.
 struct BootRig {
   VirtualClock clock;
   StatusRecorder status;
@@ -74,42 +78,30 @@ struct BootRig {
   Switches switches;
   WindowRecorder window;
   std::shared_ptr<DeviceModel> model;
-  std::shared_ptr<ScriptedLine> line;
-  SimulatedSerialDevice* simDevice = nullptr;
-  PortControl port{&status, [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
-                     if (line) return std::make_unique<ScriptedDevice>(line, clock);
+  SimulatedSerialDevice* device = nullptr;
+  PortControl port{&status, [this](const PortEntry&) {
                      auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
-                     simDevice = d.get();
+                     device = d.get();
                      return d;
                    }};
   Exchange ex{port, clock, &log, &switches};
 
-  explicit BootRig(const SimConfig& cfg) : model(std::make_shared<DeviceModel>(cfg)) { open(); }
-  explicit BootRig(std::shared_ptr<ScriptedLine> scripted) : line(std::move(scripted)) { open(); }
-
-  void open() {
+  explicit BootRig(const SimConfig& cfg) : model(std::make_shared<DeviceModel>(cfg)) {
     port.setEntries({PortEntry{QStringLiteral("SIM"), {}, PortEntry::Kind::Simulated}});
     port.PortName = QStringLiteral("SIM");
     port.OpenPort(19200);
     port.PurgePort();
   }
   const Bootloader::Upload& received() const { return model->bootloader()->upload(); }
-
-  // Handshake, then the transfer when the handshake went through, as the upload runs them.
   quint8 upload(const QByteArray& programText, FileVersions file = {3, 1, 5}) {
-    BootUpload u(ex, window, file);
-    const quint8 code = u.BootHandshake('l');
-    if (code != 0) return code;
-    return u.TransferProgram(programText);
+    return runUpload(ex, window, programText, file);
   }
 };
 
 // The program's windows against the simulated device in process, in virtual time.
 struct SimAppRig {
-  explicit SimAppRig(const SimConfig& cfg = bootConfig(), bool serviceMode = false)
-      : model(std::make_shared<DeviceModel>(cfg)) {
+  SimAppRig() : model(std::make_shared<DeviceModel>(bootConfig())) {
     AppOptions options;
-    options.serviceMode = serviceMode;
     options.configPath = dir.filePath(QStringLiteral("data/config.txt"));
     options.simulatedDevice = [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
       auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
@@ -123,11 +115,14 @@ struct SimAppRig {
   TFormMain& main() { return *w->FormMain; }
   const Bootloader::Upload& received() const { return model->bootloader()->upload(); }
 
-  // Writes a file into the rig's folder and returns its path.
-  QString write(const QString& name, const QByteArray& bytes) {
+  // Opens a file written into the rig's folder; null bytes: a file that does not exist.
+  QString open(const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return {};
+    if (!bytes.isNull() && (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()))
+      ADD_FAILURE() << "cannot write " << path.toStdString();
+    f.close();
+    main().FileOpen1Accept(path);
     return path;
   }
 

@@ -21,13 +21,11 @@ namespace {
 
 TEST(ModemEndToEnd, SetUpSendAndRawCommandShowInTheLogs) {
   SimProcess sim;
-  const QString path = sim.start({"--profile", "modem", "--sms-delay-ms", "100"});
-  ASSERT_FALSE(path.isEmpty()) << sim.errors().toStdString();
   QTemporaryDir dir;
   SteadyClock clock;
   SoundRecorder sounds;
   AppOptions options;
-  options.portPath = path;
+  options.portPath = sim.start({"--profile", "modem", "--sms-delay-ms", "100"});
   options.configPath = dir.filePath("data/config.txt");
   AppWindows w(options, clock, sounds);
   w.FormMain->show();
@@ -35,8 +33,7 @@ TEST(ModemEndToEnd, SetUpSendAndRawCommandShowInTheLogs) {
   const LogView* write = w.FormWritePort->log();
 
   w.FormMain->B_Modem->click();
-  ASSERT_TRUE(w.FormOptHard->port().PortOpen) << w.FormMain->errorText().toStdString();
-  EXPECT_TRUE(w.FormSmsModem->isVisible());
+  ASSERT_TRUE(w.FormOptHard->port().PortOpen) << sim.errors().toStdString();
   EXPECT_EQ(write->logText(), "atz\r\nate0\r\nat+cmgf=1\r\n");
   EXPECT_EQ(read->logText(), "atz\r\nOK\r\nate0\r\nOK\r\n");
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// The modem dialogue against the simulated modem in process, in virtual time, with every byte
-// the host writes and every failed primitive on record.
+// The modem dialogue against the simulated modem in process, in virtual time.
 #include <QTemporaryDir>
 
 #include <memory>
@@ -15,97 +14,70 @@
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
-// What went over the line, as the host's side of it saw it.
-struct LineRecord {
-  QByteArray written;
-  int failedWrites = 0;
-  int failedReads = 0;
-  int purges = 0;
-  qint32 openedAt = 0;
-};
-
-// The simulated device with a recorder in front of it.
-class TappedDevice final : public SerialDevice {
- public:
-  TappedDevice(std::shared_ptr<DeviceModel> model, Clock& clock, bool openFails,
-               std::shared_ptr<LineRecord> record)
-      : inner_(std::move(model), clock), record_(std::move(record)) {
-    inner_.setOpenFails(openFails);
-  }
-  OpenResult open(qint32 rate) override {
-    record_->openedAt = rate;
-    return inner_.open(rate);
-  }
-  void close() override { inner_.close(); }
-  bool isOpen() const override { return inner_.isOpen(); }
-  void purge() override {
-    ++record_->purges;
-    inner_.purge();
-  }
-  Read readByte(quint8& byte) override {
-    const Read r = inner_.readByte(byte);
-    if (r == Read::Failed) ++record_->failedReads;
-    return r;
-  }
-  bool waitForReadyRead(int ms) override { return inner_.waitForReadyRead(ms); }
-  bool writeByte(quint8 byte) override {
-    if (!inner_.writeByte(byte)) {
-      ++record_->failedWrites;
-      return false;
-    }
-    record_->written.append(static_cast<char>(byte));
-    return true;
-  }
-
- private:
-  SimulatedSerialDevice inner_;
-  std::shared_ptr<LineRecord> record_;
-};
-
 inline SimConfig modemConfig(bool silent = false) {
   SimConfig cfg = *simConfigForProfile(QStringLiteral("modem"));
   cfg.modem.silent = silent;
   return cfg;
 }
 
+// Opens the simulated device, or fails to.
+inline auto simulatedModem(std::shared_ptr<DeviceModel> model, Clock& clock, bool openFails) {
+  return [=, &clock](const PortEntry&) {
+    auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
+    d->setOpenFails(openFails);
+    return d;
+  };
+}
+
+// The simulated device, with every byte the host put on the line on record.
+struct TappedDevice final : SerialDevice {
+  TappedDevice(std::shared_ptr<DeviceModel> model, Clock& clock, QByteArray& wire)
+      : inner(std::move(model), clock), wire(wire) {}
+  OpenResult open(qint32 rate) override { return inner.open(rate); }
+  void close() override { inner.close(); }
+  bool isOpen() const override { return inner.isOpen(); }
+  void purge() override { inner.purge(); }
+  Read readByte(quint8& byte) override { return inner.readByte(byte); }
+  bool waitForReadyRead(int ms) override { return inner.waitForReadyRead(ms); }
+  bool writeByte(quint8 byte) override {
+    if (!inner.writeByte(byte)) return false;
+    wire.append(static_cast<char>(byte));
+    return true;
+  }
+
+  SimulatedSerialDevice inner;
+  QByteArray& wire;
+};
+
 // The exchange alone on the simulated modem, both logging switches on.
 struct ModemLine {
-  explicit ModemLine(const SimConfig& cfg = modemConfig(), bool openFails = false)
-      : model(std::make_shared<DeviceModel>(cfg)) {
+  ModemLine() {
     port.setEntries({{"SIM", QString(), PortEntry::Kind::Simulated}});
     port.PortName = "SIM";
     switches.reads = switches.writes = true;
-    openFails_ = openFails;
     port.OpenPort(19200);
     port.PurgePort();
   }
-  const GsmModem& modem() const { return *model->modem(); }
-  QByteArray replyLine() const {
-    return QByteArray(reinterpret_cast<const char*>(ex.ReplyBuf.data()));
-  }
 
   VirtualClock clock;
-  std::shared_ptr<DeviceModel> model;
-  std::shared_ptr<LineRecord> record = std::make_shared<LineRecord>();
+  std::shared_ptr<DeviceModel> model = std::make_shared<DeviceModel>(modemConfig());
+  QByteArray wire;  // what the host wrote
   StatusRecorder status;
   LogRecorder log;
   Switches switches;
-  bool openFails_ = false;
   PortControl port{&status, [this](const PortEntry&) {
-                     return std::make_unique<TappedDevice>(model, clock, openFails_, record);
+                     return std::make_unique<TappedDevice>(model, clock, wire);
                    }};
   Exchange ex{port, clock, &log, &switches};
 };
 
 // All windows of the program on the simulated modem, in virtual time.
 struct ModemApp {
-  explicit ModemApp(const SimConfig& cfg = modemConfig(), bool openFails = false)
-      : model(std::make_shared<DeviceModel>(cfg)) {
+  explicit ModemApp(bool silent = false, bool openFails = false)
+      : model(std::make_shared<DeviceModel>(modemConfig(silent))) {
     AppOptions options;
     options.configPath = dir.filePath("data/config.txt");
-    options.simulatedDevice = [this, openFails](const PortEntry&) {
-      return std::make_unique<TappedDevice>(model, clock, openFails, record);
-    };
+    options.simulatedDevice = simulatedModem(model, clock, openFails);
     w = std::make_unique<AppWindows>(options, clock, sounds);
     w->FormMain->show();
   }
@@ -115,6 +87,5 @@ struct ModemApp {
   VirtualClock clock;
   SoundRecorder sounds;
   std::shared_ptr<DeviceModel> model;
-  std::shared_ptr<LineRecord> record = std::make_shared<LineRecord>();
   std::unique_ptr<AppWindows> w;
 };

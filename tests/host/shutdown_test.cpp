@@ -36,53 +36,41 @@ const struct {
     {true, true, 6, "Reboot"},
 };
 
+// Asked as callers outside the window ask it: through the meta-object.
 TEST(Shoot, ComposesTheFlagsAndReportsWhetherTheSystemAccepted) {
   for (const bool accept : {true, false}) {
     for (const auto& r : kRequests) {
       TFormMain main;
+      EXPECT_FALSE(main.shoot(r.reboot, r.force));  // nobody to ask yet
       RecordingShutdown backend;
       backend.accept = accept;
       main.setShutdownBackend(&backend);
-      EXPECT_EQ(main.shoot(r.reboot, r.force), accept) << r.flags;
+      bool accepted = !accept;
+      ASSERT_TRUE(QMetaObject::invokeMethod(&main, "shoot", Q_RETURN_ARG(bool, accepted),
+                                            Q_ARG(bool, r.reboot), Q_ARG(bool, r.force)));
+      EXPECT_EQ(accepted, accept) << r.flags;
       EXPECT_EQ(backend.requests, std::vector<quint32>{r.flags});
     }
   }
-}
-
-TEST(Shoot, IsOfferedToCallersThroughTheMetaObject) {
-  TFormMain main;
-  RecordingShutdown backend;
-  main.setShutdownBackend(&backend);
-  bool accepted = false;
-  ASSERT_TRUE(QMetaObject::invokeMethod(&main, "shoot", Q_RETURN_ARG(bool, accepted),
-                                        Q_ARG(bool, true), Q_ARG(bool, true)));
-  EXPECT_TRUE(accepted);
-  EXPECT_EQ(backend.requests, std::vector<quint32>{6});
-}
-
-TEST(Shoot, WithoutABackendNothingIsAccepted) {
-  TFormMain main;
-  EXPECT_FALSE(main.shoot(false, false));
-  EXPECT_FALSE(main.shoot(true, true));
 }
 
 #ifndef _WIN32
 // The login manager is the system backend everywhere but on Windows.
 TEST(LogindRequest, AsksTheLoginManagerWithoutAPrompt) {
   for (const auto& r : kRequests) {
+    SCOPED_TRACE(r.flags);
     const QDBusMessage m = logindShutdownMessage(shutdownFlags(r.reboot, r.force));
-    EXPECT_EQ(m.type(), QDBusMessage::MethodCallMessage) << r.flags;
-    EXPECT_EQ(m.service(), "org.freedesktop.login1") << r.flags;
-    EXPECT_EQ(m.path(), "/org/freedesktop/login1") << r.flags;
-    EXPECT_EQ(m.interface(), "org.freedesktop.login1.Manager") << r.flags;
-    EXPECT_EQ(m.member(), r.member) << r.flags;
-    ASSERT_EQ(m.arguments().size(), 1) << r.flags;
-    // Typed as a D-Bus boolean, "interactive" off.
-    EXPECT_EQ(m.arguments()[0].metaType(), QMetaType::fromType<bool>()) << r.flags;
-    EXPECT_FALSE(m.arguments()[0].toBool()) << r.flags;
+    EXPECT_EQ(m.type(), QDBusMessage::MethodCallMessage);
+    EXPECT_EQ(m.service(), "org.freedesktop.login1");
+    EXPECT_EQ(m.path(), "/org/freedesktop/login1");
+    EXPECT_EQ(m.interface(), "org.freedesktop.login1.Manager");
+    EXPECT_EQ(m.member(), r.member);
+    // One argument, typed as a D-Bus boolean: "interactive" off.
+    ASSERT_EQ(m.arguments().size(), 1);
+    EXPECT_EQ(m.arguments()[0].metaType(), QMetaType::fromType<bool>());
+    EXPECT_FALSE(m.arguments()[0].toBool());
   }
 }
-
 #endif
 
 }  // namespace
