@@ -112,7 +112,6 @@ TEST(LineRate, AnotherRateIsNeitherHeardNorUnderstood) {
     QByteArray heardBy2000;  // all output up to 2000 ms, the send at 10 ms included
   };
   const Case cases[] = {
-      {"echo", 9600, 0, 9600, "ab", "ab"},
       {"echo", 9600, 0, 19200, "ab", ""},
       {"echo", 9600, 0, 0, "ab", "ab"},  // a host rate that is not known is heard
       {"echo", 0, 0, 115200, "ab", "ab"},
