@@ -16,34 +16,21 @@ namespace {
 
 constexpr int kPatienceMs = SimProcess::kPatienceMs;
 
+// 19200 bit/s, 8 data bits, no parity, one stop bit, no flow control: the port's defaults.
 bool openPort(QSerialPort& port, const QString& path) {
   port.setPortName(path);
   port.setBaudRate(19200);
-  port.setDataBits(QSerialPort::Data8);
-  port.setParity(QSerialPort::NoParity);
-  port.setStopBits(QSerialPort::OneStop);
-  port.setFlowControl(QSerialPort::NoFlowControl);
   return port.open(QIODevice::ReadWrite);
 }
 
-QByteArray readCount(QSerialPort& port, int n) {
+// Reads n bytes, or up to the end of the text when one is given.
+QByteArray readCount(QSerialPort& port, int n, const QByteArray& until = {}) {
   QByteArray out;
   QDeadlineTimer deadline(kPatienceMs);
-  while (out.size() < n && !deadline.hasExpired()) {
+  while ((until.isEmpty() ? out.size() < n : !out.endsWith(until)) && !deadline.hasExpired()) {
     if (port.bytesAvailable() == 0)
       port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-    out += port.read(n - out.size());
-  }
-  return out;
-}
-
-QByteArray readUntil(QSerialPort& port, const QByteArray& text) {
-  QByteArray out;
-  QDeadlineTimer deadline(kPatienceMs);
-  while (!out.contains(text) && !deadline.hasExpired()) {
-    if (port.bytesAvailable() == 0)
-      port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-    out += port.read(1);
+    out += port.read(until.isEmpty() ? n - out.size() : 1);
   }
   return out;
 }
@@ -92,7 +79,7 @@ TEST(Lir2Sim, UploadThroughTheTerminalIsDumpedAsRecords) {
   QSerialPort port;
   ASSERT_TRUE(openPort(port, path)) << port.errorString().toStdString();
   port.clear();
-  EXPECT_TRUE(readUntil(port, "Load\r\n").endsWith("Load\r\n"));
+  EXPECT_TRUE(readCount(port, 0, "Load\r\n").endsWith("Load\r\n"));
   EXPECT_EQ(exchange(port, "l", 5), "L;315");
   port.write("ru");
   EXPECT_EQ(exchange(port, "n"), "y");
@@ -131,7 +118,7 @@ TEST(Lir2Sim, ReopeningThePortRestartsTheBuiltInDevice) {
   // A new opening restarts the bootloader window: it greets again.
   ASSERT_TRUE(openPort(port, path));
   port.clear();
-  EXPECT_TRUE(readUntil(port, "Load\r\n").endsWith("Load\r\n"));
+  EXPECT_TRUE(readCount(port, 0, "Load\r\n").endsWith("Load\r\n"));
   port.close();
   EXPECT_TRUE(sim.stop());
 }

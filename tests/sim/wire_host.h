@@ -8,6 +8,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <functional>
+#include <memory>
+
 struct Exchange {
   QByteArray echo;      // what came back while the command was sent (the echo, byte by byte)
   QByteArray reply;     // the reply, read in lock-step with the host's echo
@@ -63,4 +66,15 @@ inline QByteArray bytes(std::initializer_list<int> values) {
   QByteArray b;
   for (int v : values) b.append(static_cast<char>(v));
   return b;
+}
+
+using Tweak = std::function<void(SimConfig&)>;
+
+// A device of the profile, changed as the test says, its line opened at 0 ms.
+inline std::unique_ptr<DeviceModel> device(const QString& profile, const Tweak& tweak = {}) {
+  SimConfig cfg = *simConfigForProfile(profile);
+  if (tweak) tweak(cfg);
+  auto m = std::make_unique<DeviceModel>(cfg);
+  m->portOpened(0, 19200);
+  return m;
 }
