@@ -130,17 +130,6 @@ TEST(Exchange, VanishedLineFailsAtOnceAndClosesThePort) {
   EXPECT_EQ(rig.ex.ModemWriteString("at\r\n", 500), 4);
 }
 
-TEST(Exchange, UnopenedPortFails) {
-  Rig rig;
-  rig.port.ClosePort();
-  rig.line->openFails = true;
-  EXPECT_EQ(rig.port.OpenPort(19200), 2);
-  EXPECT_EQ(rig.status.error, "Open COM port Error");
-  rig.ex.TxByte = 'P';
-  EXPECT_EQ(rig.ex.ExchangeByte(LogChar, false), 4);
-  EXPECT_EQ(rig.ex.ReadByte(LogChar), 20);
-}
-
 TEST(Exchange, ModemReadLine) {
   Rig rig;
   rig.switches.reads = true;

