@@ -161,6 +161,24 @@ TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
   EXPECT_EQ(m.FirmwareText, kGoodFile);
 }
 
+// The samples the README offers, uploaded to the built-in device a newcomer starts with: its
+// bootloader greets for a while after the port opens, then its firmware takes over.
+TEST(FormMainUpload, SamplesUploadToTheBuiltInDevice) {
+  QString root = qEnvironmentVariable("LIR2_SOURCE_DIR");
+  if (root.isEmpty()) root = QStringLiteral(LIR2_SOURCE_DIR_BUILT);
+  for (const char* name : {"lir-small.lir2", "lir-64k.lir2"}) {
+    SimAppRig rig(*simConfigForProfile(QStringLiteral("lir")));
+    const QString path = root + QStringLiteral("/samples/") + QLatin1String(name);
+    rig.main().FileOpen1Accept(path);
+    ASSERT_TRUE(rig.main().LoadProg->isEnabled()) << name;
+    rig.main().LoadProg->trigger();
+    EXPECT_EQ(rig.main().errorText(), "Нет ошибок") << name;
+    EXPECT_EQ(rig.main().stateText(), "Выключенно") << name;
+    EXPECT_TRUE(rig.received().completed) << name;
+    EXPECT_EQ(rig.received().records, hexRecordsOf(rig.main().FirmwareText)) << name;
+  }
+}
+
 // A run that fails, or that cannot start because the text is unusable.
 TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
   const struct {

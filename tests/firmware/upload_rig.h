@@ -100,7 +100,8 @@ struct BootRig {
 
 // The program's windows against the simulated device in process, in virtual time.
 struct SimAppRig {
-  SimAppRig() : model(std::make_shared<DeviceModel>(bootConfig())) {
+  explicit SimAppRig(const SimConfig& cfg = bootConfig())
+      : model(std::make_shared<DeviceModel>(cfg)) {
     AppOptions options;
     options.configPath = dir.filePath(QStringLiteral("data/config.txt"));
     options.simulatedDevice = [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
