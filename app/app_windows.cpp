@@ -3,13 +3,16 @@
 #include <QAction>
 #include "app/form_file.h"
 #include "app/form_main.h"
+#include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/log_view.h"
 #include "host/form_sms_modem.h"
 #include "monitor/form_eeprom.h"
 #include "monitor/form_monitor.h"
-#include "serial/form_opt_hard.h"
+#include "monitor/monitor_session.h"
+#include "protocol/device_link.h"
+#include "protocol/window_bridge.h"
 #include "serial/qt_serial_device.h"
 
 void PortLogs::appendRead(QStringView text) {
@@ -43,26 +46,37 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
     if (options.selectSimulated && options.portPath.isEmpty()) setup.preselect = kSimulatedPortName;
   }
   setup.configPath = options.configPath;
-  // A system port or a path opens through QSerialPort; the simulated entry makes the model's
-  // line.
-  setup.factory =
+  FormOptHard = std::make_unique<TFormOptHard>(*FormMain, std::move(setup));
+  FormOptSoft = std::make_unique<TFormOptSoft>(options.serviceMode);
+
+  // The device line: a system port or a path opens through QSerialPort, the simulated entry
+  // makes the model's line.
+  bridge = std::make_unique<WindowBridge>(*FormMain, sounds, traffic);
+  report =
+      std::make_unique<FinalReport>(*bridge, *bridge, [this] { return FormOptHard->soundsOn(); });
+  auto factory =
       [sim = options.simulatedDevice](const PortEntry& entry) -> std::unique_ptr<SerialDevice> {
     if (entry.kind == PortEntry::Kind::Simulated) return sim ? sim(entry) : nullptr;
     return std::make_unique<QtSerialDevice>(entry.path.isEmpty() ? entry.name : entry.path);
   };
-  FormOptHard = std::make_unique<TFormOptHard>(*FormMain, std::move(setup));
-  FormOptSoft = std::make_unique<TFormOptSoft>(options.serviceMode);
-  FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), FormOptHard->port(),
-                                               clock, &traffic, FormOptSoft.get());
+  link = std::make_unique<DeviceLink>(factory, FormOptHard->entries(), clock, bridge.get(),
+                                      bridge.get(), &FormOptSoft->switches());
+  monitorSession = new MonitorSession(*link, report.get());
+
+  FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), *monitorSession);
   FormMonitor->applyServiceMode(options.serviceMode);
   FormEEProm = std::make_unique<TFormEEProm>();
-  FormSmsModem = std::make_unique<TFormSmsModem>(FormMonitor->exchange());
-  report =
-      std::make_unique<FinalReport>(*FormMain, sounds, [this] { return FormOptHard->soundsOn(); });
+  FormMonitor->setMapWindow(FormEEProm.get());
+  FormSmsModem = std::make_unique<TFormSmsModem>(*link);
   FormMain->attach(this);
+  // Last: from here on the line's work runs on its own thread.
+  if (options.lineThread) linkThread = std::make_unique<LinkThread>(*link);
 }
 
 AppWindows::~AppWindows() {
-  // The port closes before the windows go, the last of them the main window.
-  if (FormOptHard) FormOptHard->port().ClosePort();
+  // The line's thread ends first (what runs is stopped, the port closed), then the line, then
+  // the windows, the last of them the main window.
+  linkThread.reset();
+  if (link) link->shutDown();
+  link.reset();
 }

@@ -10,7 +10,11 @@
 #include "serial/traffic_log.h"
 
 class Clock;
+class DeviceLink;
+class LinkThread;
+class MonitorSession;
 class SoundPlayer;
+class WindowBridge;
 class TFormEEProm;
 class TFormFile;
 class TFormMain;
@@ -29,6 +33,9 @@ struct AppOptions {
   QString configPath = QStringLiteral("data/config.txt");
   // Makes the built-in simulated device; without it the list has no simulated entry.
   PortControl::DeviceFactory simulatedDevice;
+  // The device line on a thread of its own (the program); without, it runs on the windows'
+  // thread, synchronously (most tests).
+  bool lineThread = false;
 };
 
 // The name of the built-in simulated device in the port list; no system port is named so.
@@ -63,5 +70,11 @@ class AppWindows {
   std::unique_ptr<TFormMonitor> FormMonitor;
   std::unique_ptr<TFormEEProm> FormEEProm;
   std::unique_ptr<TFormSmsModem> FormSmsModem;
+  // What the line's thread tells the windows: status texts, sounds, logged traffic.
+  std::unique_ptr<WindowBridge> bridge;
   std::unique_ptr<FinalReport> report;
+  // The device line and the monitor on it (a child of the line).
+  std::unique_ptr<DeviceLink> link;
+  MonitorSession* monitorSession = nullptr;
+  std::unique_ptr<LinkThread> linkThread;
 };

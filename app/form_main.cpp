@@ -16,12 +16,16 @@
 
 #include "app/app_windows.h"
 #include "app/form_file.h"
+#include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
 #include "monitor/form_monitor.h"
-#include "serial/form_opt_hard.h"
+#include "protocol/device_link.h"
+#include "protocol/report.h"
+#include "protocol/window_bridge.h"
+#include "serial/result_code.h"
 #include "serial/window_timer.h"
 
 namespace {
@@ -213,7 +217,6 @@ void TFormMain::attach(AppWindows* windows) {
   w_->FormOptHard->setOptionsAction(FOptions);
   w_->FormOptSoft->setOptionsAction(OptSoft);
   w_->FormMonitor->setMainWindow(this);
-  w_->FormMonitor->setFinalReport(w_->report.get());
   // Closing a window with its close button inverts its action's check mark.
   connect(w_->FormReadPort.get(), &TFormPortLog::closedByUser, this,
           [this] { AReadPort->setChecked(!AReadPort->isChecked()); });
@@ -243,27 +246,22 @@ QString TFormMain::fileNameText() const {
 }
 
 void TFormMain::BeginRun() {
-  w_->traffic.clearLogs();
+  w_->bridge->clearLogs();
   StopExec->setEnabled(true);
   for (QAction* a : {Translate, FileOpen1, LoadProg, Monitor}) a->setEnabled(false);
   CGauge1->setMaxValue(static_cast<qint64>(ProgramLength) - 1);
-  stopRequested_ = false;
-  Exchange& ex = w_->FormMonitor->exchange();
-  PortControl& port = w_->FormOptHard->port();
-  ex.ResultCode = 0;
-  port.ClosePort();
-  ex.ResultCode = port.OpenPort(RunMode == 'l' || RunMode == 'f' ? 19200 : port.BaudRate);
-  port.PurgePort();
 }
 
 void TFormMain::StopExecExecute() {
-  // A running upload sees this at its next character and ends without touching the port.
-  stopRequested_ = true;
-  w_->FormMonitor->Timer1->setInterval(0);
-  PortControl& port = w_->FormOptHard->port();
-  port.PurgePort();
+  // Whatever runs on the line ends at its next byte (an upload with "Прервали операцию", which
+  // then comes back here); the line closes the port once it is free.
+  DeviceLink& link = *w_->link;
+  link.requestStop();
+  link.post([&link] {
+    link.stopTranslation();
+    link.closePort();
+  });
   RunMode = 0;
-  port.ClosePort();
   w_->FormMonitor->hide();
   // An upload that ends after the window was closed must not bring it back.
   if (!closed_) show();
@@ -278,20 +276,29 @@ void TFormMain::TranslateExecute() {
   ProgramLength = 1;
   setStateText(QStringLiteral("Режим Трансляции"));
   BeginRun();
-  w_->FormMonitor->Timer1->setInterval(100);
+  DeviceLink& link = *w_->link;
+  link.post([this, &link, settings = w_->FormOptHard->settings()] {
+    link.beginRun();
+    link.exchange().ResultCode = 0;
+    if (link.reopen(settings, settings.BaudRate) == 0) {
+      link.startTranslation();
+      return;
+    }
+    // Nothing can come through a port that did not open: the run ends with the reason.
+    runIn(this, [this] {
+      quint8 code = Result::OpenFailed;
+      w_->report->run(code, false);
+      StopExecExecute();
+    });
+  });
 }
 
 void TFormMain::MonitorExecute() {
   hide();
   w_->FormMonitor->show();
   RunMode = '!';
-  w_->traffic.clearLogs();
-  w_->FormMonitor->RichEditErr->clear();
-  PortControl& port = w_->FormOptHard->port();
-  port.ClosePort();
-  port.OpenPort(port.BaudRate);
-  port.PurgePort();
-  w_->FormMonitor->prepareRun();
+  w_->bridge->clearLogs();
+  w_->FormMonitor->startRun(w_->FormOptHard->settings());
 }
 
 void TFormMain::AReadPortExecute(bool checked) {
@@ -312,9 +319,16 @@ void TFormMain::OptSoftExecute() {
 }
 
 void TFormMain::FormClose() {
-  stopRequested_ = true;
   closed_ = true;
-  if (w_) w_->FormOptHard->port().ClosePort();
+  if (!w_) return;
+  // The line ends what it is doing and closes the port; the program then ends, and the line's
+  // thread with it.
+  DeviceLink& link = *w_->link;
+  link.requestStop();
+  link.post([&link] {
+    link.stopTranslation();
+    link.closePort();
+  });
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

@@ -97,9 +97,6 @@ class TFormMain : public QMainWindow, public StatusBars {
   std::function<void(const QString&)> messageBox;
   void showFrameworkError(const QString& text);
 
-  // True once Stop or the closing of the window asked a running upload to end.
-  bool stopRequested() const { return stopRequested_; }
-
   // The modem mode, entered through the hidden B_Modem.
   void B_ModemClick();
 
@@ -126,8 +123,10 @@ class TFormMain : public QMainWindow, public StatusBars {
   void createStatusBars();
   void FormClose();
 
+  // An upload's end, back on the window's thread: the report, then the stop step.
+  void uploadFinished(quint8 code);
+
   AppWindows* w_ = nullptr;
-  bool stopRequested_ = false;
   ShutdownBackend* shutdownBackend_ = nullptr;
   bool closed_ = false;  // the window was closed: nothing may show it again
 };

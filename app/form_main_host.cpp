@@ -3,11 +3,12 @@
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
+#include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "host/form_sms_modem.h"
 #include "host/shutdown.h"
-#include "serial/form_opt_hard.h"
+#include "protocol/window_bridge.h"
 
 bool TFormMain::shoot(bool reboot, bool force) {
   return requestShutdown(shutdownBackend_, reboot, force);
@@ -19,15 +20,11 @@ void TFormMain::B_ModemClick() {
   // left as they are.
   w_->FormReadPort->show();
   w_->FormWritePort->show();
-  w_->traffic.clearLogs();
+  w_->bridge->clearLogs();
   w_->FormOptSoft->CheckBoxRead->setChecked(true);
   w_->FormOptSoft->CheckBoxWrite->setChecked(true);
   // A port that does not open is shown in the error bar; the mode goes on, and each exchange
-  // then fails with its own code.
-  PortControl& port = w_->FormOptHard->port();
-  port.ClosePort();
-  port.OpenPort(port.BaudRate);
-  port.PurgePort();
-  w_->FormSmsModem->ModemInit();
+  // then fails with its own code. The modem is set up on the line while the window shows.
   w_->FormSmsModem->show();
+  w_->FormSmsModem->startModem(w_->FormOptHard->settings());
 }

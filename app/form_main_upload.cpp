@@ -12,14 +12,16 @@
 #include "app/firmware_open_dialog.h"
 #include "app/form_file.h"
 #include "app/form_main.h"
+#include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/gauge.h"
 #include "firmware/firmware_header.h"
 #include "firmware/upload.h"
-#include "monitor/form_monitor.h"
+#include "firmware/upload_session.h"
+#include "protocol/device_link.h"
+#include "protocol/report.h"
 #include "protocol/result_messages.h"
 #include "protocol/sound.h"
-#include "serial/form_opt_hard.h"
 
 namespace {
 
@@ -31,24 +33,39 @@ const QString kAllFilesFilter = QStringLiteral("все файлы (*)");
 const QString kAllFilesName = QStringLiteral("все файлы");
 const QString kWrongFile = QStringLiteral("Не верный файл");
 
-// The upload's view of the main window.
+// The upload's view of the main window, from the line's thread: every change goes to the
+// window's thread. The gauge moves with every character of the program; only enough of those
+// moves to show it smoothly (about a thousand) are sent.
 class MainUploadWindow final : public UploadWindow {
  public:
-  MainUploadWindow(TFormMain& main, TFormOptSoft& soft) : m_(main), soft_(soft) {}
-  void setBootVersionText(const QString& text) override { m_.LVerBoot->setText(text); }
-  void appendPowerBoardText(const QString& text) override {
-    m_.LVerPlatPow->setText(m_.LVerPlatPow->text() + text);
+  MainUploadWindow(TFormMain& main, qint64 length)
+      : m_(&main), step_(std::max<qint64>(1, length / 1000)), length_(length) {}
+  void setBootVersionText(const QString& text) override {
+    runIn(m_, [m = m_, text] { m->LVerBoot->setText(text); });
   }
-  void setProgress(qint64 value) override { m_.CGauge1->setProgress(value); }
-  void setElapsedText(const QString& text) override { m_.L_Time->setText(text); }
-  void setStateText(const QString& text) override { m_.setStateText(text); }
-  void processMessages() override { QApplication::processEvents(); }
-  bool stopRequested() const override { return m_.stopRequested(); }
-  bool keepSettings() const override { return soft_.keepSettings(); }
+  void appendPowerBoardText(const QString& text) override {
+    runIn(m_, [m = m_, text] { m->LVerPlatPow->setText(m->LVerPlatPow->text() + text); });
+  }
+  void setProgress(qint64 value) override {
+    if (value - shown_ < step_ && value != length_) return;
+    shown_ = value;
+    runIn(m_, [m = m_, value] { m->CGauge1->setProgress(value); });
+  }
+  void setElapsedText(const QString& text) override {
+    runIn(m_, [m = m_, text] { m->L_Time->setText(text); });
+  }
+  void setStateText(const QString& text) override {
+    runIn(m_, [m = m_, text] { m->setStateText(text); });
+  }
+  void setErrorText(const QString& text) override {
+    runIn(m_, [m = m_, text] { m->setErrorText(text); });
+  }
 
  private:
-  TFormMain& m_;
-  TFormOptSoft& soft_;
+  TFormMain* m_;
+  qint64 step_;
+  qint64 length_;
+  qint64 shown_ = 0;
 };
 
 }  // namespace
@@ -163,13 +180,23 @@ void TFormMain::LoadProgExecute() {
   }
   setStateText(QStringLiteral("Загрузка Файла"));
   BeginRun();
-  setErrorText(resultMessage(0));
 
-  Exchange& ex = w_->FormMonitor->exchange();
-  MainUploadWindow window(*this, *w_->FormOptSoft);
-  BootUpload upload(ex, window, {VerPlatPow, VerCPU, VerPlatPic});
-  if (upload.BootHandshake('l') == 0) upload.TransferProgram(ProgramText);
+  UploadJob job;
+  job.programText = ProgramText;
+  job.versions = {VerPlatPow, VerCPU, VerPlatPic};
+  job.keepSettings = w_->FormOptSoft->keepSettings();
+  job.port = w_->FormOptHard->settings();
+  DeviceLink& link = *w_->link;
+  link.post([this, &link, job] {
+    MainUploadWindow window(*this, job.programText.size());
+    const quint8 code = runUploadSession(link, job, window);
+    // The report on the window's side owns the code from here.
+    link.exchange().ResultCode = 0;
+    runIn(this, [this, code] { uploadFinished(code); });
+  });
+}
 
-  w_->report->run(ex.ResultCode, false);
+void TFormMain::uploadFinished(quint8 code) {
+  w_->report->run(code, false);
   StopExecExecute();
 }

@@ -20,6 +20,12 @@ TFormOptSoft::TFormOptSoft(bool serviceMode, QWidget* parent)
   CheckBoxRead->setObjectName(QStringLiteral("CheckBoxRead"));
   CheckBoxWrite = new QCheckBox(QStringLiteral("Протокол Запись RS232"), logGroup);
   CheckBoxWrite->setObjectName(QStringLiteral("CheckBoxWrite"));
+  // The device line reads the switches on its own thread, byte by byte: it gets a copy that
+  // follows the check boxes.
+  connect(CheckBoxRead, &QCheckBox::toggled, this,
+          [this](bool on) { switches_.reads.store(on, std::memory_order_relaxed); });
+  connect(CheckBoxWrite, &QCheckBox::toggled, this,
+          [this](bool on) { switches_.writes.store(on, std::memory_order_relaxed); });
   auto* logLayout = new QVBoxLayout(logGroup);
   logLayout->addWidget(CheckBoxRead);
   logLayout->addWidget(CheckBoxWrite);
@@ -53,12 +59,6 @@ TFormOptSoft::TFormOptSoft(bool serviceMode, QWidget* parent)
   GroupBoxProg->setVisible(serviceMode);
 }
 
-bool TFormOptSoft::logReads() const {
-  return CheckBoxRead->isChecked();
-}
-bool TFormOptSoft::logWrites() const {
-  return CheckBoxWrite->isChecked();
-}
 bool TFormOptSoft::keepSettings() const {
   return CB_Reserv->isChecked();
 }

@@ -11,13 +11,15 @@ class QPushButton;
 
 // "Опции Soft-а": how much of the traffic the port logs show, and (service only) whether an
 // upload keeps the device's settings. The switches start at their defaults on every run.
-class TFormOptSoft : public QDialog, public LogSwitches {
+class TFormOptSoft : public QDialog {
   Q_OBJECT
  public:
   explicit TFormOptSoft(bool serviceMode, QWidget* parent = nullptr);
 
-  bool logReads() const override;
-  bool logWrites() const override;
+  // The two logging switches as the device line reads them, from any thread.
+  const LogSwitches& switches() const { return switches_; }
+  bool logReads() const { return switches_.logReads(); }
+  bool logWrites() const { return switches_.logWrites(); }
   // Upload mode: 'l' keeps the settings, 'f' does not.
   bool keepSettings() const;
   void setOptionsAction(QAction* action) { optionsAction_ = action; }
@@ -32,4 +34,5 @@ class TFormOptSoft : public QDialog, public LogSwitches {
   void OkClick();
 
   QAction* optionsAction_ = nullptr;
+  AtomicLogSwitches switches_;
 };

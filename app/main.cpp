@@ -11,8 +11,8 @@
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "app/startup.h"
+#include "app/wave_sound.h"
 #include "host/system/system_shutdown.h"
-#include "protocol/sound.h"
 #include "serial/clock.h"
 #include "serial/port_discovery.h"
 #include "sim/device_model.h"
@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
   options.portPath = cl.portPath;
   options.selectSimulated = cl.simulated;
   options.systemPorts = discoverSystemPorts();
+  options.lineThread = true;
   options.simulatedDevice = [model, &clock](const PortEntry&) -> std::unique_ptr<SerialDevice> {
     return std::make_unique<SimulatedSerialDevice>(model, clock);
   };

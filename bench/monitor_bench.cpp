@@ -12,10 +12,12 @@
 #include <memory>
 
 #include "common/sim_process.h"
-#include "monitor/form_monitor.h"
+#include "monitor/monitor_session.h"
+#include "protocol/device_link.h"
 #include "serial/clock.h"
 #include "serial/port_control.h"
 #include "serial/qt_serial_device.h"
+#include "serial/traffic_log.h"
 
 namespace {
 
@@ -57,8 +59,8 @@ struct Bench {
   SimProcess sim;
   SteadyClock clock;
   Counts counts;
-  std::unique_ptr<PortControl> port;
-  std::unique_ptr<TFormMonitor> monitor;
+  std::unique_ptr<DeviceLink> link;
+  MonitorSession* monitor = nullptr;
   QString error;
 
   explicit Bench(const char* profile) {
@@ -67,19 +69,15 @@ struct Bench {
       error = "lir2-sim did not start: " + sim.errors();
       return;
     }
-    port = std::make_unique<PortControl>(nullptr, [this, path](const PortEntry&) {
-      return std::make_unique<CountingDevice>(path, counts);
-    });
-    port->setEntries({{path, path, PortEntry::Kind::Path}});
-    port->PortName = path;
-    port->BaudRate = kRate;
-    if (port->OpenPort(kRate) != 0) {
+    link = std::make_unique<DeviceLink>(
+        [this, path](const PortEntry&) { return std::make_unique<CountingDevice>(path, counts); },
+        QList<PortEntry>{{path, path, PortEntry::Kind::Path}}, clock, nullptr, nullptr, nullptr);
+    monitor = new MonitorSession(*link, nullptr);
+    monitor->start({path, kRate});
+    if (!link->port().PortOpen) {
       error = "the terminal did not open";
       return;
     }
-    monitor =
-        std::make_unique<TFormMonitor>(QStringLiteral("monitor"), *port, clock, nullptr, nullptr);
-    monitor->prepareRun();
     // The first tick identifies the device and settles the frame format.
     tick();
   }
@@ -91,7 +89,7 @@ struct Bench {
     return t.nsecsElapsed() / 1e9;
   }
   bool failed(benchmark::State& state) {
-    if (error.isEmpty() && monitor->exchange().ReconnectCount != 0)
+    if (error.isEmpty() && link->exchange().ReconnectCount != 0)
       error = "a tick failed and reconnected";
     if (!error.isEmpty()) state.SkipWithError(error.toStdString().c_str());
     return !error.isEmpty();

@@ -4,6 +4,7 @@
 
 #include "serial/clock.h"
 #include "serial/exchange.h"
+#include "serial/result_code.h"
 
 namespace {
 
@@ -64,12 +65,14 @@ QString elapsedTimeText(qint64 ms, const QLocale& locale) {
   return locale.toString(time, format);
 }
 
-BootUpload::BootUpload(Exchange& exchange, UploadWindow& window, FileVersions file)
-    : ex_(exchange), window_(window), file_(file) {}
+BootUpload::BootUpload(Exchange& exchange, UploadWindow& window, FileVersions file,
+                       bool keepSettings)
+    : ex_(exchange), window_(window), file_(file), keepSettings_(keepSettings) {}
 
 quint8 BootUpload::fail(quint8 code) {
-  ex_.ResultCode = code;
-  return code;
+  // A stop explains every failure that follows it.
+  ex_.ResultCode = ex_.stopped() ? static_cast<quint8>(Result::Interrupted) : code;
+  return ex_.ResultCode;
 }
 
 void BootUpload::abandon() {
@@ -99,14 +102,14 @@ quint8 BootUpload::BootHandshake(char mode) {
       line.append(static_cast<char>(ex_.RxByte));
     } while (ex_.RxByte != '\n' && line.size() < kLineBufSize - 1);
     if (line == kGreeting) break;
-    if (clock.nowMs() - start > kGreetingTimeoutMs) return fail(20);
+    if (clock.nowMs() - start > kGreetingTimeoutMs) return fail(Result::NoReply);
   }
 
-  const char sent = window_.keepSettings() ? mode : 'f';
+  const char sent = keepSettings_ ? mode : 'f';
   ex_.TxByte = static_cast<quint8>(sent);
   if (ex_.WriteByte(LogChar) != 0) return ex_.ResultCode;
   if (ex_.ReadByte(LogChar) != 0) return ex_.ResultCode;
-  if (ex_.RxByte != static_cast<quint8>(sent - 32)) return fail(7);
+  if (ex_.RxByte != static_cast<quint8>(sent - 32)) return fail(Result::WrongBootloader);
 
   if (!readVersion(VerBoot)) return ex_.ResultCode;
   window_.setBootVersionText(QStringLiteral("VerBoot = %1").arg(VerBoot));
@@ -114,18 +117,18 @@ quint8 BootUpload::BootHandshake(char mode) {
   if (DevVerPlatPow != file_.VerPlatPow) {
     abandon();
     window_.appendPowerBoardText(QStringLiteral(" != %1").arg(DevVerPlatPow));
-    return fail(14);
+    return fail(Result::WrongBoard);
   }
   if (VerBoot >= 11) {
     if (!readVersion(DevVerCPU)) return ex_.ResultCode;
     if (DevVerCPU != file_.VerCPU) {
       abandon();
-      return fail(15);
+      return fail(Result::WrongCpu);
     }
     if (!readVersion(DevVerPlatPic)) return ex_.ResultCode;
     if (DevVerPlatPic != file_.VerPlatPic) {
       abandon();
-      return fail(14);
+      return fail(Result::WrongBoard);
     }
   }
 
@@ -134,7 +137,7 @@ quint8 BootUpload::BootHandshake(char mode) {
     if (ex_.WriteByte(LogChar) != 0) return ex_.ResultCode;
   }
   // No answer at all is no 'y' either; RxByte would still hold the last version character.
-  if (ex_.ReadByte(LogChar) != 0 || ex_.RxByte != 'y') return fail(6);
+  if (ex_.ReadByte(LogChar) != 0 || ex_.RxByte != 'y') return fail(Result::NoCommandAck);
   ex_.appendRead('\r', LogChar);
   ex_.appendRead('\n', LogChar);
   ex_.appendWrite('\r', LogChar);
@@ -162,9 +165,8 @@ quint8 BootUpload::TransferProgram(QByteArrayView text) {
   quint8 high = 0;
   qint64 shownSecond = -1;
   for (qsizetype i = 1; i <= text.size(); ++i) {
-    window_.processMessages();
     // Stop and the closing of the window close the port: it must not be touched again.
-    if (window_.stopRequested()) return fail(1);
+    if (ex_.stopped()) return fail(Result::Interrupted);
     window_.setProgress(i);
     // The text changes once a second; formatting it for every character would be waste.
     if (const qint64 second = (clock.nowMs() - start) / 1000; second != shownSecond) {
@@ -192,7 +194,7 @@ quint8 BootUpload::TransferProgram(QByteArrayView text) {
   }
   if (const quint8 code = exchange(kFrame, LogChar)) return code;
   // A silent device is no confirmation; RxByte would still hold the echo of the 'U'.
-  if (ex_.ReadByte(LogChar) != 0 || ex_.RxByte != ')') return fail(10);
+  if (ex_.ReadByte(LogChar) != 0 || ex_.RxByte != ')') return fail(Result::NoEndAck);
   window_.setStateText(QStringLiteral("Файл Загружен"));
   return 0;
 }

@@ -35,12 +35,7 @@ class UploadWindow {
   virtual void setProgress(qint64 value) = 0;                  // the gauge
   virtual void setElapsedText(const QString& text) = 0;        // L_Time
   virtual void setStateText(const QString& text) = 0;          // the state bar
-  // Lets the window handle what is pending (paint, Stop, the log toggles, the options).
-  virtual void processMessages() = 0;
-  // Stop was pressed or the window closed: the port is no longer ours.
-  virtual bool stopRequested() const = 0;
-  // "Не стирать настройки ": 'l' keeps the device's settings, 'f' does not.
-  virtual bool keepSettings() const = 0;
+  virtual void setErrorText(const QString& text) = 0;          // the error bar
 };
 
 // The versions of the opened file that the device must match.
@@ -52,10 +47,13 @@ struct FileVersions {
 
 // The dialogue with the device's serial bootloader at 19200 bit/s: the handshake, then the
 // transfer of the Intel HEX records as stuffed, echoed bytes. Every failure ends it at once
-// with a result code, which is also left in the exchange's ResultCode for the report.
+// with a result code, which is also left in the exchange's ResultCode for the report. A stop
+// (the exchange's stop flag) ends it at the next byte with Result::Interrupted.
 class BootUpload {
  public:
-  BootUpload(Exchange& exchange, UploadWindow& window, FileVersions file);
+  // keepSettings: "Не стирать настройки ": the mode character as asked ('l' keeps the
+  // device's settings), else 'f', which does not.
+  BootUpload(Exchange& exchange, UploadWindow& window, FileVersions file, bool keepSettings = true);
 
   static constexpr int kLineBufSize = 20;
   static constexpr int kGreetingTimeoutMs = 3000;
@@ -82,6 +80,7 @@ class BootUpload {
   Exchange& ex_;
   UploadWindow& window_;
   FileVersions file_;
+  bool keepSettings_;
 };
 
 // An elapsed time in the locale's long time format, without its time zone or AM/PM marker:

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "protocol/device_link.h"
 #include "serial/window_timer.h"
 
 namespace {
@@ -17,8 +18,8 @@ W* named(W* widget, const char* name) {
 
 }  // namespace
 
-TFormSmsModem::TFormSmsModem(Exchange& exchange, QWidget* parent)
-    : QWidget(parent, Qt::Window), modem_(exchange) {
+TFormSmsModem::TFormSmsModem(DeviceLink& link, QWidget* parent)
+    : QWidget(parent, Qt::Window), link_(link), modem_(link.exchange()) {
   setObjectName(QStringLiteral("FormSmsModem"));
   setWindowTitle(QStringLiteral("FormSmsModem"));
 
@@ -59,25 +60,35 @@ TFormSmsModem::TFormSmsModem(Exchange& exchange, QWidget* parent)
   connect(B_Stop, &QPushButton::clicked, this, &TFormSmsModem::B_StopClick);
 }
 
-void TFormSmsModem::ModemInit() {
-  modem_.ModemInit();
+void TFormSmsModem::startModem(const PortSettings& settings) {
+  link_.post([this, settings] {
+    link_.beginRun();
+    link_.reopen(settings, settings.BaudRate);
+    modem_.ModemInit();
+  });
 }
 
 void TFormSmsModem::B_SmsSendClick() {
   // The poll must not start while the send has the line. The interval it gets afterwards
-  // does not start it either: nothing enables the timer, because a poll every 3 s would hold
-  // the window for at least one second of every three (five with a silent modem), to read
+  // does not start it either: nothing enables the timer, because a poll every 3 s would keep
+  // the line busy for at least one second of every three (five with a silent modem), to read
   // answers that only the read log shows.
   Timer1->setInterval(0);
-  const quint8 code = modem_.SendSms(SmsModem::messageBytes(E_SmsSend->text()));
-  L_err->setText(smsResultText(code));
-  Timer1->setInterval(SmsModem::kPollIntervalMs);
+  const QByteArray text = SmsModem::messageBytes(E_SmsSend->text());
+  link_.post([this, text] {
+    const quint8 code = modem_.SendSms(text);
+    runIn(this, [this, code] {
+      L_err->setText(smsResultText(code));
+      Timer1->setInterval(SmsModem::kPollIntervalMs);
+    });
+  });
 }
 
 void TFormSmsModem::B_StopClick() {
-  modem_.SendRaw(SmsModem::commandBytes(E_SmsReceive->text()));
+  const QByteArray text = SmsModem::commandBytes(E_SmsReceive->text());
+  link_.post([this, text] { modem_.SendRaw(text); });
 }
 
 void TFormSmsModem::Timer1Timer() {
-  modem_.ReceivePoll();
+  link_.post([this] { modem_.ReceivePoll(); });
 }

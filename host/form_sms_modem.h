@@ -4,19 +4,21 @@
 
 #include "host/sms_modem.h"
 
-class Exchange;
+class DeviceLink;
 class QLabel;
+struct PortSettings;
 class QLineEdit;
 class QPushButton;
 class WindowTimer;
 
 // The GSM modem window, reached through the main window's hidden modem button: a message to
 // send, a raw command, and the result of the last send. Closing it only hides it; the modem
-// mode has no stop of its own.
+// mode has no stop of its own. The modem's exchanges run on the device line's thread; the
+// window only asks for them and shows their results.
 class TFormSmsModem : public QWidget {
   Q_OBJECT
  public:
-  explicit TFormSmsModem(Exchange& exchange, QWidget* parent = nullptr);
+  explicit TFormSmsModem(DeviceLink& link, QWidget* parent = nullptr);
 
   QLabel* L_SmsSend = nullptr;
   QLineEdit* E_SmsSend = nullptr;
@@ -30,12 +32,14 @@ class TFormSmsModem : public QWidget {
 
   SmsModem& modem() { return modem_; }
 
-  // Modem set-up, run by the main window when it enters the modem mode.
-  void ModemInit();
+  // The modem mode's start, run by the main window: the line reopened at the configured rate,
+  // then the modem's set-up.
+  void startModem(const PortSettings& settings);
   void B_SmsSendClick();
   void B_StopClick();
   void Timer1Timer();
 
  private:
-  SmsModem modem_;
+  DeviceLink& link_;
+  SmsModem modem_;  // on the line's exchange; used on the line's thread only
 };

@@ -13,7 +13,8 @@ struct DeviceImages {
   static constexpr int kRamSize = 69;
   static constexpr int kLastAddress = kRamBase + kRamSize - 1;  // 1092
 
-  std::array<quint8, kEepromSize> EepromImage{};
+  using Eeprom = std::array<quint8, kEepromSize>;
+  Eeprom EepromImage{};
   std::array<quint8, kRamSize> RamImage{};  // index = address - 1024
 };
 
@@ -25,4 +26,12 @@ struct PollState {
   bool RamChanged = false;     // a byte of the RAM window changed since the last RAM decode
   bool DumpRequest = false;    // the EEPROM map was asked for; the next tick serves it
   quint8 ActivityCount = 0;    // ticks, wrapping at 256; drives the activity bar
+};
+
+// One byte for the device's EEPROM (or any address of its memory): what a settings control asks
+// the device line to write.
+struct EepromWrite {
+  quint16 address = 0;
+  quint8 value = 0;
+  bool operator==(const EepromWrite&) const = default;
 };

@@ -9,30 +9,26 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "serial/window_timer.h"
+#include "monitor/monitor_session.h"
+#include "protocol/device_link.h"
 
-TFormMonitor::TFormMonitor(const QString& caption, PortControl& port, Clock& clock, TrafficLog* log,
-                           const LogSwitches* switches, QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      exchange_(port, clock, log, switches),
-      frames_(exchange_, frameState_) {
+TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session) {
   setObjectName(QStringLiteral("FormMonitor"));
   setWindowTitle(caption);
-
-  Timer1 = new WindowTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(0);
-  Timer1->setEnabled(true);  // ticks once translation gives it an interval
-  connect(Timer1, &WindowTimer::timeout, this, &TFormMonitor::Timer1Timer);
-
-  Timer3 = new WindowTimer(this);
-  Timer3->setObjectName(QStringLiteral("Timer3"));
-  run_ =
-      std::make_unique<MonitorRun>(exchange_, frames_, frameState_, images_, poll_, *Timer3, *this);
-  connect(Timer3, &WindowTimer::timeout, this, &TFormMonitor::Timer3Timer);
-
   createControls();
   applyServiceMode(false);
+
+  // What the line's thread decodes arrives here, queued; the window only applies it.
+  connect(&session_, &MonitorSession::eepromDecoded, this, &TFormMonitor::showEepromDecode);
+  connect(&session_, &MonitorSession::ramDecoded, this, &TFormMonitor::showRamDecode);
+  connect(&session_, &MonitorSession::watchedValueShown, L_DataEE, &QLabel::setText);
+  connect(&session_, &MonitorSession::activityShown, ProgressBarRS232, &QProgressBar::setValue);
+  connect(&session_, &MonitorSession::eepromDumped, this, &TFormMonitor::showMap);
+  connect(&session_, &MonitorSession::runEnded, this, &TFormMonitor::runEnded);
+  connect(E_Addr_EE, &QLineEdit::textChanged, this, [this](const QString& text) {
+    runIn(&session_, [s = &session_, text] { s->setWatchedAddressText(text); });
+  });
 }
 
 TFormMonitor::~TFormMonitor() = default;
@@ -94,42 +90,31 @@ void TFormMonitor::applyServiceMode(bool serviceMode) {
   for (QWidget* control : {static_cast<QWidget*>(L_AddrEE), static_cast<QWidget*>(E_Addr_EE),
                            static_cast<QWidget*>(L_DataEE)})
     control->setVisible(serviceMode);
+  runIn(&session_, [s = &session_, serviceMode] { s->setServiceMode(serviceMode); });
 }
 
-QString TFormMonitor::watchedAddressText() const {
-  return E_Addr_EE->text();
-}
-void TFormMonitor::showWatchedValue(const QString& text) {
-  L_DataEE->setText(text);
-}
-void TFormMonitor::showActivity(int position) {
-  ProgressBarRS232->setValue(position);
+void TFormMonitor::startRun(const PortSettings& settings) {
+  RichEditErr->clear();
+  runIn(&session_, [s = &session_, settings] { s->start(settings); });
 }
 
-void TFormMonitor::DecodeEeprom() {
-  const auto& eeprom = images_.EepromImage;
-  frameState_.BinaryFrames =
-      BinaryFramesFor(eeprom[1], FirmwareVersionOf(eeprom[2]), frameState_.BinaryFrames);
+void TFormMonitor::showEepromDecode(const MonitorView&, const DecodeContext&, const DeviceImages&) {
 }
 
-void TFormMonitor::DecodeRam() {}
+void TFormMonitor::showRamDecode(const MonitorView&) {}
 
-void TFormMonitor::Timer1Timer() {
-  // Translation shows what comes and reports nothing: a quiet line is no failure, so its
-  // time-out must not linger in ResultCode and surface in the next run.
-  if (exchange_.ReadByte(LogChar) != 0) {
-    exchange_.ResultCode = 0;
-    return;
-  }
-  // One byte a tick is ten a second: a device that says more would fill the line's buffer
-  // until bytes are lost. What has already arrived is shown at once.
-  exchange_.ReadReceived(LogChar, kTranslationBurst);
+void TFormMonitor::showMap(const DeviceImages::Eeprom&) {}
+
+void TFormMonitor::runEnded() {
+  if (mainWindow_) mainWindow_->show();
+  hide();
 }
 
 void TFormMonitor::FormClose() {
   if (mainWindow_) mainWindow_->show();
-  Timer3->setInterval(0);
-  Timer3->setEnabled(false);
+  // A tick that waits for a silent device ends at once; the port stays open.
+  session_.link().requestStop();
+  runIn(&session_, [s = &session_] { s->end(); });
   hide();
 }
 

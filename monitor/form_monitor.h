@@ -2,48 +2,38 @@
 
 #include <QWidget>
 
-#include <memory>
-
 #include "monitor/device_images.h"
-#include "monitor/monitor_run.h"
-#include "protocol/frames.h"
-#include "serial/exchange.h"
 
-class Clock;
-class FinalReport;
-class PortControl;
+struct DecodeContext;
+class MonitorSession;
+class MonitorView;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTabWidget;
 class QTextEdit;
-class WindowTimer;
+class TFormEEProm;
+struct PortSettings;
 
-// The monitor window. It is also the exchange context of every run mode (its Exchange holds
-// the received and sent byte and the last result code), carries the translation tick, and owns
-// the monitor run: the frame state, the two memory images and the poll cycle.
-class TFormMonitor : public QWidget, public MonitorSurface {
+// The monitor window: what the device shows, and the controls that change it. The monitor run
+// itself (polling, writes, the EEPROM map) is the MonitorSession on the device line's thread;
+// this window asks it for work and applies what it decodes, and never waits for the device.
+class TFormMonitor : public QWidget {
   Q_OBJECT
  public:
-  TFormMonitor(const QString& caption, PortControl& port, Clock& clock, TrafficLog* log,
-               const LogSwitches* switches, QWidget* parent = nullptr);
+  TFormMonitor(const QString& caption, MonitorSession& session, QWidget* parent = nullptr);
   ~TFormMonitor() override;
 
-  Exchange& exchange() { return exchange_; }
-  FrameState& frameState() { return frameState_; }
-  Frames& frames() { return frames_; }
-  DeviceImages& images() { return images_; }
-  PollState& poll() { return poll_; }
-  MonitorRun& run() { return *run_; }
+  MonitorSession& session() { return session_; }
   void setMainWindow(QWidget* main) { mainWindow_ = main; }
-  void setFinalReport(FinalReport* report) { run_->setFinalReport(report); }
+  void setMapWindow(TFormEEProm* map) { mapWindow_ = map; }
   // Shows the controls meant for service engineers only.
   void applyServiceMode(bool serviceMode);
 
-  // Translation: every tick reads one byte into the read log; a time-out is not reported.
-  WindowTimer* Timer1 = nullptr;
-  // The poll timer of the monitor run; disabled until a run starts.
-  WindowTimer* Timer3 = nullptr;
+  // The run's start, asked of the line: the port reopened, the first tick 10 ms later.
+  void startRun(const PortSettings& settings);
+  // Ends the monitor run: the main window comes back, polling stops, this window hides.
+  void FormClose();
 
   QTabWidget* PC_Mon = nullptr;
   QWidget* TS_LIR = nullptr;
@@ -53,40 +43,19 @@ class TFormMonitor : public QWidget, public MonitorSurface {
   QLineEdit* E_Addr_EE = nullptr;
   QLabel* L_DataEE = nullptr;
 
-  // Most bytes one translation tick takes beyond its first, so the window stays responsive.
-  static constexpr int kTranslationBurst = 4096;
-
-  // The run's start: a full refresh in text frames, the first tick 10 ms from now.
-  void prepareRun() { run_->prepareRun(); }
-  // One poll tick (the handler of Timer3).
-  void Timer3Timer() { run_->PollTick(); }
-  // Ends an exchange of the monitor: a silent reconnect or the final report.
-  void ReportResult(bool close) { run_->ReportResult(close); }
-
-  // MonitorSurface.
-  QString watchedAddressText() const override;
-  void showWatchedValue(const QString& text) override;
-  void showActivity(int position) override;
-  // Chooses the frame format from the device's identification; the rest of the EEPROM's
-  // meaning is shown by the decoders.
-  void DecodeEeprom() override;
-  // The RAM decode: nothing in this window shows the RAM window yet.
-  void DecodeRam() override;
-  // Ends the monitor run: the main window comes back, polling stops, this window hides.
-  void FormClose() override;
-
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void Timer1Timer();
   void createControls();
+  void showEepromDecode(const MonitorView& view, const DecodeContext& context,
+                        const DeviceImages& images);
+  void showRamDecode(const MonitorView& view);
+  void showMap(const DeviceImages::Eeprom& eeprom);
+  // The run ended by its final report.
+  void runEnded();
 
-  Exchange exchange_;
-  FrameState frameState_;
-  Frames frames_;
-  DeviceImages images_;
-  PollState poll_;
-  std::unique_ptr<MonitorRun> run_;  // made once the poll timer exists
+  MonitorSession& session_;
   QWidget* mainWindow_ = nullptr;
+  TFormEEProm* mapWindow_ = nullptr;
 };

@@ -1,17 +1,18 @@
 #include "monitor_run.h"
 
+#include "protocol/device_link.h"
 #include "protocol/frames.h"
 #include "protocol/report.h"
 #include "serial/exchange.h"
-#include "serial/port_control.h"
+#include "serial/result_code.h"
 #include "serial/window_timer.h"
 
-MonitorRun::MonitorRun(Exchange& exchange, Frames& frames, FrameState& frameState,
-                       DeviceImages& images, PollState& poll, WindowTimer& timer3,
+MonitorRun::MonitorRun(DeviceLink& link, DeviceImages& images, PollState& poll, WindowTimer& timer3,
                        MonitorSurface& surface)
-    : ex_(exchange),
-      frames_(frames),
-      frameState_(frameState),
+    : link_(link),
+      ex_(link.exchange()),
+      frames_(link.frames()),
+      frameState_(link.frameState()),
       images_(images),
       poll_(poll),
       timer3_(timer3),
@@ -61,6 +62,8 @@ void MonitorRun::PollTick() {
   } else {
     pollDevice(watched);
   }
+  // The user ended the run while the tick waited: the window is gone, no tick follows.
+  if (endedByUser()) return;
 
   if (ex_.ResultCode != 0)
     ReportResult(true);
@@ -154,13 +157,16 @@ bool MonitorRun::readRamSlice() {
   return true;
 }
 
+bool MonitorRun::endedByUser() {
+  if (ex_.ResultCode != Result::Interrupted || !link_.stopRequested()) return false;
+  ex_.ResultCode = Result::Ok;
+  return true;
+}
+
 void MonitorRun::ReportResult(bool close) {
   if (ex_.ResultCode != 0 && ex_.ReconnectCount < kReconnectLimit) {
     // A silent reconnect: the line starts afresh and the next tick reads everything again.
-    PortControl& port = ex_.port();
-    port.ClosePort();
-    port.OpenPort(port.BaudRate);
-    port.PurgePort();
+    link_.reopen();
     poll_.RamOffset = 0;
     poll_.RamSingles = 0;
     poll_.RamChanged = true;

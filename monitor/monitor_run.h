@@ -8,6 +8,7 @@
 
 #include "monitor/device_images.h"
 
+class DeviceLink;
 class Exchange;
 class FinalReport;
 struct FrameState;
@@ -49,8 +50,8 @@ class MonitorRun {
   // Silent reconnects that may stand unpaid before a failure ends the run.
   static constexpr quint8 kReconnectLimit = 5;
 
-  MonitorRun(Exchange& exchange, Frames& frames, FrameState& frameState, DeviceImages& images,
-             PollState& poll, WindowTimer& timer3, MonitorSurface& surface);
+  MonitorRun(DeviceLink& link, DeviceImages& images, PollState& poll, WindowTimer& timer3,
+             MonitorSurface& surface);
 
   // The final report of a failure that is not taken silently; without one, the failure only
   // ends the run.
@@ -67,6 +68,9 @@ class MonitorRun {
   // unpaid and the exchange failed; otherwise the final report, and with close the end of the
   // run.
   void ReportResult(bool close);
+  // An exchange the user ended (the window closed, the program ends): nothing is reported and
+  // nothing reconnects. True when that is why the exchange failed; the code is then cleared.
+  bool endedByUser();
 
   // The watched address of the field's text: a whole number (decimal, or hexadecimal after "$"
   // or "0x"), taken as 16 bits; 0 when the text is not a number.
@@ -80,6 +84,7 @@ class MonitorRun {
   bool readWatched(quint16 watched);
   bool readRamSlice();
 
+  DeviceLink& link_;
   Exchange& ex_;
   Frames& frames_;
   FrameState& frameState_;

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <memory>
-
 // The two sounds of the program, played without waiting for them to end.
 enum class Sound { Ok, Error };
 
@@ -13,7 +11,7 @@ class SoundPlayer {
   virtual void play(Sound sound) = 0;
 };
 
-// "data/ok.wav" and "data/error.wav" from the working folder, through Qt Multimedia. A missing
-// file or a machine without sound plays nothing.
-std::unique_ptr<SoundPlayer> makeWaveSoundPlayer(QString folder = QStringLiteral("data"));
-QString soundFileName(Sound sound);
+// The file of a sound in the sounds folder ("ok.wav", "error.wav").
+inline QString soundFileName(Sound sound) {
+  return sound == Sound::Ok ? QStringLiteral("ok.wav") : QStringLiteral("error.wav");
+}

@@ -1,7 +1,10 @@
 #include "exchange.h"
 
+#include <algorithm>
+
 #include "serial/clock.h"
 #include "serial/port_control.h"
+#include "serial/result_code.h"
 #include "serial/serial_device.h"
 
 Exchange::Exchange(PortControl& port, Clock& clock, TrafficLog* log, const LogSwitches* switches)
@@ -37,14 +40,18 @@ bool Exchange::receive(int timeoutMs) {
       return false;
     }
     const qint64 elapsed = clock_.nowMs() - start;
-    if (elapsed > timeoutMs) return false;
-    // The wait ends 1 ms past the limit, so the test above sees "more than" the time-out.
-    device->waitForReadyRead(static_cast<int>(timeoutMs - elapsed + 1));
+    if (elapsed > timeoutMs || stopped()) return false;
+    // The wait ends 1 ms past the limit, so the test above sees "more than" the time-out; with a
+    // stop flag it wakes now and then to look at it.
+    qint64 wait = timeoutMs - elapsed + 1;
+    if (stop_) wait = std::min<qint64>(wait, kStopCheckMs);
+    device->waitForReadyRead(static_cast<int>(wait));
   }
 }
 
 bool Exchange::send() {
   BytesWritten = 0;
+  if (stopped()) return false;
   SerialDevice* device = port_.device();
   if (device && device->writeByte(TxByte)) {
     BytesWritten = 1;
@@ -54,11 +61,13 @@ bool Exchange::send() {
   return false;
 }
 
+quint8 Exchange::failRead() {
+  ResultCode = stopped() ? Result::Interrupted : Result::NoReply;
+  return ResultCode;
+}
+
 quint8 Exchange::ReadByte(int logMode) {
-  if (!receive(kReadTimeoutMs)) {
-    ResultCode = 20;
-    return 20;
-  }
+  if (!receive(kReadTimeoutMs)) return failRead();
   appendRead(RxByte, logMode);
   return 0;
 }
@@ -76,11 +85,9 @@ int Exchange::ReadReceived(int logMode, int max) {
 }
 
 quint8 Exchange::WriteByte(int logMode) {
+  if (stopped()) return ResultCode = Result::Interrupted;
   appendWrite(TxByte, logMode);
-  if (!send()) {
-    ResultCode = 4;
-    return 4;
-  }
+  if (!send()) return ResultCode = stopped() ? Result::Interrupted : Result::WriteFailed;
   return 0;
 }
 
@@ -96,8 +103,7 @@ quint8 Exchange::ExchangeByte(int logMode, bool checkError) {
     return ResultCode;
   }
   if (RxByte == TxByte) return 0;
-  ResultCode = 5;
-  return 5;
+  return ResultCode = Result::WrongEcho;
 }
 
 quint8 Exchange::ModemWriteString(QByteArrayView text, int pauseMs) {
@@ -106,22 +112,21 @@ quint8 Exchange::ModemWriteString(QByteArrayView text, int pauseMs) {
     TxByte = static_cast<quint8>(c);
     const bool sent = send();
     if (logWrites()) appendWrite(TxByte, LogChar);
-    if (!sent) {
-      ResultCode = 4;
-      return 4;
-    }
+    if (!sent) return ResultCode = stopped() ? Result::Interrupted : Result::WriteFailed;
   }
-  clock_.sleepMs(pauseMs);
+  // The modem's pause; a stop cuts it short.
+  for (qint64 end = clock_.nowMs() + pauseMs; !stopped();) {
+    const qint64 left = end - clock_.nowMs();
+    if (left <= 0) break;
+    clock_.sleepMs(static_cast<int>(stop_ ? std::min<qint64>(left, kStopCheckMs) : left));
+  }
   return 0;
 }
 
 quint8 Exchange::ModemReadLine(quint16 timeoutMs) {
   std::fill(ReplyBuf.begin(), ReplyBuf.begin() + 255, quint8(0));
   for (int i = 0; i < 254; ++i) {
-    if (!receive(timeoutMs)) {
-      ResultCode = 20;
-      return 20;
-    }
+    if (!receive(timeoutMs)) return failRead();
     if (logReads()) appendRead(RxByte, LogChar);
     ReplyBuf[i] = RxByte;
     if (RxByte == '\n') {

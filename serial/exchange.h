@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <atomic>
 
 #include "serial/traffic_log.h"
 
@@ -27,7 +28,7 @@ class Exchange {
   quint8 ReconnectCount = 0;  // silent reconnects not yet paid back by good poll ticks
   std::array<quint8, kReplyBufSize> ReplyBuf{};  // the last line received
 
-  // Waits up to 3000 ms for one byte: 0 with the byte in RxByte, or 20.
+  // Waits up to 3000 ms for one byte: 0 with the byte in RxByte, or 20 (1 when stopped).
   quint8 ReadByte(int logMode);
   // Takes, without waiting, up to max bytes that have already arrived; each becomes RxByte in
   // turn and is logged. Returns how many were taken.
@@ -41,6 +42,13 @@ class Exchange {
   quint8 ModemWriteString(QByteArrayView text, int pauseMs);
   // Reads one line up to LF into ReplyBuf, each character within timeoutMs: 0 or 20.
   quint8 ModemReadLine(quint16 timeoutMs);
+
+  // A flag the user's Stop raises from any thread: reads and writes then fail at once with
+  // Result::Interrupted instead of waiting out their time-outs. Waits look at it every
+  // kStopCheckMs, so a silent device never holds a stop for longer.
+  void setStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
+  bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+  static constexpr int kStopCheckMs = 25;
 
   PortControl& port() { return port_; }
   Clock& clock() { return clock_; }
@@ -56,9 +64,11 @@ class Exchange {
   // One byte into RxByte within timeoutMs, blocking in the line's wait between attempts.
   bool receive(int timeoutMs);
   bool send();
+  quint8 failRead();
 
   PortControl& port_;
   Clock& clock_;
   TrafficLog* log_;
   const LogSwitches* switches_;
+  const std::atomic<bool>* stop_ = nullptr;
 };

@@ -1,12 +1,13 @@
 #include "port_control.h"
 
+#include "serial/result_code.h"
 #include "serial/status.h"
 
 PortControl::PortControl(StatusBars* status, DeviceFactory factory)
     : status_(status), factory_(std::move(factory)) {}
 
 PortControl::~PortControl() {
-  ClosePort();
+  release();
 }
 
 quint8 PortControl::OpenPort(qint32 rate) {
@@ -29,7 +30,7 @@ quint8 PortControl::OpenPort(qint32 rate) {
     if (status_)
       status_->setErrorText(result.message.isEmpty() ? QStringLiteral("Open COM port Error")
                                                      : result.message);
-    return 2;
+    return Result::OpenFailed;
   }
   PortOpen = true;
   if (status_) status_->setErrorText(result.message);
@@ -43,6 +44,11 @@ void PortControl::ClosePort() {
 
 void PortControl::PurgePort() {
   if (device_ && PortOpen) device_->purge();
+}
+
+void PortControl::release() {
+  ClosePort();
+  device_.reset();
 }
 
 void PortControl::noteLineFailure() {

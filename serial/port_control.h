@@ -11,6 +11,13 @@
 
 class StatusBars;
 
+// Which port and at which rate, as the hardware options leave them. The line takes a copy when a
+// run starts, so a change in the options never touches a port that is in use.
+struct PortSettings {
+  QString PortName;
+  qint32 BaudRate = 19200;
+};
+
 // The port state that the hardware options own: which port, at which rate, and the open line.
 class PortControl {
  public:
@@ -36,6 +43,8 @@ class PortControl {
   SerialDevice* device() const { return device_.get(); }
   // Called by the byte primitives after a failed byte: a line that has gone away is closed.
   void noteLineFailure();
+  // Closes the port and lets go of its handle, so the next opening makes a new one.
+  void release();
 
  private:
   StatusBars* status_;

@@ -3,6 +3,8 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include <atomic>
+
 // How a caller asks a byte primitive to copy traffic into the port logs.
 enum LogMode : int {
   LogNone = 0,  // nothing
@@ -25,6 +27,16 @@ class LogSwitches {
   virtual ~LogSwitches() = default;
   virtual bool logReads() const = 0;   // "Протокол Чтение RS232"
   virtual bool logWrites() const = 0;  // "Протокол Запись RS232"
+};
+
+// The switches as the line's thread reads them: the window that owns the check boxes sets them
+// when the user changes one, the byte primitives read them on any thread.
+class AtomicLogSwitches final : public LogSwitches {
+ public:
+  bool logReads() const override { return reads.load(std::memory_order_relaxed); }
+  bool logWrites() const override { return writes.load(std::memory_order_relaxed); }
+  std::atomic<bool> reads{false};
+  std::atomic<bool> writes{false};
 };
 
 // The characters a byte becomes in a log: the byte itself as a single-byte (Windows-1251)

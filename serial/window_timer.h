@@ -26,7 +26,7 @@ class WindowTimer : public QObject {
  private:
   void apply();
 
-  QTimer timer_;
+  QTimer timer_{this};  // a child, so it moves to the thread its owner moves to
   bool enabled_ = false;
   int interval_ = 0;
 };

@@ -9,6 +9,7 @@
 #include "app/app_windows.h"
 #include "app/form_file.h"
 #include "app/form_main.h"
+#include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "host/form_sms_modem.h"
@@ -16,7 +17,6 @@
 #include "monitor/form_monitor.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
-#include "serial/form_opt_hard.h"
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 

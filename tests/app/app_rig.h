@@ -10,6 +10,7 @@
 #include "app/form_main.h"
 #include "common/recorders.h"
 #include "common/scripted_device.h"
+#include "protocol/device_link.h"
 
 struct AppRig {
   explicit AppRig(bool serviceMode = false, QList<PortEntry> systemPorts = {}) {
@@ -24,6 +25,7 @@ struct AppRig {
     main().show();
   }
   TFormMain& main() { return *w->FormMain; }
+  DeviceLink& link() { return *w->link; }
 
   QTemporaryDir dir;
   VirtualClock clock;

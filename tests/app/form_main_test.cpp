@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "app/form_file.h"
+#include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/gauge.h"
@@ -23,7 +24,6 @@
 #include "host/form_sms_modem.h"
 #include "monitor/form_eeprom.h"
 #include "monitor/form_monitor.h"
-#include "serial/form_opt_hard.h"
 #include "serial/window_timer.h"
 
 namespace {
@@ -140,30 +140,30 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   EXPECT_EQ(m.RunMode, 'T');
   EXPECT_EQ(m.stateText(), "Режим Трансляции");
   EXPECT_EQ(rig.line->lastRate, 115200);
-  EXPECT_TRUE(rig.w->FormOptHard->port().PortOpen);
+  EXPECT_TRUE(rig.link().port().PortOpen);
   EXPECT_EQ(rig.w->FormReadPort->log()->logText(), "");  // cleared by the start
   EXPECT_TRUE(m.StopExec->isEnabled());
   for (QAction* locked : {m.Translate, m.FileOpen1, m.LoadProg, m.Monitor})
     EXPECT_FALSE(locked->isEnabled()) << locked->objectName().toStdString();
-  EXPECT_EQ(rig.w->FormMonitor->Timer1->interval(), 100);
-  EXPECT_TRUE(rig.w->FormMonitor->Timer1->isActive());
+  EXPECT_EQ(rig.link().TranslationTimer->interval(), 100);
+  EXPECT_TRUE(rig.link().TranslationTimer->isActive());
 
   rig.line->send("U=26.4\r\n");
-  emit rig.w->FormMonitor->Timer1->timeout();
+  emit rig.link().TranslationTimer->timeout();
   // One tick shows everything that has arrived, without waiting for more.
   EXPECT_EQ(rig.w->FormReadPort->log()->logText(), "U=26.4\r\n");
   EXPECT_EQ(rig.clock.nowMs(), 0);
-  emit rig.w->FormMonitor->Timer1->timeout();
+  emit rig.link().TranslationTimer->timeout();
   // The second tick waited 3000 ms for nothing: not reported, not kept.
   EXPECT_GT(rig.clock.nowMs(), 3000);
-  EXPECT_EQ(rig.w->FormMonitor->exchange().ResultCode, 0);
+  EXPECT_EQ(rig.link().exchange().ResultCode, 0);
   EXPECT_EQ(m.errorText(), "");
   EXPECT_TRUE(rig.line->received.isEmpty());  // translation sends nothing
 
   m.StopExec->trigger();
   EXPECT_EQ(m.RunMode, 0);
-  EXPECT_FALSE(rig.w->FormOptHard->port().PortOpen);
-  EXPECT_FALSE(rig.w->FormMonitor->Timer1->isActive());
+  EXPECT_FALSE(rig.link().port().PortOpen);
+  EXPECT_FALSE(rig.link().TranslationTimer->isActive());
   EXPECT_FALSE(m.StopExec->isEnabled());
   EXPECT_TRUE(m.Translate->isEnabled());
   EXPECT_FALSE(m.LoadProg->isEnabled());                           // no firmware file held
@@ -181,26 +181,17 @@ TEST(FormMain, StopEnablesUploadOnlyWithARecognisedFile) {
   }
 }
 
-TEST(FormMain, UploadRunOpensAt19200WhateverTheRate) {
-  for (char mode : {'l', 'f'}) {
-    AppRig rig;
-    rig.w->FormOptHard->ComboBoxRate->setCurrentIndex(0);
-    rig.main().RunMode = mode;
-    rig.main().ProgramLength = 11;
-    rig.main().BeginRun();
-    EXPECT_EQ(rig.line->lastRate, 19200);
-    EXPECT_EQ(rig.line->purges, 1);
-    EXPECT_EQ(rig.main().CGauge1->maxValue(), 10);
-  }
-}
-
-TEST(FormMain, PortThatCannotBeOpenedAtTheStart) {
+// Translation on a port that does not open ends at once with the opening's code.
+TEST(FormMain, PortThatCannotBeOpenedEndsTranslation) {
   AppRig rig;
   rig.line->openFails = true;
   rig.main().Translate->trigger();
-  EXPECT_EQ(rig.w->FormMonitor->exchange().ResultCode, 2);
-  EXPECT_EQ(rig.main().errorText(), "Open COM port Error");
-  EXPECT_TRUE(rig.main().StopExec->isEnabled());  // the run starts anyway
+  EXPECT_EQ(rig.main().errorText(), "Ошибка открытия COM порта");
+  EXPECT_EQ(rig.main().stateText(), "Выключенно");
+  EXPECT_EQ(rig.main().RunMode, 0);
+  EXPECT_FALSE(rig.main().StopExec->isEnabled());
+  EXPECT_FALSE(rig.link().TranslationTimer->isActive());
+  EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error});
 }
 
 TEST(FormMain, MonitorHandOver) {
@@ -212,13 +203,13 @@ TEST(FormMain, MonitorHandOver) {
   EXPECT_TRUE(rig.w->FormMonitor->isVisible());
   EXPECT_EQ(m.RunMode, '!');
   EXPECT_EQ(rig.w->FormWritePort->log()->logText(), "");
-  EXPECT_TRUE(rig.w->FormOptHard->port().PortOpen);
+  EXPECT_TRUE(rig.link().port().PortOpen);
   EXPECT_EQ(rig.line->lastRate, 19200);
   rig.w->FormMonitor->close();
   EXPECT_TRUE(m.isVisible());
   EXPECT_FALSE(rig.w->FormMonitor->isVisible());
-  EXPECT_EQ(m.RunMode, '!');                         // left as the monitor left it
-  EXPECT_TRUE(rig.w->FormOptHard->port().PortOpen);  // until the next run or a stop
+  EXPECT_EQ(m.RunMode, '!');                // left as the monitor left it
+  EXPECT_TRUE(rig.link().port().PortOpen);  // until the next run or a stop
 }
 
 TEST(FormMain, LogWindowTogglesFollowTheirCheckMarks) {
@@ -248,8 +239,8 @@ TEST(FormMain, ClosingEndsTheProgramAndClosesThePort) {
   QSignalSpy closed(rig.w->FormMain.get(), &TFormMain::closed);
   rig.main().FileExit1->trigger();
   EXPECT_EQ(closed.count(), 1);
-  EXPECT_FALSE(rig.w->FormOptHard->port().PortOpen);
-  EXPECT_TRUE(rig.main().stopRequested());
+  EXPECT_FALSE(rig.link().port().PortOpen);
+  EXPECT_TRUE(rig.link().stopRequested());
 }
 
 TEST(FormOptSoft, ServiceControlsShowOnlyWithTheSwitch) {
@@ -302,7 +293,7 @@ TEST(FormOptHard, SimulatedDeviceCanBeChosenFromTheCommandLine) {
     options.selectSimulated = select;
     options.simulatedDevice = [](const PortEntry&) { return std::unique_ptr<SerialDevice>(); };
     AppWindows w(options, clock, sounds);
-    EXPECT_EQ(w.FormOptHard->port().PortName, select ? kSimulatedPortName : QString("ttyS0"));
+    EXPECT_EQ(w.FormOptHard->settings().PortName, select ? kSimulatedPortName : QString("ttyS0"));
   }
 }
 

@@ -135,12 +135,12 @@ TEST(BootUpload, WireBytesStuffingAndLogs) {
 
 TEST(BootUpload, GaugeAndElapsedTimeFollowTheCharacters) {
   BootRig rig(bootConfig());
-  // Each pass of the window's messages costs a quarter of a second.
-  rig.window.onMessages = [&](int) { rig.clock.advance(250); };
+  // Each character costs a quarter of a second.
+  rig.window.onProgress = [&](int) { rig.clock.advance(250); };
   EXPECT_EQ(rig.upload(kSmallProgram), 0);
   const qint64 n = kSmallProgram.size();
   EXPECT_EQ(rig.window.progress, n);
-  EXPECT_EQ(rig.window.messagePasses, n);
+  EXPECT_EQ(rig.window.progressSteps, n);
   // One text per second of the transfer, the last one that of the last character.
   const qint64 lastMs = n * 250;
   EXPECT_EQ(rig.window.elapsedTexts.size(), lastMs / 1000 + 1);
@@ -153,14 +153,13 @@ TEST(BootUpload, GaugeAndElapsedTimeFollowTheCharacters) {
 TEST(BootUpload, AVanishedLineEndsTheTransfer) {
   BootRig rig(bootConfig());
   quint64 writtenBefore = 0;
-  rig.window.onMessages = [&](int pass) {
-    if (pass != 30) return;
+  rig.window.onProgress = [&](int step) {
+    if (step != 30) return;
     rig.device->vanish();
     writtenBefore = rig.device->bytesWritten();
   };
   EXPECT_EQ(rig.upload(kSmallProgram), 4);
   EXPECT_EQ(rig.ex.ResultCode, 4);
-  EXPECT_EQ(rig.window.messagePasses, 30);
   EXPECT_EQ(rig.device->bytesWritten(), writtenBefore);
   EXPECT_FALSE(rig.received().completed);
 }

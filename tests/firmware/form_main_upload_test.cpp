@@ -12,12 +12,13 @@
 
 #include "app/firmware_open_dialog.h"
 #include "app/form_file.h"
+#include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
 #include "monitor/form_monitor.h"
-#include "serial/form_opt_hard.h"
+#include "protocol/device_link.h"
 #include "upload_rig.h"
 
 namespace {
@@ -39,10 +40,10 @@ void expectStopped(SimAppRig& rig) {
   EXPECT_EQ(m.stateText(), "Выключенно");
   EXPECT_EQ(m.RunMode, 0);
   EXPECT_EQ(m.CGauge1->progress(), 0);
-  EXPECT_FALSE(rig.w->FormOptHard->port().PortOpen);
+  EXPECT_FALSE(rig.link().port().PortOpen);
   EXPECT_FALSE(m.StopExec->isEnabled());
   for (QAction* a : {m.LoadProg, m.FileOpen1, m.Translate, m.Monitor}) EXPECT_TRUE(a->isEnabled());
-  EXPECT_EQ(rig.w->FormMonitor->exchange().ResultCode, 0);
+  EXPECT_EQ(rig.link().exchange().ResultCode, 0);
 }
 
 TEST(FormMainFile, OpenDialogOffersFirmwareAndAllFiles) {
@@ -132,10 +133,10 @@ TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
   // What the window shows while the transfer runs.
   QString stateDuring;
   qint64 gaugeMax = -1;
-  QTimer::singleShot(0, &m, [&] {
+  rig.onWrite = [&](quint64) {
     stateDuring = m.stateText();
     gaugeMax = m.CGauge1->maxValue();
-  });
+  };
   m.LoadProg->trigger();
 
   const QByteArray program = kGoodFile.mid(kBootHeader.size());
@@ -191,8 +192,8 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
   } cases[] = {
       {"power board", firmwareFile("lir4v12_4&15#", kImage), "Не та версия платы", true, false,
        "VerPlatPow = 4.x != 3"},
-      // The port's own message is overwritten at the start; the first read then fails.
-      {"port does not open", kGoodFile, "Долго нет ответа при чтении", false, true},
+      // Nothing is sent into a port that is not there: the run ends with the opening's code.
+      {"port does not open", kGoodFile, "Ошибка открытия COM порта", false, true},
       // A text that would go out as wrong bytes starts no run at all.
       {"lower-case hexadecimal", "lir3v12_4&15#:0400000001ab0203FF\r\n", "Не верный файл", false},
       {"text emptied by an unreadable file", {}, "Не верный файл", false},
@@ -204,7 +205,7 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     rig.w->FormOptHard->CheckBoxSound->setChecked(true);
     rig.open("good.lir2", kGoodFile);
     rig.open("fw.lir2", c.file);
-    if (c.portGone) rig.w->FormOptHard->port().setEntries({});
+    if (c.portGone) rig.link().port().setEntries({});
     m.setErrorText({});
     rig.sounds.played.clear();
     m.LoadProg->trigger();
@@ -228,13 +229,15 @@ TEST(FormMainUpload, StopOrCloseDuringTheTransferEndsItAtTheNextCharacter) {
     QSignalSpy closed(&m, &TFormMain::closed);
     quint64 writtenAtStop = 0;
     int received = -1;
-    QTimer::singleShot(0, &m, [&] {
+    // Stopped as the opening 'U' has gone out.
+    rig.onWrite = [&](quint64 written) {
+      if (received >= 0 || rig.received().transferBytes == 0) return;
       received = rig.received().transferBytes;
       close ? (void)m.close() : m.StopExec->trigger();
       writtenAtStop = rig.device->bytesWritten();
-    });
+    };
     m.LoadProg->trigger();
-    EXPECT_EQ(received, 1);  // the opening 'U' went out before the first character
+    EXPECT_EQ(received, 1);
     EXPECT_EQ(rig.device->bytesWritten(), writtenAtStop);
     EXPECT_FALSE(rig.received().completed);
     EXPECT_EQ(m.errorText(), "Прервали операцию");

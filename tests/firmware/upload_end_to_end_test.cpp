@@ -9,14 +9,17 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <QSerialPort>
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "app/gauge.h"
+
+#include "app/form_opt_hard.h"
+#include "common/on_line.h"
 #include "common/recorders.h"
 #include "common/sim_process.h"
 #include "firmware/upload.h"
 #include "serial/clock.h"
-#include "serial/form_opt_hard.h"
 
 namespace {
 
@@ -43,12 +46,18 @@ struct PtyUpload {
     AppOptions options;
     options.portPath = sim.start(QStringList{"--profile", "boot"} + simArgs);
     options.configPath = dir.filePath("data/config.txt");
+    options.lineThread = true;
     w = std::make_unique<AppWindows>(options, clock, sounds);
     w->FormMain->messageBox = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
     w->FormMain->show();
     w->FormMain->FileOpen1Accept(sample(file));
   }
   TFormMain& main() { return *w->FormMain; }
+  bool portOpen() {
+    bool open = true;
+    onLine(*w->link, [&] { open = w->link->port().PortOpen; });
+    return open;
+  }
 };
 
 TEST(UploadEndToEnd, SampleArrivesIntactThroughThePseudoTerminal) {
@@ -58,11 +67,13 @@ TEST(UploadEndToEnd, SampleArrivesIntactThroughThePseudoTerminal) {
   TFormMain& m = e.main();
   ASSERT_TRUE(m.LoadProg->isEnabled()) << e.sim.errors().toStdString();
   m.LoadProg->trigger();
-  EXPECT_EQ(m.stateText(), "Выключенно");
+  // The transfer runs on the line's thread; the window is free meanwhile.
+  EXPECT_EQ(m.stateText(), "Загрузка Файла");
+  ASSERT_TRUE(runUntil([&] { return m.stateText() == "Выключенно"; }, 60000));
   EXPECT_EQ(m.errorText(), "Нет ошибок");
   EXPECT_EQ(m.LVerBoot->text(), "VerBoot = 11");
   EXPECT_EQ(e.sounds.played, std::vector<Sound>({Sound::Ok}));
-  EXPECT_FALSE(e.w->FormOptHard->port().PortOpen);
+  EXPECT_FALSE(e.portOpen());
   ASSERT_TRUE(e.sim.stop());
   // The device's records, written out as Intel HEX, are the file's program text.
   const QByteArray program = prepareProgramText(readAll(sample("lir-small.lir2"))).text;
@@ -79,22 +90,21 @@ TEST(UploadEndToEnd, StopOrCloseEndsARealTransferPromptly) {
     TFormMain& m = e.main();
     ASSERT_TRUE(m.LoadProg->isEnabled()) << e.sim.errors().toStdString();
     QSignalSpy closed(&m, &TFormMain::closed);
-    QString stateDuring;
-    QTimer::singleShot(400, &m, [&] {
-      stateDuring = m.stateText();
-      close ? (void)m.close() : m.StopExec->trigger();
-    });
+    m.LoadProg->trigger();
+    // The gauge moves while the window stays free.
+    ASSERT_TRUE(runUntil([&] { return m.CGauge1->progress() > 100; }));
+    EXPECT_EQ(m.stateText(), "Загрузка Файла");
+    close ? (void)m.close() : m.StopExec->trigger();
     // Ending with "Прервали операцию" rather than after half a minute with success shows that
     // the loop saw the request.
-    m.LoadProg->trigger();
-    EXPECT_EQ(stateDuring, "Загрузка Файла");
-    EXPECT_EQ(m.errorText(), "Прервали операцию");
+    EXPECT_TRUE(runUntil([&] { return m.errorText() == "Прервали операцию"; }, 2000));
     EXPECT_EQ(closed.count(), close ? 1 : 0);
     EXPECT_EQ(m.isVisible(), !close);
-    PortControl& port = e.w->FormOptHard->port();
-    EXPECT_FALSE(port.PortOpen);
-    EXPECT_EQ(port.OpenPort(19200), 0);
-    port.ClosePort();
+    EXPECT_FALSE(e.portOpen());
+    // The port is free for the next program.
+    QSerialPort other(e.w->FormOptHard->settings().PortName);
+    EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
+    other.close();
     EXPECT_TRUE(e.sim.stop());
   }
 }

@@ -43,29 +43,28 @@ inline SimConfig bootConfig(const std::function<void(BootConfig&)>& change = {})
 
 // The upload's window, remembered.
 struct WindowRecorder final : UploadWindow {
-  QString bootVersion, powerBoardAppended, elapsed, state;
+  QString bootVersion, powerBoardAppended, elapsed, state, error;
   QStringList elapsedTexts;
   qint64 progress = 0;
-  int messagePasses = 0;
+  int progressSteps = 0;
   bool keep = true;
-  std::function<void(int pass)> onMessages;  // runs inside the n-th message pass
+  std::function<void(int step)> onProgress;  // runs at the n-th step of the gauge
 
   void setBootVersionText(const QString& t) override { bootVersion = t; }
   void appendPowerBoardText(const QString& t) override { powerBoardAppended += t; }
-  void setProgress(qint64 v) override { progress = v; }
+  void setProgress(qint64 v) override {
+    progress = v;
+    if (onProgress) onProgress(++progressSteps);
+  }
   void setElapsedText(const QString& t) override { elapsedTexts.append(elapsed = t); }
   void setStateText(const QString& t) override { state = t; }
-  void processMessages() override {
-    if (onMessages) onMessages(++messagePasses);
-  }
-  bool stopRequested() const override { return false; }
-  bool keepSettings() const override { return keep; }
+  void setErrorText(const QString& t) override { error = t; }
 };
 
 // Handshake, then the transfer when the handshake went through, as the upload runs them.
-inline quint8 runUpload(Exchange& ex, UploadWindow& window, const QByteArray& programText,
+inline quint8 runUpload(Exchange& ex, WindowRecorder& window, const QByteArray& programText,
                         FileVersions file = {3, 1, 5}) {
-  BootUpload u(ex, window, file);
+  BootUpload u(ex, window, file, window.keep);
   const quint8 code = u.BootHandshake('l');
   return code != 0 ? code : u.TransferProgram(programText);
 }
@@ -98,6 +97,29 @@ struct BootRig {
   }
 };
 
+// A line through which a test can act between two bytes the program writes.
+class HookedDevice final : public SerialDevice {
+ public:
+  HookedDevice(std::unique_ptr<SerialDevice> inner, std::function<void(quint64)>& onWrite)
+      : inner_(std::move(inner)), onWrite_(onWrite) {}
+  OpenResult open(qint32 rate) override { return inner_->open(rate); }
+  void close() override { inner_->close(); }
+  bool isOpen() const override { return inner_->isOpen(); }
+  void purge() override { inner_->purge(); }
+  Read readByte(quint8& byte) override { return inner_->readByte(byte); }
+  bool waitForReadyRead(int ms) override { return inner_->waitForReadyRead(ms); }
+  bool writeByte(quint8 byte) override {
+    const bool written = inner_->writeByte(byte);
+    if (onWrite_) onWrite_(++writes_);
+    return written;
+  }
+
+ private:
+  std::unique_ptr<SerialDevice> inner_;
+  std::function<void(quint64)>& onWrite_;
+  quint64 writes_ = 0;
+};
+
 // The program's windows against the simulated device in process, in virtual time.
 struct SimAppRig {
   explicit SimAppRig(const SimConfig& cfg = bootConfig())
@@ -107,7 +129,7 @@ struct SimAppRig {
     options.simulatedDevice = [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
       auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
       device = d.get();
-      return d;
+      return std::make_unique<HookedDevice>(std::move(d), onWrite);
     };
     w = std::make_unique<AppWindows>(options, clock, sounds);
     main().messageBox = [this](const QString& text) { messages.append(text); };
@@ -127,12 +149,15 @@ struct SimAppRig {
     return path;
   }
 
+  DeviceLink& link() { return *w->link; }
+
   QTemporaryDir dir;
   VirtualClock clock;
   SoundRecorder sounds;
   QStringList messages;
   std::shared_ptr<DeviceModel> model;
   SimulatedSerialDevice* device = nullptr;
+  std::function<void(quint64 written)> onWrite;  // after each byte the program writes
   std::unique_ptr<AppWindows> w;
 };
 

@@ -8,13 +8,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/log_view.h"
 #include "host/form_sms_modem.h"
 #include "modem_rig.h"
 #include "monitor/form_monitor.h"
-#include "serial/form_opt_hard.h"
+#include "protocol/device_link.h"
 #include "serial/window_timer.h"
 
 namespace {
@@ -27,7 +28,7 @@ TEST(FormSmsModem, ModemButtonEntersTheModeAndTheWindowSends) {
   m.AReadPort->setChecked(false);
   m.AWritePort->setChecked(true);
   app.w->FormOptHard->ComboBoxRate->setCurrentIndex(0);
-  const qint32 rate = app.w->FormOptHard->port().BaudRate;
+  const qint32 rate = app.w->FormOptHard->settings().BaudRate;
   ASSERT_NE(rate, 19200);  // so the test can tell the configured rate from the default
   app.w->FormReadPort->log()->append(u"old read");
   app.w->FormWritePort->log()->append(u"old write");
@@ -92,7 +93,7 @@ TEST(FormSmsModem, FailuresStillOpenTheWindowAndShowInTheResult) {
     EXPECT_TRUE(app.model->modem()->sent().isEmpty());
     EXPECT_EQ(app.w->FormReadPort->log()->logText(), "");
     f.B_Stop->click();
-    EXPECT_EQ(app.w->FormMonitor->exchange().ResultCode, 0);
+    EXPECT_EQ(app.w->link->exchange().ResultCode, 0);
   }
 }
 

@@ -11,10 +11,12 @@
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
+#include "app/form_opt_hard.h"
 #include "common/recorders.h"
 #include "monitor/form_monitor.h"
+#include "monitor/monitor_session.h"
+#include "protocol/device_link.h"
 #include "protocol/result_messages.h"
-#include "serial/form_opt_hard.h"
 #include "serial/window_timer.h"
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
@@ -47,11 +49,13 @@ struct WindowRig {
   }
   TFormMain& main() { return *w->FormMain; }
   TFormMonitor& mon() { return *w->FormMonitor; }
+  MonitorSession& s() { return *w->monitorSession; }
+  DeviceLink& link() { return *w->link; }
   // The poll timer's next tick, if it is ticking: its pause passes, then the handler runs.
   bool fire() {
-    if (!mon().Timer3->isActive()) return false;
-    clock.advance(mon().Timer3->interval());
-    mon().Timer3Timer();
+    if (!s().Timer3->isActive()) return false;
+    clock.advance(s().Timer3->interval());
+    s().Timer3Timer();
     return true;
   }
 };
@@ -63,7 +67,7 @@ TEST(FormMonitor, WatchedAddressIsAServiceControl) {
     for (QWidget* control : std::initializer_list<QWidget*>{m.E_Addr_EE, m.L_DataEE, m.L_AddrEE})
       EXPECT_EQ(control->isHidden(), !service) << control->objectName().toStdString();
     // Nothing polls before a run starts.
-    EXPECT_FALSE(m.Timer3->isEnabled());
+    EXPECT_FALSE(rig.s().Timer3->isEnabled());
   }
 }
 
@@ -77,34 +81,35 @@ TEST(FormMonitor, MonitorActionStartsARunThatPollsTheDevice) {
     WindowRig rig(profile, true);
     TFormMonitor& m = rig.mon();
     m.E_Addr_EE->setText("1");
-    m.frameState().BinaryFrames = true;
-    m.poll().RamOffset = 32;
-    m.exchange().ReconnectCount = 1;
-    m.images().EepromImage[500] = 7;
+    rig.link().frameState().BinaryFrames = true;
+    rig.s().poll().RamOffset = 32;
+    rig.link().exchange().ReconnectCount = 1;
+    rig.s().images().EepromImage[500] = 7;
     m.RichEditErr->setPlainText("old alarm");
     rig.main().Monitor->trigger();
     EXPECT_FALSE(rig.main().isVisible()) << profile;
     EXPECT_TRUE(m.isVisible()) << profile;
     EXPECT_EQ(rig.main().RunMode, '!') << profile;
     EXPECT_TRUE(m.RichEditErr->toPlainText().isEmpty()) << profile;
-    EXPECT_EQ(m.Timer3->interval(), 10) << profile;
-    EXPECT_FALSE(m.frameState().BinaryFrames) << profile;
-    EXPECT_EQ(m.poll().RamOffset, 0) << profile;
+    EXPECT_EQ(rig.s().Timer3->interval(), 10) << profile;
+    EXPECT_FALSE(rig.link().frameState().BinaryFrames) << profile;
+    EXPECT_EQ(rig.s().poll().RamOffset, 0) << profile;
     ASSERT_TRUE(rig.fire()) << profile;
-    EXPECT_EQ(m.frameState().BinaryFrames, binary) << profile;
+    EXPECT_EQ(rig.link().frameState().BinaryFrames, binary) << profile;
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(rig.fire()) << profile;
-    EXPECT_EQ(m.exchange().ReconnectCount, 0) << profile;  // the first good tick paid it back
-    EXPECT_EQ(m.images().EepromImage[500], 7) << profile;
+    EXPECT_EQ(rig.link().exchange().ReconnectCount, 0)
+        << profile;  // the first good tick paid it back
+    EXPECT_EQ(rig.s().images().EepromImage[500], 7) << profile;
     const DeviceMemory::Eeprom& eeprom = rig.model->memory().eeprom();
     const DeviceMemory::Ram ram = rig.model->memory().ram(rig.clock.nowMs());
-    EXPECT_TRUE(std::equal(ram.begin(), ram.end(), m.images().RamImage.begin())) << profile;
+    EXPECT_TRUE(std::equal(ram.begin(), ram.end(), rig.s().images().RamImage.begin())) << profile;
     EXPECT_EQ(m.L_DataEE->text(), QString("%1 / 0x0%1").arg(eeprom[1])) << profile;
     EXPECT_EQ(m.ProgressBarRS232->value(), 6) << profile;
     // Closed by the user's hand: polling stops, the line stays open, nothing is reported.
     m.close();
-    EXPECT_FALSE(m.Timer3->isEnabled()) << profile;
+    EXPECT_FALSE(rig.s().Timer3->isEnabled()) << profile;
     EXPECT_TRUE(rig.main().isVisible()) << profile;
-    EXPECT_TRUE(rig.w->FormOptHard->port().PortOpen) << profile;
+    EXPECT_TRUE(rig.link().port().PortOpen) << profile;
     EXPECT_TRUE(rig.sounds.played.empty()) << profile;
   }
 }
@@ -140,7 +145,7 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     rig.main().Monitor->trigger();
     for (int i = 1; i <= 5; ++i) {
       ASSERT_TRUE(rig.fire()) << c.name;
-      EXPECT_EQ(m.exchange().ReconnectCount, i) << c.name;
+      EXPECT_EQ(rig.link().exchange().ReconnectCount, i) << c.name;
       // Silent: the failure is neither shown nor heard.
       EXPECT_TRUE(m.isVisible()) << c.name;
       EXPECT_NE(rig.main().errorText(), resultMessage(c.code)) << c.name;
@@ -149,13 +154,13 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     ASSERT_TRUE(rig.fire()) << c.name;
     EXPECT_FALSE(m.isVisible()) << c.name;
     EXPECT_TRUE(rig.main().isVisible()) << c.name;
-    EXPECT_FALSE(m.Timer3->isEnabled()) << c.name;
+    EXPECT_FALSE(rig.s().Timer3->isEnabled()) << c.name;
     EXPECT_EQ(rig.main().stateText(), "Выключенно") << c.name;
     EXPECT_EQ(rig.main().errorText(), resultMessage(c.code)) << c.name;
     EXPECT_GE(rig.clock.nowMs(), c.minMs) << c.name;
     EXPECT_LE(rig.clock.nowMs(), c.maxMs) << c.name;
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error}) << c.name;
-    EXPECT_EQ(m.exchange().ResultCode, 0) << c.name;
+    EXPECT_EQ(rig.link().exchange().ResultCode, 0) << c.name;
     EXPECT_EQ(rig.main().RunMode, '!') << c.name;  // left as the monitor left it
     // The debt is carried into the next run: its first failure is reported at once.
     rig.main().Monitor->trigger();

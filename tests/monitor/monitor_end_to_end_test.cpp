@@ -16,22 +16,18 @@
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/log_view.h"
+#include "common/on_line.h"
 #include "common/recorders.h"
 #include "common/sim_process.h"
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_run.h"
+#include "monitor/monitor_session.h"
+#include "protocol/window_bridge.h"
 #include "serial/clock.h"
 #include "sim/device_memory.h"
 #include "sim/sim_config.h"
 
 namespace {
-
-template <typename Condition>
-bool runUntil(Condition done, int ms) {
-  QDeadlineTimer deadline(ms);
-  while (!done() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
 
 TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
   const struct {
@@ -49,23 +45,41 @@ TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
     AppOptions options;
     options.portPath = path;
     options.configPath = dir.filePath("data/config.txt");
+    options.lineThread = true;
     auto w = std::make_unique<AppWindows>(options, clock, sounds);
     w->FormMain->show();
     w->FormOptSoft->CheckBoxWrite->setChecked(true);
     TFormMonitor& m = *w->FormMonitor;
+    MonitorSession& s = *w->monitorSession;
     m.E_Addr_EE->setText("1");
 
     w->FormMain->Monitor->trigger();
-    // A refresh, a whole RAM pass and the start of the next.
-    ASSERT_TRUE(runUntil([&] { return m.poll().ActivityCount >= 7 || !m.isVisible(); }, 30000))
+    // A refresh, a whole RAM pass and the start of the next: the activity bar has moved on.
+    int ticks = 0;
+    ASSERT_TRUE(runUntil(
+        [&] {
+          onLine(*w->link, [&] { ticks = s.poll().ActivityCount; });
+          return ticks >= 7 || !m.isVisible();
+        },
+        30000))
         << c.profile;
     m.close();
-    EXPECT_EQ(m.exchange().ReconnectCount, 0) << c.profile;
+    quint8 reconnects = 1;
+    bool binary = !c.binary;
+    DeviceImages images;
+    onLine(*w->link, [&] {
+      reconnects = w->link->exchange().ReconnectCount;
+      binary = w->link->frameState().BinaryFrames;
+      images = s.images();
+    });
+    EXPECT_EQ(reconnects, 0) << c.profile;
     EXPECT_TRUE(sounds.played.empty()) << c.profile;
-    EXPECT_EQ(m.frameState().BinaryFrames, c.binary) << c.profile;
-    EXPECT_EQ(m.L_DataEE->text(), QString("%1 / 0x0%1").arg(m.images().EepromImage[1]));
+    EXPECT_EQ(binary, c.binary) << c.profile;
+    EXPECT_TRUE(runUntil([&] { return !m.L_DataEE->text().isEmpty(); }, 1000));
+    EXPECT_EQ(m.L_DataEE->text(), QString("%1 / 0x0%1").arg(images.EepromImage[1]));
 
     // Text frames until the identification was decoded; after it, the format it chose.
+    w->bridge->flushLogs();
     const QString written = w->FormWritePort->log()->logText();
     EXPECT_TRUE(written.startsWith("PCRD002")) << c.profile;
     if (c.binary) {
@@ -84,10 +98,10 @@ TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
     QList<quint16> read(MonitorRun::kEepromParamList.begin(), MonitorRun::kEepromParamList.end());
     read << 80 << 1;
     for (quint16 a : read)
-      EXPECT_EQ(m.images().EepromImage[a], static_cast<quint8>(eeprom[a])) << c.profile << " " << a;
+      EXPECT_EQ(images.EepromImage[a], static_cast<quint8>(eeprom[a])) << c.profile << " " << a;
     // Cells no tick reads stay as they were.
-    EXPECT_EQ(m.images().EepromImage[3], 0) << c.profile;
-    EXPECT_EQ(m.images().EepromImage[1023], 0) << c.profile;
+    EXPECT_EQ(images.EepromImage[3], 0) << c.profile;
+    EXPECT_EQ(images.EepromImage[1023], 0) << c.profile;
 
     // The simulator's RAM window holds still without drift: the same device in process shows
     // the same bytes.
@@ -95,7 +109,7 @@ TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
     cfg.firmware.drift = false;
     DeviceMemory memory(cfg.firmware);
     const DeviceMemory::Ram ram = memory.ram(0);
-    EXPECT_TRUE(std::equal(ram.begin(), ram.end(), m.images().RamImage.begin())) << c.profile;
+    EXPECT_TRUE(std::equal(ram.begin(), ram.end(), images.RamImage.begin())) << c.profile;
   }
 }
 

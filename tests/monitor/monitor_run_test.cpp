@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "common/exchange_rig.h"
+#include "common/link_rig.h"
 #include "monitor/monitor_run.h"
 #include "protocol/frames.h"
 #include "serial/window_timer.h"
@@ -52,15 +52,13 @@ struct MemoryDevice {
 };
 
 // The run, started, on a device whose every cell holds a value of its own.
-struct RunRig : ExchangeRig {
+struct RunRig : LinkRig {
   std::shared_ptr<MemoryDevice> device = std::make_shared<MemoryDevice>();
-  FrameState frameState;
-  Frames frames{ex, frameState};
   DeviceImages images;
   PollState poll;
   WindowTimer timer3;
   RecordingSurface surface;
-  MonitorRun run{ex, frames, frameState, images, poll, timer3, surface};
+  MonitorRun run{link, images, poll, timer3, surface};
 
   RunRig() {
     for (int a = 0; a < 4096; ++a) device->memory[a] = static_cast<quint8>(a * 7 + a / 256 + 1);

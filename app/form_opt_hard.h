@@ -2,8 +2,11 @@
 
 #include <QDialog>
 
+#include <atomic>
+
 #include "serial/config_file.h"
 #include "serial/port_control.h"
+#include "serial/port_list.h"
 
 class QAction;
 class QButtonGroup;
@@ -14,24 +17,29 @@ class QPushButton;
 class QVBoxLayout;
 class StatusBars;
 
-// "Опции Железа": which port, at which rate, and whether failures make a sound. Owns the port
-// state and remembers the chosen port in the configuration file.
+// "Опции Железа": which port, at which rate, and whether failures make a sound. It only edits the
+// port settings (the device line takes a copy of them when a run starts) and remembers the chosen
+// port in the configuration file.
 class TFormOptHard : public QDialog {
   Q_OBJECT
  public:
   struct Setup {
     QList<PortEntry> systemPorts;   // as discovered, in any order
     QList<PortEntry> extraEntries;  // listed after the system ports, in this order
-    QString preselect;              // an entry chosen regardless of the file (a path named
-                                    // on the command line)
+    QString preselect;              // an entry chosen for this run regardless of the file (a
+                                    // path named on the command line, the simulated device);
+                                    // it is not remembered unless the user chooses it here
     QString configPath = QStringLiteral("data/config.txt");
-    PortControl::DeviceFactory factory;
   };
 
   TFormOptHard(StatusBars& status, Setup setup, QWidget* parent = nullptr);
 
-  PortControl& port() { return port_; }
-  bool soundsOn() const;
+  // The settings as they stand now, for the next run.
+  PortSettings settings() const { return settings_; }
+  // The list as shown, each entry with what opens it.
+  const QList<PortEntry>& entries() const { return entries_; }
+  // "Вкл. Звуки"; safe to read from any thread.
+  bool soundsOn() const { return sounds_.load(std::memory_order_relaxed); }
   void setOptionsAction(QAction* action) { optionsAction_ = action; }
   const ConfigFile& config() const { return config_; }
   QStringList items() const;
@@ -51,7 +59,9 @@ class TFormOptHard : public QDialog {
   void saveConfig();
 
   StatusBars& status_;
-  PortControl port_;
+  PortSettings settings_;
+  QList<PortEntry> entries_;
+  std::atomic<bool> sounds_{true};
   ConfigFile config_;
   QAction* optionsAction_ = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "sound.h"
+#include "app/wave_sound.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,10 +29,6 @@ class WaveSoundPlayer final : public SoundPlayer {
 };
 
 }  // namespace
-
-QString soundFileName(Sound sound) {
-  return sound == Sound::Ok ? QStringLiteral("ok.wav") : QStringLiteral("error.wav");
-}
 
 std::unique_ptr<SoundPlayer> makeWaveSoundPlayer(QString folder) {
   return std::make_unique<WaveSoundPlayer>(std::move(folder));

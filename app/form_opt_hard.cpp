@@ -42,7 +42,6 @@ QList<PortEntry> buildEntries(const QList<PortEntry>& system, const QList<PortEn
 TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       status_(status),
-      port_(&status, std::move(setup.factory)),
       config_(setup.configPath) {
   setObjectName(QStringLiteral("FormOptHard"));
   setWindowTitle(QStringLiteral("Опции Железа"));
@@ -55,16 +54,17 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   CheckBoxSound = new QCheckBox(QStringLiteral("Вкл. Звуки"), this);
   CheckBoxSound->setObjectName(QStringLiteral("CheckBoxSound"));
   CheckBoxSound->setChecked(true);
+  connect(CheckBoxSound, &QCheckBox::toggled, this,
+          [this](bool on) { sounds_.store(on, std::memory_order_relaxed); });
   Ok = new QPushButton(QStringLiteral("Ok"), this);
   Ok->setObjectName(QStringLiteral("Ok"));
 
-  port_.BaudRate = ComboBoxRate->currentText().toInt();
-  port_.PortOpen = false;
+  settings_.BaudRate = ComboBoxRate->currentText().toInt();
   OptionsReady = false;
 
   // The port list: one radio item per port, scrolling when the machine has many.
-  const QList<PortEntry> entries = buildEntries(setup.systemPorts, setup.extraEntries);
-  port_.setEntries(entries);
+  entries_ = buildEntries(setup.systemPorts, setup.extraEntries);
+  const QList<PortEntry>& entries = entries_;
   QStringList names;
   for (const PortEntry& e : entries) names.append(e.name);
   if (names.isEmpty()) names.append(kNoPortText);
@@ -109,21 +109,21 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   int comItems = 0;
   while (comItems < names.size() && comPortNumber(names[comItems])) ++comItems;
   int index = rememberedPortIndex(names, comItems, config_.line1());
-  if (!setup.preselect.isEmpty() && names.contains(setup.preselect))
-    index = names.indexOf(setup.preselect);
   RadioGroupCOMButtons->button(index)->setChecked(true);
-  port_.PortName = names[index];
-  config_.setLine1(port_.PortName);
+  settings_.PortName = names[index];
+  config_.setLine1(settings_.PortName);
   saveConfig();
+  // A port chosen on the command line serves this run only: the file keeps the user's choice.
+  if (!setup.preselect.isEmpty() && names.contains(setup.preselect)) {
+    index = names.indexOf(setup.preselect);
+    RadioGroupCOMButtons->button(index)->setChecked(true);
+    settings_.PortName = names[index];
+  }
 
   connect(RadioGroupCOMButtons, &QButtonGroup::idClicked, this, &TFormOptHard::RadioGroupCOMClick);
   connect(ComboBoxRate, &QComboBox::currentIndexChanged, this, &TFormOptHard::ComboBoxRateChange);
   connect(Ok, &QPushButton::clicked, this, &TFormOptHard::OkClick);
   OptionsReady = true;
-}
-
-bool TFormOptHard::soundsOn() const {
-  return CheckBoxSound->isChecked();
 }
 
 QStringList TFormOptHard::items() const {
@@ -138,8 +138,8 @@ int TFormOptHard::selectedIndex() const {
 
 void TFormOptHard::RadioGroupCOMClick(int index) {
   if (!OptionsReady) return;
-  port_.PortName = RadioGroupCOMButtons->button(index)->text();
-  config_.setLine1(port_.PortName);
+  settings_.PortName = RadioGroupCOMButtons->button(index)->text();
+  config_.setLine1(settings_.PortName);
   saveConfig();
 }
 
@@ -148,7 +148,7 @@ void TFormOptHard::ComboBoxRateChange(int index) {
   if (index < 0) return;
   bool ok = false;
   const int rate = ComboBoxRate->itemText(index).toInt(&ok);
-  if (ok) port_.BaudRate = rate;
+  if (ok) settings_.BaudRate = rate;
 }
 
 void TFormOptHard::OkClick() {

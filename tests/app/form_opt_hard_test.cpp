@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/form_opt_hard.h"
 #include "common/recorders.h"
-#include "serial/form_opt_hard.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ TEST(FormOptHard, ListsPortsInOrderWithGroupHeight) {
   EXPECT_EQ(d.form->RadioGroupCOM->height(), 100);
   EXPECT_EQ(d.form->windowTitle(), "Опции Железа");
   EXPECT_EQ(d.form->ComboBoxRate->currentText(), "19200");
-  EXPECT_EQ(d.form->port().BaudRate, 19200);
+  EXPECT_EQ(d.form->settings().BaudRate, 19200);
   EXPECT_TRUE(d.form->CheckBoxSound->isChecked());
   EXPECT_TRUE(d.form->OptionsReady);
 }
@@ -76,7 +76,7 @@ TEST(FormOptHard, RemembersThePortInLineOne) {
     Dialog d;
     if (!c.file.isEmpty()) d.writeConfig(c.file);
     d.make({"COM10", "COM3", "COM1"});
-    EXPECT_EQ(d.form->port().PortName, c.selected) << c.file.toStdString();
+    EXPECT_EQ(d.form->settings().PortName, c.selected) << c.file.toStdString();
     EXPECT_EQ(d.form->RadioGroupCOMButtons->checkedButton()->text(), c.selected);
     EXPECT_EQ(fileText(d.config()), c.after) << c.file.toStdString();
   }
@@ -87,7 +87,7 @@ TEST(FormOptHard, ClickSavesAtOnceKeepingOtherLines) {
   d.writeConfig("COM3\r\nline two\r\nline three\r\n");
   d.make({"COM10", "COM3", "COM1"});
   d.form->RadioGroupCOMButtons->button(2)->click();  // before Ok
-  EXPECT_EQ(d.form->port().PortName, "COM10");
+  EXPECT_EQ(d.form->settings().PortName, "COM10");
   EXPECT_EQ(fileText(d.config()), "COM10\r\nline two\r\nline three\r\n");
 }
 
@@ -95,11 +95,11 @@ TEST(FormOptHard, RateChangesOnlyByAChosenItem) {
   Dialog d;
   d.make({"COM1"});
   d.form->ComboBoxRate->setCurrentIndex(4);
-  EXPECT_EQ(d.form->port().BaudRate, 115200);
+  EXPECT_EQ(d.form->settings().BaudRate, 115200);
   d.form->show();
   d.form->ComboBoxRate->setFocus();
   QTest::keyClicks(d.form->ComboBoxRate, "38400");
-  EXPECT_EQ(d.form->port().BaudRate, 115200);
+  EXPECT_EQ(d.form->settings().BaudRate, 115200);
   EXPECT_NE(d.form->ComboBoxRate->currentText(), "38400");
 }
 
@@ -122,40 +122,54 @@ TEST(FormOptHard, UnwritableDataFolderKeepsThePortAndSaysSo) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   d.make({"COM1", "COM2"});
-  EXPECT_EQ(d.form->port().PortName, "COM1");
+  EXPECT_EQ(d.form->settings().PortName, "COM1");
   EXPECT_FALSE(d.status.error.isEmpty());
   d.status.error.clear();
   d.form->RadioGroupCOMButtons->button(1)->click();
-  EXPECT_EQ(d.form->port().PortName, "COM2");  // in use for this run
+  EXPECT_EQ(d.form->settings().PortName, "COM2");  // in use for this run
   EXPECT_FALSE(d.status.error.isEmpty());
 }
 
-TEST(FormOptHard, ExtraEntriesAndCommandLinePath) {
-  Dialog d;
-  d.writeConfig("ttyS0\r\n");
-  const QList<PortEntry> extra = {{"/dev/pts/7", "/dev/pts/7", PortEntry::Kind::Path},
-                                  {"Симулятор LIR", "", PortEntry::Kind::Simulated}};
-  d.make({"ttyS0"}, extra, "/dev/pts/7");
-  EXPECT_EQ(d.form->items(), QStringList({"ttyS0", "/dev/pts/7", "Симулятор LIR"}));
-  EXPECT_EQ(d.form->port().PortName, "/dev/pts/7");
-  EXPECT_EQ(d.form->RadioGroupCOM->height(), 100);
-}
-
-TEST(FormOptHard, NoSystemPortsSelectsTheSimulatedDevice) {
-  Dialog d;
-  d.make({}, {{"Симулятор LIR", "", PortEntry::Kind::Simulated}});
-  EXPECT_EQ(d.form->items(), QStringList({"Симулятор LIR"}));
-  EXPECT_EQ(d.form->port().PortName, "Симулятор LIR");
-  EXPECT_EQ(d.form->RadioGroupCOM->height(), 40);
-}
-
-TEST(FormOptHard, NothingAtAllShowsNoPort) {
-  Dialog d;
-  d.make({});
-  EXPECT_EQ(d.form->items(), QStringList({"Нет COM"}));
-  EXPECT_EQ(d.form->port().PortName, "Нет COM");
-  EXPECT_EQ(d.form->port().OpenPort(19200), 2);
-  EXPECT_EQ(d.status.error, "Open COM port Error");
+// A port named on the command line (a path, the simulated device) serves this run only: line 1
+// keeps the user's own choice for the next start.
+TEST(FormOptHard, ExtraEntriesAndCommandLineChoices) {
+  const QList<PortEntry> path = {{"/dev/pts/7", "/dev/pts/7", PortEntry::Kind::Path}};
+  const QList<PortEntry> sim = {{"Симулятор LIR", "", PortEntry::Kind::Simulated}};
+  const struct {
+    QStringList system;
+    QList<PortEntry> extra;
+    QString preselect;
+    QStringList items;
+    QString selected;
+    int height;
+    QByteArray after;
+  } cases[] = {
+      {{"ttyS0"},
+       path + sim,
+       "/dev/pts/7",
+       {"ttyS0", "/dev/pts/7", "Симулятор LIR"},
+       "/dev/pts/7",
+       100,
+       "ttyS0\r\n"},
+      {{"ttyS0"},
+       sim,
+       "Симулятор LIR",
+       {"ttyS0", "Симулятор LIR"},
+       "Симулятор LIR",
+       70,
+       "ttyS0\r\n"},
+      {{}, sim, {}, {"Симулятор LIR"}, "Симулятор LIR", 40, "Симулятор LIR\r\n"},
+      {{}, {}, {}, {"Нет COM"}, "Нет COM", 40, "Нет COM\r\n"},
+  };
+  for (const auto& c : cases) {
+    Dialog d;
+    d.writeConfig("ttyS0\r\n");
+    d.make(c.system, c.extra, c.preselect);
+    EXPECT_EQ(d.form->items(), c.items) << c.selected.toStdString();
+    EXPECT_EQ(d.form->settings().PortName, c.selected);
+    EXPECT_EQ(d.form->RadioGroupCOM->height(), c.height) << c.selected.toStdString();
+    EXPECT_EQ(fileText(d.config()), QString(c.after).toLocal8Bit()) << c.selected.toStdString();
+  }
 }
 
 TEST(FormOptHard, HundredsOfPortsStayUsable) {
@@ -167,7 +181,7 @@ TEST(FormOptHard, HundredsOfPortsStayUsable) {
   EXPECT_EQ(d.form->items().size(), 300);
   EXPECT_EQ(d.form->items().first(), "COM1");
   EXPECT_EQ(d.form->items().last(), "COM300");
-  EXPECT_EQ(d.form->port().PortName, "COM250");
+  EXPECT_EQ(d.form->settings().PortName, "COM250");
   EXPECT_EQ(d.form->RadioGroupCOM->height(), 300);
   d.form->show();
   EXPECT_LT(d.form->height(), 600);  // the list scrolls instead of growing the dialog

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+#include "protocol/sound.h"
+
+// "ok.wav" and "error.wav" from the folder, through Qt Multimedia. A missing file or a machine
+// without sound plays nothing.
+std::unique_ptr<SoundPlayer> makeWaveSoundPlayer(QString folder = QStringLiteral("data"));

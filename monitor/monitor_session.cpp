@@ -1,0 +1,159 @@
+#include "monitor/monitor_session.h"
+
+#include "protocol/device_link.h"
+#include "protocol/frames.h"
+#include "serial/result_code.h"
+#include "serial/window_timer.h"
+
+MonitorSession::MonitorSession(DeviceLink& link, FinalReport* report)
+    : QObject(&link), link_(link) {
+  setObjectName(QStringLiteral("MonitorSession"));
+  Timer3 = new WindowTimer(this);
+  Timer3->setObjectName(QStringLiteral("Timer3"));
+  run_ = std::make_unique<MonitorRun>(link_, images_, poll_, *Timer3,
+                                      static_cast<MonitorSurface&>(*this));
+  run_->setFinalReport(report);
+  run_->dumpEeprom = [this] { return DumpEeprom(0, DeviceImages::kEepromSize - 1); };
+  connect(Timer3, &WindowTimer::timeout, this, &MonitorSession::Timer3Timer);
+}
+
+MonitorSession::~MonitorSession() = default;
+
+void MonitorSession::start(const PortSettings& settings) {
+  link_.beginRun();
+  link_.reopen(settings, settings.BaudRate);
+  run_->prepareRun();
+}
+
+void MonitorSession::end() {
+  Timer3->setInterval(0);
+  Timer3->setEnabled(false);
+}
+
+void MonitorSession::showWatchedValue(const QString& text) {
+  emit watchedValueShown(text);
+}
+
+void MonitorSession::showActivity(int position) {
+  emit activityShown(position);
+}
+
+void MonitorSession::DecodeEeprom() {
+  FrameState& frames = link_.frameState();
+  const auto& eeprom = images_.EepromImage;
+  frames.BinaryFrames =
+      BinaryFramesFor(eeprom[1], FirmwareVersionOf(eeprom[2]), frames.BinaryFrames);
+  emit eepromDecoded(MonitorView(), context_, images_);
+}
+
+void MonitorSession::DecodeRam() {
+  emit ramDecoded(MonitorView());
+}
+
+void MonitorSession::FormClose() {
+  end();
+  emit runEnded();
+}
+
+void MonitorSession::sendCommand(quint8 code) {
+  PendingCommand = code;
+  emit writeFinished(WriteCommandByte(), code);
+}
+
+void MonitorSession::writeEeprom(const QList<EepromWrite>& writes) {
+  quint8 code = Result::Ok;
+  for (const EepromWrite& w : writes) {
+    EepromAddress = w.address;
+    EepromValue = w.value;
+    code = WriteEepromByte(0);
+    if (code != Result::Ok) break;
+  }
+  emit writeFinished(code, 0);
+}
+
+quint8 MonitorSession::WriteCommandByte() {
+  // No tick may run while the write has the line.
+  Timer3->setEnabled(false);
+  Frames& frames = link_.frames();
+  quint8 code = Result::Ok;
+  if (link_.frameState().BinaryFrames) {
+    link_.frameState().TxData[0] = PendingCommand;
+    code = frames.SendBinaryCommand('w', 0, 0);
+    if (code == Result::Ok) code = frames.ReadBinaryReply(FrameWrite, 0);
+  } else {
+    code = frames.SendTextCommand("PCWR", 0, FrameWrite, PendingCommand);
+    if (code == Result::Ok) code = frames.ReadTextReply(FrameWrite, 0);
+  }
+  PendingCommand = 0;
+  return finishWrite(code);
+}
+
+quint8 MonitorSession::WriteEepromByte(quint8 n) {
+  Timer3->setEnabled(false);
+  Frames& frames = link_.frames();
+  FrameState& state = link_.frameState();
+  // The announcing command 3 first; the parameter frame only after the device took it.
+  quint8 code = Result::Ok;
+  if (state.BinaryFrames) {
+    state.TxData[0] = 3;
+    code = frames.SendBinaryCommand('w', 0, 0);
+    if (code == Result::Ok) code = frames.ReadBinaryReply(FrameWrite, 0);
+    if (code == Result::Ok) {
+      state.TxData[0] = EepromValue;
+      code = frames.SendBinaryCommand('w', EepromAddress, n);
+    }
+    if (code == Result::Ok) code = frames.ReadBinaryReply(FrameWrite, n);
+  } else {
+    code = frames.SendTextCommand("PCWR", 0, FrameWrite, 3);
+    if (code == Result::Ok) code = frames.ReadTextReply(FrameWrite, 0);
+    if (code == Result::Ok)
+      code = frames.SendTextCommand("PCWR", EepromAddress, FrameWrite, EepromValue);
+    if (code == Result::Ok) code = frames.ReadTextReply(FrameWrite, 0);
+  }
+  PendingCommand = 0;
+  if (code == Result::Ok) {
+    EepromAddress = 0;
+    EepromValue = 0;
+  }
+  // A failed write keeps the attempt in EepromAddress and EepromValue.
+  return finishWrite(code);
+}
+
+quint8 MonitorSession::finishWrite(quint8 code) {
+  if (code == Result::Ok) {
+    poll_.EepromRefresh = true;
+    Timer3->setEnabled(true);
+    return code;
+  }
+  // The user closed the window during the write: nothing more to say.
+  if (run_->endedByUser()) return code;
+  // The failure is reported (or reconnected) here, once; the next tick finds no code left.
+  run_->ReportResult(true);
+  return code;
+}
+
+bool MonitorSession::dumpsInBlocks(const DeviceImages::Eeprom& eeprom) {
+  const quint8 type = eeprom[0];
+  return type == 3 || (type == 2 && eeprom[1] == 5 && FirmwareVersionOf(eeprom[2]) >= 70);
+}
+
+quint8 MonitorSession::DumpEeprom(quint16 first, quint16 last) {
+  Frames& frames = link_.frames();
+  const FrameState& state = link_.frameState();
+  auto& eeprom = images_.EepromImage;
+  if (dumpsInBlocks(eeprom)) {
+    for (int a = first; a + 15 <= last; a += 16) {
+      if (const quint8 code = frames.ReadDeviceMemory(static_cast<quint16>(a), 15)) return code;
+      std::copy_n(state.ReplyData.begin(), 16, eeprom.begin() + a);
+      showActivity((a / 16) % 16);
+    }
+  } else {
+    for (int a = first; a <= last; ++a) {
+      if (const quint8 code = frames.ReadDeviceMemory(static_cast<quint16>(a), 0)) return code;
+      eeprom[a] = state.ReplyByte0;
+      if (a % 16 == 15) showActivity((a / 16) % 16);
+    }
+  }
+  emit eepromDumped(eeprom);
+  return Result::Ok;
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "monitor/decode_context.h"
+#include "monitor/device_images.h"
+#include "monitor/monitor_run.h"
+#include "monitor/monitor_view.h"
+
+class DeviceLink;
+class FinalReport;
+struct PortSettings;
+class WindowTimer;
+
+// The monitor on the device line's thread: the poll timer, the two images, the decode context,
+// the pending write and the EEPROM map. The monitor window asks it for work through the line
+// (start, end, a write, a map) and learns what the device shows through its signals; it never
+// waits for the device.
+class MonitorSession : public QObject, private MonitorSurface {
+  Q_OBJECT
+ public:
+  // A child of the line, so it lives on the line's thread.
+  MonitorSession(DeviceLink& link, FinalReport* report);
+  ~MonitorSession() override;
+
+  // Everything below runs on the line's thread.
+
+  // The run's start: the line reopened at the configured rate, a full refresh in text frames,
+  // the first tick 10 ms later.
+  void start(const PortSettings& settings);
+  // The window closed: polling stops; the port stays open.
+  void end();
+  // The text of the watched-address field, as the user types it.
+  void setWatchedAddressText(const QString& text) { watchedText_ = text; }
+  // The EEPROM map: served by the next tick.
+  void requestDump() { poll_.DumpRequest = true; }
+  // The user set or cleared the external ambient sensor's check mark.
+  void setTempOkrChecked(bool checked) { context_.TempOkrChecked = checked; }
+  void setServiceMode(bool on) { context_.ServiceMode = on; }
+
+  // A command into the device's command register; writeFinished tells how it went.
+  void sendCommand(quint8 code);
+  // Parameter writes in order, each only after the one before succeeded; writeFinished tells
+  // the code of the last one tried.
+  void writeEeprom(const QList<EepromWrite>& writes);
+
+  // The writes themselves, on the pending members below; a failure ends through ReportResult.
+  quint8 WriteCommandByte();
+  quint8 WriteEepromByte(quint8 n);
+  // The whole EEPROM into the image, in blocks of 16 or in single bytes by the device's kind,
+  // the activity bar stepping; 0 or the code of the first failed read.
+  quint8 DumpEeprom(quint16 first, quint16 last);
+  // Blocks of 16 for LCD SIN boards, and for LCD boards of generation 5 from firmware 7.0 on.
+  static bool dumpsInBlocks(const DeviceImages::Eeprom& eeprom);
+
+  // One poll tick (the poll timer's handler).
+  void Timer3Timer() { run_->PollTick(); }
+
+  quint8 PendingCommand = 0;
+  quint16 EepromAddress = 0;
+  quint8 EepromValue = 0;
+  WindowTimer* Timer3 = nullptr;
+
+  DeviceImages& images() { return images_; }
+  PollState& poll() { return poll_; }
+  DecodeContext& context() { return context_; }
+  MonitorRun& run() { return *run_; }
+  DeviceLink& link() { return link_; }
+
+ signals:
+  // An EEPROM decode: what to show, and the context and images it decoded (the settings
+  // controls compute their bytes from them).
+  void eepromDecoded(const MonitorView& view, const DecodeContext& context,
+                     const DeviceImages& images);
+  // A RAM decode: what to show, alarm lines included.
+  void ramDecoded(const MonitorView& view);
+  void watchedValueShown(const QString& text);
+  void activityShown(int position);
+  // The EEPROM map was read whole.
+  void eepromDumped(const DeviceImages::Eeprom& eeprom);
+  // The run ended by a final report: the window goes, the main window comes back.
+  void runEnded();
+  // A command (code 1 to 7) or parameter writes (code 0) ended with this result.
+  void writeFinished(quint8 result, quint8 command);
+
+ private:
+  // MonitorSurface.
+  QString watchedAddressText() const override { return watchedText_; }
+  void showWatchedValue(const QString& text) override;
+  void showActivity(int position) override;
+  void DecodeEeprom() override;
+  void DecodeRam() override;
+  void FormClose() override;
+
+  // Common end of both writes.
+  quint8 finishWrite(quint8 code);
+
+  DeviceLink& link_;
+  DeviceImages images_;
+  PollState poll_;
+  DecodeContext context_;
+  std::unique_ptr<MonitorRun> run_;
+  QString watchedText_ = QStringLiteral("0");
+};

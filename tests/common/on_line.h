@@ -1,0 +1,27 @@
+#pragma once
+
+// Runs a step on the device line's thread and waits for it: how a test looks at the line's state
+// while the line runs on its own thread (at once when it does not).
+#include <QMetaObject>
+#include <QThread>
+
+#include "protocol/device_link.h"
+
+template <typename F>
+void onLine(DeviceLink& link, F step) {
+  if (link.thread() == QThread::currentThread())
+    step();
+  else
+    QMetaObject::invokeMethod(&link, step, Qt::BlockingQueuedConnection);
+}
+
+#include <QApplication>
+#include <QDeadlineTimer>
+
+// Lets the windows run their event loop until the condition holds or the patience runs out.
+template <typename Condition>
+bool runUntil(Condition done, int ms = 20000) {
+  QDeadlineTimer deadline(ms);
+  while (!done() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
