@@ -57,7 +57,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   // A fixed border around a client area of 707 × 223.
   setFixedSize(707, 223);
 
-  RunMode = 0;
+  RunMode = Run::None;
   DeviceKind = 1;
   setStateText(QStringLiteral("Выключенно"));
 }
@@ -261,7 +261,7 @@ void TFormMain::StopExecExecute() {
     link.stopTranslation();
     link.closePort();
   });
-  RunMode = 0;
+  RunMode = Run::None;
   w_->FormMonitor->hide();
   // An upload that ends after the window was closed must not bring it back.
   if (!closed_) show();
@@ -272,7 +272,7 @@ void TFormMain::StopExecExecute() {
 }
 
 void TFormMain::TranslateExecute() {
-  RunMode = 'T';
+  RunMode = Run::Translation;
   ProgramLength = 1;
   setStateText(QStringLiteral("Режим Трансляции"));
   BeginRun();
@@ -296,7 +296,7 @@ void TFormMain::TranslateExecute() {
 void TFormMain::MonitorExecute() {
   hide();
   w_->FormMonitor->show();
-  RunMode = '!';
+  RunMode = Run::Monitor;
   w_->bridge->clearLogs();
   w_->FormMonitor->startRun(w_->FormOptHard->settings());
 }

@@ -16,6 +16,18 @@ class QPushButton;
 class QToolBar;
 class ShutdownBackend;
 
+// What the port is being used for.
+namespace Run {
+enum Mode : char {
+  None = 0,
+  Upload = 'l',        // firmware upload, keeping the device's settings
+  UploadFresh = 'f',   // firmware upload without them
+  Translation = 'T',   // showing what the device sends
+  Monitor = '!',
+  Modem = 'M',
+};
+}  // namespace Run
+
 // The main window: the actions, the run modes, the upload's gauge and version labels, and the
 // three status bars every part of the program reports into.
 class TFormMain : public QMainWindow, public StatusBars {
@@ -38,7 +50,7 @@ class TFormMain : public QMainWindow, public StatusBars {
   // State of the run and of the opened firmware file.
   QByteArray FirmwareText;
   QString FirmwareFileName;
-  char RunMode = 0;
+  Run::Mode RunMode = Run::None;
   quint32 ProgramLength = 0;
   QByteArray ProgramText;  // FirmwareText without its header, as the upload sends it
   quint8 DeviceKind = 1;

@@ -15,7 +15,7 @@ bool TFormMain::shoot(bool reboot, bool force) {
 }
 
 void TFormMain::B_ModemClick() {
-  RunMode = 'M';
+  RunMode = Run::Modem;
   // The logs are the only place the modem's answers show; their actions' check marks are
   // left as they are.
   w_->FormReadPort->show();

@@ -170,10 +170,10 @@ bool TFormMain::PrepareProgramText() {
 }
 
 void TFormMain::LoadProgExecute() {
-  RunMode = 'l';
+  RunMode = Run::Upload;
   if (!PrepareProgramText()) {
     // Nothing to send that the device could take: no run starts.
-    RunMode = 0;
+    RunMode = Run::None;
     setErrorText(kWrongFile);
     if (w_->FormOptHard->soundsOn()) w_->sounds.play(Sound::Error);
     return;

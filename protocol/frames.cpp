@@ -4,6 +4,7 @@
 
 #include "protocol/result_messages.h"
 #include "serial/exchange.h"
+#include "serial/result_code.h"
 
 namespace {
 
@@ -13,10 +14,10 @@ constexpr quint8 kEsc = 0xDB;
 constexpr quint8 kEscLf = 0xDC;
 constexpr quint8 kEscEsc = 0xDD;
 
-constexpr quint8 kLineFault = 17;
-constexpr quint8 kNotHex = 18;
-constexpr quint8 kChecksum = 19;
-constexpr quint8 kBadEscape = 23;
+constexpr quint8 kLineFault = Result::BadReplyLine;
+constexpr quint8 kNotHex = Result::NotHexDigit;
+constexpr quint8 kChecksum = Result::ReplyChecksum;
+constexpr quint8 kBadEscape = Result::DeviceBadFrame;
 
 static_assert(Frames::kBinaryLineMax + 1 <= Exchange::kReplyBufSize,
               "the longest binary reply and its terminating zero fit the reply buffer");

@@ -48,7 +48,7 @@ class Frames {
   // reply buffer keeps one byte more for the zero behind the line.
   static constexpr int kBinaryLineMax = 515;
   // The refusal of a read no frame of the format can ask for ("Не известная операция").
-  static constexpr quint8 kRefused = 27;
+  static constexpr quint8 kRefused = 27;  // Result::Unknown
 
   Frames(Exchange& exchange, FrameState& state);
 

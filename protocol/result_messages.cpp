@@ -1,5 +1,7 @@
 #include "result_messages.h"
 
+#include "serial/result_code.h"
+
 const QStringList& ResultMessages() {
   // The texts are the device family's own, misspellings included. Code 17 begins with the
   // Latin capital O; in code 25 the two capitals before "Prom" are the Cyrillic Е.
@@ -46,6 +48,6 @@ QString resultMessage(int code) {
 
 quint8 deviceErrorCode(quint8 errorByte) {
   for (int bit = 0; bit <= 5; ++bit)
-    if (errorByte & (1u << bit)) return static_cast<quint8>(21 + bit);
-  return 20;
+    if (errorByte & (1u << bit)) return static_cast<quint8>(Result::DeviceChecksum + bit);
+  return Result::NoReply;
 }
