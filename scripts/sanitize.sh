@@ -7,7 +7,7 @@ build=${LIR2_ASAN_BUILD_DIR:-build-asan}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLIR2_SANITIZE=ON -DLIR2_BUILD_BENCH=OFF >/dev/null
 known=$(cmake --build "$build" --target help)
 targets=()
-for t in protocol_tests firmware_tests sim_model_tests; do
+for t in protocol_tests firmware_tests sim_model_tests monitor_decode_tests; do
   if grep -qx "\.\.\. $t" <<<"$known"; then targets+=("$t"); fi
 done
 [ ${#targets[@]} -eq 0 ] && exit 0
