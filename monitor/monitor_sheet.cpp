@@ -566,9 +566,11 @@ void MonitorSheet::apply(const Entry& entry, const ControlView& v) {
         break;
       }
       case Kind::Button:
-      case Kind::CheckBox:
-        static_cast<QAbstractButton*>(w)->setText(*v.text);
+      case Kind::CheckBox: {
+        auto* button = static_cast<QAbstractButton*>(w);
+        if (button->text() != *v.text) button->setText(*v.text);
         break;
+      }
       case Kind::Edit: {
         auto* edit = static_cast<QLineEdit*>(w);
         if (edit->text() != *v.text) edit->setText(*v.text);
@@ -633,8 +635,10 @@ void MonitorSheet::setDecodeState(const DecodeContext& context, const DeviceImag
   chargeOn_ = context.ChargeOn;
   eeprom32_ = images.EepromImage[32];
   eeprom111_ = images.EepromImage[111];
-  // A device of another version reads the battery-voltage correction the other way.
-  if (UakbKorrKind(generation_, firmware_) != before) E_Uakb_korrChange();
+  // A device of another version reads the battery-voltage correction the other way. A field
+  // never typed in keeps its normal colour, so its button still says why it cannot convert.
+  if (UakbKorrKind(generation_, firmware_) != before && !field("E_Uakb_korr")->text().isEmpty())
+    E_Uakb_korrChange();
 }
 
 // Field checks.
