@@ -67,6 +67,7 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
   FormMonitor->applyServiceMode(options.serviceMode);
   FormEEProm = std::make_unique<TFormEEProm>();
   FormMonitor->setMapWindow(FormEEProm.get());
+  FormMonitor->setSounds(&sounds);
   FormSmsModem = std::make_unique<TFormSmsModem>(*link);
   FormMain->attach(this);
   // Last: from here on the line's work runs on its own thread.

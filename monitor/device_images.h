@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QtGlobal>
 
 #include <array>
@@ -35,3 +36,4 @@ struct EepromWrite {
   quint8 value = 0;
   bool operator==(const EepromWrite&) const = default;
 };
+Q_DECLARE_METATYPE(EepromWrite)

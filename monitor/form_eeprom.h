@@ -10,5 +10,10 @@ class TFormEEProm : public QWidget {
  public:
   explicit TFormEEProm(QWidget* parent = nullptr);
 
+  // Shows a map text (FormatEepromMap), replacing what was there.
+  void showMap(const QString& text);
+  // Empties the window: a new map is on its way.
+  void clearMap();
+
   QPlainTextEdit* RichEditEEprom = nullptr;
 };

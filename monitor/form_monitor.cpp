@@ -3,14 +3,19 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTabWidget>
-#include <QTextEdit>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "monitor/eeprom_map.h"
+#include "monitor/form_eeprom.h"
 #include "monitor/monitor_session.h"
+#include "monitor/monitor_sheet.h"
+#include "monitor/monitor_view.h"
+#include "monitor/settings_writes.h"
 #include "protocol/device_link.h"
+#include "protocol/sound.h"
 
 TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session) {
@@ -22,44 +27,18 @@ TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWid
   // What the line's thread decodes arrives here, queued; the window only applies it.
   connect(&session_, &MonitorSession::eepromDecoded, this, &TFormMonitor::showEepromDecode);
   connect(&session_, &MonitorSession::ramDecoded, this, &TFormMonitor::showRamDecode);
-  connect(&session_, &MonitorSession::watchedValueShown, L_DataEE, &QLabel::setText);
+  connect(&session_, &MonitorSession::watchedValueShown, sheet_->L_DataEE, &QLabel::setText);
   connect(&session_, &MonitorSession::activityShown, ProgressBarRS232, &QProgressBar::setValue);
   connect(&session_, &MonitorSession::eepromDumped, this, &TFormMonitor::showMap);
+  connect(&session_, &MonitorSession::writeFinished, this, &TFormMonitor::writeFinished);
   connect(&session_, &MonitorSession::runEnded, this, &TFormMonitor::runEnded);
-  connect(E_Addr_EE, &QLineEdit::textChanged, this, [this](const QString& text) {
-    runIn(&session_, [s = &session_, text] { s->setWatchedAddressText(text); });
-  });
+  connectSheet();
 }
 
 TFormMonitor::~TFormMonitor() = default;
 
 void TFormMonitor::createControls() {
-  PC_Mon = new QTabWidget(this);
-  PC_Mon->setObjectName(QStringLiteral("PC_Mon"));
-  TS_LIR = new QWidget(PC_Mon);
-  TS_LIR->setObjectName(QStringLiteral("TS_LIR"));
-  PC_Mon->addTab(TS_LIR, QStringLiteral("LIR LCD"));
-  // Room for the state, measurement and settings controls the tab carries.
-  TS_LIR->setMinimumSize(600, 320);
-
-  L_AddrEE = new QLabel(QStringLiteral("Адрес EE"), TS_LIR);
-  L_AddrEE->setObjectName(QStringLiteral("L_AddrEE"));
-  E_Addr_EE = new QLineEdit(QStringLiteral("0"), TS_LIR);
-  E_Addr_EE->setObjectName(QStringLiteral("E_Addr_EE"));
-  E_Addr_EE->setFixedWidth(64);
-  L_DataEE = new QLabel(TS_LIR);
-  L_DataEE->setObjectName(QStringLiteral("L_DataEE"));
-  L_DataEE->setMinimumWidth(90);
-  L_DataEE->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  auto* service = new QHBoxLayout;
-  service->addWidget(L_AddrEE);
-  service->addWidget(E_Addr_EE);
-  service->addSpacing(8);
-  service->addWidget(L_DataEE);
-  service->addStretch();
-  auto* tab = new QVBoxLayout(TS_LIR);
-  tab->addStretch();
-  tab->addLayout(service);
+  sheet_ = new MonitorSheet(this);
 
   ProgressBarRS232 = new QProgressBar(this);
   ProgressBarRS232->setObjectName(QStringLiteral("ProgressBarRS232"));
@@ -69,14 +48,14 @@ void TFormMonitor::createControls() {
   ProgressBarRS232->setTextVisible(false);
   ProgressBarRS232->setFixedSize(14, 64);
 
-  RichEditErr = new QTextEdit(this);
+  RichEditErr = new QPlainTextEdit(this);
   RichEditErr->setObjectName(QStringLiteral("RichEditErr"));
   RichEditErr->setReadOnly(true);
   RichEditErr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEditErr->setFixedHeight(110);
 
   auto* top = new QHBoxLayout;
-  top->addWidget(PC_Mon, 1);
+  top->addWidget(sheet_, 1);
   top->addWidget(ProgressBarRS232, 0, Qt::AlignTop);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
@@ -86,10 +65,28 @@ void TFormMonitor::createControls() {
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+void TFormMonitor::connectSheet() {
+  MonitorSession* s = &session_;
+  connect(sheet_, &MonitorSheet::commandRequested, this,
+          [s](quint8 code) { runIn(s, [s, code] { s->sendCommand(code); }); });
+  connect(sheet_, &MonitorSheet::eepromWritesRequested, this,
+          [s](const QList<EepromWrite>& writes) { runIn(s, [s, writes] { s->writeEeprom(writes); }); });
+  connect(sheet_, &MonitorSheet::tempOkrChanged, this,
+          [s](bool checked) { runIn(s, [s, checked] { s->setTempOkrChecked(checked); }); });
+  connect(sheet_, &MonitorSheet::watchedAddressChanged, this, [s](const QString& text) {
+    runIn(s, [s, text] { s->setWatchedAddressText(text); });
+  });
+  connect(sheet_, &MonitorSheet::dumpRequested, this, [this, s] {
+    if (mapWindow_) {
+      mapWindow_->show();
+      mapWindow_->clearMap();
+    }
+    runIn(s, [s] { s->requestDump(); });
+  });
+}
+
 void TFormMonitor::applyServiceMode(bool serviceMode) {
-  for (QWidget* control : {static_cast<QWidget*>(L_AddrEE), static_cast<QWidget*>(E_Addr_EE),
-                           static_cast<QWidget*>(L_DataEE)})
-    control->setVisible(serviceMode);
+  sheet_->applyServiceMode(serviceMode);
   runIn(&session_, [s = &session_, serviceMode] { s->setServiceMode(serviceMode); });
 }
 
@@ -98,12 +95,36 @@ void TFormMonitor::startRun(const PortSettings& settings) {
   runIn(&session_, [s = &session_, settings] { s->start(settings); });
 }
 
-void TFormMonitor::showEepromDecode(const MonitorView&, const DecodeContext&, const DeviceImages&) {
+void TFormMonitor::showEepromDecode(const MonitorView& view, const DecodeContext& context,
+                                    const DeviceImages& images) {
+  sheet_->setDecodeState(context, images);
+  sheet_->applyView(view);
 }
 
-void TFormMonitor::showRamDecode(const MonitorView&) {}
+void TFormMonitor::showRamDecode(const MonitorView& view, const DecodeContext& context,
+                                 const DeviceImages& images) {
+  sheet_->setDecodeState(context, images);
+  sheet_->applyView(view);
+  if (view.alarmLines.isEmpty()) return;
+  // Appended at the end without laying out the whole log again; the view follows the end
+  // unless the user has scrolled away from it.
+  QScrollBar* bar = RichEditErr->verticalScrollBar();
+  const bool atEnd = bar->value() == bar->maximum();
+  for (QString line : view.alarmLines) {
+    if (line.endsWith(QLatin1String("\r\n"))) line.chop(2);
+    RichEditErr->appendPlainText(line);
+  }
+  if (atEnd) bar->setValue(bar->maximum());
+}
 
-void TFormMonitor::showMap(const DeviceImages::Eeprom&) {}
+void TFormMonitor::showMap(const DeviceImages::Eeprom& eeprom) {
+  if (mapWindow_) mapWindow_->showMap(FormatEepromMap(eeprom));
+}
+
+void TFormMonitor::writeFinished(quint8 result, quint8 command) {
+  // A successful initialisation is heard whatever the sound switch says.
+  if (command == DeviceCommand::InitEeprom && result == 0 && sounds_) sounds_->play(Sound::Ok);
+}
 
 void TFormMonitor::runEnded() {
   if (mainWindow_) mainWindow_->show();

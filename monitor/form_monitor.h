@@ -6,12 +6,11 @@
 
 struct DecodeContext;
 class MonitorSession;
+class MonitorSheet;
 class MonitorView;
-class QLabel;
-class QLineEdit;
+class QPlainTextEdit;
 class QProgressBar;
-class QTabWidget;
-class QTextEdit;
+class SoundPlayer;
 class TFormEEProm;
 struct PortSettings;
 
@@ -25,8 +24,11 @@ class TFormMonitor : public QWidget {
   ~TFormMonitor() override;
 
   MonitorSession& session() { return session_; }
+  MonitorSheet& sheet() { return *sheet_; }
   void setMainWindow(QWidget* main) { mainWindow_ = main; }
   void setMapWindow(TFormEEProm* map) { mapWindow_ = map; }
+  // The sound of a successful EEPROM initialisation.
+  void setSounds(SoundPlayer* sounds) { sounds_ = sounds; }
   // Shows the controls meant for service engineers only.
   void applyServiceMode(bool serviceMode);
 
@@ -35,27 +37,28 @@ class TFormMonitor : public QWidget {
   // Ends the monitor run: the main window comes back, polling stops, this window hides.
   void FormClose();
 
-  QTabWidget* PC_Mon = nullptr;
-  QWidget* TS_LIR = nullptr;
   QProgressBar* ProgressBarRS232 = nullptr;
-  QTextEdit* RichEditErr = nullptr;
-  QLabel* L_AddrEE = nullptr;  // "Адрес EE"
-  QLineEdit* E_Addr_EE = nullptr;
-  QLabel* L_DataEE = nullptr;
+  // The alarm log: only ever appended to, a line per alarm as it appears.
+  QPlainTextEdit* RichEditErr = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void createControls();
+  void connectSheet();
   void showEepromDecode(const MonitorView& view, const DecodeContext& context,
                         const DeviceImages& images);
-  void showRamDecode(const MonitorView& view);
+  void showRamDecode(const MonitorView& view, const DecodeContext& context,
+                     const DeviceImages& images);
   void showMap(const DeviceImages::Eeprom& eeprom);
+  void writeFinished(quint8 result, quint8 command);
   // The run ended by its final report.
   void runEnded();
 
   MonitorSession& session_;
+  MonitorSheet* sheet_ = nullptr;
   QWidget* mainWindow_ = nullptr;
   TFormEEProm* mapWindow_ = nullptr;
+  SoundPlayer* sounds_ = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "monitor/monitor_session.h"
 
+#include <QDateTime>
+
+#include "monitor/decoders.h"
 #include "protocol/device_link.h"
 #include "protocol/frames.h"
 #include "serial/result_code.h"
@@ -39,15 +42,15 @@ void MonitorSession::showActivity(int position) {
 }
 
 void MonitorSession::DecodeEeprom() {
-  FrameState& frames = link_.frameState();
-  const auto& eeprom = images_.EepromImage;
-  frames.BinaryFrames =
-      BinaryFramesFor(eeprom[1], FirmwareVersionOf(eeprom[2]), frames.BinaryFrames);
-  emit eepromDecoded(MonitorView(), context_, images_);
+  // The identification may change the frame format for the rest of the run.
+  const MonitorView view =
+      ::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
+  emit eepromDecoded(view, context_, images_);
 }
 
 void MonitorSession::DecodeRam() {
-  emit ramDecoded(MonitorView());
+  const MonitorView view = ::DecodeRam(images_, context_, QDateTime::currentDateTime());
+  emit ramDecoded(view, context_, images_);
 }
 
 void MonitorSession::FormClose() {

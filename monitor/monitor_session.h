@@ -76,8 +76,10 @@ class MonitorSession : public QObject, private MonitorSurface {
   // controls compute their bytes from them).
   void eepromDecoded(const MonitorView& view, const DecodeContext& context,
                      const DeviceImages& images);
-  // A RAM decode: what to show, alarm lines included.
-  void ramDecoded(const MonitorView& view);
+  // A RAM decode: what to show, alarm lines included, and the context it left (the switches'
+  // state).
+  void ramDecoded(const MonitorView& view, const DecodeContext& context,
+                  const DeviceImages& images);
   void watchedValueShown(const QString& text);
   void activityShown(int position);
   // The EEPROM map was read whole.

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
@@ -15,6 +15,7 @@
 #include "common/recorders.h"
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_session.h"
+#include "monitor/monitor_sheet.h"
 #include "protocol/device_link.h"
 #include "protocol/result_messages.h"
 #include "serial/window_timer.h"
@@ -60,17 +61,6 @@ struct WindowRig {
   }
 };
 
-TEST(FormMonitor, WatchedAddressIsAServiceControl) {
-  for (bool service : {false, true}) {
-    WindowRig rig("gen9", service);
-    TFormMonitor& m = rig.mon();
-    for (QWidget* control : std::initializer_list<QWidget*>{m.E_Addr_EE, m.L_DataEE, m.L_AddrEE})
-      EXPECT_EQ(control->isHidden(), !service) << control->objectName().toStdString();
-    // Nothing polls before a run starts.
-    EXPECT_FALSE(rig.s().Timer3->isEnabled());
-  }
-}
-
 // The Monitor action starts a run from its first tick in text frames, keeping the images and
 // the reconnect debt of the last. The window's EEPROM decode chooses the frame format from the
 // device's identification; "lir" is the whole built-in device, which starts its program when
@@ -80,7 +70,7 @@ TEST(FormMonitor, MonitorActionStartsARunThatPollsTheDevice) {
   for (auto [profile, binary] : cases) {
     WindowRig rig(profile, true);
     TFormMonitor& m = rig.mon();
-    m.E_Addr_EE->setText("1");
+    m.sheet().E_Addr_EE->setText("1");
     rig.link().frameState().BinaryFrames = true;
     rig.s().poll().RamOffset = 32;
     rig.link().exchange().ReconnectCount = 1;
@@ -103,7 +93,7 @@ TEST(FormMonitor, MonitorActionStartsARunThatPollsTheDevice) {
     const DeviceMemory::Eeprom& eeprom = rig.model->memory().eeprom();
     const DeviceMemory::Ram ram = rig.model->memory().ram(rig.clock.nowMs());
     EXPECT_TRUE(std::equal(ram.begin(), ram.end(), rig.s().images().RamImage.begin())) << profile;
-    EXPECT_EQ(m.L_DataEE->text(), QString("%1 / 0x0%1").arg(eeprom[1])) << profile;
+    EXPECT_EQ(m.sheet().L_DataEE->text(), QString("%1 / 0x0%1").arg(eeprom[1])) << profile;
     EXPECT_EQ(m.ProgressBarRS232->value(), 6) << profile;
     // Closed by the user's hand: polling stops, the line stays open, nothing is reported.
     m.close();

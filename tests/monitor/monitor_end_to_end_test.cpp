@@ -22,6 +22,7 @@
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_run.h"
 #include "monitor/monitor_session.h"
+#include "monitor/monitor_sheet.h"
 #include "protocol/window_bridge.h"
 #include "serial/clock.h"
 #include "sim/device_memory.h"
@@ -51,7 +52,7 @@ TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
     w->FormOptSoft->CheckBoxWrite->setChecked(true);
     TFormMonitor& m = *w->FormMonitor;
     MonitorSession& s = *w->monitorSession;
-    m.E_Addr_EE->setText("1");
+    m.sheet().E_Addr_EE->setText("1");
 
     w->FormMain->Monitor->trigger();
     // A refresh, a whole RAM pass and the start of the next: the activity bar has moved on.
@@ -75,8 +76,9 @@ TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
     EXPECT_EQ(reconnects, 0) << c.profile;
     EXPECT_TRUE(sounds.played.empty()) << c.profile;
     EXPECT_EQ(binary, c.binary) << c.profile;
-    EXPECT_TRUE(runUntil([&] { return !m.L_DataEE->text().isEmpty(); }, 1000));
-    EXPECT_EQ(m.L_DataEE->text(), QString("%1 / 0x0%1").arg(images.EepromImage[1]));
+    const QString watched = QString("%1 / 0x0%1").arg(images.EepromImage[1]);
+    EXPECT_TRUE(runUntil([&] { return m.sheet().L_DataEE->text() == watched; }, 1000));
+    EXPECT_EQ(m.sheet().L_DataEE->text(), QString("%1 / 0x0%1").arg(images.EepromImage[1]));
 
     // Text frames until the identification was decoded; after it, the format it chose.
     w->bridge->flushLogs();

@@ -1,0 +1,172 @@
+#include "monitor/settings_writes.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+bool InFieldRange(double value) {
+  return value >= kFieldMin && value <= kFieldMax;  // false for NaN as well
+}
+
+}  // namespace
+
+QLocale FieldLocale(const QLocale& base) {
+  QLocale locale = base;
+  locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+  return locale;
+}
+
+std::optional<int> ToInteger(const QString& text) {
+  const QString t = text.trimmed();
+  int i = 0;
+  bool negative = false;
+  if (i < t.size() && (t[i] == u'+' || t[i] == u'-' || t[i] == QChar(0x2212))) {
+    negative = t[i] != u'+';
+    ++i;
+  }
+  if (i == t.size()) return std::nullopt;
+  qint64 value = 0;
+  for (; i < t.size(); ++i) {
+    const char16_t c = t[i].unicode();
+    if (c < u'0' || c > u'9') return std::nullopt;
+    value = value * 10 + (c - u'0');
+    if (value > qint64(std::numeric_limits<int>::max()) + 1) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > std::numeric_limits<int>::max()) return std::nullopt;
+  return int(value);
+}
+
+std::optional<double> ToDecimal(const QString& text, const QLocale& locale) {
+  bool ok = false;
+  const double value = FieldLocale(locale).toDouble(text.trimmed(), &ok);
+  if (!ok || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+bool IsAcceptable(const QString& text, NumberKind kind, const QLocale& locale) {
+  if (kind == NumberKind::Integer) {
+    const auto value = ToInteger(text);
+    return value && InFieldRange(*value) && *value != kFailureMarker;
+  }
+  const auto value = ToDecimal(text, locale);
+  return value && InFieldRange(*value) && *value != kFailureMarker;
+}
+
+// The raw writer's fields take 999 as a number like any other: it is an address of the EEPROM.
+bool IsAcceptableAddress(const QString& text) {
+  const auto value = ToInteger(text);
+  return value && InFieldRange(*value);
+}
+
+bool IsAcceptableData(const QString& text) {
+  return text.isEmpty() || IsAcceptableAddress(text);
+}
+
+NumberKind UakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion) {
+  return boardGeneration >= 9 && firmwareVersion >= 110 ? NumberKind::Decimal : NumberKind::Integer;
+}
+
+ByteRule UakbKorrRule(quint8 boardGeneration, quint16 firmwareVersion) {
+  return UakbKorrKind(boardGeneration, firmwareVersion) == NumberKind::Decimal ? ByteRule::Tenths
+                                                                               : ByteRule::LowByte;
+}
+
+quint8 LowByte(int value) {
+  return quint8(unsigned(value) & 0xFFu);
+}
+
+quint8 Times128Byte(float value) {
+  float product = value * 128.0f;
+  if (product > 255.0f) product = 255.0f;
+  // Field values are limited to 16 bits, so the product always fits an int.
+  return LowByte(int(product));
+}
+
+quint8 TenthsByte(double value) {
+  return LowByte(int(std::trunc(value * 10.0)));
+}
+
+QString ConversionMessage(const QString& text, NumberKind kind) {
+  return kind == NumberKind::Integer
+             ? QStringLiteral("'%1' is not a valid integer value").arg(text)
+             : QStringLiteral("'%1' is not a valid floating point value").arg(text);
+}
+
+FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule, const QLocale& locale) {
+  FieldByte result;
+  double number = 0;
+  if (kind == NumberKind::Integer) {
+    const auto value = ToInteger(text);
+    if (!value) {
+      result.message = ConversionMessage(text, kind);
+      return result;
+    }
+    number = *value;
+  } else {
+    const auto value = ToDecimal(text, locale);
+    if (!value) {
+      result.message = ConversionMessage(text, kind);
+      return result;
+    }
+    number = *value;
+  }
+  if (!IsAcceptable(text, kind, locale)) return result;
+  switch (rule) {
+    case ByteRule::LowByte:
+      result.value = LowByte(int(number));
+      break;
+    case ByteRule::Times128:
+      // Read as single precision: the entry, not its double, is what gets multiplied.
+      result.value = Times128Byte(float(number));
+      break;
+    case ByteRule::Tenths:
+      result.value = TenthsByte(number);
+      break;
+  }
+  return result;
+}
+
+RawWritePlan PlanRawWrite(const QString& addressText, const QString& dataText) {
+  RawWritePlan plan;
+  const auto data = ToInteger(dataText);
+  if (!data) {
+    plan.message = ConversionMessage(dataText, NumberKind::Integer);
+    return plan;
+  }
+  quint8 value = quint8(*data);
+  // A negative number is a large one to a 16-bit cell: both write the byte's ceiling.
+  if (*data >= 255 || *data < 0) {
+    value = 255;
+    plan.dataText = QStringLiteral("255");
+  }
+  const auto address = ToInteger(addressText);
+  if (!address) {
+    plan.message = ConversionMessage(addressText, NumberKind::Integer);
+    return plan;
+  }
+  if (*address < SettingsAddress::RawFirst || *address > SettingsAddress::RawLast) {
+    plan.addressText = QString::number(SettingsAddress::RawLast);
+    return plan;
+  }
+  plan.write = EepromWrite{quint16(*address), value};
+  return plan;
+}
+
+quint8 KzHardQuarterByte(bool checked, quint8 eeprom111) {
+  return checked ? quint8(eeprom111 >> 2) : LowByte(eeprom111 * 4);
+}
+
+quint8 ComputePrTr(int transistor, int count, quint8 eeprom32, quint8 current) {
+  int base = 0;
+  if (eeprom32 & 0x08) {
+    base = transistor == 1 ? 91 : transistor == 4 ? 183 : 0;
+  } else {
+    static constexpr int kRaw[] = {0, 137, 176, 144, 68};
+    const int raw = transistor >= 1 && transistor <= 4 ? kRaw[transistor] : 0;
+    base = raw * 85 / 128;
+  }
+  const int divisor = count > 0 ? count : 1;
+  return base != 0 ? quint8(base / divisor) : current;
+}

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "monitor/device_images.h"
+
+// What the monitor's settings controls send: the checks of the typed values, the rules that turn
+// them into EEPROM bytes, and the raw writer's rules. Plain logic on texts and numbers, so the
+// sheet stays thin and every rule is testable without a window.
+#include <QList>
+#include <QLocale>
+#include <QMetaType>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+
+// Command codes written to the device's command register (address 0).
+namespace DeviceCommand {
+inline constexpr quint8 SwitchOff = 1;
+inline constexpr quint8 SwitchOn = 2;
+inline constexpr quint8 ChargeOff = 4;
+inline constexpr quint8 ChargeOn = 5;
+inline constexpr quint8 Reset = 6;
+inline constexpr quint8 InitEeprom = 7;
+}  // namespace DeviceCommand
+
+// How a field's text is read.
+enum class NumberKind { Integer, Decimal };
+
+// How a field's number becomes the byte written.
+enum class ByteRule {
+  LowByte,   // the integer's lowest 8 bits
+  Times128,  // correction coefficients in 1/128 units, capped at 255
+  Tenths,    // battery-voltage correction in 0.1 V units: number × 10 toward zero, low byte
+};
+
+// A parameter field with its button: the byte goes to `address`.
+struct ParameterField {
+  const char* button;
+  const char* field;
+  quint16 address;
+  NumberKind kind;  // E_Uakb_korr: the kind of older devices; see UakbKorrKind
+  ByteRule rule;
+};
+inline constexpr std::array<ParameterField, 9> kParameterFields{{
+    {"B_I_0Gen", "E_I_0Gen", 20, NumberKind::Integer, ByteRule::LowByte},
+    {"B_I_0Ch", "E_I_0Ch", 21, NumberKind::Integer, ByteRule::LowByte},
+    {"B_Uakb_korr", "E_Uakb_korr", 22, NumberKind::Integer, ByteRule::LowByte},
+    {"B_DeathTime", "E_DeathTime", 23, NumberKind::Integer, ByteRule::LowByte},
+    {"B_POW_Korr", "E_POW_Korr", 28, NumberKind::Decimal, ByteRule::Times128},
+    {"B_I_Charge", "E_I_Charge", 29, NumberKind::Decimal, ByteRule::Times128},
+    {"B_Overload_Add", "E_Overload_Add", 30, NumberKind::Integer, ByteRule::LowByte},
+    {"B_IAcc_Corr", "E_IAcc_Corr", 64, NumberKind::Decimal, ByteRule::Times128},
+    {"B_IAcc_CorrKZ", "E_IAcc_CorrKZ", 70, NumberKind::Decimal, ByteRule::Times128},
+}};
+
+// Fixed EEPROM addresses of the other controls.
+namespace SettingsAddress {
+inline constexpr quint16 PowerModel = 5;     // B_ResetPow: 255 asks the device to detect it
+inline constexpr quint16 PrTr = 17;          // measuring-transistor value ...
+inline constexpr quint16 PrTrCopy = 56;      // ... and its second copy, written first
+inline constexpr quint16 TempOkr = 19;       // CB_TempOkr
+inline constexpr quint16 Toroid = 24;        // RG_TOR
+inline constexpr quint16 TempTopBms = 33;    // RG_TempTopBMS
+inline constexpr quint16 OutputPeriod = 62;  // TB_frec
+inline constexpr quint16 Fans = 82;          // RG_Culer
+inline constexpr quint16 KzHard = 111;       // CB_KZHARD25
+inline constexpr quint16 RawFirst = 5;       // the raw writer's range
+inline constexpr quint16 RawLast = 1092;
+}  // namespace SettingsAddress
+
+// The number a field may carry: what fits a 16-bit cell, signed or unsigned. A larger number
+// is refused rather than cut, so nothing the user did not type is ever written.
+inline constexpr int kFieldMin = -32768;
+inline constexpr int kFieldMax = 65535;
+// What a failed conversion used to read as: a field showing it is not acceptable.
+inline constexpr int kFailureMarker = 999;
+
+// The system's number format for typed values (QLocale() by default), refusing digit grouping
+// so that "1,5" never reads as 15 where the comma groups digits.
+QLocale FieldLocale(const QLocale& base = QLocale());
+
+// A whole number as typed (blanks around it allowed), in 32 bits, or nothing.
+std::optional<int> ToInteger(const QString& text);
+// A finite decimal number with the locale's decimal separator, or nothing.
+std::optional<double> ToDecimal(const QString& text, const QLocale& locale = QLocale());
+
+// The field checks, run on every change of a field's text: false turns the field red.
+bool IsAcceptable(const QString& text, NumberKind kind, const QLocale& locale = QLocale());
+bool IsAcceptableAddress(const QString& text);  // E_Addr_EE
+bool IsAcceptableData(const QString& text);     // E_DataEE: empty, or a whole number
+
+// E_Uakb_korr takes tenths of a volt from generation 9 with firmware 11.0.
+NumberKind UakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion);
+ByteRule UakbKorrRule(quint8 boardGeneration, quint16 firmwareVersion);
+
+// The byte rules.
+quint8 LowByte(int value);
+quint8 Times128Byte(float value);  // single precision, as the device's coefficients were made
+quint8 TenthsByte(double value);
+
+// The framework's conversion messages, with the text in place of %s.
+QString ConversionMessage(const QString& text, NumberKind kind);
+
+// A button's field turned into its byte: the byte, or the conversion message, or neither when
+// the number is not acceptable (a field in that state is red and its button does nothing).
+struct FieldByte {
+  std::optional<quint8> value;
+  QString message;
+};
+FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule,
+                       const QLocale& locale = QLocale());
+
+// The raw writer: what to send and what the two fields become.
+struct RawWritePlan {
+  std::optional<EepromWrite> write;
+  std::optional<QString> dataText;     // the new text of E_DataEE
+  std::optional<QString> addressText;  // the new text of E_Addr_EE
+  QString message;                     // a conversion message; then nothing more happens
+};
+// A value of 255 or more, or a negative one, writes 255 and shows "255". An address outside
+// 5 to 1092 is corrected to 1092 in the field and nothing is sent: the user sees the address
+// and presses again if that is the cell they meant.
+RawWritePlan PlanRawWrite(const QString& addressText, const QString& dataText);
+
+// CB_KZHARD25: the quarter switch of the hard short-circuit threshold.
+quint8 KzHardQuarterByte(bool checked, quint8 eeprom111);
+
+// The measuring-transistor value for the transistor type `transistor` (index of CB_Pr_Tr) and
+// the count `count` (index of CB_Pr_TrNum); bit 3 of EEPROM 32 says the device keeps it
+// unscaled. A type without a value leaves `current` as it is.
+quint8 ComputePrTr(int transistor, int count, quint8 eeprom32, quint8 current);
+
+// The command the switch buttons send from the state the device last reported.
+inline quint8 LirCommand(bool lirOn) {
+  return lirOn ? DeviceCommand::SwitchOff : DeviceCommand::SwitchOn;
+}
+inline quint8 ChargeCommand(bool chargeOn) {
+  return chargeOn ? DeviceCommand::ChargeOff : DeviceCommand::ChargeOn;
+}

@@ -1,0 +1,257 @@
+// The monitor sheet offscreen: which controls a user sees with and without -s, what a decode's
+// view does to them, and what the user's typing and clicks ask of the device.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "monitor/decode_context.h"
+#include "monitor/device_images.h"
+#include "monitor/monitor_sheet.h"
+#include "monitor/monitor_view.h"
+
+namespace {
+
+// A sheet whose requests are recorded as text: writes "address=value" in order, commands "#code".
+struct SheetRig {
+  QLocale before;
+  MonitorSheet sheet;
+  QStringList requests, messages, watched;
+  int dumps = 0;
+
+  explicit SheetRig(bool service = true) {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    sheet.applyServiceMode(service);
+    sheet.messageBox = [this](const QString& m) { messages << m; };
+    QObject::connect(&sheet, &MonitorSheet::eepromWritesRequested, [this](const auto& writes) {
+      QStringList s;
+      for (const EepromWrite& w : writes) s << QStringLiteral("%1=%2").arg(w.address).arg(w.value);
+      requests << s.join(' ');
+    });
+    QObject::connect(&sheet, &MonitorSheet::commandRequested,
+                     [this](quint8 code) { requests << QStringLiteral("#%1").arg(code); });
+    QObject::connect(&sheet, &MonitorSheet::tempOkrChanged,
+                     [this](bool on) { requests << QStringLiteral("TempOkr %1").arg(on); });
+    QObject::connect(&sheet, &MonitorSheet::dumpRequested, [this] { ++dumps; });
+    QObject::connect(&sheet, &MonitorSheet::watchedAddressChanged,
+                     [this](const QString& t) { watched << t; });
+  }
+  ~SheetRig() { QLocale::setDefault(before); }
+  template <typename T = QWidget>
+  T* get(const char* name) {
+    auto* w = qobject_cast<T*>(sheet.control(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  bool shown(const char* name) { return get(name)->isVisibleTo(&sheet); }
+  bool red(const char* name) {
+    return get(name)->palette().color(QPalette::Base) == QColor(255, 0, 0);
+  }
+  void type(const char* field, const char* text) { get<QLineEdit>(field)->setText(text); }
+  void click(const char* name) { get<QAbstractButton>(name)->click(); }
+  void device(quint8 g, quint16 f, quint8 ee32 = 0, quint8 ee111 = 0, bool on = false,
+              bool charging = false) {
+    DecodeContext c;
+    c.BoardGeneration = g;
+    c.FirmwareVersion = f;
+    c.LirOn = on;
+    c.ChargeOn = charging;
+    DeviceImages images;
+    images.EepromImage[32] = ee32;
+    images.EepromImage[111] = ee111;
+    sheet.setDecodeState(c, images);
+  }
+};
+
+const char* const kAlwaysShown[] = {
+    "GroupBox1",    "Lb_VerPl", "Lb_VerPO",  "Lb_Plir",     "Lb_Ulir",
+    "L_hybrid",     "PC_Mon",   "L_OnOff",   "L_ChargeTon", "L_UAcc",
+    "L_UAccLoad",   "Label18",  "L_TypeAKB", "LUAccChNom",  "Lb_INET",
+    "L_Ttrans",     "L_QshR",   "L_frec",    "SB_LIROn",    "SB_ChargeON",
+    "SB_EEPromMap", "B_Reset",  "B_InitEE",  "CB_TempOkr",  "RG_Culer"};
+const char* const kServiceOnly[] = {
+    "E_Addr_EE",      "E_DataEE",    "B_SaveEE",    "L_DataEE",    "L_tmpShort",  "B_ResetPow",
+    "CB_Korr",        "E_IAcc_Corr", "LKZ1",        "LKZ_Hard",    "CB_KZHARD25", "Label17",
+    "Lb_I_0_Ch",      "B_I_0Gen",    "E_Uakb_korr", "Lb_POW_Korr", "L_CoffSin",   "RG_TOR",
+    "B_Overload_Add", "E_I_Charge",  "B_Pr_Tr",     "CB_Pr_TrNum", "L_DeathTime", "L_tmpShort1"};
+const char* const kNeverAtStart[] = {"TB_frec", "RG_TempTopBMS", "L_txtTch", "L_TChargeCyr"};
+
+TEST(MonitorSheet, ServiceModeRevealsTheServiceControls) {
+  for (bool service : {false, true}) {
+    SheetRig rig(service);
+    for (const char* name : kAlwaysShown) EXPECT_TRUE(rig.shown(name)) << name;
+    for (const char* name : kServiceOnly) EXPECT_EQ(rig.shown(name), service) << name;
+    for (const char* name : kNeverAtStart) EXPECT_FALSE(rig.shown(name)) << name;
+    EXPECT_EQ(rig.get("CB_TempOkr")->isEnabled(), service);
+    EXPECT_EQ(rig.get("RG_Culer")->isEnabled(), service);
+  }
+}
+
+TEST(MonitorSheet, ViewSetsControlsAndHiddenControlsStayHidden) {
+  SheetRig rig;
+  MonitorView view;
+  view["L_UAcc"].text = "12,5 В";
+  view["Lb_INET"].fontColor = Shade::Green;
+  view["L_Tirf"].background = Shade::Orange;
+  view["CB_Pr_Tr"].itemIndex = 4;
+  view["RG_TOR"].itemIndex = 1;
+  view["RG_TempTopBMS"].visible = true;
+  view["NoSuchControl"].text = "ignored";
+  for (const char* name : {"Label17", "Lb_I_0", "Lb_I_0_Ch", "B_I_0Gen", "E_I_0Gen", "Lb_I_0Gen",
+                           "B_I_0Ch", "E_I_0Ch", "Lb_I_0Ch", "B_Uakb_korr", "E_Uakb_korr",
+                           "Lb_Uakb_korr", "B_POW_Korr", "E_POW_Korr", "Lb_POW_Korr"})
+    view[name].visible = false;
+  rig.sheet.applyView(view);
+  EXPECT_EQ(rig.get<QLabel>("L_UAcc")->text(), "12,5 В");
+  EXPECT_EQ(rig.get("Lb_INET")->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+  EXPECT_EQ(rig.get("L_Tirf")->palette().color(QPalette::Window), QColor(255, 143, 0));
+  EXPECT_TRUE(rig.get("L_Tirf")->autoFillBackground());
+  EXPECT_EQ(rig.get<QComboBox>("CB_Pr_Tr")->currentText(), "IRF3077");
+  EXPECT_TRUE(rig.get("RG_TOR")->findChildren<QAbstractButton*>()[1]->isChecked());
+  EXPECT_TRUE(rig.shown("RG_TempTopBMS"));
+  // The calibration row of the charge current stays; the group's board-3 rows are gone.
+  EXPECT_TRUE(rig.shown("B_I_Charge"));
+  rig.sheet.applyView(MonitorView{});
+  MonitorView later;
+  later["Lb_I_0Gen"].text = "-3";
+  later["RG_TOR"].itemIndex = 7;  // no such item: no choice shown rather than a wrong one
+  rig.sheet.applyView(later);
+  for (auto* radio : rig.get("RG_TOR")->findChildren<QAbstractButton*>())
+    EXPECT_FALSE(radio->isChecked());
+  EXPECT_FALSE(rig.shown("Lb_I_0Gen"));
+  EXPECT_FALSE(rig.shown("B_I_0Gen"));
+  EXPECT_TRUE(rig.requests.isEmpty());
+}
+
+TEST(MonitorSheet, ViewWithTheGuardRaisedWritesNothing) {
+  SheetRig rig;
+  rig.device(9, 133, 0, 130);
+  MonitorView view;
+  view["CB_TempOkr"].checked = true;
+  view["CB_KZHARD25"].checked = true;
+  view["RG_Culer"].itemIndex = 3;
+  view["RG_TOR"].itemIndex = 2;
+  view["RG_TempTopBMS"].itemIndex = 1;
+  view["TB_frec"].position = 0;  // a device holding 0 at 62: the track bar shows 165
+  view["E_Overload_Add"].text = "12";
+  rig.sheet.applyView(view);
+  EXPECT_TRUE(rig.requests.isEmpty()) << rig.requests.join(", ").toStdString();
+  EXPECT_FALSE(rig.sheet.UpdateGuard);
+  // The user's own clicks do write.
+  rig.click("CB_KZHARD25");
+  rig.click("CB_KZHARD25");
+  rig.get("RG_Culer")->findChildren<QAbstractButton*>()[1]->click();
+  rig.click("CB_TempOkr");
+  EXPECT_EQ(rig.requests, QStringList({"111=8", "111=32", "82=1", "TempOkr 0", "19=0"}));
+}
+
+TEST(MonitorSheet, ParameterButtons) {
+  const struct {
+    const char *field, *text, *button;
+    int generation, firmware;
+    bool red;
+    const char* request;  // nullptr: nothing sent
+  } cases[] = {
+      {"E_I_0Gen", "999", "B_I_0Gen", 9, 133, true, nullptr},
+      {"E_I_0Gen", "-3", "B_I_0Gen", 9, 133, false, "20=253"},
+      {"E_DeathTime", "300", "B_DeathTime", 9, 133, false, "23=44"},
+      {"E_DeathTime", "70000", "B_DeathTime", 9, 133, true, nullptr},
+      {"E_Overload_Add", "1,5", "B_Overload_Add", 7, 90, true, nullptr},
+      {"E_IAcc_Corr", "2,5", "B_IAcc_Corr", 7, 90, false, "64=255"},
+      {"E_IAcc_Corr", "-0,5", "B_IAcc_Corr", 7, 90, false, "64=192"},
+      {"E_IAcc_Corr", "1.2", "B_IAcc_Corr", 7, 90, true, nullptr},
+      {"E_POW_Korr", "999,0", "B_POW_Korr", 7, 90, true, nullptr},
+      {"E_I_Charge", "0,6", "B_I_Charge", 7, 90, false, "29=76"},
+      {"E_Uakb_korr", "-1,5", "B_Uakb_korr", 9, 110, false, "22=241"},
+      {"E_Uakb_korr", "-1,5", "B_Uakb_korr", 9, 109, true, nullptr},
+      {"E_Uakb_korr", "-15", "B_Uakb_korr", 7, 133, false, "22=241"},
+  };
+  for (const auto& c : cases) {
+    SheetRig rig;
+    rig.device(quint8(c.generation), quint16(c.firmware));
+    rig.type(c.field, c.text);
+    EXPECT_EQ(rig.red(c.field), c.red) << c.field << " " << c.text;
+    rig.click(c.button);
+    EXPECT_EQ(rig.requests, c.request ? QStringList{c.request} : QStringList{}) << c.text;
+    EXPECT_TRUE(rig.messages.isEmpty());
+  }
+}
+
+TEST(MonitorSheet, UntouchedFieldsAndDeviceChanges) {
+  SheetRig rig;
+  rig.click("B_I_0Gen");  // never edited, empty: the conversion message, nothing sent
+  EXPECT_EQ(rig.messages, QStringList{"'' is not a valid integer value"});
+  rig.click("B_DeathTime");  // "16" as the window starts
+  // A device reading the correction in tenths turns an integer field's decimal entry acceptable.
+  rig.device(7, 90);
+  rig.type("E_Uakb_korr", "0,5");
+  EXPECT_TRUE(rig.red("E_Uakb_korr"));
+  rig.device(9, 120);
+  EXPECT_FALSE(rig.red("E_Uakb_korr"));
+  rig.click("B_Uakb_korr");
+  // "Корр" copies the chosen coefficient into both current fields.
+  rig.get<QComboBox>("CB_Korr")->setCurrentIndex(6);
+  emit rig.get<QComboBox>("CB_Korr")->activated(6);
+  EXPECT_EQ(rig.get<QLineEdit>("E_IAcc_CorrKZ")->text(), "1,2");
+  rig.click("B_IAcc_Corr");
+  rig.click("B_IAcc_CorrKZ");
+  EXPECT_EQ(rig.requests, QStringList({"23=16", "22=5", "64=153", "70=153"}));
+}
+
+TEST(MonitorSheet, RawWriterAndWatchedAddress) {
+  SheetRig rig;
+  rig.type("E_Addr_EE", "3");
+  rig.type("E_DataEE", "7");
+  rig.click("B_SaveEE");  // corrected to the last address, and nothing sent
+  EXPECT_EQ(rig.get<QLineEdit>("E_Addr_EE")->text(), "1092");
+  EXPECT_EQ(rig.get<QLineEdit>("E_DataEE")->text(), "");
+  rig.type("E_Addr_EE", "-5");
+  rig.type("E_DataEE", "1");
+  rig.click("B_SaveEE");
+  rig.type("E_Addr_EE", "100");
+  rig.type("E_DataEE", "-1");
+  rig.click("B_SaveEE");
+  EXPECT_EQ(rig.get<QLineEdit>("E_DataEE")->text(), "255");
+  rig.click("B_SaveEE");
+  rig.type("E_DataEE", "x");
+  EXPECT_TRUE(rig.red("E_DataEE"));
+  rig.click("B_SaveEE");
+  rig.type("E_Addr_EE", "");
+  EXPECT_TRUE(rig.red("E_Addr_EE"));
+  EXPECT_FALSE(rig.red("E_DataEE"));  // emptied by the address, and empty is acceptable
+  EXPECT_EQ(rig.requests, QStringList({"100=255", "100=255"}));
+  EXPECT_EQ(rig.watched, QStringList({"3", "1092", "-5", "1092", "100", ""}));
+}
+
+TEST(MonitorSheet, CommandsAndTransistorWrite) {
+  SheetRig rig;
+  rig.device(9, 133, 0, 0, true, false);
+  rig.click("SB_LIROn");
+  rig.click("SB_ChargeON");
+  rig.device(9, 133, 0, 0, false, true);
+  rig.click("SB_LIROn");
+  rig.click("SB_ChargeON");
+  rig.click("B_Reset");
+  rig.click("B_InitEE");
+  rig.click("SB_EEPromMap");
+  rig.click("B_Pr_Tr");  // IRF3004 x1 as shown, unscaled
+  rig.get<QComboBox>("CB_Pr_TrNum")->setCurrentIndex(2);
+  rig.click("B_Pr_Tr");
+  rig.device(9, 133, 8);
+  rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(2);  // no value stored directly: kept
+  rig.click("B_Pr_Tr");
+  rig.click("B_ResetPow");
+  EXPECT_EQ(rig.requests, QStringList({"#1", "#5", "#2", "#4", "#6", "#7", "56=90 17=90",
+                                       "56=45 17=45", "56=45 17=45", "5=255"}));
+  EXPECT_EQ(rig.dumps, 1);
+  // Nothing chosen that has a value: nothing written rather than zeros.
+  SheetRig fresh;
+  fresh.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(0);
+  fresh.click("B_Pr_Tr");
+  EXPECT_TRUE(fresh.requests.isEmpty());
+}
+
+}  // namespace
