@@ -1,10 +1,16 @@
 // Renders the program's windows to PNG files, to look at them without a screen:
-//   lir2-window-shots OUTDIR [-s]
-// Each window is shown offscreen, with the built-in simulated device selected.
+//   lir2-window-shots OUTDIR [-s] [--monitor PROFILE]
+// Each window is shown offscreen, with the built-in simulated device selected. With --monitor
+// the monitor runs on the simulated device of that profile (its line on its own thread, as in
+// the program) until it has decoded the device, then the monitor window and the EEPROM map are
+// rendered as FormMonitor-PROFILE[-s].png and FormEEProm-PROFILE.png.
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QToolButton>
 
 #include "app/app_windows.h"
 #include "app/form_file.h"
@@ -29,20 +35,49 @@ struct Silence final : SoundPlayer {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
-  const bool service = argc > 2 && qstrcmp(argv[2], "-s") == 0;
+  const QStringList args = QApplication::arguments();
+  const QString out = args.value(1, QStringLiteral("shots"));
+  const bool service = args.contains(QStringLiteral("-s"));
+  const int monitorAt = args.indexOf(QStringLiteral("--monitor"));
+  const QString profile = monitorAt > 0 ? args.value(monitorAt + 1) : QStringLiteral("lir");
   QDir().mkpath(out);
 
   SteadyClock clock;
   Silence silence;
-  auto model = std::make_shared<DeviceModel>(*simConfigForProfile(QStringLiteral("lir")));
+  const auto config = simConfigForProfile(profile);
+  if (!config) {
+    qCritical("unknown profile %s", qPrintable(profile));
+    return 2;
+  }
+  auto model = std::make_shared<DeviceModel>(*config);
   AppOptions options;
   options.serviceMode = service;
+  options.selectSimulated = true;
+  options.lineThread = true;
   options.configPath = out + QStringLiteral("/config.txt");
   options.simulatedDevice = [&](const PortEntry&) -> std::unique_ptr<SerialDevice> {
     return std::make_unique<SimulatedSerialDevice>(model, clock);
   };
   AppWindows w(options, clock, silence);
+  auto runFor = [](int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  };
+  if (monitorAt > 0) {
+    const QString suffix = profile + (service ? QStringLiteral("-s") : QString());
+    w.FormMain->show();
+    w.FormMain->Monitor->trigger();
+    runFor(6000);  // the parameters, two whole passes over the RAM window
+    w.FormMonitor->grab().save(out + QStringLiteral("/FormMonitor-") + suffix +
+                               QStringLiteral(".png"));
+    if (auto* map = w.FormMonitor->findChild<QAbstractButton*>(QStringLiteral("SB_EEPromMap"))) {
+      map->click();
+      runFor(profile == QStringLiteral("gen5") ? 9000 : 4000);
+      w.FormEEProm->grab().save(out + QStringLiteral("/FormEEProm-") + profile +
+                                QStringLiteral(".png"));
+    }
+    return 0;
+  }
   const std::pair<QWidget*, const char*> windows[] = {
       {w.FormMain.get(), "FormMain"},           {w.FormReadPort.get(), "FormReadPort"},
       {w.FormWritePort.get(), "FormWritePort"}, {w.FormFile.get(), "FormFile"},
