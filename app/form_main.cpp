@@ -217,6 +217,11 @@ void TFormMain::attach(AppWindows* windows) {
   w_->FormOptHard->setOptionsAction(FOptions);
   w_->FormOptSoft->setOptionsAction(OptSoft);
   w_->FormMonitor->setMainWindow(this);
+  connect(w_->link.get(), &DeviceLink::translationEnded, this, [this](quint8 code) {
+    if (RunMode != Run::Translation) return;
+    w_->report->run(code, false);
+    StopExecExecute();
+  });
   // Closing a window with its close button inverts its action's check mark.
   connect(w_->FormReadPort.get(), &TFormPortLog::closedByUser, this,
           [this] { AReadPort->setChecked(!AReadPort->isChecked()); });

@@ -60,6 +60,11 @@ void DeviceLink::TranslationTick() {
   // time-out must not linger in ResultCode and surface in the next run.
   if (exchange_.ReadByte(LogChar) != 0) {
     exchange_.ResultCode = Result::Ok;
+    // A line that has gone cannot come back by waiting: the run ends and says so.
+    if (!port_.PortOpen && !stopRequested()) {
+      stopTranslation();
+      emit translationEnded(Result::ReadFailed);
+    }
     return;
   }
   // One byte a tick is ten a second: a device that says more would fill the line's buffer

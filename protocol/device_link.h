@@ -72,6 +72,10 @@ class DeviceLink : public QObject {
   Frames& frames() { return frames_; }
   Clock& clock() { return clock_; }
 
+ signals:
+  // Translation ended by itself: the line has gone (an adapter unplugged, the far end closed).
+  void translationEnded(quint8 code);
+
  private:
   Clock& clock_;
   PortControl port_;

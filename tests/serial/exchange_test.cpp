@@ -4,6 +4,9 @@
 #include "serial/exchange.h"
 #include "serial/port_control.h"
 
+#include <atomic>
+#include <functional>
+
 namespace {
 
 using Rig = ExchangeRig;
@@ -170,3 +173,39 @@ TEST(Exchange, ModemWriteStringPausesAndLogsBySwitch) {
 }
 
 }  // namespace
+
+// The user's stop reaches a wait for a silent device within one look at the flag, whatever is
+// waiting: a read, an echo, the modem's pause. Afterwards nothing more goes out.
+TEST(Exchange, StopEndsAWaitAtItsNextLook) {
+  struct StoppingClock final : Clock {
+    VirtualClock time;
+    std::atomic<bool> stop{false};
+    qint64 nowMs() override { return time.nowMs(); }
+    void sleepMs(int ms) override {
+      time.sleepMs(ms);
+      if (time.nowMs() >= 1000) stop = true;
+    }
+  };
+  const std::function<quint8(Exchange&)> waits[] = {
+      [](Exchange& ex) { return ex.ReadByte(LogChar); },
+      [](Exchange& ex) { return ex.ExchangeByte(LogChar, true); },
+      [](Exchange& ex) { return ex.ModemWriteString("atz\r\n", 5000) ? ex.ResultCode : ex.ReadByte(0); },
+  };
+  for (const auto& wait : waits) {
+    StoppingClock clock;
+    auto line = std::make_shared<ScriptedLine>();
+    PortControl port(nullptr, [&](const PortEntry&) { return std::make_unique<ScriptedDevice>(line, clock); });
+    port.setEntries({{"COM1", "COM1", PortEntry::Kind::System}});
+    port.PortName = "COM1";
+    port.OpenPort(19200);
+    Exchange ex(port, clock, nullptr, nullptr);
+    ex.setStopFlag(&clock.stop);
+    EXPECT_EQ(wait(ex), 1);
+    EXPECT_EQ(ex.ResultCode, 1);
+    EXPECT_LE(clock.nowMs(), 1000 + Exchange::kStopCheckMs);
+    const QByteArray sent = line->received;
+    ex.TxByte = 'x';
+    EXPECT_EQ(ex.WriteByte(LogNone), 1);
+    EXPECT_EQ(line->received, sent);
+  }
+}
