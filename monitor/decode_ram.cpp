@@ -14,16 +14,22 @@ using namespace decode_rules;
 namespace {
 
 using Ram = std::array<quint8, DeviceImages::kRamSize>;
+// The first of the four alarm bytes (42 to 45).
+constexpr int kFirstAlarmOffset = 42;
 
-// Operating mode (RAM 0), charge flags and countdown, charge time; LirOn and ChargeOn, which
-// decide what the two switch buttons send.
-void DecodeState(const Ram& ram, DecodeContext& c, MonitorView& v) {
-  const quint8 mode = ram[0];
-  const quint8 flags = ram[2];
+// A mains or output voltage: volts − 100, 0 for none.
+int LineVolts(quint8 raw) {
+  return raw == 0 ? 0 : raw + 100;
+}
+
+// Operating mode, charge flags and countdown, charge time; LirOn and ChargeOn, which decide
+// what the two switch buttons send.
+void DecodeState(const RamValues& r, DecodeContext& c, MonitorView& v) {
+  const quint8 mode = r.mode;
   QString chargeText;
-  if (flags & 0x01)
+  if (r.chargeFlags & 0x01)
     chargeText = u", Идет поддерживающий заряд"_s;
-  else if (flags & 0x04)
+  else if (r.chargeFlags & 0x04)
     chargeText = u", Идет окончание заряда"_s;
   else
     chargeText = u", Идет заряд"_s;
@@ -55,18 +61,17 @@ void DecodeState(const Ram& ram, DecodeContext& c, MonitorView& v) {
   }
 
   QString countdown;
-  if (mode >= 3 && flags != 0 && ram[12] != 0)
-    countdown = u"До Заряда    "_s + FormatDecimal(ram[12]) + u" сек"_s;
+  if (r.secondsToCharge)
+    countdown = u"До Заряда    "_s + FormatDecimal(*r.secondsToCharge) + u" сек"_s;
 
   if (mode == 3) {
     v[u"L_TChargeCyr"_s].visible = false;
     v[u"L_txtTch"_s].visible = false;
   } else if (mode >= 4 && HasChargeTimer(c)) {
-    const int minutes = ram[55] * 256 + ram[56];
     v[u"L_TChargeCyr"_s].visible = true;
     v[u"L_txtTch"_s].visible = true;
-    v[u"L_TChargeCyr"_s].text =
-        FormatDecimal(minutes / 60) + u"ч "_s + FormatDecimal(minutes % 60) + u"мин"_s;
+    v[u"L_TChargeCyr"_s].text = FormatDecimal(r.chargeMinutes / 60) + u"ч "_s +
+                                FormatDecimal(r.chargeMinutes % 60) + u"мин"_s;
   }
 
   c.LirOn = lirOn;
@@ -77,51 +82,32 @@ void DecodeState(const Ram& ram, DecodeContext& c, MonitorView& v) {
   v[u"L_ChargeTon"_s].text = countdown;
 }
 
-// A mains or output voltage: volts − 100, 0 for none.
-QString LineVoltage(quint8 raw) {
-  return FormatDecimal(raw == 0 ? 0 : raw + 100) + u" В"_s;
-}
-
 // Two service bytes and their 16-bit value, high byte first.
 QString ServiceValue(quint8 high, quint8 low) {
   return FormatDecimal(high) + u" / "_s + FormatDecimal(low) + u" ="_s +
          FormatDecimal(high * 256 + low);
 }
 
-void DecodeMeasurements(const Ram& ram, const DecodeContext& c, MonitorView& v) {
-  v[u"L_UAcc"_s].text = FormatGeneral15(Tenths(ram[5] * 256 + ram[6])) + u" В"_s;
-  v[u"L_UAccLoad"_s].text = FormatGeneral15(ScaledTenths(ram[7], c.VoltageClass)) + u" В"_s;
-  v[u"L_IAcc"_s].text = FormatDecimal(ram[8] * 2) + u" A"_s;
-  v[u"Lb_UOUT"_s].text = LineVoltage(ram[39]);
-  v[u"Lb_UNET"_s].text = LineVoltage(ram[34]);
-  // While generating the device reports its power in another cell.
-  const quint8 power = ram[0] == 2 ? ram[9] : ram[36];
-  v[u"Lb_Pow"_s].text = FormatGeneral2(Tenths(power)) + u" кВт"_s;
+void DecodeMeasurements(const RamValues& r, const DecodeContext& c, MonitorView& v) {
+  v[u"L_UAcc"_s].text = FormatGeneral15(r.batteryVolts) + u" В"_s;
+  v[u"L_UAccLoad"_s].text = FormatGeneral15(r.batteryVoltsUnderLoad) + u" В"_s;
+  v[u"L_IAcc"_s].text = FormatDecimal(r.batteryAmps) + u" A"_s;
+  v[u"Lb_UOUT"_s].text = FormatDecimal(r.outputVolts) + u" В"_s;
+  v[u"Lb_UNET"_s].text = FormatDecimal(r.mainsVolts) + u" В"_s;
+  v[u"Lb_Pow"_s].text = FormatGeneral2(r.powerKw) + u" кВт"_s;
 
   if (HasServiceValues(c)) {
-    v[u"L_tmpShort"_s].text = ServiceValue(ram[58], ram[59]);
-    v[u"L_tmpShort1"_s].text = ServiceValue(ram[61], ram[62]);
+    v[u"L_tmpShort"_s].text = ServiceValue(r.service1High, r.service1Low);
+    v[u"L_tmpShort1"_s].text = ServiceValue(r.service2High, r.service2Low);
   } else {
     v[u"L_tmpShort"_s].visible = false;
   }
 
-  // Mains current. From generation 5 its direction is known: red and "-" while the device feeds
-  // power back into the mains (RAM 67/68, low byte first, negative). Below 16 A the fine cell
-  // gives sixteenths of an ampere.
-  if (G(c) < 5) {
-    v[u"Lb_INET"_s].text = FormatDecimal(ram[35]) + u" A"_s;
-    return;
-  }
-  const int direction = ram[68] * 256 + ram[67];
-  const bool reverse = direction >= 0x8000;
-  QString text = reverse ? u"-"_s : QString();
-  if (ram[35] >= 16)
-    text += FormatDecimal(ram[35]) + u" A"_s;
-  else
-    text += FormatGeneral2(ram[49] / 16.0L) + u" A"_s;
-  v[u"Lb_INET"_s].text = text;
-  v[u"Lb_INET"_s].fontColor = reverse ? Shade::Red : Shade::Green;
-  v[u"Label9"_s].fontColor = reverse ? Shade::Red : Shade::Green;
+  v[u"Lb_INET"_s].text = MainsCurrentText(r) + u" A"_s;
+  if (!r.mainsDirectionKnown) return;
+  // Red while the device feeds power back into the mains.
+  v[u"Lb_INET"_s].fontColor = r.mainsReverse ? Shade::Red : Shade::Green;
+  v[u"Label9"_s].fontColor = r.mainsReverse ? Shade::Red : Shade::Green;
 }
 
 // A raw temperature (°C + 50) with its sign; 50 reads "-0".
@@ -143,9 +129,8 @@ Shade TemperatureShade(int raw, int limit, const DecodeContext& c) {
   return Shade::ButtonFace;
 }
 
-void DecodeTemperatures(const DeviceImages& images, DecodeContext& c, MonitorView& v) {
-  const Ram& ram = images.RamImage;
-  if (G(c) < 5) {
+void DecodeTemperatures(const RamValues& r, DecodeContext& c, MonitorView& v) {
+  if (!r.temperaturesKnown) {
     for (const char16_t* name : {u"LT0", u"LT1", u"LT2", u"L_Tokr", u"L_Ttrans", u"L_Tirf"})
       v[QString::fromUtf16(name)].visible = false;
     return;
@@ -153,31 +138,33 @@ void DecodeTemperatures(const DeviceImages& images, DecodeContext& c, MonitorVie
   // The transformer's pair follows the temperature/BMS selection of the settings.
   for (const char16_t* name : {u"LT0", u"LT2", u"L_Tokr", u"L_Tirf"})
     v[QString::fromUtf16(name)].visible = true;
-  c.SensorAbsent = ReportsAbsentSensors(c) ? ram[60] : 0;
+  c.SensorAbsent = r.sensorAbsent;
 
   // Ambient: with the external sensor switched off the device also reports its stored second
   // ambient value (unsigned).
-  if (c.SensorAbsent & 0x01)
+  if (r.ambient.absent)
     v[u"L_Tokr"_s].text = AbsentSensorText();
   else if (c.TempOkrChecked)
-    v[u"L_Tokr"_s].text = Temperature(ram[46]) + u"градС"_s;
+    v[u"L_Tokr"_s].text = Temperature(r.ambient.raw) + u"градС"_s;
   else
-    v[u"L_Tokr"_s].text = Temperature(ram[46]) + u"/"_s +
-                          FormatDecimal(std::abs(images.EepromImage[94] - 50)) + u"градС"_s;
+    v[u"L_Tokr"_s].text = Temperature(r.ambient.raw) + u"/"_s +
+                          FormatDecimal(std::abs(r.storedAmbientRaw - 50)) + u"градС"_s;
 
   // The colour follows the raw value even for an absent sensor.
   ControlView& transformer = v[u"L_Ttrans"_s];
-  transformer.text = c.SensorAbsent & 0x02 ? AbsentSensorText() : Temperature(ram[47]) + u"градС"_s;
-  transformer.background = TemperatureShade(ram[47], c.TransformerTempLimit, c);
+  transformer.text =
+      r.transformer.absent ? AbsentSensorText() : Temperature(r.transformer.raw) + u"градС"_s;
+  transformer.background = TemperatureShade(r.transformer.raw, c.TransformerTempLimit, c);
   ControlView& transistors = v[u"L_Tirf"_s];
-  transistors.text = c.SensorAbsent & 0x04 ? AbsentSensorText() : Temperature(ram[48]) + u"градС"_s;
-  transistors.background = TemperatureShade(ram[48], c.TransistorTempLimit, c);
+  transistors.text =
+      r.transistors.absent ? AbsentSensorText() : Temperature(r.transistors.raw) + u"градС"_s;
+  transistors.background = TemperatureShade(r.transistors.raw, c.TransistorTempLimit, c);
 }
 
-void DecodeWindingOffsets(const Ram& ram, const DecodeContext& c, MonitorView& v) {
+void DecodeWindingOffsets(const RamValues& r, const DecodeContext& c, MonitorView& v) {
   if (HasWindingOffsets(c)) {
-    v[u"L_QshR"_s].text = FormatDecimal(ram[50]);
-    v[u"L_M_Ht0"_s].text = FormatDecimal(ram[51]);
+    v[u"L_QshR"_s].text = FormatDecimal(r.inductiveOffset);
+    v[u"L_M_Ht0"_s].text = FormatDecimal(r.windingOffset);
   } else {
     for (const char16_t* name : {u"L_QshR", u"L_M_Ht0", u"Label21", u"Label20"})
       v[QString::fromUtf16(name)].visible = false;
@@ -191,38 +178,32 @@ void ShowCounter(MonitorView& v, const QString& name, quint8 count, int redFrom)
 }
 
 // Short-circuit counters, red once they near the point where the device gives up.
-void DecodeCounters(const Ram& ram, const DecodeContext& c, MonitorView& v) {
+void DecodeCounters(const RamValues& r, const DecodeContext& c, MonitorView& v) {
   if (HasShortCircuitLimits(c)) {
     const int limit = G(c) < 9 ? 125 : 250;
     // From generation 7 and firmware 5.0 on, only the 48 V system keeps counter 1.
     if (G(c) < 7 || F(c) < 50 || c.VoltageClass == 2) {
-      ShowCounter(v, u"LKZ_D1"_s, ram[52], limit);
+      ShowCounter(v, u"LKZ_D1"_s, r.shortCircuits1, limit);
     } else {
       v[u"LKZ1"_s].visible = false;
       v[u"LKZ_D1"_s].visible = false;
     }
-    ShowCounter(v, u"LKZ_D2"_s, ram[53], limit);
+    ShowCounter(v, u"LKZ_D2"_s, r.shortCircuits2, limit);
   }
-  if (HasHardShortCircuit(c)) ShowCounter(v, u"LKZ_Hard"_s, ram[54], 245);
+  if (HasHardShortCircuit(c)) ShowCounter(v, u"LKZ_Hard"_s, r.hardShortCircuits, 245);
 }
 
-// Alarms that appeared since the last pass, one line each. A standing alarm is logged once when
-// it appears, not on every pass: a device with a standing alarm would otherwise fill the log
-// several times a second. It is logged again when it clears and comes back, and after a
-// settings refresh.
-void DecodeAlarms(const Ram& ram, DecodeContext& c, const QDateTime& now, MonitorView& v) {
-  QString prefix;
-  const auto groups = AlarmGroupsFor(c.BoardGeneration, c.FirmwareVersion);
-  for (size_t g = 0; g < groups.size(); ++g) {
-    const quint8 alarms = ram[groups[g].ramOffset];
-    const quint8 fresh = alarms & ~c.PreviousAlarms[g];
-    for (int bit = 0; bit < 8; ++bit) {
-      if (!(fresh & (1 << bit))) continue;
-      if (prefix.isEmpty()) prefix = AlarmLogPrefix(now);  // one stamp for the whole pass
-      v.alarmLines.append(prefix + (*groups[g].messages)[bit] + u"\r\n"_s);
-    }
-    c.PreviousAlarms[g] = alarms;
+// The alarms that appeared since the last pass, one line each, all with one stamp; the context
+// then remembers the bytes of this pass.
+void DecodeAlarms(const RamValues& r, DecodeContext& c, const QDateTime& now, MonitorView& v) {
+  if (!r.newAlarms.isEmpty()) {
+    const QString prefix = AlarmLogPrefix(now);
+    for (const AlarmEvent& alarm : r.newAlarms)
+      v.alarmLines.append(prefix + alarm.text + u"\r\n"_s);
   }
+  const auto groups = AlarmGroupsFor(c.BoardGeneration, c.FirmwareVersion);
+  for (size_t g = 0; g < groups.size(); ++g)
+    c.PreviousAlarms[g] = r.alarmBytes[groups[g].ramOffset - kFirstAlarmOffset];
 }
 
 // The locale's long time format without its time-zone part ("t" outside quotes).
@@ -254,13 +235,90 @@ QString AlarmLogPrefix(const QDateTime& now) {
          u"    "_s;
 }
 
-MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDateTime& now) {
+RamValues MeasureRam(const DeviceImages& images, const DecodeContext& c) {
+  const Ram& ram = images.RamImage;
+  RamValues r;
+  r.mode = ram[0];
+  r.chargeFlags = ram[2];
+  if (r.mode >= 3 && r.chargeFlags != 0 && ram[12] != 0) r.secondsToCharge = ram[12];
+  r.chargeMinutes = ram[55] * 256 + ram[56];
+
+  r.batteryVolts = Tenths(ram[5] * 256 + ram[6]);
+  r.batteryVoltsUnderLoad = ScaledTenths(ram[7], c.VoltageClass);
+  r.batteryAmps = ram[8] * 2;
+  r.mainsVolts = LineVolts(ram[34]);
+  r.outputVolts = LineVolts(ram[39]);
+  // While generating the device reports its power in another cell.
+  r.powerKw = Tenths(r.mode == 2 ? ram[9] : ram[36]);
+
+  // Mains current. From generation 5 its direction is known (RAM 67/68, low byte first,
+  // negative while the device feeds the mains), and below 16 A the fine cell gives sixteenths
+  // of an ampere.
+  r.mainsAmps = ram[35];
+  if (G(c) >= 5) {
+    r.mainsDirectionKnown = true;
+    r.mainsReverse = ram[68] * 256 + ram[67] >= 0x8000;
+    if (ram[35] < 16) {
+      r.mainsAmps = ram[49] / 16.0L;
+      r.mainsAmpsFine = true;
+    }
+  }
+
+  if (G(c) >= 5) {
+    r.temperaturesKnown = true;
+    r.sensorAbsent = ReportsAbsentSensors(c) ? ram[60] : 0;
+  }
+  r.ambient = {ram[46], (r.sensorAbsent & 0x01) != 0};
+  r.transformer = {ram[47], (r.sensorAbsent & 0x02) != 0};
+  r.transistors = {ram[48], (r.sensorAbsent & 0x04) != 0};
+  r.storedAmbientRaw = images.EepromImage[94];
+  r.transformerHidden = (c.BoardType == 2 || c.BoardType == 3) && images.EepromImage[33] != 0;
+
+  r.service1High = ram[58];
+  r.service1Low = ram[59];
+  r.service2High = ram[61];
+  r.service2Low = ram[62];
+  r.inductiveOffset = ram[50];
+  r.windingOffset = ram[51];
+  r.shortCircuits1 = ram[52];
+  r.shortCircuits2 = ram[53];
+  r.hardShortCircuits = ram[54];
+
+  for (int i = 0; i < 4; ++i) r.alarmBytes[i] = ram[kFirstAlarmOffset + i];
+  // A standing alarm is logged once when it appears, not on every pass: a device with a
+  // standing alarm would otherwise fill the log several times a second. It is logged again when
+  // it clears and comes back, and after a settings refresh.
+  const auto groups = AlarmGroupsFor(c.BoardGeneration, c.FirmwareVersion);
+  for (size_t g = 0; g < groups.size(); ++g) {
+    const quint8 fresh = ram[groups[g].ramOffset] & ~c.PreviousAlarms[g];
+    for (int bit = 0; bit < 8; ++bit)
+      if (fresh & (1 << bit))
+        r.newAlarms.append({static_cast<quint8>(groups[g].ramOffset), static_cast<quint8>(bit),
+                            (*groups[g].messages)[bit]});
+  }
+  return r;
+}
+
+QString MainsCurrentText(const RamValues& r, Separator separator) {
+  QString text = r.mainsDirectionKnown && r.mainsReverse ? u"-"_s : QString();
+  if (r.mainsAmpsFine)
+    text += FormatGeneral2(r.mainsAmps, separator);
+  else
+    text += FormatDecimal(static_cast<qint64>(r.mainsAmps));
+  return text;
+}
+
+MonitorView DecodeRam(const RamValues& values, DecodeContext& ctx, const QDateTime& now) {
   MonitorView v;
-  DecodeState(images.RamImage, ctx, v);
-  DecodeMeasurements(images.RamImage, ctx, v);
-  DecodeTemperatures(images, ctx, v);
-  DecodeWindingOffsets(images.RamImage, ctx, v);
-  DecodeCounters(images.RamImage, ctx, v);
-  DecodeAlarms(images.RamImage, ctx, now, v);
+  DecodeState(values, ctx, v);
+  DecodeMeasurements(values, ctx, v);
+  DecodeTemperatures(values, ctx, v);
+  DecodeWindingOffsets(values, ctx, v);
+  DecodeCounters(values, ctx, v);
+  DecodeAlarms(values, ctx, now, v);
   return v;
+}
+
+MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDateTime& now) {
+  return DecodeRam(MeasureRam(images, ctx), ctx, now);
 }

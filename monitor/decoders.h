@@ -6,6 +6,8 @@
 #include "monitor/decode_context.h"
 #include "monitor/device_images.h"
 #include "monitor/monitor_view.h"
+#include "monitor/number_format.h"
+#include "monitor/ram_values.h"
 
 // The monitor's decoders: plain functions from the device's memory images and the decode
 // context to what the monitor window must show. They read the images, update the context (the
@@ -30,9 +32,20 @@ MonitorView DecodeSettings(const DeviceImages& images, DecodeContext& ctx);
 // The whole EEPROM decode: the identification, then the settings, in one view.
 MonitorView DecodeEeprom(const DeviceImages& images, DecodeContext& ctx, bool& binaryFrames);
 
-// The RAM window: operating state and charging, measurements, temperatures, winding offsets,
-// short-circuit counters, and the alarm lines of alarms that appeared since the last pass, each
-// stamped with `now` in local time.
+// The numbers behind the RAM window's labels, with the device's scaling, and the alarms that
+// appeared since the last pass (the context's PreviousAlarms). Changes nothing.
+RamValues MeasureRam(const DeviceImages& images, const DecodeContext& ctx);
+
+// The labels of a RAM pass from its numbers; the context learns the device's on and charging
+// state, its absent sensors and this pass's alarm bytes.
+MonitorView DecodeRam(const RamValues& values, DecodeContext& ctx, const QDateTime& now);
+
+// The mains current as its label writes it, without the unit: "-2,5", "17".
+QString MainsCurrentText(const RamValues& values, Separator separator = Separator::Locale);
+
+// The RAM window (MeasureRam, then the labels from its numbers): operating state and charging,
+// measurements, temperatures, winding offsets, short-circuit counters, and the alarm lines of
+// alarms that appeared since the last pass, each stamped with `now` in local time.
 MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDateTime& now);
 
 // The stamp in front of every alarm line of one pass: the local date in the locale's short

@@ -14,8 +14,8 @@ namespace {
 // tie: rounding this string half up gives the same digits as rounding the exact value.
 constexpr int kExactDigits = 40;
 
-QString DecimalSeparator() {
-  return QLocale().decimalPoint();
+QString DecimalSeparator(Separator separator) {
+  return separator == Separator::Point ? QStringLiteral(".") : QLocale().decimalPoint();
 }
 
 }  // namespace
@@ -24,7 +24,7 @@ QString FormatDecimal(qint64 value) {
   return QString::number(value);
 }
 
-QString FormatGeneral(long double value, int significantDigits) {
+QString FormatGeneral(long double value, int significantDigits, Separator separatorKind) {
   if (std::isnan(value)) return QStringLiteral("NAN");
   if (std::isinf(value)) return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
   if (value == 0) return QStringLiteral("0");
@@ -58,7 +58,7 @@ QString FormatGeneral(long double value, int significantDigits) {
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
   QString text = negative ? QStringLiteral("-") : QString();
-  const QString separator = DecimalSeparator();
+  const QString separator = DecimalSeparator(separatorKind);
   const int count = static_cast<int>(digits.size());
   if (exponent >= precision || exponent < -5) {
     text += QChar(digits[0]);
@@ -76,8 +76,8 @@ QString FormatGeneral(long double value, int significantDigits) {
   return text;
 }
 
-QString FormatGeneral15(long double value) {
-  return FormatGeneral(value, 15);
+QString FormatGeneral15(long double value, Separator separator) {
+  return FormatGeneral(value, 15, separator);
 }
 
 namespace {
@@ -88,11 +88,11 @@ long double ThroughSingle(long double value) {
 }
 }  // namespace
 
-QString FormatGeneral2(long double value) {
-  return FormatGeneral(ThroughSingle(value), 2);
+QString FormatGeneral2(long double value, Separator separator) {
+  return FormatGeneral(ThroughSingle(value), 2, separator);
 }
-QString FormatGeneral3(long double value) {
-  return FormatGeneral(ThroughSingle(value), 3);
+QString FormatGeneral3(long double value, Separator separator) {
+  return FormatGeneral(ThroughSingle(value), 3, separator);
 }
 
 long double Tenths(long double raw) {

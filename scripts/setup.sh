@@ -2,7 +2,8 @@
 # Installs the Debian packages the program and its tests need, when they are missing.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev
+          libqt6opengl6-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
