@@ -26,39 +26,10 @@ int LineVolts(quint8 raw) {
 // what the two switch buttons send.
 void DecodeState(const RamValues& r, DecodeContext& c, MonitorView& v) {
   const quint8 mode = r.mode;
-  QString chargeText;
-  if (r.chargeFlags & 0x01)
-    chargeText = u", Идет поддерживающий заряд"_s;
-  else if (r.chargeFlags & 0x04)
-    chargeText = u", Идет окончание заряда"_s;
-  else
-    chargeText = u", Идет заряд"_s;
-
-  QString modeText;
-  bool lirOn = true;
-  bool chargeOn = false;
-  switch (mode) {
-    case 0:
-    case 1:
-      modeText = u"ВЫключен"_s;
-      lirOn = false;
-      break;
-    case 2:
-      modeText = u"Включен, Генерация"_s;
-      break;
-    case 3:
-      modeText = u"Включен, Пропускаем сеть"_s;
-      break;
-    case 5:  // switched off, yet passing the mains through and charging
-      modeText = u"ВЫключен, Пропускаем сеть"_s + chargeText;
-      lirOn = false;
-      chargeOn = true;
-      break;
-    default:
-      modeText = u"Включен, Пропускаем сеть"_s + chargeText;
-      chargeOn = true;
-      break;
-  }
+  // Mode 2 generates, 3 passes the mains through, 4 and above also charge; 5 charges while
+  // switched off.
+  const bool lirOn = mode >= 2 && mode != 5;
+  const bool chargeOn = mode >= 4;
 
   QString countdown;
   if (r.secondsToCharge)
@@ -78,7 +49,7 @@ void DecodeState(const RamValues& r, DecodeContext& c, MonitorView& v) {
   c.ChargeOn = chargeOn;
   v[u"SB_LIROn"_s].text = lirOn ? u"LIR_OFF"_s : u"LIR_ON"_s;
   v[u"SB_ChargeON"_s].text = chargeOn ? u"Charge_OFF"_s : u"Charge_ON"_s;
-  v[u"L_OnOff"_s].text = modeText;
+  v[u"L_OnOff"_s].text = ModeText(r);
   v[u"L_ChargeTon"_s].text = countdown;
 }
 
@@ -297,6 +268,29 @@ RamValues MeasureRam(const DeviceImages& images, const DecodeContext& c) {
                             (*groups[g].messages)[bit]});
   }
   return r;
+}
+
+QString ModeText(const RamValues& r) {
+  QString chargeText;
+  if (r.chargeFlags & 0x01)
+    chargeText = u", Идет поддерживающий заряд"_s;
+  else if (r.chargeFlags & 0x04)
+    chargeText = u", Идет окончание заряда"_s;
+  else
+    chargeText = u", Идет заряд"_s;
+  switch (r.mode) {
+    case 0:
+    case 1:
+      return u"ВЫключен"_s;
+    case 2:
+      return u"Включен, Генерация"_s;
+    case 3:
+      return u"Включен, Пропускаем сеть"_s;
+    case 5:  // switched off, yet passing the mains through and charging
+      return u"ВЫключен, Пропускаем сеть"_s + chargeText;
+    default:
+      return u"Включен, Пропускаем сеть"_s + chargeText;
+  }
 }
 
 QString MainsCurrentText(const RamValues& r, Separator separator) {

@@ -40,6 +40,8 @@ RamValues MeasureRam(const DeviceImages& images, const DecodeContext& ctx);
 // state, its absent sensors and this pass's alarm bytes.
 MonitorView DecodeRam(const RamValues& values, DecodeContext& ctx, const QDateTime& now);
 
+// The operating mode as its label writes it: "Включен, Пропускаем сеть, Идет заряд".
+QString ModeText(const RamValues& values);
 // The mains current as its label writes it, without the unit: "-2,5", "17".
 QString MainsCurrentText(const RamValues& values, Separator separator = Separator::Locale);
 

@@ -1,15 +1,21 @@
 #include "form_monitor.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "monitor/csv_recording.h"
 #include "monitor/eeprom_map.h"
 #include "monitor/form_eeprom.h"
+#include "monitor/form_trend.h"
 #include "monitor/monitor_session.h"
 #include "monitor/monitor_sheet.h"
 #include "monitor/monitor_view.h"
@@ -17,10 +23,13 @@
 #include "protocol/device_link.h"
 #include "protocol/sound.h"
 
+using namespace Qt::StringLiterals;
+
 TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session) {
   setObjectName(QStringLiteral("FormMonitor"));
   setWindowTitle(caption);
+  dialogs = WindowDialogs::standard(this);
   createControls();
   applyServiceMode(false);
 
@@ -33,6 +42,19 @@ TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWid
   connect(&session_, &MonitorSession::writeFinished, this, &TFormMonitor::writeFinished);
   connect(&session_, &MonitorSession::runEnded, this, &TFormMonitor::runEnded);
   connectSheet();
+
+  // The recording lives beside the session, on the line's thread: it takes each decode's
+  // numbers there and ends with the run. The chart's history gathers here.
+  recording_ = new CsvRecording(&session_);
+  connect(&session_, &MonitorSession::ramMeasured, recording_, &CsvRecording::record);
+  connect(&session_, &MonitorSession::runEnded, recording_, &CsvRecording::stop);
+  connect(recording_, &CsvRecording::started, this, &TFormMonitor::recordingStarted);
+  connect(recording_, &CsvRecording::stopped, this, &TFormMonitor::recordingStopped);
+  connect(recording_, &CsvRecording::rowsWritten, this, [this](qint64 rows) {
+    if (recordingRuns_) L_Record->setText(u"Запись: %1, строк %2"_s.arg(recordingName_).arg(rows));
+  });
+  trend_ = std::make_unique<TFormTrend>();
+  connect(&session_, &MonitorSession::ramMeasured, trend_.get(), &TFormTrend::addValues);
 }
 
 TFormMonitor::~TFormMonitor() = default;
@@ -54,12 +76,28 @@ void TFormMonitor::createControls() {
   RichEditErr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEditErr->setFixedHeight(110);
 
+  B_Record = new QPushButton(u"Запись..."_s, this);
+  B_Record->setObjectName(u"B_Record"_s);
+  B_Record->setToolTip(u"Записывать значения и тревоги в файл CSV"_s);
+  B_Trend = new QPushButton(u"Графики"_s, this);
+  B_Trend->setObjectName(u"B_Trend"_s);
+  L_Record = new QLabel(this);
+  L_Record->setObjectName(u"L_Record"_s);
+  L_Record->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  connect(B_Record, &QPushButton::clicked, this, &TFormMonitor::B_RecordClick);
+  connect(B_Trend, &QPushButton::clicked, this, &TFormMonitor::B_TrendClick);
+
   auto* top = new QHBoxLayout;
   top->addWidget(sheet_, 1);
   top->addWidget(ProgressBarRS232, 0, Qt::AlignTop);
+  auto* records = new QHBoxLayout;
+  records->addWidget(B_Record);
+  records->addWidget(B_Trend);
+  records->addWidget(L_Record, 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
   layout->addLayout(top, 1);
+  layout->addLayout(records);
   layout->addWidget(RichEditErr);
   // The window takes the size its contents ask for.
   layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -69,13 +107,13 @@ void TFormMonitor::connectSheet() {
   MonitorSession* s = &session_;
   connect(sheet_, &MonitorSheet::commandRequested, this,
           [s](quint8 code) { runIn(s, [s, code] { s->sendCommand(code); }); });
-  connect(sheet_, &MonitorSheet::eepromWritesRequested, this,
-          [s](const QList<EepromWrite>& writes) { runIn(s, [s, writes] { s->writeEeprom(writes); }); });
+  connect(
+      sheet_, &MonitorSheet::eepromWritesRequested, this,
+      [s](const QList<EepromWrite>& writes) { runIn(s, [s, writes] { s->writeEeprom(writes); }); });
   connect(sheet_, &MonitorSheet::tempOkrChanged, this,
           [s](bool checked) { runIn(s, [s, checked] { s->setTempOkrChecked(checked); }); });
-  connect(sheet_, &MonitorSheet::watchedAddressChanged, this, [s](const QString& text) {
-    runIn(s, [s, text] { s->setWatchedAddressText(text); });
-  });
+  connect(sheet_, &MonitorSheet::watchedAddressChanged, this,
+          [s](const QString& text) { runIn(s, [s, text] { s->setWatchedAddressText(text); }); });
   connect(sheet_, &MonitorSheet::dumpRequested, this, [this, s] {
     if (mapWindow_) {
       mapWindow_->show();
@@ -90,8 +128,79 @@ void TFormMonitor::applyServiceMode(bool serviceMode) {
   runIn(&session_, [s = &session_, serviceMode] { s->setServiceMode(serviceMode); });
 }
 
+void TFormMonitor::setMapWindow(TFormEEProm* map) {
+  mapWindow_ = map;
+  if (!map) return;
+  MonitorSession* s = &session_;
+  connect(map, &TFormEEProm::dumpRequested, this, [this, s] {
+    // Only a running monitor reads the device; a request would otherwise wait for the next run.
+    if (!isVisible()) {
+      mapWindow_->cancelCompare(
+          u"Сравнение читает EEPROM устройства: запустите монитор и сравните снова."_s);
+      return;
+    }
+    mapWindow_->clearMap();
+    runIn(s, [s] { s->requestDump(); });
+  });
+  connect(map, &TFormEEProm::restoreRequested, this, [s](const QList<EepromWrite>& cells) {
+    runIn(s, [s, cells] { s->restoreEeprom(cells); });
+  });
+  // The line's thread is busy with the restore: the stop is a flag it looks at between cells.
+  connect(map, &TFormEEProm::restoreStopRequested, this, [s] { s->requestRestoreStop(); });
+  connect(s, &MonitorSession::restoreProgress, map, &TFormEEProm::restoreProgress);
+  connect(s, &MonitorSession::restoreFinished, map, &TFormEEProm::restoreFinished);
+}
+
+void TFormMonitor::B_RecordClick() {
+  if (recordingRuns_) {
+    runIn(recording_, [r = recording_] { r->stop(); });
+    return;
+  }
+  const QString suggested =
+      u"lir-"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s) + u".csv"_s;
+  QString path =
+      dialogs.savePath(u"Записывать значения в файл"_s, suggested, u"Файлы CSV (*.csv)"_s, nullptr);
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += u".csv"_s;
+  B_Record->setEnabled(false);  // until the recording says it started or could not
+  runIn(recording_, [r = recording_, path] { r->start(path); });
+}
+
+void TFormMonitor::B_TrendClick() {
+  trend_->show();
+  trend_->raise();
+  trend_->activateWindow();
+}
+
+void TFormMonitor::recordingStarted(const QString& path) {
+  recordingRuns_ = true;
+  recordingName_ = QFileInfo(path).fileName();
+  B_Record->setEnabled(true);
+  B_Record->setText(u"Стоп записи"_s);
+  L_Record->setStyleSheet(QString());
+  L_Record->setText(u"Запись: %1"_s.arg(recordingName_));
+  L_Record->setToolTip(QDir::toNativeSeparators(path));
+}
+
+void TFormMonitor::recordingStopped(const QString& path, qint64 rows, const QString& error) {
+  recordingRuns_ = false;
+  B_Record->setEnabled(true);
+  B_Record->setText(u"Запись..."_s);
+  if (error.isEmpty()) {
+    L_Record->setStyleSheet(QString());
+    L_Record->setText(u"Записано в %1: строк %2"_s.arg(QFileInfo(path).fileName()).arg(rows));
+    return;
+  }
+  // The monitor goes on; the user learns why the file stopped growing.
+  L_Record->setStyleSheet(u"color: red"_s);
+  L_Record->setText(u"Запись остановлена: %1"_s.arg(QFileInfo(path).fileName()));
+  L_Record->setToolTip(error);
+  dialogs.warn(u"Запись"_s, error);
+}
+
 void TFormMonitor::startRun(const PortSettings& settings) {
   RichEditErr->clear();
+  trend_->clearHistory();
   runIn(&session_, [s = &session_, settings] { s->start(settings); });
 }
 
@@ -118,7 +227,7 @@ void TFormMonitor::showRamDecode(const MonitorView& view, const DecodeContext& c
 }
 
 void TFormMonitor::showMap(const DeviceImages::Eeprom& eeprom) {
-  if (mapWindow_) mapWindow_->showMap(FormatEepromMap(eeprom));
+  if (mapWindow_) mapWindow_->showDump(eeprom);
 }
 
 void TFormMonitor::writeFinished(quint8 result, quint8 command) {
@@ -136,6 +245,7 @@ void TFormMonitor::FormClose() {
   // A tick that waits for a silent device ends at once; the port stays open.
   session_.link().requestStop();
   runIn(&session_, [s = &session_] { s->end(); });
+  runIn(recording_, [r = recording_] { r->stop(); });
   hide();
 }
 

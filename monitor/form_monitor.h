@@ -2,16 +2,24 @@
 
 #include <QWidget>
 
-#include "monitor/device_images.h"
+#include <memory>
 
+#include "monitor/device_images.h"
+#include "monitor/window_dialogs.h"
+
+class CsvRecording;
 struct DecodeContext;
+struct EepromRestoreResult;
 class MonitorSession;
 class MonitorSheet;
 class MonitorView;
+class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 class SoundPlayer;
 class TFormEEProm;
+class TFormTrend;
 struct PortSettings;
 
 // The monitor window: what the device shows, and the controls that change it. The monitor run
@@ -26,7 +34,9 @@ class TFormMonitor : public QWidget {
   MonitorSession& session() { return session_; }
   MonitorSheet& sheet() { return *sheet_; }
   void setMainWindow(QWidget* main) { mainWindow_ = main; }
-  void setMapWindow(TFormEEProm* map) { mapWindow_ = map; }
+  // The EEPROM map: its comparisons read the device through this window, its restores run on
+  // the monitor.
+  void setMapWindow(TFormEEProm* map);
   // The sound of a successful EEPROM initialisation.
   void setSounds(SoundPlayer* sounds) { sounds_ = sounds; }
   // Shows the controls meant for service engineers only.
@@ -37,9 +47,22 @@ class TFormMonitor : public QWidget {
   // Ends the monitor run: the main window comes back, polling stops, this window hides.
   void FormClose();
 
+  // "Запись...": starts a CSV recording of the values, or stops it.
+  void B_RecordClick();
+  // "Графики": shows the trend chart.
+  void B_TrendClick();
+
+  CsvRecording& recording() { return *recording_; }
+  TFormTrend& trendWindow() { return *trend_; }
+
   QProgressBar* ProgressBarRS232 = nullptr;
   // The alarm log: only ever appended to, a line per alarm as it appears.
   QPlainTextEdit* RichEditErr = nullptr;
+  QPushButton* B_Record = nullptr;
+  QPushButton* B_Trend = nullptr;
+  // The recording's file and rows, or why it stopped.
+  QLabel* L_Record = nullptr;
+  WindowDialogs dialogs;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -55,10 +78,17 @@ class TFormMonitor : public QWidget {
   void writeFinished(quint8 result, quint8 command);
   // The run ended by its final report.
   void runEnded();
+  void recordingStarted(const QString& path);
+  void recordingStopped(const QString& path, qint64 rows, const QString& error);
 
   MonitorSession& session_;
   MonitorSheet* sheet_ = nullptr;
   QWidget* mainWindow_ = nullptr;
   TFormEEProm* mapWindow_ = nullptr;
   SoundPlayer* sounds_ = nullptr;
+  // A child of the session: it records on the device line's thread.
+  CsvRecording* recording_ = nullptr;
+  bool recordingRuns_ = false;
+  QString recordingName_;
+  std::unique_ptr<TFormTrend> trend_;
 };

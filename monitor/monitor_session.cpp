@@ -3,8 +3,10 @@
 #include <QDateTime>
 
 #include "monitor/decoders.h"
+#include "monitor/eeprom_backup.h"
 #include "protocol/device_link.h"
 #include "protocol/frames.h"
+#include "serial/exchange.h"
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
@@ -43,14 +45,16 @@ void MonitorSession::showActivity(int position) {
 
 void MonitorSession::DecodeEeprom() {
   // The identification may change the frame format for the rest of the run.
-  const MonitorView view =
-      ::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
+  const MonitorView view = ::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
   emit eepromDecoded(view, context_, images_);
 }
 
 void MonitorSession::DecodeRam() {
-  const MonitorView view = ::DecodeRam(images_, context_, QDateTime::currentDateTime());
+  const QDateTime now = QDateTime::currentDateTime();
+  const RamValues values = MeasureRam(images_, context_);
+  const MonitorView view = ::DecodeRam(values, context_, now);
   emit ramDecoded(view, context_, images_);
+  emit ramMeasured(values, now);
 }
 
 void MonitorSession::FormClose() {
@@ -72,6 +76,56 @@ void MonitorSession::writeEeprom(const QList<EepromWrite>& writes) {
     if (code != Result::Ok) break;
   }
   emit writeFinished(code, 0);
+}
+
+void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
+  EepromRestoreResult result;
+  restoreStop_.store(false, std::memory_order_relaxed);
+  for (const EepromWrite& cell : cells) {
+    if (!IsRestorable(cell.address)) {
+      result.refusal = QStringLiteral(
+                           "ячейка %1 не записывается: адреса 0–4 — команда и "
+                           "идентификация устройства, EEPROM кончается на 1023")
+                           .arg(cell.address);
+      emit restoreFinished(result);
+      return;
+    }
+  }
+  // Only a polling run has the line (and a write re-arms the poll timer).
+  if (!Timer3->isEnabled()) {
+    result.refusal = QStringLiteral("монитор не опрашивает устройство");
+    emit restoreFinished(result);
+    return;
+  }
+  emit restoreProgress(0, static_cast<int>(cells.size()));
+  for (const EepromWrite& cell : cells) {
+    if (restoreStop_.load(std::memory_order_relaxed)) {
+      result.stopped = true;
+      break;
+    }
+    EepromAddress = cell.address;
+    EepromValue = cell.value;
+    // A failure has been reported (or reconnected) by the write itself.
+    if (const quint8 code = WriteEepromByte(0)) {
+      result.failed = cell;
+      result.code = code;
+      break;
+    }
+    result.written.append(cell);
+    emit restoreProgress(static_cast<int>(result.written.size()), static_cast<int>(cells.size()));
+  }
+  if (!result.failed) {
+    const quint8 code = DumpEeprom(0, DeviceImages::kEepromSize - 1);
+    if (code == Result::Ok) {
+      result.readBack = true;
+      result.eeprom = images_.EepromImage;
+    } else {
+      result.code = code;
+      link_.exchange().ResultCode = code;
+      if (!run_->endedByUser()) run_->ReportResult(true);
+    }
+  }
+  emit restoreFinished(result);
 }
 
 quint8 MonitorSession::WriteCommandByte() {

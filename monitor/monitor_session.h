@@ -4,12 +4,15 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 #include "monitor/decode_context.h"
 #include "monitor/device_images.h"
+#include "monitor/eeprom_backup.h"
 #include "monitor/monitor_run.h"
 #include "monitor/monitor_view.h"
+#include "monitor/ram_values.h"
 
 class DeviceLink;
 class FinalReport;
@@ -48,6 +51,14 @@ class MonitorSession : public QObject, private MonitorSurface {
   // the code of the last one tried.
   void writeEeprom(const QList<EepromWrite>& writes);
 
+  // A restore: the cells written one at a time, each announced, while no tick runs; then the
+  // whole EEPROM read back. Refused whole, before anything is written, when a cell is the
+  // command register, the identification (0 to 4) or beyond the EEPROM, or when the monitor is
+  // not polling. restoreProgress follows every cell, restoreFinished tells the end.
+  void restoreEeprom(const QList<EepromWrite>& cells);
+  // From any thread: the restore stops before its next cell; the monitor goes on.
+  void requestRestoreStop() { restoreStop_.store(true, std::memory_order_relaxed); }
+
   // The writes themselves, on the pending members below; a failure ends through ReportResult.
   quint8 WriteCommandByte();
   quint8 WriteEepromByte(quint8 n);
@@ -80,6 +91,8 @@ class MonitorSession : public QObject, private MonitorSurface {
   // state).
   void ramDecoded(const MonitorView& view, const DecodeContext& context,
                   const DeviceImages& images);
+  // The numbers of the same RAM decode, and when it was made: for the recording and the chart.
+  void ramMeasured(const RamValues& values, const QDateTime& at);
   void watchedValueShown(const QString& text);
   void activityShown(int position);
   // The EEPROM map was read whole.
@@ -88,6 +101,9 @@ class MonitorSession : public QObject, private MonitorSurface {
   void runEnded();
   // A command (code 1 to 7) or parameter writes (code 0) ended with this result.
   void writeFinished(quint8 result, quint8 command);
+  // A restore has written `written` of `total` cells (0 of total when it starts).
+  void restoreProgress(int written, int total);
+  void restoreFinished(const EepromRestoreResult& result);
 
  private:
   // MonitorSurface.
@@ -107,4 +123,5 @@ class MonitorSession : public QObject, private MonitorSurface {
   DecodeContext context_;
   std::unique_ptr<MonitorRun> run_;
   QString watchedText_ = QStringLiteral("0");
+  std::atomic<bool> restoreStop_{false};
 };

@@ -21,6 +21,7 @@
 #include "host/form_sms_modem.h"
 #include "monitor/form_eeprom.h"
 #include "monitor/form_monitor.h"
+#include "monitor/form_trend.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
 #include "sim/device_model.h"
@@ -75,6 +76,12 @@ int main(int argc, char** argv) {
       runFor(profile == QStringLiteral("gen5") ? 9000 : 4000);
       w.FormEEProm->grab().save(out + QStringLiteral("/FormEEProm-") + profile +
                                 QStringLiteral(".png"));
+    }
+    if (auto* trend = w.FormMonitor->findChild<QAbstractButton*>(QStringLiteral("B_Trend"))) {
+      trend->click();
+      runFor(1000);
+      w.FormMonitor->trendWindow().grab().save(out + QStringLiteral("/FormTrend-") + profile +
+                                               QStringLiteral(".png"));
     }
     return 0;
   }

@@ -1,0 +1,192 @@
+#include "monitor/csv_recording.h"
+
+#include <QDir>
+
+#include "monitor/decoders.h"
+#include "monitor/number_format.h"
+#include "monitor/record_time.h"
+
+#if defined(Q_OS_WIN)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The columns, in order. Alarm rows fill the first two and the last three.
+const QStringList& Columns() {
+  static const QStringList columns = {
+      u"Время"_s,
+      u"Запись"_s,
+      u"Режим"_s,
+      u"Режим работы"_s,
+      u"Напряжение АКБ, В"_s,
+      u"Напряжение АКБ под нагрузкой, В"_s,
+      u"Ток АКБ, А"_s,
+      u"Вход сети, В"_s,
+      u"Выход ЛИР, В"_s,
+      u"Ток сети, А"_s,
+      u"Мощность, кВт"_s,
+      u"Температура окр. среды, °C"_s,
+      u"Температура транса, °C"_s,
+      u"Температура транзисторов, °C"_s,
+      u"До заряда, с"_s,
+      u"Системные ошибки (42)"_s,
+      u"Защиты (43)"_s,
+      u"Предупреждения (44)"_s,
+      u"События (45)"_s,
+      u"Тревога: байт"_s,
+      u"Тревога: бит"_s,
+      u"Тревога"_s,
+  };
+  return columns;
+}
+
+QByteArray Row(const QStringList& fields) {
+  QString line;
+  for (qsizetype i = 0; i < fields.size(); ++i) {
+    if (i) line += u',';
+    line += CsvField(fields[i]);
+  }
+  return line.toUtf8() + "\r\n";
+}
+
+// A temperature as the label shows it, in whole degrees; empty where the label shows none.
+QString Celsius(const RamValues& v, const TemperatureReading& t, bool hidden = false) {
+  if (!v.temperaturesKnown || t.absent || hidden) return {};
+  return QString::number(t.celsius());
+}
+
+// Forces what the system holds of the file to the disk.
+bool SyncToDisk(QFile& file) {
+#if defined(Q_OS_WIN)
+  return _commit(file.handle()) == 0;
+#elif defined(Q_OS_LINUX)
+  return ::fdatasync(file.handle()) == 0;
+#else
+  return ::fsync(file.handle()) == 0;
+#endif
+}
+
+}  // namespace
+
+QString CsvField(const QString& text) {
+  const bool quote = text.contains(u',') || text.contains(u'"') || text.contains(u'\r') ||
+                     text.contains(u'\n') ||
+                     (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
+  if (!quote) return text;
+  QString quoted = text;
+  quoted.replace(u"\""_s, u"\"\""_s);
+  return u'"' + quoted + u'"';
+}
+
+QStringList CsvColumns() {
+  return Columns();
+}
+
+QByteArray CsvHeaderRow() {
+  return Row(Columns());
+}
+
+QByteArray CsvValueRow(const RamValues& v, const QDateTime& at) {
+  QStringList f;
+  f.reserve(Columns().size());
+  f << IsoLocalTime(at, true) << u"Значения"_s << QString::number(v.mode) << ModeText(v)
+    << FormatGeneral15(v.batteryVolts, Separator::Point)
+    << FormatGeneral15(v.batteryVoltsUnderLoad, Separator::Point) << QString::number(v.batteryAmps)
+    << QString::number(v.mainsVolts) << QString::number(v.outputVolts)
+    << MainsCurrentText(v, Separator::Point) << FormatGeneral2(v.powerKw, Separator::Point)
+    << Celsius(v, v.ambient) << Celsius(v, v.transformer, v.transformerHidden)
+    << Celsius(v, v.transistors)
+    << (v.secondsToCharge ? QString::number(*v.secondsToCharge) : QString());
+  for (quint8 b : v.alarmBytes) f << QString::number(b);
+  f << QString() << QString() << QString();
+  return Row(f);
+}
+
+QByteArray CsvAlarmRow(const AlarmEvent& alarm, const QDateTime& at) {
+  QStringList f(Columns().size());
+  f[0] = IsoLocalTime(at, true);
+  f[1] = u"Тревога"_s;
+  f[f.size() - 3] = QString::number(alarm.ramOffset);
+  f[f.size() - 2] = QString::number(alarm.bit);
+  f[f.size() - 1] = alarm.text;
+  return Row(f);
+}
+
+CsvRecording::CsvRecording(QObject* parent) : QObject(parent) {
+  setObjectName(u"CsvRecording"_s);
+}
+
+CsvRecording::~CsvRecording() {
+  if (file_.isOpen()) file_.close();
+}
+
+void CsvRecording::start(const QString& path) {
+  stop();
+  rows_ = 0;
+  goodSize_ = 0;
+  lastRowAt_ = QDateTime();
+  file_.setFileName(path);
+  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    const QString error = u"Файл записи «%1» не создаётся: %2"_s.arg(QDir::toNativeSeparators(path),
+                                                                     file_.errorString());
+    emit stopped(path, 0, error);
+    return;
+  }
+  if (!append(CsvHeaderRow())) {
+    fail(u"не записывается даже заголовок"_s);
+    return;
+  }
+  emit started(path);
+}
+
+void CsvRecording::stop() {
+  if (!file_.isOpen()) return;
+  file_.close();
+  emit stopped(file_.fileName(), rows_, QString());
+}
+
+void CsvRecording::record(const RamValues& values, const QDateTime& at) {
+  if (!file_.isOpen()) return;
+  // The values and the alarms of one decode reach the file together, or not at all.
+  QByteArray rows = CsvValueRow(values, at);
+  for (const AlarmEvent& alarm : values.newAlarms) rows += CsvAlarmRow(alarm, at);
+  if (!append(rows)) {
+    fail(QString());
+    return;
+  }
+  rows_ += 1 + values.newAlarms.size();
+  lastRowAt_ = at;
+  emit rowsWritten(rows_);
+}
+
+bool CsvRecording::append(const QByteArray& bytes) {
+  if (file_.write(bytes) != bytes.size() || !file_.flush()) return false;
+  if (syncEachRow_ && !SyncToDisk(file_)) return false;
+  goodSize_ += bytes.size();
+  return true;
+}
+
+void CsvRecording::fail(const QString& what) {
+  const QString path = file_.fileName();
+  const QString reason = file_.errorString();
+  // A row cut short by a full disk is taken off again, so the file ends with a whole row.
+  file_.unsetError();
+  const bool trimmed = file_.resize(goodSize_);
+  file_.close();
+  QString error = u"Запись в файл «%1» остановлена: %2"_s.arg(QDir::toNativeSeparators(path),
+                                                              what.isEmpty() ? reason : what);
+  if (!what.isEmpty()) error += u" ("_s + reason + u")"_s;
+  error += u". "_s;
+  if (rows_ == 0)
+    error += u"Строк с данными в файле нет."_s;
+  else
+    error += u"В файле %1 строк, последняя — за %2."_s.arg(rows_).arg(
+        lastRowAt_.toLocalTime().toString(u"HH:mm:ss"_s));
+  if (!trimmed && goodSize_ > 0) error += u" Последняя строка могла остаться неполной."_s;
+  emit stopped(path, rows_, error);
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+#include <deque>
+#include <vector>
+
+#include "monitor/ram_values.h"
+
+// The monitor's values over time, for the trend chart: a ring of small samples, one per RAM
+// decode, kept for 24 hours, and the alarms that appeared meanwhile. Drawing takes a time range
+// and a number of columns and gets back at most two points per column and series (the lowest
+// and the highest), so a day of samples draws as fast as a minute.
+class TrendHistory {
+ public:
+  // The series the chart draws, in this order.
+  enum Series {
+    BatteryVolts,
+    BatteryAmps,
+    PowerKw,
+    MainsVolts,
+    OutputVolts,
+    AmbientC,
+    TransformerC,
+    TransistorsC,
+    kSeriesCount
+  };
+
+  // One decode: the time in milliseconds since the epoch and the values; NaN where the labels
+  // show none (a missing sensor, a board without temperatures).
+  struct Sample {
+    qint64 ms = 0;
+    std::array<float, kSeriesCount> values{};
+  };
+
+  // How long the history reaches back, and at most how many samples it keeps (a decode every
+  // 216 ms for a day; the monitor decodes at most once a tick, ticks are 300 ms apart).
+  static constexpr qint64 kKeepMs = 24LL * 60 * 60 * 1000;
+  static constexpr size_t kMostSamples = 400'000;
+  static constexpr size_t kMostAlarms = 10'000;
+
+  void add(const RamValues& values, qint64 ms);
+  void add(const Sample& sample);
+  void clear();
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  // Oldest first.
+  const Sample& at(size_t i) const { return ring_[(head_ + i) % ring_.size()]; }
+  qint64 newestMs() const { return size_ ? at(size_ - 1).ms : 0; }
+  // Bytes the history holds (samples and alarm texts), for the benchmark.
+  size_t memoryBytes() const;
+
+  // Each series between fromMs and toMs in at most `columns` columns: per column the lowest and
+  // the highest value in the order they came, so peaks stay visible; the x of a point is its
+  // time in milliseconds.
+  struct Drawing {
+    std::array<QList<QPointF>, kSeriesCount> series;
+    // Per series the lowest and highest value drawn (NaN when none).
+    std::array<float, kSeriesCount> low{}, high{};
+    // Alarm moments in the range, at most one per column, with their texts.
+    QList<qint64> alarmMs;
+    QStringList alarmTexts;
+  };
+  Drawing draw(qint64 fromMs, qint64 toMs, int columns) const;
+
+ private:
+  struct Alarm {
+    qint64 ms;
+    QString text;
+  };
+
+  // The first sample at or after ms.
+  size_t lowerBound(qint64 ms) const;
+  void dropOlderThan(qint64 ms);
+
+  std::vector<Sample> ring_;
+  size_t head_ = 0;
+  size_t size_ = 0;
+  std::deque<Alarm> alarms_;
+};

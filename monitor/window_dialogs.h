@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// The questions a window asks its user: where to save, what to open, whether to go on, and the
+// messages it shows. A window holds one of these; its members default to the standard dialogs
+// over that window, and tests replace them with answers of their own.
+struct WindowDialogs {
+  // A path to save to, or empty when the user cancels. `filter` is the filter list
+  // ("Intel HEX (*.hex);;Текст (*.txt)"); `chosenFilter` receives the one the user took.
+  std::function<QString(const QString& title, const QString& suggested, const QString& filter,
+                        QString* chosenFilter)>
+      savePath;
+  // A file to open, or empty.
+  std::function<QString(const QString& title, const QString& filter)> openPath;
+  // A question with Yes and No, No the default; true for Yes.
+  std::function<bool(const QString& title, const QString& text)> confirm;
+  // A warning with an OK button.
+  std::function<void(const QString& title, const QString& text)> warn;
+
+  // The standard dialogs, over parent.
+  static WindowDialogs standard(QWidget* parent);
+};

@@ -1,0 +1,152 @@
+// EEPROM backup files: what the reader refuses and accepts, the writer's files read back, the
+// cell meanings; the trend history's drawing.
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+#include "monitor/eeprom_backup.h"
+#include "monitor/eeprom_cells.h"
+#include "monitor/monitor_run.h"
+#include "monitor/trend_history.h"
+
+namespace {
+
+// Records with their checksums, worked out by hand.
+const QByteArray k0To3 = ":0400000001020304F2";  // 01 02 03 04 at 0
+const QByteArray k10 = ":02001000ABCD76";        // AB CD at 0x10
+const QByteArray kEnd = ":00000001FF";
+const QByteArray kLast = ":0403FC0009090909D9";  // 09 × 4 at 0x3FC..0x3FF
+const QByteArray kPastEnd = ":1003F800000102030405060708090A0B0C0D0E0F7D";  // 0x3F8..0x407
+
+TEST(EepromHex, BrokenFilesAreRefusedWithTheirReason) {
+  const struct {
+    const char* name;
+    QByteArray text;
+    const char* reason;
+  } cases[] = {
+      {"no end record", k0To3 + "\r\n" + k10 + "\r\n", "нет записи конца файла"},
+      {"cut inside a record", k0To3 + "\r\n:1000100001020304\r\n" + kEnd,
+       "строка 2: запись обрывается"},
+      {"cut before its checksum", ":0400\r\n" + kEnd, "строка 1: запись обрывается"},
+      {"bad checksum", ":0400000001020304F3\r\n" + kEnd,
+       "неверная контрольная сумма: записано 0xF3, по данным должно быть 0xF2"},
+      {"beyond 1023", kPastEnd + "\r\n" + kEnd, "выходят за пределы EEPROM"},
+      {"odd number of digits", ":0400000001020304F\r\n" + kEnd, "нечётное число"},
+      {"more data than its length", ":0300000001020304F3\r\n" + kEnd, "больше данных"},
+      {"extended linear address", ":020000040000FA\r\n" + k0To3 + "\r\n" + kEnd,
+       "строка 1: запись расширенного адреса (тип 0x04)"},
+      {"extended segment address", k0To3 + "\n:020000021000EC\n" + kEnd,
+       "строка 2: запись расширенного адреса (тип 0x02)"},
+      {"start address", ":0400000500000000F7\r\n" + kEnd, "стартового адреса"},
+      {"not hex digits", ":04000000010203G4F2\r\n" + kEnd, "«G» — не шестнадцатеричная цифра"},
+      {"a firmware file", "LIR2 8.0#\r\n" + k0To3 + "\r\n" + kEnd, "не файл Intel HEX: строка 1"},
+      {"a binary file", QByteArray("PK\x03\x04\x00\x00", 6), "не файл Intel HEX"},
+      {"empty", "", "не файл Intel HEX"},
+      {"only the end", kEnd + "\r\n", "нет ни одного байта"},
+      {"data after the end", k0To3 + "\r\n" + kEnd + "\r\n" + k10,
+       "строка 3: данные после записи конца файла"},
+      {"text between records", k0To3 + "\r\n; note\r\n" + kEnd, "строка 2: ожидалась запись"},
+      {"one cell twice", k0To3 + "\r\n:0100000007F8\r\n" + kEnd, "адрес 0x000 уже задан"},
+  };
+  for (const auto& c : cases) {
+    const EepromHexRead read = ReadEepromHex(c.text);
+    EXPECT_FALSE(read.file) << c.name;
+    EXPECT_TRUE(read.error.contains(QString::fromUtf8(c.reason)))
+        << c.name << ": " << read.error.toStdString();
+  }
+}
+
+TEST(EepromHex, LineEndsCaseAndCommentsAreAccepted) {
+  const QByteArray cases[] = {
+      k0To3 + "\r\n" + k10 + "\r\n" + kLast + "\r\n" + kEnd + "\r\n",
+      k0To3.toLower() + "\n" + k10.toLower() + "\n" + kLast + "\n" + kEnd,
+      "\xEF\xBB\xBF; a comment\r" + k0To3 + "\r\r" + k10 + "\r" + kLast + "\r" + kEnd + "  \r",
+  };
+  for (const QByteArray& text : cases) {
+    const EepromHexRead read = ReadEepromHex(text);
+    ASSERT_TRUE(read.file) << text.toStdString() << ": " << read.error.toStdString();
+    EXPECT_EQ(read.file->present.count(), 10u);
+    EXPECT_EQ(read.file->data[3], 4);
+    EXPECT_EQ(read.file->data[0x11], 0xCD);
+    EXPECT_EQ(read.file->data[1023], 9);
+    EXPECT_FALSE(read.file->identity);  // no header of ours
+  }
+}
+
+// A written backup reads back whole, with the identification of its bytes in its header; the
+// comparison lists exactly the cells that differ, with their meanings.
+TEST(EepromHex, BackupReadsBackAndComparesCellByCell) {
+  DeviceImages::Eeprom image{};
+  for (int a = 0; a < 1024; ++a) image[a] = quint8(a * 13 + 7);
+  image[0] = 3, image[1] = 9, image[2] = 0x6D, image[5] = 3, image[6] = 1, image[59] = 0;
+  const QByteArray text =
+      WriteEepromHex(image, QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)), "8.0");
+  const QList<QByteArray> lines = text.split('\n');
+  ASSERT_EQ(lines.size(), 1 + 64 + 1 + 1);
+  EXPECT_TRUE(lines[0].startsWith("; EEPROM LIR | плата: LCD SIN  Ver 9"));
+  EXPECT_TRUE(QString::fromUtf8(lines[0]).contains(
+      QRegularExpression(" \\| сохранено: 2024-03-05T14:07:09[+-]\\d\\d:\\d\\d \\| программа: "
+                         "LIR2Gui 8\\.0\r$")));
+  EXPECT_EQ(lines[1].left(9), ":10000000");
+  EXPECT_EQ(lines[65], ":00000001FF\r");
+
+  const EepromHexRead read = ReadEepromHex(text);
+  ASSERT_TRUE(read.file) << read.error.toStdString();
+  EXPECT_TRUE(read.file->present.all());
+  EXPECT_EQ(read.file->data, image);
+  ASSERT_TRUE(read.file->identity);
+  EXPECT_EQ(*read.file->identity, IdentityOf(image));
+  EXPECT_EQ(read.file->identity->describe(),
+            "LCD SIN  Ver 9Low /163 /Net6L -Pro, Ver 13.3, 3 кВт, 24 В");
+
+  DeviceImages::Eeprom device = image;
+  device[3] ^= 1, device[389] = 0, device[700] = 1;
+  const QList<CellDifference> diff = CompareEeprom(device, *read.file);
+  const QList<CellDifference> want = {{3, device[3], image[3], ""},
+                                      {389, 0, image[389], "Напряжение окончания заряда"},
+                                      {700, 1, image[700], ""}};
+  EXPECT_EQ(diff, want);
+  EXPECT_EQ(CellAddressText(389), "0x185 (389)");
+  EXPECT_EQ(CellValueText(7), "0x07 (7)");
+}
+
+// Every cell a decoder reads has a meaning (295 is read but never decoded; 107 is decoded but
+// not in the list).
+TEST(EepromCells, EveryDecodedCellHasAMeaning) {
+  for (quint16 a : MonitorRun::kEepromParamList)
+    if (a != 295) EXPECT_FALSE(EepromCellMeaning(a).isEmpty()) << a;
+  EXPECT_FALSE(EepromCellMeaning(107).isEmpty());
+  for (quint16 a : {3, 4, 295, 1023}) EXPECT_TRUE(EepromCellMeaning(a).isEmpty()) << a;
+}
+
+// Drawn in columns, the history keeps each column's lowest and highest values in their order,
+// leaves out what no label shows, and forgets what is older than a day.
+TEST(TrendHistory, DrawsColumnsOfLowAndHigh) {
+  TrendHistory h;
+  const float values[] = {5, 9, 1, 4, 7, 7, 2, 8};  // two columns of four samples
+  for (int i = 0; i < 8; ++i) {
+    TrendHistory::Sample s;
+    s.ms = 1000 + i * 100;
+    s.values.fill(NAN);
+    s.values[TrendHistory::BatteryVolts] = values[i];
+    if (i == 5) s.values[TrendHistory::PowerKw] = 3;
+    h.add(s);
+  }
+  const auto d = h.draw(1000, 1799, 2);
+  const QList<QPointF> want = {{1100, 9}, {1200, 1}, {1600, 2}, {1700, 8}};
+  EXPECT_EQ(d.series[TrendHistory::BatteryVolts], want);
+  EXPECT_EQ(d.series[TrendHistory::PowerKw], QList<QPointF>{QPointF(1500, 3)});
+  EXPECT_TRUE(d.series[TrendHistory::AmbientC].isEmpty());
+  EXPECT_EQ(d.low[TrendHistory::BatteryVolts], 1);
+  EXPECT_EQ(d.high[TrendHistory::BatteryVolts], 9);
+
+  TrendHistory::Sample late;
+  late.ms = 1000 + 100 * 3 + TrendHistory::kKeepMs;  // a day after the fourth sample
+  h.add(late);
+  EXPECT_EQ(h.size(), 6u);
+  EXPECT_EQ(h.at(0).ms, 1300);
+}
+
+}  // namespace
