@@ -131,7 +131,8 @@ void CsvRecording::start(const QString& path) {
   goodSize_ = 0;
   lastRowAt_ = QDateTime();
   file_.setFileName(path);
-  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  // Unbuffered: every row goes to the system as it is written, and a failure names its cause.
+  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
     const QString error = u"Файл записи «%1» не создаётся: %2"_s.arg(QDir::toNativeSeparators(path),
                                                                      file_.errorString());
     emit stopped(path, 0, error);

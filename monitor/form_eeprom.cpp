@@ -141,7 +141,8 @@ void TFormEEProm::B_SaveMapClick() {
   // The file type follows the chosen filter, or the name's extension.
   const bool text = path.endsWith(u".txt"_s, Qt::CaseInsensitive) ||
                     (filter == kTextFilter && !path.endsWith(u".hex"_s, Qt::CaseInsensitive));
-  if (QFileInfo(path).suffix().isEmpty()) path += text ? u".txt"_s : u".hex"_s;
+  if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path))
+    path += text ? u".txt"_s : u".hex"_s;
   const QByteArray bytes = text ? FormatEepromMap(*dump_).toUtf8()
                                 : WriteEepromHex(*dump_, QDateTime::currentDateTime(),
                                                  QCoreApplication::applicationVersion());

@@ -161,7 +161,8 @@ void TFormMonitor::B_RecordClick() {
   QString path =
       dialogs.savePath(u"Записывать значения в файл"_s, suggested, u"Файлы CSV (*.csv)"_s, nullptr);
   if (path.isEmpty()) return;
-  if (QFileInfo(path).suffix().isEmpty()) path += u".csv"_s;
+  // A new name without a type gets one; an existing file is taken as the user chose it.
+  if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path)) path += u".csv"_s;
   B_Record->setEnabled(false);  // until the recording says it started or could not
   runIn(recording_, [r = recording_, path] { r->start(path); });
 }
