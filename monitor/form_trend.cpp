@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPen>
 #include <QScatterSeries>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -113,6 +114,11 @@ TFormTrend::Chart TFormTrend::makeChart(
     c.chart->addSeries(line);
     line->attachAxis(c.time);
     line->attachAxis(axis);
+    // A thin pen: a day drawn as the lowest and highest value of each pixel column zigzags, and
+    // a wide pen's joins would cost more than the rest of the drawing.
+    QPen pen = line->pen();
+    pen.setWidth(1);
+    line->setPen(pen);
     c.series.append({which, line});
     return line;
   };

@@ -12,7 +12,32 @@ float Celsius(const RamValues& v, const TemperatureReading& t, bool hidden = fal
   return v.temperaturesKnown && !t.absent && !hidden ? float(t.celsius()) : kNone;
 }
 
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
 }  // namespace
+
+TrendHistory::Extremes::Extremes() {
+  low.fill(kInf);
+  high.fill(-kInf);
+  lowMs.fill(0);
+  highMs.fill(0);
+}
+
+void TrendHistory::Extremes::take(const Sample& s) {
+  for (int k = 0; k < kSeriesCount; ++k) {
+    const float v = s.values[k];
+    if (std::isnan(v)) continue;
+    if (v < low[k]) low[k] = v, lowMs[k] = s.ms;
+    if (v > high[k]) high[k] = v, highMs[k] = s.ms;
+  }
+}
+
+void TrendHistory::Extremes::take(const Extremes& e) {
+  for (int k = 0; k < kSeriesCount; ++k) {
+    if (e.low[k] < low[k]) low[k] = e.low[k], lowMs[k] = e.lowMs[k];
+    if (e.high[k] > high[k]) high[k] = e.high[k], highMs[k] = e.highMs[k];
+  }
+}
 
 void TrendHistory::add(const RamValues& v, qint64 ms) {
   Sample s;
@@ -38,8 +63,7 @@ void TrendHistory::add(const Sample& sample) {
   dropOlderThan(sample.ms - kKeepMs);
   if (size_ == ring_.size()) {
     if (size_ == kMostSamples) {
-      head_ = (head_ + 1) % ring_.size();
-      --size_;
+      dropOldest();
     } else {
       // Grow in steps, oldest first again.
       std::vector<Sample> grown;
@@ -51,27 +75,42 @@ void TrendHistory::add(const Sample& sample) {
     }
   }
   ring_[(head_ + size_) % ring_.size()] = sample;
+  const quint64 number = first_ + size_;
   ++size_;
+  if (blocks_.empty()) firstBlock_ = number / kBlock;
+  while (firstBlock_ + blocks_.size() <= number / kBlock) blocks_.emplace_back();
+  blocks_.back().take(sample);
 }
 
 void TrendHistory::clear() {
   ring_.clear();
   ring_.shrink_to_fit();
   head_ = size_ = 0;
+  first_ = 0;
+  blocks_.clear();
+  firstBlock_ = 0;
   alarms_.clear();
 }
 
 size_t TrendHistory::memoryBytes() const {
-  size_t bytes = ring_.capacity() * sizeof(Sample);
+  size_t bytes = ring_.capacity() * sizeof(Sample) + blocks_.size() * sizeof(Extremes);
   for (const Alarm& a : alarms_) bytes += sizeof(Alarm) + size_t(a.text.capacity()) * 2;
   return bytes;
 }
 
-void TrendHistory::dropOlderThan(qint64 ms) {
-  while (size_ && at(0).ms < ms) {
-    head_ = (head_ + 1) % ring_.size();
-    --size_;
+void TrendHistory::dropOldest() {
+  head_ = (head_ + 1) % ring_.size();
+  --size_;
+  ++first_;
+  // A block goes with its last sample; one partly gone is never read whole again.
+  while (!blocks_.empty() && (firstBlock_ + 1) * kBlock <= first_) {
+    blocks_.pop_front();
+    ++firstBlock_;
   }
+}
+
+void TrendHistory::dropOlderThan(qint64 ms) {
+  while (size_ && at(0).ms < ms) dropOldest();
   while (!alarms_.empty() && alarms_.front().ms < ms) alarms_.pop_front();
 }
 
@@ -93,54 +132,56 @@ TrendHistory::Drawing TrendHistory::draw(qint64 fromMs, qint64 toMs, int columns
   d.high.fill(kNone);
   if (toMs <= fromMs || columns < 1) return d;
   const double msPerColumn = double(toMs - fromMs) / columns;
+  auto columnOf = [&](qint64 ms) {
+    return std::min(columns - 1, int(double(ms - fromMs) / msPerColumn));
+  };
   const size_t first = lowerBound(fromMs);
   const size_t end = lowerBound(toMs + 1);
   for (auto& s : d.series) s.reserve(2 * std::min<qsizetype>(columns, qsizetype(end - first)));
 
-  // Per series: the column being gathered, and its lowest and highest sample.
-  struct Gather {
-    int column = -1;
-    qint64 lowMs = 0, highMs = 0;
-    float low = 0, high = 0;
-  };
-  std::array<Gather, kSeriesCount> g;
-  auto emitColumn = [&d](int k, const Gather& c) {
-    if (c.column < 0) return;
-    if (c.lowMs == c.highMs) {
-      d.series[k].append(QPointF(double(c.lowMs), c.low));
-    } else if (c.lowMs < c.highMs) {
-      d.series[k].append(QPointF(double(c.lowMs), c.low));
-      d.series[k].append(QPointF(double(c.highMs), c.high));
-    } else {
-      d.series[k].append(QPointF(double(c.highMs), c.high));
-      d.series[k].append(QPointF(double(c.lowMs), c.low));
+  size_t i = first;
+  while (i < end) {
+    // The column's samples: i up to the first of a later column.
+    const int column = columnOf(at(i).ms);
+    size_t lo = i + 1, hi = end;
+    while (lo < hi) {
+      const size_t mid = (lo + hi) / 2;
+      if (columnOf(at(mid).ms) <= column)
+        lo = mid + 1;
+      else
+        hi = mid;
     }
-  };
-  for (size_t i = first; i < end; ++i) {
-    const Sample& s = at(i);
-    const int column = std::min(columns - 1, int((s.ms - fromMs) / msPerColumn));
+    const size_t columnEnd = lo;
+    // Single samples up to a block's start, whole blocks, single samples after the last.
+    Extremes e;
+    quint64 n = first_ + i;
+    const quint64 nEnd = first_ + columnEnd;
+    for (; n < nEnd && n % kBlock != 0; ++n) e.take(at(size_t(n - first_)));
+    for (; n + kBlock <= nEnd; n += kBlock) e.take(blocks_[size_t(n / kBlock - firstBlock_)]);
+    for (; n < nEnd; ++n) e.take(at(size_t(n - first_)));
+    i = columnEnd;
+
     for (int k = 0; k < kSeriesCount; ++k) {
-      const float v = s.values[k];
-      if (std::isnan(v)) continue;
-      Gather& c = g[k];
-      if (c.column != column) {
-        emitColumn(k, c);
-        c = {column, s.ms, s.ms, v, v};
-      } else if (v < c.low) {
-        c.low = v, c.lowMs = s.ms;
-      } else if (v > c.high) {
-        c.high = v, c.highMs = s.ms;
+      if (e.low[k] > e.high[k]) continue;  // no value in this column
+      QList<QPointF>& line = d.series[k];
+      if (e.lowMs[k] == e.highMs[k]) {
+        line.append(QPointF(double(e.lowMs[k]), e.low[k]));
+      } else if (e.lowMs[k] < e.highMs[k]) {
+        line.append(QPointF(double(e.lowMs[k]), e.low[k]));
+        line.append(QPointF(double(e.highMs[k]), e.high[k]));
+      } else {
+        line.append(QPointF(double(e.highMs[k]), e.high[k]));
+        line.append(QPointF(double(e.lowMs[k]), e.low[k]));
       }
-      if (!(d.low[k] <= v)) d.low[k] = v;
-      if (!(d.high[k] >= v)) d.high[k] = v;
+      if (!(d.low[k] <= e.low[k])) d.low[k] = e.low[k];
+      if (!(d.high[k] >= e.high[k])) d.high[k] = e.high[k];
     }
   }
-  for (int k = 0; k < kSeriesCount; ++k) emitColumn(k, g[k]);
 
   int lastColumn = -1;
   for (const Alarm& a : alarms_) {
     if (a.ms < fromMs || a.ms > toMs) continue;
-    const int column = std::min(columns - 1, int((a.ms - fromMs) / msPerColumn));
+    const int column = columnOf(a.ms);
     if (column == lastColumn && !d.alarmTexts.isEmpty()) {
       d.alarmTexts.back() += QStringLiteral("\n") + a.text;
       continue;

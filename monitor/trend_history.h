@@ -73,13 +73,29 @@ class TrendHistory {
     qint64 ms;
     QString text;
   };
+  // The lowest and highest value of each series over some samples, and when they came; none
+  // while low > high.
+  struct Extremes {
+    std::array<float, kSeriesCount> low, high;
+    std::array<qint64, kSeriesCount> lowMs, highMs;
+    Extremes();
+    void take(const Sample& s);
+    void take(const Extremes& e);
+  };
+  // Samples are summed up in blocks of this many (by their number since the history began), so
+  // a drawing of many samples per column reads the blocks, not every sample.
+  static constexpr quint64 kBlock = 16;
 
   // The first sample at or after ms.
   size_t lowerBound(qint64 ms) const;
   void dropOlderThan(qint64 ms);
+  void dropOldest();
 
   std::vector<Sample> ring_;
   size_t head_ = 0;
   size_t size_ = 0;
+  quint64 first_ = 0;  // the number of the oldest sample since the history began
+  std::deque<Extremes> blocks_;
+  quint64 firstBlock_ = 0;  // the number of blocks_.front()
   std::deque<Alarm> alarms_;
 };

@@ -142,6 +142,18 @@ TEST(TrendHistory, DrawsColumnsOfLowAndHigh) {
   EXPECT_EQ(d.low[TrendHistory::BatteryVolts], 1);
   EXPECT_EQ(d.high[TrendHistory::BatteryVolts], 9);
 
+  // Many samples a column: read through the history's blocks, the same extremes.
+  TrendHistory many;
+  for (int i = 0; i < 1000; ++i) {
+    TrendHistory::Sample s;
+    s.ms = i * 10;
+    s.values[TrendHistory::BatteryVolts] = float(i * 37 % 101);
+    many.add(s);
+  }
+  const QList<QPointF> extremes = {{0, 0},    {300, 100},  {3030, 0}, {3330, 100},
+                                   {5050, 0}, {5350, 100}, {8080, 0}, {8380, 100}};
+  EXPECT_EQ(many.draw(0, 9999, 4).series[TrendHistory::BatteryVolts], extremes);
+
   TrendHistory::Sample late;
   late.ms = 1000 + 100 * 3 + TrendHistory::kKeepMs;  // a day after the fourth sample
   h.add(late);
