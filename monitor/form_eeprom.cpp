@@ -60,6 +60,7 @@ TFormEEProm::TFormEEProm(QWidget* parent) : QWidget(parent, Qt::Window) {
   B_CompareMap->setObjectName(u"B_CompareMap"_s);
   L_MapState = new QLabel(this);
   L_MapState->setObjectName(u"L_MapState"_s);
+  L_MapState->setContentsMargins(6, 0, 6, 0);
   connect(B_SaveMap, &QPushButton::clicked, this, &TFormEEProm::B_SaveMapClick);
   connect(B_CompareMap, &QPushButton::clicked, this, &TFormEEProm::B_CompareMapClick);
 

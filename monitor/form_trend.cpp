@@ -208,13 +208,17 @@ void TFormTrend::redraw() {
     }
     const auto [leftLo, leftHi] = Room(lo[0], hi[0]);
     c.left->setRange(leftLo, leftHi);
+    c.left->applyNiceNumbers();
     if (c.right) {
       const auto [rightLo, rightHi] = Room(lo[1], hi[1]);
       c.right->setRange(rightLo, rightHi);
+      c.right->applyNiceNumbers();
     }
+    // The marks stand just inside the top of the chart.
+    const double top = c.left->max() - (c.left->max() - c.left->min()) * 0.03;
     QList<QPointF> marks;
     marks.reserve(d.alarmMs.size());
-    for (qint64 ms : d.alarmMs) marks.append(QPointF(double(ms), leftHi));
+    for (qint64 ms : d.alarmMs) marks.append(QPointF(double(ms), top));
     c.alarms->replace(marks);
   }
 }

@@ -3,7 +3,9 @@
 // Each window is shown offscreen, with the built-in simulated device selected. With --monitor
 // the monitor runs on the simulated device of that profile (its line on its own thread, as in
 // the program) until it has decoded the device, then the monitor window and the EEPROM map are
-// rendered as FormMonitor-PROFILE[-s].png and FormEEProm-PROFILE.png.
+// rendered as FormMonitor-PROFILE[-s].png and FormEEProm-PROFILE.png, then the map's comparison
+// with its saved file after two cells changed on the device (FormEEPromDiff-PROFILE.png) and the
+// trend chart (FormTrend-PROFILE.png).
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -20,8 +22,10 @@
 #include "app/form_port_log.h"
 #include "host/form_sms_modem.h"
 #include "monitor/form_eeprom.h"
+#include "monitor/form_eeprom_diff.h"
 #include "monitor/form_monitor.h"
 #include "monitor/form_trend.h"
+#include "protocol/device_link.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
 #include "sim/device_model.h"
@@ -77,6 +81,22 @@ int main(int argc, char** argv) {
       w.FormEEProm->grab().save(out + QStringLiteral("/FormEEProm-") + profile +
                                 QStringLiteral(".png"));
     }
+    // The comparison with the map just saved, after two cells changed on the device.
+    w.FormEEProm->dialogs.savePath = [&](auto&&...) { return out + QStringLiteral("/eeprom.hex"); };
+    w.FormEEProm->dialogs.openPath = [&](auto&&...) { return out + QStringLiteral("/eeprom.hex"); };
+    w.FormEEProm->B_SaveMapClick();
+    QMetaObject::invokeMethod(
+        w.link.get(),
+        [&] {  // the device belongs to the line's thread
+          model->memory().write(64, 100);
+          model->memory().write(389, 120);
+        },
+        Qt::BlockingQueuedConnection);
+    w.FormEEProm->B_CompareMapClick();
+    runFor(profile == QStringLiteral("gen5") ? 9000 : 4000);
+    w.FormEEProm->diffWindow()->B_SelectAllClick();
+    w.FormEEProm->diffWindow()->grab().save(out + QStringLiteral("/FormEEPromDiff-") + profile +
+                                            QStringLiteral(".png"));
     if (auto* trend = w.FormMonitor->findChild<QAbstractButton*>(QStringLiteral("B_Trend"))) {
       trend->click();
       runFor(1000);

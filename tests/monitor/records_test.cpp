@@ -109,6 +109,18 @@ TEST(Records, EepromRoundTripRestoresTheSavedCells) {
   EXPECT_TRUE(std::equal(rig.eeprom().begin(), rig.eeprom().end(), saved.file->data.begin()));
   EXPECT_EQ(saved.file->identity, IdentityOf(saved.file->data));
 
+  // A broken file is refused before anything is read or written.
+  QFile broken(rig.dir.filePath("broken.hex"));
+  ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+  broken.write(ReadAll(path).replace(":10000000", ":10000001"));
+  broken.close();
+  rig.compare(broken.fileName());
+  ASSERT_EQ(rig.warnings.size(), 1);
+  EXPECT_TRUE(rig.warnings[0].contains("не принят: строка 2: неверная контрольная сумма"))
+      << rig.warnings[0].toStdString();
+  EXPECT_FALSE(rig.diff().isVisible());
+  EXPECT_TRUE(rig.map().B_CompareMap->isEnabled());
+
   const std::map<int, quint8> changes = {
       {23, quint8(rig.eeprom()[23] + 1)}, {64, 100}, {900, 0x42}};
   for (auto [a, v] : changes) rig.model->memory().write(a, v);
