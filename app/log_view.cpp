@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -102,6 +103,7 @@ void LogView::takeNewText() {
 
 void LogView::relayout() {
   const QFontMetricsF fm(font());
+  rawFont_ = QRawFont::fromFont(font());
   charWidth_ = std::max<qreal>(1, fm.horizontalAdvance(QLatin1Char('0')));
   lineHeight_ = std::max(1, qCeil(fm.lineSpacing()));
   // Keep the row at the top where it was, in the text, across a change of width.
@@ -166,7 +168,7 @@ void LogView::paintEvent(QPaintEvent*) {
     const QString t = rowText(row);
     const int y = kMargin + (row - firstRow()) * lineHeight_;
     p.setPen(pal.color(QPalette::Text));
-    p.drawText(QPointF(kMargin, y + ascent), t);
+    drawRow(p, QPointF(kMargin, y + ascent), t);
     if (selFrom == selTo) continue;
     // The selected part of the row drawn over it; a selected line end as a narrow mark.
     const qsizetype a = std::clamp(selFrom - start, qsizetype(0), t.size());
@@ -178,8 +180,25 @@ void LogView::paintEvent(QPaintEvent*) {
     const QRect r(kMargin + int(a) * charWidth_, y, int(b - a) * charWidth_ + endMark, lineHeight_);
     p.fillRect(r, pal.color(QPalette::Highlight));
     p.setPen(pal.color(QPalette::HighlightedText));
-    p.drawText(r.left(), y + ascent, t.mid(a, b - a));
+    drawRow(p, QPointF(r.left(), y + ascent), t.mid(a, b - a));
   }
+}
+
+void LogView::drawRow(QPainter& p, const QPointF& origin, const QString& text) const {
+  // The glyphs straight from the font's character map, one column apart: laying the text out
+  // for every row of every repaint would cost more than everything else the view does.
+  QList<quint32> glyphs = rawFont_.glyphIndexesForString(text);
+  if (glyphs.size() != text.size() || glyphs.contains(0u)) {
+    p.drawText(origin, text);  // a character the font lacks: let Qt find another font
+    return;
+  }
+  QList<QPointF> positions(glyphs.size());
+  for (qsizetype i = 0; i < positions.size(); ++i) positions[i] = QPointF(i * charWidth_, 0);
+  QGlyphRun run;
+  run.setRawFont(rawFont_);
+  run.setGlyphIndexes(glyphs);
+  run.setPositions(positions);
+  p.drawGlyphRun(origin, run);
 }
 
 void LogView::resizeEvent(QResizeEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QRawFont>
 #include <QString>
 #include <QTimer>
 
@@ -68,11 +69,13 @@ class LogView : public QAbstractScrollArea {
   std::pair<qsizetype, qsizetype> rowPlace(int row) const;
   qsizetype positionAt(const QPoint& point) const;
   void selectionChanged();
+  void drawRow(QPainter& p, const QPointF& origin, const QString& text) const;
 
   QString text_;
   qsizetype taken_ = 0;         // the text up to here is in lines_
   std::vector<Line> lines_;     // never empty: the last line is open
   std::vector<int> rowStarts_;  // rows before each line; one more entry: all rows
+  QRawFont rawFont_;
   int columns_ = 1;
   qreal charWidth_ = 1;  // the font's advance, fractions included: a row is drawn as one run
   int lineHeight_ = 1;
