@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <QRandomGenerator>
 
 #include "firmware/upload.h"
 #include "tools/firmware_writer.h"
@@ -89,6 +90,22 @@ TEST(ProgramText, BrokenFilesAreRefusedWithTheirLine) {
   const PreparedProgram cut = prepareProgramText(lines(1, 3));
   EXPECT_EQ(wrongFileText(cut.fault),
             "Не верный файл, строка 4: нет записи конца файла (:00000001FF): файл оборван");
+}
+
+// Any damage to a file is either harmless or refused with a line of the file and a reason.
+TEST(ProgramTextRandom, DamagedFilesAreRefusedWithALineOfTheFile) {
+  const QByteArray good = firmwareFile(kHeader, sampleImage(200, 5));
+  QRandomGenerator rng(7);
+  for (int round = 0; round < 3000; ++round) {
+    QByteArray file = good.left(rng.bounded(good.size() + 1));
+    for (int n = rng.bounded(3); n > 0 && !file.isEmpty(); --n)
+      file[rng.bounded(file.size())] = static_cast<char>(rng.bounded(256));
+    const PreparedProgram p = prepareProgramText(file);
+    if (p.ok()) continue;
+    ASSERT_GE(p.fault.line, 1) << round;
+    ASSERT_LE(p.fault.line, file.count('\n') + file.count('\r') + 2) << round;
+    ASSERT_FALSE(p.fault.reason.isEmpty()) << round;
+  }
 }
 
 TEST(ProgramText, ElapsedTimeReadsHoursMinutesSeconds) {
