@@ -1,6 +1,8 @@
 #include "monitor/monitor_session.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QPointer>
 
 #include "monitor/decoders.h"
 #include "protocol/device_link.h"
@@ -36,34 +38,46 @@ void MonitorSession::end() {
   Timer3->setEnabled(false);
 }
 
+void MonitorSession::toWindows(std::function<void()> signal) {
+  // The session may be gone by the time the windows' thread gets to it (the program ending).
+  runIn(QCoreApplication::instance(), [alive = QPointer<MonitorSession>(this), signal] {
+    if (alive) signal();
+  });
+}
+
 void MonitorSession::showWatchedValue(const QString& text) {
-  emit watchedValueShown(text);
+  toWindows([this, text] { emit watchedValueShown(text); });
 }
 
 void MonitorSession::showActivity(int position) {
-  emit activityShown(position);
+  toWindows([this, position] { emit activityShown(position); });
 }
 
 void MonitorSession::DecodeEeprom() {
   // The identification may change the frame format for the rest of the run.
   const MonitorView view =
       ::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
-  emit eepromDecoded(view, context_, images_);
+  toWindows([this, view, context = context_, images = images_] {
+    emit eepromDecoded(view, context, images);
+  });
 }
 
 void MonitorSession::DecodeRam() {
   const MonitorView view = ::DecodeRam(images_, context_, QDateTime::currentDateTime());
-  emit ramDecoded(view, context_, images_);
+  toWindows([this, view, context = context_, images = images_] {
+    emit ramDecoded(view, context, images);
+  });
 }
 
 void MonitorSession::FormClose() {
   end();
-  emit runEnded();
+  toWindows([this] { emit runEnded(); });
 }
 
 void MonitorSession::sendCommand(quint8 code) {
   PendingCommand = code;
-  emit writeFinished(WriteCommandByte(), code);
+  const quint8 result = WriteCommandByte();
+  toWindows([this, result, code] { emit writeFinished(result, code); });
 }
 
 void MonitorSession::writeEeprom(const QList<EepromWrite>& writes) {
@@ -74,7 +88,7 @@ void MonitorSession::writeEeprom(const QList<EepromWrite>& writes) {
     code = WriteEepromByte(0);
     if (code != Result::Ok) break;
   }
-  emit writeFinished(code, 0);
+  toWindows([this, code] { emit writeFinished(code, 0); });
 }
 
 quint8 MonitorSession::WriteCommandByte() {
@@ -194,6 +208,6 @@ quint8 MonitorSession::DumpEeprom(quint16 first, quint16 last) {
       if (a % 16 == 15) showActivity((a / 16) % 16);
     }
   }
-  emit eepromDumped(eeprom);
+  toWindows([this, eeprom] { emit eepromDumped(eeprom); });
   return Result::Ok;
 }

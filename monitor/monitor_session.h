@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "monitor/decode_context.h"
@@ -18,8 +19,8 @@ class WindowTimer;
 
 // The monitor on the device line's thread: the poll timer, the two images, the decode context,
 // the pending write and the EEPROM map. The monitor window asks it for work through the line
-// (start, end, a write, a map) and learns what the device shows through its signals; it never
-// waits for the device.
+// (start, end, a write, a map) and learns what the device shows through its signals, which are
+// emitted in the windows' thread; it never waits for the device.
 class MonitorSession : public QObject, private MonitorSurface {
   Q_OBJECT
  public:
@@ -98,6 +99,9 @@ class MonitorSession : public QObject, private MonitorSurface {
   void DecodeRam() override;
   void FormClose() override;
 
+  // Emits a signal in the windows' thread: what the windows hear from the line always arrives
+  // through the one handover of runIn, in the order it was said.
+  void toWindows(std::function<void()> signal);
   // Common end of both writes.
   quint8 finishWrite(quint8 code);
   // The run's first tick found no device, or one it could not understand: a device set to
