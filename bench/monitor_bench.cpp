@@ -176,6 +176,68 @@ BENCHMARK_CAPTURE(BM_RamPass, gen5_text, "gen5")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
+// The EEPROM map: 64 block reads on an LCD SIN board (gen9), 1024 single reads on the older LCD
+// board (gen5), in one tick.
+void BM_EepromMap(benchmark::State& state, const char* profile) {
+  Bench bench(profile);
+  if (bench.failed(state)) return;
+  double wall = 0;
+  quint64 bytes = 0;
+  for (auto _ : state) {
+    const quint64 start = total(bench.counts);
+    QElapsedTimer t;
+    t.start();
+    const quint8 code = bench.monitor->DumpEeprom(0, 1023);
+    const double seconds = t.nsecsElapsed() / 1e9;
+    if (code != 0) {
+      state.SkipWithError("the map's reads failed");
+      return;
+    }
+    bytes += total(bench.counts) - start;
+    wall += seconds;
+    state.SetIterationTime(seconds);
+  }
+  const double n = double(state.iterations());
+  report(state, wall / n, bytes / n);
+}
+BENCHMARK_CAPTURE(BM_EepromMap, gen9_blocks, "gen9")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+BENCHMARK_CAPTURE(BM_EepromMap, gen5_singles, "gen5")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// One parameter write as a button sends it: the announcing command 3, then the byte.
+void BM_ParameterWrite(benchmark::State& state, const char* profile) {
+  Bench bench(profile);
+  if (bench.failed(state)) return;
+  double wall = 0;
+  quint64 bytes = 0;
+  for (auto _ : state) {
+    const quint64 start = total(bench.counts);
+    QElapsedTimer t;
+    t.start();
+    bench.monitor->writeEeprom({{64, 128}});
+    const double seconds = t.nsecsElapsed() / 1e9;
+    bytes += total(bench.counts) - start;
+    wall += seconds;
+    state.SetIterationTime(seconds);
+  }
+  if (bench.failed(state)) return;
+  const double n = double(state.iterations());
+  report(state, wall / n, bytes / n);
+}
+BENCHMARK_CAPTURE(BM_ParameterWrite, gen9_binary, "gen9")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_ParameterWrite, gen5_text, "gen5")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
 // The same line with nothing but echoed bytes: what every byte costs beyond its bit times on
 // this machine, whatever frames it belongs to. Without the rate's emulation (argument 0) it is
 // the cost of the terminal, the simulator and the host alone.

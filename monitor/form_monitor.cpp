@@ -43,16 +43,35 @@ TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWid
   connect(&session_, &MonitorSession::runEnded, this, &TFormMonitor::runEnded);
   connectSheet();
 
-  // The recording lives beside the session, on the line's thread: it takes each decode's
-  // numbers there and ends with the run. The chart's history gathers here.
+  // The recording lives beside the session, on the line's thread, so that writing to a slow
+  // disk never holds this window: each decode's numbers and the run's end go there, and what it
+  // says comes back here, through the same handover as everything else.
   recording_ = new CsvRecording(&session_);
-  connect(&session_, &MonitorSession::ramMeasured, recording_, &CsvRecording::record);
-  connect(&session_, &MonitorSession::runEnded, recording_, &CsvRecording::stop);
-  connect(recording_, &CsvRecording::started, this, &TFormMonitor::recordingStarted);
-  connect(recording_, &CsvRecording::stopped, this, &TFormMonitor::recordingStopped);
-  connect(recording_, &CsvRecording::rowsWritten, this, [this](qint64 rows) {
-    if (recordingRuns_) L_Record->setText(u"Запись: %1, строк %2"_s.arg(recordingName_).arg(rows));
-  });
+  connect(&session_, &MonitorSession::ramMeasured, this,
+          [r = recording_](const RamValues& values, const QDateTime& at) {
+            runIn(r, [r, values, at] { r->record(values, at); });
+          });
+  connect(&session_, &MonitorSession::runEnded, this,
+          [r = recording_] { runIn(r, [r] { r->stop(); }); });
+  connect(
+      recording_, &CsvRecording::started, this,
+      [this](const QString& path) { runIn(this, [this, path] { recordingStarted(path); }); },
+      Qt::DirectConnection);
+  connect(
+      recording_, &CsvRecording::stopped, this,
+      [this](const QString& path, qint64 rows, const QString& error) {
+        runIn(this, [this, path, rows, error] { recordingStopped(path, rows, error); });
+      },
+      Qt::DirectConnection);
+  connect(
+      recording_, &CsvRecording::rowsWritten, this,
+      [this](qint64 rows) {
+        runIn(this, [this, rows] {
+          if (recordingRuns_)
+            L_Record->setText(u"Запись: %1, строк %2"_s.arg(recordingName_).arg(rows));
+        });
+      },
+      Qt::DirectConnection);
   trend_ = std::make_unique<TFormTrend>();
   connect(&session_, &MonitorSession::ramMeasured, trend_.get(), &TFormTrend::addValues);
 }

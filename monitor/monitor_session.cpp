@@ -1,13 +1,17 @@
 #include "monitor/monitor_session.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QPointer>
 
 #include "monitor/decoders.h"
 #include "monitor/eeprom_backup.h"
 #include "protocol/device_link.h"
 #include "protocol/frames.h"
+#include "protocol/result_messages.h"
 #include "serial/exchange.h"
 #include "serial/result_code.h"
+#include "serial/status.h"
 #include "serial/window_timer.h"
 
 MonitorSession::MonitorSession(DeviceLink& link, FinalReport* report)
@@ -19,6 +23,7 @@ MonitorSession::MonitorSession(DeviceLink& link, FinalReport* report)
                                       static_cast<MonitorSurface&>(*this));
   run_->setFinalReport(report);
   run_->dumpEeprom = [this] { return DumpEeprom(0, DeviceImages::kEepromSize - 1); };
+  run_->firstTickFailed = [this] { probeOtherRates(); };
   connect(Timer3, &WindowTimer::timeout, this, &MonitorSession::Timer3Timer);
 }
 
@@ -35,36 +40,48 @@ void MonitorSession::end() {
   Timer3->setEnabled(false);
 }
 
+void MonitorSession::toWindows(std::function<void()> signal) {
+  // The session may be gone by the time the windows' thread gets to it (the program ending).
+  runIn(QCoreApplication::instance(), [alive = QPointer<MonitorSession>(this), signal] {
+    if (alive) signal();
+  });
+}
+
 void MonitorSession::showWatchedValue(const QString& text) {
-  emit watchedValueShown(text);
+  toWindows([this, text] { emit watchedValueShown(text); });
 }
 
 void MonitorSession::showActivity(int position) {
-  emit activityShown(position);
+  toWindows([this, position] { emit activityShown(position); });
 }
 
 void MonitorSession::DecodeEeprom() {
   // The identification may change the frame format for the rest of the run.
   const MonitorView view = ::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
-  emit eepromDecoded(view, context_, images_);
+  toWindows([this, view, context = context_, images = images_] {
+    emit eepromDecoded(view, context, images);
+  });
 }
 
 void MonitorSession::DecodeRam() {
   const QDateTime now = QDateTime::currentDateTime();
   const RamValues values = MeasureRam(images_, context_);
   const MonitorView view = ::DecodeRam(values, context_, now);
-  emit ramDecoded(view, context_, images_);
-  emit ramMeasured(values, now);
+  toWindows([this, view, context = context_, images = images_, values, now] {
+    emit ramDecoded(view, context, images);
+    emit ramMeasured(values, now);
+  });
 }
 
 void MonitorSession::FormClose() {
   end();
-  emit runEnded();
+  toWindows([this] { emit runEnded(); });
 }
 
 void MonitorSession::sendCommand(quint8 code) {
   PendingCommand = code;
-  emit writeFinished(WriteCommandByte(), code);
+  const quint8 result = WriteCommandByte();
+  toWindows([this, result, code] { emit writeFinished(result, code); });
 }
 
 void MonitorSession::writeEeprom(const QList<EepromWrite>& writes) {
@@ -75,7 +92,7 @@ void MonitorSession::writeEeprom(const QList<EepromWrite>& writes) {
     code = WriteEepromByte(0);
     if (code != Result::Ok) break;
   }
-  emit writeFinished(code, 0);
+  toWindows([this, code] { emit writeFinished(code, 0); });
 }
 
 void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
@@ -87,17 +104,18 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
                            "ячейка %1 не записывается: адреса 0–4 — команда и "
                            "идентификация устройства, EEPROM кончается на 1023")
                            .arg(cell.address);
-      emit restoreFinished(result);
+      toWindows([this, result] { emit restoreFinished(result); });
       return;
     }
   }
   // Only a polling run has the line (and a write re-arms the poll timer).
   if (!Timer3->isEnabled()) {
     result.refusal = QStringLiteral("монитор не опрашивает устройство");
-    emit restoreFinished(result);
+    toWindows([this, result] { emit restoreFinished(result); });
     return;
   }
-  emit restoreProgress(0, static_cast<int>(cells.size()));
+  const int total = static_cast<int>(cells.size());
+  toWindows([this, total] { emit restoreProgress(0, total); });
   for (const EepromWrite& cell : cells) {
     if (restoreStop_.load(std::memory_order_relaxed)) {
       result.stopped = true;
@@ -112,7 +130,9 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
       break;
     }
     result.written.append(cell);
-    emit restoreProgress(static_cast<int>(result.written.size()), static_cast<int>(cells.size()));
+    toWindows([this, written = static_cast<int>(result.written.size()), total] {
+      emit restoreProgress(written, total);
+    });
   }
   if (!result.failed) {
     const quint8 code = DumpEeprom(0, DeviceImages::kEepromSize - 1);
@@ -125,7 +145,7 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
       if (!run_->endedByUser()) run_->ReportResult(true);
     }
   }
-  emit restoreFinished(result);
+  toWindows([this, result] { emit restoreFinished(result); });
 }
 
 quint8 MonitorSession::WriteCommandByte() {
@@ -189,6 +209,40 @@ quint8 MonitorSession::finishWrite(quint8 code) {
   return code;
 }
 
+void MonitorSession::probeOtherRates() {
+  Exchange& ex = link_.exchange();
+  const quint8 code = ex.ResultCode;
+  // Only a silent or garbled line speaks of a rate; the device's own refusals do not.
+  const bool garbled = code == Result::NoReply || code == Result::WrongEcho ||
+                       code == Result::BadReplyLine || code == Result::NotHexDigit ||
+                       code == Result::ReplyChecksum;
+  if (!garbled) return;
+  const PortSettings settings = link_.settings();
+  qint32 answering = 0;
+  for (qint32 rate : kLineRates) {
+    if (rate == settings.BaudRate) continue;
+    if (link_.reopen(settings, rate) != Result::Ok) break;
+    ex.ResultCode = Result::Ok;
+    if (link_.frames().ReadDeviceMemory(2, 0) == Result::Ok) {
+      answering = rate;
+      break;
+    }
+    if (link_.stopRequested()) break;
+  }
+  link_.reopen(settings, settings.BaudRate);
+  ex.ResultCode = code;
+  if (answering == 0 || link_.stopRequested()) return;
+  // Polling on at a rate the device does not speak only repeats the failure: the run ends now,
+  // and the error bar says what to do.
+  ex.ReconnectCount = MonitorRun::kReconnectLimit;
+  run_->ReportResult(true);
+  if (StatusBars* status = link_.port().status())
+    status->setErrorText(
+        resultMessage(code) +
+        QStringLiteral(". Устройство отвечает на скорости %1 — выберите её в «Железо»")
+            .arg(answering));
+}
+
 bool MonitorSession::dumpsInBlocks(const DeviceImages::Eeprom& eeprom) {
   const quint8 type = eeprom[0];
   return type == 3 || (type == 2 && eeprom[1] == 5 && FirmwareVersionOf(eeprom[2]) >= 70);
@@ -211,6 +265,6 @@ quint8 MonitorSession::DumpEeprom(quint16 first, quint16 last) {
       if (a % 16 == 15) showActivity((a / 16) % 16);
     }
   }
-  emit eepromDumped(eeprom);
+  toWindows([this, eeprom] { emit eepromDumped(eeprom); });
   return Result::Ok;
 }

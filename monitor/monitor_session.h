@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "monitor/decode_context.h"
@@ -21,8 +22,8 @@ class WindowTimer;
 
 // The monitor on the device line's thread: the poll timer, the two images, the decode context,
 // the pending write and the EEPROM map. The monitor window asks it for work through the line
-// (start, end, a write, a map) and learns what the device shows through its signals; it never
-// waits for the device.
+// (start, end, a write, a map) and learns what the device shows through its signals, which are
+// emitted in the windows' thread; it never waits for the device.
 class MonitorSession : public QObject, private MonitorSurface {
   Q_OBJECT
  public:
@@ -92,6 +93,7 @@ class MonitorSession : public QObject, private MonitorSurface {
   void ramDecoded(const MonitorView& view, const DecodeContext& context,
                   const DeviceImages& images);
   // The numbers of the same RAM decode, and when it was made: for the recording and the chart.
+  // Emitted right after ramDecoded.
   void ramMeasured(const RamValues& values, const QDateTime& at);
   void watchedValueShown(const QString& text);
   void activityShown(int position);
@@ -114,8 +116,16 @@ class MonitorSession : public QObject, private MonitorSurface {
   void DecodeRam() override;
   void FormClose() override;
 
+  // Emits a signal in the windows' thread: what the windows hear from the line always arrives
+  // through the one handover of runIn, in the order it was said.
+  void toWindows(std::function<void()> signal);
   // Common end of both writes.
   quint8 finishWrite(quint8 code);
+  // The run's first tick found no device, or one it could not understand: a device set to
+  // another rate answers garbage or nothing. Tries a parameter read at each other rate of the
+  // options; when one answers, the run ends at once and the error bar names that rate. The
+  // configured rate is never changed here.
+  void probeOtherRates();
 
   DeviceLink& link_;
   DeviceImages images_;

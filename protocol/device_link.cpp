@@ -1,6 +1,7 @@
 #include "protocol/device_link.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 #include "serial/clock.h"
 #include "serial/result_code.h"
@@ -63,7 +64,9 @@ void DeviceLink::TranslationTick() {
     // A line that has gone cannot come back by waiting: the run ends and says so.
     if (!port_.PortOpen && !stopRequested()) {
       stopTranslation();
-      emit translationEnded(Result::ReadFailed);
+      runIn(QCoreApplication::instance(), [alive = QPointer<DeviceLink>(this)] {
+        if (alive) emit alive->translationEnded(Result::ReadFailed);
+      });
     }
     return;
   }

@@ -29,7 +29,7 @@ void WindowBridge::appendWrite(QStringView text) {
 void WindowBridge::append(QString& pending, QStringView text) {
   bool post = false;
   {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     pending.append(text);
     post = !flushPosted_;
     flushPosted_ = true;
@@ -41,7 +41,7 @@ void WindowBridge::flushLogs() {
   QString read;
   QString write;
   {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     read.swap(read_);
     write.swap(write_);
     flushPosted_ = false;
@@ -52,7 +52,7 @@ void WindowBridge::flushLogs() {
 
 void WindowBridge::clearLogs() {
   {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     read_.clear();
     write_.clear();
   }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QMutex>
 #include <QObject>
 #include <QString>
+
+#include <mutex>
 
 #include "protocol/sound.h"
 #include "serial/status.h"
@@ -39,7 +40,7 @@ class WindowBridge final : public QObject,
   StatusBars& status_;
   SoundPlayer& sounds_;
   TrafficLog& logs_;
-  QMutex mutex_;
+  std::mutex mutex_;
   QString read_;
   QString write_;
   bool flushPosted_ = false;

@@ -1,6 +1,16 @@
 #include "qt_serial_device.h"
 
-QtSerialDevice::QtSerialDevice(const QString& path) {
+#include <QFileInfo>
+
+QString canonicalPortPath(const QString& path) {
+  // A bare name ("ttyUSB0") is QSerialPort's to place under /dev, not a file in this folder.
+  if (!path.contains(QLatin1Char('/'))) return path;
+  const QString canonical = QFileInfo(path).canonicalFilePath();
+  return canonical.isEmpty() ? path : canonical;
+}
+
+QtSerialDevice::QtSerialDevice(const QString& path, SerialIoctl ioctl)
+    : path_(path), ioctl_(std::move(ioctl)) {
   port_.setPortName(path);
 }
 
@@ -10,6 +20,8 @@ QtSerialDevice::~QtSerialDevice() {
 
 SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
   OpenResult result;
+  // Resolved at every open: a by-id link may lead to another device after a replug.
+  port_.setPortName(canonicalPortPath(path_));
   if (!port_.open(QIODevice::ReadWrite)) {
     result.message = QStringLiteral("Open COM port Error");
     result.detail = port_.errorString();
@@ -29,6 +41,8 @@ SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
   port_.setDataTerminalReady(false);
   port_.setRequestToSend(true);
   port_.clearError();
+  // Where the driver refuses, the line works as before, only with its usual delays.
+  requestLowLatency(static_cast<int>(port_.handle()), ioctl_);
   return result;
 }
 

@@ -9,6 +9,4 @@
 // queued call otherwise (dropped if context is gone by then). The windows ask the device line
 // for work this way, and the line tells the windows what happened the same way, so the same
 // code runs synchronously in tests and across threads in the program.
-inline void runIn(QObject* context, std::function<void()> job) {
-  QMetaObject::invokeMethod(context, std::move(job), Qt::AutoConnection);
-}
+void runIn(QObject* context, std::function<void()> job);
