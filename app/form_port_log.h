@@ -2,10 +2,15 @@
 
 #include <QWidget>
 
+#include "monitor/window_dialogs.h"
+
 class LogView;
+class QCheckBox;
+class QPushButton;
 
 // "Чтение с Порта" and "Запись в  Порт": a port log in a window of its own. Closing the window
-// only hides it and tells the main window, whose action then inverts its check mark.
+// only hides it and tells the main window, whose action then inverts its check mark. The log
+// can be saved to a file, as the bytes it shows, and can show when each line came.
 class TFormPortLog : public QWidget {
   Q_OBJECT
  public:
@@ -13,6 +18,13 @@ class TFormPortLog : public QWidget {
   explicit TFormPortLog(Kind kind, QWidget* parent = nullptr);
 
   LogView* log() const { return log_; }
+
+  // "Сохранить...": the log's text to a file, with the time stamps when they are shown.
+  void B_SaveLogClick();
+
+  QPushButton* B_SaveLog = nullptr;
+  QCheckBox* CB_TimeStamps = nullptr;
+  WindowDialogs dialogs;
 
  signals:
   void closedByUser();
@@ -22,4 +34,5 @@ class TFormPortLog : public QWidget {
 
  private:
   LogView* log_;
+  Kind kind_;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QKeyEvent>
@@ -13,7 +14,10 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+
+#include "serial/traffic_log.h"
 
 namespace {
 
@@ -26,6 +30,20 @@ bool isLineEnd(QChar c) {
 // A control character takes one column like any other, as its visible symbol (NUL as ␀).
 QChar shown(QChar c) {
   return c.unicode() < 0x20 ? QChar(0x2400 + c.unicode()) : c;
+}
+
+// "HH:mm:ss.zzz " takes this many columns.
+constexpr int kStampColumns = 13;
+
+// The byte a character of the log stands for: the inverse of the logs' Windows-1251.
+char toLogByte(QChar c) {
+  static const auto table = [] {
+    std::array<char, 0x2200> t{};  // the code page's characters all lie below U+2200
+    t.fill('?');
+    for (int b = 0; b < 256; ++b) t[cp1251ToUnicode(quint8(b)).unicode()] = char(b);
+    return t;
+  }();
+  return c.unicode() < table.size() ? table[c.unicode()] : '?';
 }
 
 }  // namespace
@@ -49,6 +67,21 @@ LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 void LogView::append(QStringView text) {
   if (text.isEmpty()) return;
+  // The lines that begin in this text are stamped now, split as the view splits them.
+  qint64 stamp = -1;
+  for (QChar c : text) {
+    if (c == u'\n' && afterCr_) {
+      afterCr_ = false;
+      continue;
+    }
+    afterCr_ = c == u'\r';
+    if (lineBegins_) {
+      if (stamp < 0) stamp = now ? now() : QDateTime::currentMSecsSinceEpoch();
+      stamps_.push_back(stamp);
+      lineBegins_ = false;
+    }
+    if (isLineEnd(c)) lineBegins_ = true;
+  }
   text_.append(text);
   if (!flushTimer_.isActive()) flushTimer_.start();
 }
@@ -60,6 +93,9 @@ void LogView::clearLog() {
   rowStarts_ = {0, 1};
   anchor_ = position_ = 0;
   selecting_ = false;
+  stamps_.clear();
+  lineBegins_ = true;
+  afterCr_ = false;
   flushTimer_.stop();
   updateScrollBar(true);
   viewport()->update();
@@ -110,7 +146,8 @@ void LogView::relayout() {
   const qsizetype topPosition = rowCount() > 0 ? rowPlace(firstRow()).second : 0;
   QScrollBar* bar = verticalScrollBar();
   const bool following = bar->value() >= bar->maximum();
-  columns_ = std::max(1, static_cast<int>((viewport()->width() - 2 * kMargin) / charWidth_));
+  columns_ =
+      std::max(1, static_cast<int>((viewport()->width() - kMargin - textLeft()) / charWidth_));
   rowStarts_.assign(1, 0);
   for (const Line& line : lines_) rowStarts_.push_back(rowStarts_.back() + rowsOf(line));
   updateScrollBar(following);
@@ -167,8 +204,12 @@ void LogView::paintEvent(QPaintEvent*) {
     const auto [l, start] = rowPlace(row);
     const QString t = rowText(row);
     const int y = kMargin + (row - firstRow()) * lineHeight_;
+    if (stampsShown_ && start == lines_[l].start && l < stamps_.size()) {
+      p.setPen(pal.color(QPalette::PlaceholderText));
+      drawRow(p, QPointF(kMargin, y + ascent), stampText(stamps_[l]));
+    }
     p.setPen(pal.color(QPalette::Text));
-    drawRow(p, QPointF(kMargin, y + ascent), t);
+    drawRow(p, QPointF(textLeft(), y + ascent), t);
     if (selFrom == selTo) continue;
     // The selected part of the row drawn over it; a selected line end as a narrow mark.
     const qsizetype a = std::clamp(selFrom - start, qsizetype(0), t.size());
@@ -177,7 +218,8 @@ void LogView::paintEvent(QPaintEvent*) {
         start + t.size() == lines_[l].end && selFrom <= lines_[l].end && selTo > lines_[l].end;
     const int endMark = lineEndSelected ? charWidth_ / 2 : 0;
     if (a == b && !endMark) continue;
-    const QRect r(kMargin + int(a) * charWidth_, y, int(b - a) * charWidth_ + endMark, lineHeight_);
+    const QRect r(int(textLeft()) + int(a) * charWidth_, y, int(b - a) * charWidth_ + endMark,
+                  lineHeight_);
     p.fillRect(r, pal.color(QPalette::Highlight));
     p.setPen(pal.color(QPalette::HighlightedText));
     drawRow(p, QPointF(r.left(), y + ascent), t.mid(a, b - a));
@@ -201,6 +243,41 @@ void LogView::drawRow(QPainter& p, const QPointF& origin, const QString& text) c
   p.drawGlyphRun(origin, run);
 }
 
+qreal LogView::textLeft() const {
+  return kMargin + (stampsShown_ ? kStampColumns * charWidth_ : 0);
+}
+
+void LogView::setTimeStamps(bool on) {
+  if (on == stampsShown_) return;
+  stampsShown_ = on;
+  relayout();
+}
+
+QString LogView::stampText(qint64 msSinceEpoch) {
+  return QDateTime::fromMSecsSinceEpoch(msSinceEpoch).toString(QStringLiteral("HH:mm:ss.zzz "));
+}
+
+QByteArray LogView::savedBytes() const {
+  QByteArray out;
+  out.reserve(text_.size() + (stampsShown_ ? qsizetype(stamps_.size()) * kStampColumns : 0));
+  // The same split into lines as the stamps were taken with.
+  size_t line = 0;
+  bool begins = true;
+  bool afterCr = false;
+  for (QChar c : text_) {
+    const bool lfOfCrLf = c == u'\n' && afterCr;
+    afterCr = c == u'\r';
+    if (!lfOfCrLf && begins) {
+      if (stampsShown_ && line < stamps_.size()) out += stampText(stamps_[line]).toLatin1();
+      ++line;
+      begins = false;
+    }
+    if (!lfOfCrLf && isLineEnd(c)) begins = true;
+    out += toLogByte(c);
+  }
+  return out;
+}
+
 void LogView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   relayout();
@@ -218,7 +295,8 @@ qsizetype LogView::positionAt(const QPoint& point) const {
   if (row >= rowCount()) return taken_;
   const auto [l, start] = rowPlace(row);
   const qsizetype length = std::min<qsizetype>(columns_, lines_[l].end - start);
-  const auto column = static_cast<qsizetype>(std::floor((point.x() - kMargin) / charWidth_ + 0.5));
+  const auto column =
+      static_cast<qsizetype>(std::floor((point.x() - textLeft()) / charWidth_ + 0.5));
   return start + std::clamp(column, qsizetype(0), length);
 }
 

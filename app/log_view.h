@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <vector>
 
 // A port log: the exact text of everything appended since the last clearing, shown in a
@@ -35,6 +36,18 @@ class LogView : public QAbstractScrollArea {
   QString selectedText() const;
   // Puts the selected text on the clipboard.
   void copy() const;
+
+  // Time stamps: every line remembers when its first character was appended. With stamps on,
+  // the view shows that time in a column left of the line; the log's text stays as it is.
+  void setTimeStamps(bool on);
+  bool timeStamps() const { return stampsShown_; }
+  // The text as saved: the log's text in the single-byte code page it shows (Windows-1251, a
+  // character it lacks as '?'), with each line's time stamp in front when stamps are on.
+  QByteArray savedBytes() const;
+  // "14:07:09.123 ": a line's stamp as shown and saved.
+  static QString stampText(qint64 msSinceEpoch);
+  // The clock of the stamps (milliseconds since the epoch); the system's unless a test sets it.
+  std::function<qint64()> now;
 
   // What the view shows: its rows, each as drawn (a control character as its visible symbol).
   int rowCount() const { return rowStarts_.empty() ? 0 : rowStarts_.back(); }
@@ -70,6 +83,8 @@ class LogView : public QAbstractScrollArea {
   qsizetype positionAt(const QPoint& point) const;
   void selectionChanged();
   void drawRow(QPainter& p, const QPointF& origin, const QString& text) const;
+  // Where a row's text begins: right of the stamps when they are shown.
+  qreal textLeft() const;
 
   QString text_;
   qsizetype taken_ = 0;         // the text up to here is in lines_
@@ -83,4 +98,10 @@ class LogView : public QAbstractScrollArea {
   qsizetype position_ = 0;
   bool selecting_ = false;
   QTimer flushTimer_;
+  // The stamp of each line that has begun, in the order of lines_; the next character begins a
+  // line; the last character was a CR (a following LF ends the same line).
+  std::vector<qint64> stamps_;
+  bool lineBegins_ = true;
+  bool afterCr_ = false;
+  bool stampsShown_ = false;
 };
