@@ -149,27 +149,37 @@ TEST(Records, EepromRoundTripRestoresTheSavedCells) {
 
 // What a restore refuses or stops at, and what it then says: nothing of another device's file
 // is written unless the user agrees, the command register and the identification never, and a
-// failed write names the cells written before it.
+// failed write names the cells written before it, a stop those written before it.
 TEST(Records, RestoreWarnsRefusesAndStops) {
+  enum After { Nothing, LineFails, UserStops };
   const struct {
     const char* name;
     bool otherDevice;  // the file is a gen5 board's
     bool answer;
     std::vector<EepromWrite> direct;  // cells asked of the monitor directly, not through the window
-    bool failSecond;                  // the line fails after the first cell
+    After afterFirst;                 // what happens once the first cell is written
     int questions;
     const char* state;
     std::vector<int> written;
   } cases[] = {
-      {"other device, not confirmed", true, false, {}, false, 1, "", {}},
-      {"other device, confirmed", true, true, {}, false, 2, "Записано ячеек: 2", {23, 30}},
-      {"identification cells", false, true, {{30, 1}, {4, 1}}, false, 0, "", {}},
-      {"beyond the EEPROM", false, true, {{1024, 1}}, false, 0, "", {}},
+      {"other device, not confirmed", true, false, {}, Nothing, 1, "", {}},
+      {"other device, confirmed", true, true, {}, Nothing, 2, "Записано ячеек: 2", {23, 30}},
+      {"identification cells", false, true, {{30, 1}, {4, 1}}, Nothing, 0, "", {}},
+      {"beyond the EEPROM", false, true, {{1024, 1}}, Nothing, 0, "", {}},
+      {"stopped after the first",
+       false,
+       true,
+       {},
+       UserStops,
+       1,
+       "Запись остановлена. Записано ячеек: 1 (0x017 (23)). EEPROM прочитана заново: от файла "
+       "отличаются ещё ячеек: 1.",
+       {23}},
       {"second write fails",
        false,
        true,
        {},
-       true,
+       LineFails,
        1,
        "Запись прервана на ячейке 0x01E (30): Ошибка записи COM порта. Записаны ячейки (1): "
        "0x017 (23).",
@@ -203,10 +213,11 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
     } else {
       rig.compare(path);
       rig.choose({23, 30});
-      if (c.failSecond)
-        QObject::connect(&rig.s(), &MonitorSession::restoreProgress, [&rig](int written, int) {
-          if (written == 1) rig.line->setWriteFails(true);
-        });
+      QObject::connect(&rig.s(), &MonitorSession::restoreProgress, [&rig, &c](int written, int) {
+        if (written != 1) return;
+        if (c.afterFirst == LineFails) rig.line->setWriteFails(true);
+        if (c.afterFirst == UserStops) rig.diff().B_StopRestoreClick();
+      });
       rig.diff().B_WriteSelectedClick();
       EXPECT_EQ(rig.questions.size(), c.questions);
       if (c.otherDevice) {
