@@ -102,7 +102,6 @@ void TFormEEProm::showDump(const DeviceImages::Eeprom& eeprom) {
   if (pendingFile_) {
     const EepromHexFile file = *pendingFile_;
     pendingFile_.reset();
-    B_CompareMap->setEnabled(true);
     diff_->compare(pendingPath_, file, eeprom);
     diff_->show();
     diff_->raise();
@@ -118,7 +117,6 @@ void TFormEEProm::clearMap() {
 
 void TFormEEProm::cancelCompare(const QString& reason) {
   pendingFile_.reset();
-  B_CompareMap->setEnabled(true);
   L_MapState->clear();
   dialogs.warn(windowTitle(), reason);
 }
@@ -158,6 +156,10 @@ void TFormEEProm::B_SaveMapClick() {
 }
 
 void TFormEEProm::B_CompareMapClick() {
+  if (diff_->restoring()) {
+    dialogs.warn(u"Сравнить с файлом"_s, u"Идёт запись в EEPROM: сравните, когда она кончится."_s);
+    return;
+  }
   const QString path =
       dialogs.openPath(u"Сравнить EEPROM с файлом"_s, kHexFilter + u";;Все файлы (*)"_s);
   if (path.isEmpty()) return;
@@ -167,9 +169,9 @@ void TFormEEProm::B_CompareMapClick() {
                  u"Файл «%1» не принят: %2."_s.arg(QDir::toNativeSeparators(path), read.error));
     return;
   }
-  // The device is read afresh, so the comparison shows what it holds now.
+  // The device is read afresh, so the comparison shows what it holds now. A read that fails
+  // leaves the file waiting for the next map ("Load EEProm", or comparing again).
   pendingFile_ = std::move(read.file);
   pendingPath_ = path;
-  B_CompareMap->setEnabled(false);
   emit dumpRequested();
 }
