@@ -23,11 +23,28 @@ namespace {
 constexpr int kRedrawPauseMs = 250;
 constexpr int kDefaultSpan = 2;  // 10 minutes
 
-// An axis range that shows lo to hi with a little room; a flat line gets a band around it.
-std::pair<double, double> Room(double lo, double hi) {
-  if (std::isnan(lo) || std::isnan(hi)) return {0, 1};
-  const double pad = hi > lo ? (hi - lo) * 0.08 : std::max(1.0, std::fabs(hi) * 0.05);
-  return {lo - pad, hi + pad};
+// An axis range that shows lo to hi with a little room, in round steps of 1, 2 or 5 times a
+// power of ten; a flat line gets a band around it. Sets the axis only where it changes: every
+// change lays the chart out again.
+void SetRoundRange(QValueAxis* axis, double lo, double hi) {
+  if (std::isnan(lo) || std::isnan(hi)) lo = 0, hi = 1;
+  const double pad = hi > lo ? (hi - lo) * 0.05 : std::max(1.0, std::fabs(hi) * 0.05);
+  lo -= pad, hi += pad;
+  const double rough = (hi - lo) / 4;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  const double step = rough <= power       ? power
+                      : rough <= 2 * power ? 2 * power
+                      : rough <= 5 * power ? 5 * power
+                                           : 10 * power;
+  lo = std::floor(lo / step) * step;
+  hi = std::ceil(hi / step) * step;
+  const int ticks = int(std::lround((hi - lo) / step)) + 1;
+  if (axis->tickCount() != ticks) axis->setTickCount(ticks);
+  if (axis->min() != lo || axis->max() != hi) axis->setRange(lo, hi);
+  const QString format = step >= 1     ? QStringLiteral("%.0f")
+                         : step >= 0.1 ? QStringLiteral("%.1f")
+                                       : QStringLiteral("%.2f");
+  if (axis->labelFormat() != format) axis->setLabelFormat(format);
 }
 
 }  // namespace
@@ -184,10 +201,11 @@ void TFormTrend::redraw() {
   redrawTimer_.stop();
   const qint64 to = history_.empty() ? QDateTime::currentMSecsSinceEpoch() : history_.newestMs();
   const qint64 from = to - spanMs();
-  // One column per pixel of the widest plot: more points could not be seen.
-  int columns = 0;
-  for (const Chart& c : charts_) columns = std::max(columns, int(c.chart->plotArea().width()));
-  if (columns < 100) columns = 800;
+  // A column per two pixels of the widest plot, each drawn as its lowest and highest value:
+  // every peak stays in sight, and the charts lay out half the points they would per pixel.
+  int width = 0;
+  for (const Chart& c : charts_) width = std::max(width, int(c.chart->plotArea().width()));
+  const int columns = std::max(100, width / 2);
   const TrendHistory::Drawing d = history_.draw(from, to, columns);
   alarmTexts_ = d.alarmTexts;
 
@@ -196,7 +214,7 @@ void TFormTrend::redraw() {
                                                      : u"dd.MM HH:mm"_s;
   for (Chart& c : charts_) {
     c.time->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
-    c.time->setFormat(format);
+    if (c.time->format() != format) c.time->setFormat(format);
     double lo[2] = {NAN, NAN}, hi[2] = {NAN, NAN};
     for (auto& [which, line] : c.series) {
       line->replace(d.series[which]);
@@ -206,14 +224,8 @@ void TFormTrend::redraw() {
         hi[side] = std::isnan(hi[side]) ? d.high[which] : std::max(hi[side], double(d.high[which]));
       }
     }
-    const auto [leftLo, leftHi] = Room(lo[0], hi[0]);
-    c.left->setRange(leftLo, leftHi);
-    c.left->applyNiceNumbers();
-    if (c.right) {
-      const auto [rightLo, rightHi] = Room(lo[1], hi[1]);
-      c.right->setRange(rightLo, rightHi);
-      c.right->applyNiceNumbers();
-    }
+    SetRoundRange(c.left, lo[0], hi[0]);
+    if (c.right) SetRoundRange(c.right, lo[1], hi[1]);
     // The marks stand just inside the top of the chart.
     const double top = c.left->max() - (c.left->max() - c.left->min()) * 0.03;
     QList<QPointF> marks;

@@ -163,16 +163,15 @@ TrendHistory::Drawing TrendHistory::draw(qint64 fromMs, qint64 toMs, int columns
 
     for (int k = 0; k < kSeriesCount; ++k) {
       if (e.low[k] > e.high[k]) continue;  // no value in this column
+      // A column is a vertical stroke from its lowest to its highest value, at the middle of
+      // their moments, begun at the end nearer the line so far: the line stays a chain of
+      // strokes rather than a zigzag, which costs the chart far more to lay out and paint.
       QList<QPointF>& line = d.series[k];
-      if (e.lowMs[k] == e.highMs[k]) {
-        line.append(QPointF(double(e.lowMs[k]), e.low[k]));
-      } else if (e.lowMs[k] < e.highMs[k]) {
-        line.append(QPointF(double(e.lowMs[k]), e.low[k]));
-        line.append(QPointF(double(e.highMs[k]), e.high[k]));
-      } else {
-        line.append(QPointF(double(e.highMs[k]), e.high[k]));
-        line.append(QPointF(double(e.lowMs[k]), e.low[k]));
-      }
+      const double x = (double(e.lowMs[k]) + double(e.highMs[k])) / 2;
+      const bool lowFirst = line.isEmpty() || std::fabs(line.back().y() - e.low[k]) <=
+                                                  std::fabs(line.back().y() - e.high[k]);
+      line.append(QPointF(x, lowFirst ? e.low[k] : e.high[k]));
+      if (e.low[k] != e.high[k]) line.append(QPointF(x, lowFirst ? e.high[k] : e.low[k]));
       if (!(d.low[k] <= e.low[k])) d.low[k] = e.low[k];
       if (!(d.high[k] >= e.high[k])) d.high[k] = e.high[k];
     }

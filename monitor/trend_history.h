@@ -55,9 +55,9 @@ class TrendHistory {
   // Bytes the history holds (samples and alarm texts), for the benchmark.
   size_t memoryBytes() const;
 
-  // Each series between fromMs and toMs in at most `columns` columns: per column the lowest and
-  // the highest value in the order they came, so peaks stay visible; the x of a point is its
-  // time in milliseconds.
+  // Each series between fromMs and toMs in at most `columns` columns: per column its lowest and
+  // highest value as a vertical stroke at the middle of their moments (one point where they are
+  // equal), so peaks stay visible; x is a time in milliseconds.
   struct Drawing {
     std::array<QList<QPointF>, kSeriesCount> series;
     // Per series the lowest and highest value drawn (NaN when none).

@@ -150,7 +150,7 @@ TEST(EepromCells, EveryDecodedCellHasAMeaning) {
   for (quint16 a : {3, 4, 295, 1023}) EXPECT_TRUE(EepromCellMeaning(a).isEmpty()) << a;
 }
 
-// Drawn in columns, the history keeps each column's lowest and highest values in their order,
+// Drawn in columns, the history keeps each column's lowest and highest values,
 // leaves out what no label shows, and forgets what is older than a day.
 TEST(TrendHistory, DrawsColumnsOfLowAndHigh) {
   TrendHistory h;
@@ -164,7 +164,8 @@ TEST(TrendHistory, DrawsColumnsOfLowAndHigh) {
     h.add(s);
   }
   const auto d = h.draw(1000, 1799, 2);
-  const QList<QPointF> want = {{1100, 9}, {1200, 1}, {1600, 2}, {1700, 8}};
+  // A stroke per column, begun at the end nearer the line so far.
+  const QList<QPointF> want = {{1150, 1}, {1150, 9}, {1650, 8}, {1650, 2}};
   EXPECT_EQ(d.series[TrendHistory::BatteryVolts], want);
   EXPECT_EQ(d.series[TrendHistory::PowerKw], QList<QPointF>{QPointF(1500, 3)});
   EXPECT_TRUE(d.series[TrendHistory::AmbientC].isEmpty());
@@ -179,8 +180,8 @@ TEST(TrendHistory, DrawsColumnsOfLowAndHigh) {
     s.values[TrendHistory::BatteryVolts] = float(i * 37 % 101);
     many.add(s);
   }
-  const QList<QPointF> extremes = {{0, 0},    {300, 100},  {3030, 0}, {3330, 100},
-                                   {5050, 0}, {5350, 100}, {8080, 0}, {8380, 100}};
+  const QList<QPointF> extremes = {{150, 0},  {150, 100},  {3180, 100}, {3180, 0},
+                                   {5200, 0}, {5200, 100}, {8230, 100}, {8230, 0}};
   EXPECT_EQ(many.draw(0, 9999, 4).series[TrendHistory::BatteryVolts], extremes);
 
   TrendHistory::Sample late;
