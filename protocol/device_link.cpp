@@ -94,15 +94,12 @@ LinkThread::~LinkThread() {
                                                  : QThread::currentThread();
     // Runs after whatever the line is doing, which the stop ends at its next byte. The line
     // comes back to this thread with its timers stopped, so it can be destroyed here.
-    QMetaObject::invokeMethod(
-        &link_,
-        [this, home] {
-          link_.shutDown();
-          for (QObject* child : link_.findChildren<QObject*>())
-            if (auto* timer = qobject_cast<WindowTimer*>(child)) timer->setEnabled(false);
-          link_.moveToThread(home);
-        },
-        Qt::BlockingQueuedConnection);
+    runInAndWait(&link_, [this, home] {
+      link_.shutDown();
+      for (QObject* child : link_.findChildren<QObject*>())
+        if (auto* timer = qobject_cast<WindowTimer*>(child)) timer->setEnabled(false);
+      link_.moveToThread(home);
+    });
     thread_.quit();
     thread_.wait();
   }

@@ -5,7 +5,7 @@ set -euo pipefail
 # qt6-translations-l10n: Qt's own dialogs in Russian; dpkg-dev and file: the .deb's
 # dependencies (dpkg-shlibdeps); appstream: the metainfo file's check.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
-          qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
+          qt6-translations-l10n python3 libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
           xvfb xauth dpkg-dev file appstream)
 missing=()
 for p in "${packages[@]}"; do
