@@ -1,5 +1,7 @@
 #include "qt_serial_device.h"
 
+#include "serial/port_reason.h"
+
 QtSerialDevice::QtSerialDevice(const QString& path) {
   port_.setPortName(path);
 }
@@ -12,7 +14,8 @@ SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
   OpenResult result;
   if (!port_.open(QIODevice::ReadWrite)) {
     result.message = QStringLiteral("Open COM port Error");
-    result.detail = port_.errorString();
+    // Not Qt's words but the reason and the remedy (missing, busy, no permission).
+    result.detail = portOpenReason(port_.portName(), port_.error(), port_.errorString());
     return result;
   }
   result.opened = true;
