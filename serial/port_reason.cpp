@@ -39,8 +39,8 @@ QString lockName(const QString& path) {
 }
 
 QString holderText(const PortHolder& h) {
-  return h.program.isEmpty() ? QStringLiteral("PID %1").arg(h.pid)
-                             : QStringLiteral("%1 (PID %2)").arg(h.program).arg(h.pid);
+  return h.program.isEmpty() ? QStringLiteral("процесс с PID %1").arg(h.pid)
+                             : QStringLiteral("программа %1 (PID %2)").arg(h.program).arg(h.pid);
 }
 
 }  // namespace
@@ -136,7 +136,7 @@ PortReason explainOpenFailure(const QString& path, QSerialPort::SerialPortError 
                                    .arg(path)
                                    .arg(facts.ownPid)};
     return {PortFault::Busy,
-            QStringLiteral("Порт %1 занят: его держит программа %2. Закройте её и повторите.")
+            QStringLiteral("Порт %1 занят: его держит %2. Закройте эту программу и повторите.")
                 .arg(path, holderText(*facts.holder))};
   }
   if (error == QSerialPort::PermissionError && !facts.accessible) {

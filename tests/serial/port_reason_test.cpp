@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,69 +18,47 @@ namespace {
 // The mapping from what QSerialPort said and what the system shows, for situations a test
 // cannot make for real (a root user is never refused, another user's lock).
 TEST(PortReason, ExplainsEveryFaultWithWhatToDo) {
-  const PortFacts ok;
-  PortFacts missing;
-  missing.exists = false;
-  PortFacts denied;
-  denied.accessible = false;
-  denied.user = "ivan";
-  denied.group = "dialout";
-  PortFacts deniedUntilLogin = denied;
-  deniedUntilLogin.groupNeedsLogin = true;
-  PortFacts deniedRootGroup = denied;
-  deniedRootGroup.group.clear();
-  PortFacts held;
-  held.holder = PortHolder{4242, "minicom"};
-  PortFacts heldUnnamed;
-  heldUnnamed.holder = PortHolder{4243, ""};
-  PortFacts ownHeld;
-  ownHeld.ownPid = 77;
-  ownHeld.holder = PortHolder{77, "lir2gui"};
+  const auto facts = [](const std::function<void(PortFacts&)>& set) {
+    PortFacts f;
+    set(f);
+    return f;
+  };
+  const PortFacts ok, missing = facts([](PortFacts&f) { f.exists = false; });
+  const PortFacts denied = facts([](PortFacts& f) {
+    f.accessible = false;
+    f.user = "ivan";
+    f.group = "dialout";
+  });
+  const PortFacts later = facts([](PortFacts& f) {
+    f.accessible = false;
+    f.group = "uucp";
+    f.groupNeedsLogin = true;
+  });
+  const PortFacts rootGroup = facts([](PortFacts& f) { f.accessible = false; });
+  const PortFacts held = facts([](PortFacts& f) { f.holder = PortHolder{4242, "minicom"}; });
+  const PortFacts unnamed = facts([](PortFacts& f) { f.holder = PortHolder{4243, ""}; });
+  const PortFacts own = facts([](PortFacts& f) { f.holder = PortHolder{f.ownPid = 77, "x"}; });
   const auto P = QSerialPort::PermissionError;
+  using F = PortFault;
   const struct {
-    const char* name;
     QSerialPort::SerialPortError error;
     PortFacts facts;
     PortFault fault;
     QStringList says;
   } cases[] = {
-      {"no such device",
-       QSerialPort::DeviceNotFoundError,
-       missing,
-       PortFault::Missing,
-       {"/dev/ttyUSB0 не найден", "Подключён ли адаптер?"}},
-      {"gone before the facts were taken", P, missing, PortFault::Missing, {"не найден"}},
-      {"lock held by a named program",
-       P,
-       held,
-       PortFault::Busy,
-       {"занят", "minicom (PID 4242)", "Закройте её"}},
-      {"lock held, name unknown", P, heldUnnamed, PortFault::Busy, {"PID 4243"}},
-      {"this program already has it", P, ownHeld, PortFault::Busy, {"этой же программой (PID 77)"}},
-      {"refused though accessible", P, ok, PortFault::Busy, {"занят другой программой"}},
-      {"user outside the group",
-       P,
-       denied,
-       PortFault::NoPermission,
-       {"ivan не входит в группу dialout", "sudo usermod -aG dialout $USER", "войдите"}},
-      {"group added, session older",
-       P,
-       deniedUntilLogin,
-       PortFault::NoPermission,
-       {"уже в группе dialout", "Выйдите из системы и войдите снова"}},
-      {"device of root's group",
-       P,
-       deniedRootGroup,
-       PortFault::NoPermission,
-       {"sudo usermod -aG dialout $USER"}},
-      {"anything else",
-       QSerialPort::UnsupportedOperationError,
-       ok,
-       PortFault::Other,
-       {"не открылся: Unsupported operation"}},
+      {QSerialPort::DeviceNotFoundError, missing, F::Missing, {"ttyUSB0 не найден", "адаптер?"}},
+      {P, missing, F::Missing, {"не найден"}},  // gone before the facts were taken
+      {P, held, F::Busy, {"занят: его держит программа minicom (PID 4242)", "Закройте"}},
+      {P, unnamed, F::Busy, {"держит процесс с PID 4243"}},
+      {P, own, F::Busy, {"этой же программой (PID 77)"}},
+      {P, ok, F::Busy, {"занят другой программой"}},  // refused, though this user may use it
+      {P, denied, F::NoPermission, {"ivan не входит в группу dialout", "sudo usermod -aG dialout"}},
+      {P, later, F::NoPermission, {"уже в группе uucp", "Выйдите из системы и войдите снова"}},
+      {P, rootGroup, F::NoPermission, {"sudo usermod -aG dialout $USER", "войдите"}},
+      {QSerialPort::UnsupportedOperationError, ok, F::Other, {"не открылся: Unsupported"}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.says.join(' ').toStdString());
     const PortReason r =
         explainOpenFailure("/dev/ttyUSB0", c.error, "Unsupported operation", c.facts);
     EXPECT_EQ(r.fault, c.fault);
