@@ -23,17 +23,12 @@ TEST(PortReason, ExplainsEveryFaultWithWhatToDo) {
     set(f);
     return f;
   };
-  const PortFacts ok, missing = facts([](PortFacts&f) { f.exists = false; });
-  const PortFacts denied = facts([](PortFacts& f) {
-    f.accessible = false;
-    f.user = "ivan";
-    f.group = "dialout";
-  });
-  const PortFacts later = facts([](PortFacts& f) {
-    f.accessible = false;
-    f.group = "uucp";
-    f.groupNeedsLogin = true;
-  });
+  const PortFacts ok;
+  const PortFacts missing = facts([](PortFacts& f) { f.exists = false; });
+  const PortFacts denied =
+      facts([](PortFacts& f) { f.accessible = false, f.user = "ivan", f.group = "dialout"; });
+  const PortFacts later =
+      facts([](PortFacts& f) { f.accessible = false, f.group = "uucp", f.groupNeedsLogin = true; });
   const PortFacts rootGroup = facts([](PortFacts& f) { f.accessible = false; });
   const PortFacts held = facts([](PortFacts& f) { f.holder = PortHolder{4242, "minicom"}; });
   const PortFacts unnamed = facts([](PortFacts& f) { f.holder = PortHolder{4243, ""}; });
