@@ -15,6 +15,7 @@ class QMenuBar;
 class QPushButton;
 class QToolBar;
 class ShutdownBackend;
+struct ProgramFault;
 
 // What the port is being used for.
 namespace Run {
@@ -104,7 +105,8 @@ class TFormMain : public QMainWindow, public StatusBars {
   void FileOpen1Execute();
   void FileOpen1Accept(const QString& fileName);
   void LoadProgExecute();
-  bool PrepareProgramText();
+  // The program text without its header, checked whole; what is wrong goes into fault.
+  bool PrepareProgramText(ProgramFault* fault = nullptr);
   // The forms framework's error box; a test may put a recorder here instead.
   std::function<void(const QString&)> messageBox;
   void showFrameworkError(const QString& text);

@@ -16,6 +16,7 @@
 #include "app/gauge.h"
 #include "firmware/firmware_file.h"
 #include "firmware/firmware_header.h"
+#include "firmware/program_check.h"
 #include "firmware/upload.h"
 #include "firmware/upload_session.h"
 #include "protocol/device_link.h"
@@ -146,21 +147,24 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
   if (suspect && w_->FormOptHard->soundsOn()) w_->sounds.play(Sound::Error);
 }
 
-bool TFormMain::PrepareProgramText() {
+bool TFormMain::PrepareProgramText(ProgramFault* fault) {
   w_->FormFile->MemoHexProg->clear();
   PreparedProgram p = prepareProgramText(FirmwareText);
   ProgramText = std::move(p.text);
   ProgramLength = static_cast<quint32>(ProgramText.size());
   w_->FormFile->MemoHexProg->setPlainText(fromSingleByteText(ProgramText));
+  if (fault) *fault = p.fault;
   return p.ok();
 }
 
 void TFormMain::LoadProgExecute() {
   RunMode = Run::Upload;
-  if (!PrepareProgramText()) {
-    // Nothing to send that the device could take: no run starts.
+  ProgramFault fault;
+  if (!PrepareProgramText(&fault)) {
+    // Nothing to send that the device could take: no run starts, and the error bar says
+    // where the file is wrong.
     RunMode = Run::None;
-    setErrorText(kWrongFile);
+    setErrorText(wrongFileText(fault));
     if (w_->FormOptHard->soundsOn()) w_->sounds.play(Sound::Error);
     return;
   }

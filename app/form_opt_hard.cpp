@@ -49,7 +49,7 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
 
   ComboBoxRate = new QComboBox(this);
   ComboBoxRate->setObjectName(QStringLiteral("ComboBoxRate"));
-  ComboBoxRate->addItems({"2400", "9600", "19200", "57600", "115200"});
+  for (qint32 rate : kLineRates) ComboBoxRate->addItem(QString::number(rate));
   ComboBoxRate->setCurrentIndex(2);
   CheckBoxSound = new QCheckBox(QStringLiteral("Вкл. Звуки"), this);
   CheckBoxSound->setObjectName(QStringLiteral("CheckBoxSound"));

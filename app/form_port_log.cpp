@@ -7,7 +7,6 @@
 
 TFormPortLog::TFormPortLog(Kind kind, QWidget* parent) : QWidget(parent, Qt::Window) {
   log_ = new LogView(this);
-  log_->setReadOnly(true);  // the log shows traffic; typing into it would make it lie
   if (kind == Kind::Read) {
     setObjectName(QStringLiteral("FormReadPort"));
     setWindowTitle(QStringLiteral("Чтение с Порта"));

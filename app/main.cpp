@@ -9,8 +9,11 @@
 #include <memory>
 
 #include "app/app_windows.h"
+#include "app/data_paths.h"
 #include "app/form_main.h"
+#include "app/qt_translation.h"
 #include "app/startup.h"
+#include "app/unix_signals.h"
 #include "app/wave_sound.h"
 #include "host/system/system_shutdown.h"
 #include "serial/clock.h"
@@ -62,6 +65,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral("8.0"));
   // The program ends when the main window closes, whatever other windows are open.
   QApplication::setQuitOnLastWindowClosed(false);
+  // The framework's dialogs and buttons speak the program's language.
+  installQtRussianTranslation(app);
 
   const CommandLine cl = parseCommandLine(QApplication::arguments());
   QString profileName = cl.simProfile.isEmpty() ? QStringLiteral("lir") : cl.simProfile;
@@ -73,12 +78,15 @@ int main(int argc, char** argv) {
     simConfig = simConfigForProfile(QStringLiteral("lir"));
   }
 
+  // data/ in the working folder, or the user's configuration folder for an installed program.
+  const DataPaths paths = dataPaths();
   SteadyClock clock;
-  auto sounds = makeWaveSoundPlayer();
+  auto sounds = makeWaveSoundPlayer(paths.soundsFolder);
   // One simulated device for the whole run: closing and reopening its line keeps its memory.
   auto model = std::make_shared<DeviceModel>(*simConfig);
 
   AppOptions options;
+  options.configPath = paths.configPath;
   options.serviceMode = cl.serviceMode;
   options.portPath = cl.portPath;
   options.selectSimulated = cl.simulated;
@@ -93,6 +101,12 @@ int main(int argc, char** argv) {
   AppWindows windows(options, clock, *sounds);
   windows.FormMain->setShutdownBackend(shutdownBackend.get());
   QObject::connect(windows.FormMain.get(), &TFormMain::closed, &app, &QApplication::quit);
+  // A termination signal ends the program as its window's closing does: the run stops, the port
+  // is closed and its lock file removed.
+  handleTerminationSignals(&app, [&windows] {
+    windows.FormMain->close();
+    QApplication::quit();
+  });
   windows.FormMain->show();
   if (!startupError.isEmpty()) windows.FormMain->setErrorText(startupError);
   // The start-up benchmark asks the program to say when its main window is up, and to end.

@@ -54,11 +54,6 @@ QString headerShown(const QByteArray& text) {
   return fromSingleByteText(text.left(hash < 0 ? 14 : hash + 1));
 }
 
-// Line (from 1) of a position in the text.
-qsizetype lineAt(const QByteArray& text, qsizetype index) {
-  return text.left(index).count('\n') + 1;
-}
-
 }  // namespace
 
 QStringList firmwareFileProblems(const FirmwareFile& f) {
@@ -92,21 +87,8 @@ QStringList firmwareFileProblems(const FirmwareFile& f) {
   else if (h.failedChecks > 0)
     problems << wrong + QStringLiteral("заголовок «%1» не по формату (пример: lir3v12_4&15#).")
                             .arg(headerShown(f.text));
-  const PreparedProgram p = prepareProgramText(f.text);
-  const qsizetype programStart = f.text.size() - p.text.size();
-  switch (p.problem) {
-    case PreparedProgram::Problem::None:
-      if (!p.text.contains(':'))
-        problems << wrong + QStringLiteral("за заголовком нет ни одной записи программы.");
-      break;
-    case PreparedProgram::Problem::TooShort:
-      problems << wrong + QStringLiteral("файл короче заголовка, программы в нём нет.");
-      break;
-    case PreparedProgram::Problem::NotHexText:
-      problems << wrong + QStringLiteral("строка %1: символ «%2» — не запись Intel HEX.")
-                              .arg(lineAt(f.text, programStart + p.badIndex))
-                              .arg(fromSingleByteText(p.text.mid(p.badIndex, 1)));
-      break;
-  }
+  // The program is checked whole, record by record, as the upload checks it before sending.
+  if (const PreparedProgram p = prepareProgramText(f.text); !p.ok())
+    problems << wrongFileText(p.fault);
   return problems;
 }

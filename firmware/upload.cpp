@@ -12,10 +12,6 @@ constexpr int kHeaderScan = 19;
 constexpr char kFrame = 'U';
 constexpr char kStuff = 'K';
 
-bool isProgramCharacter(char c) {
-  return c == '\r' || c == '\n' || c == ':' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
 }  // namespace
 
 PreparedProgram prepareProgramText(QByteArrayView firmwareText) {
@@ -24,17 +20,16 @@ PreparedProgram prepareProgramText(QByteArrayView firmwareText) {
   const qsizetype hash = firmwareText.first(scan).indexOf('#');
   if (hash < 0 && firmwareText.size() < kHeaderScan) {
     p.problem = PreparedProgram::Problem::TooShort;
+    p.fault = {1, QStringLiteral("файл короче заголовка, и в нём нет «#»")};
     return p;
   }
-  const qsizetype strip = hash < 0 ? kHeaderScan + 1 : hash + 1;
-  p.text = firmwareText.sliced(std::min(strip, firmwareText.size())).toByteArray();
-  // Any other character would go out as a wrong byte that the device might even store.
-  for (qsizetype i = 0; i < p.text.size(); ++i) {
-    if (!isProgramCharacter(p.text[i])) {
-      p.problem = PreparedProgram::Problem::NotHexText;
-      p.badIndex = i;
-      break;
-    }
+  const qsizetype strip = std::min(hash < 0 ? kHeaderScan + 1 : hash + 1, firmwareText.size());
+  p.text = firmwareText.sliced(strip).toByteArray();
+  // A wrong character would go out as a wrong byte, a cut file as a part of the program: the
+  // device might store either.
+  if (auto fault = checkIntelHexProgram(firmwareText, strip)) {
+    p.problem = PreparedProgram::Problem::BadRecord;
+    p.fault = std::move(*fault);
   }
   return p;
 }

@@ -6,24 +6,26 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "firmware/program_check.h"
+
 class Exchange;
 
 // The program text of an upload: the firmware text without its header.
 struct PreparedProgram {
   enum class Problem {
     None,
-    TooShort,    // shorter than the header scan and without any '#'
-    NotHexText,  // a character that is neither a line break, ':' nor an upper-case hex digit
+    TooShort,   // shorter than the header scan and without any '#'
+    BadRecord,  // the records are not whole, well-formed Intel HEX ending in an end record
   };
   QByteArray text;
   Problem problem = Problem::None;
-  qsizetype badIndex = -1;  // NotHexText: where in the program text (0-based)
+  ProgramFault fault;  // where and why, for any problem; wrongFileText() makes the message
   bool ok() const { return problem == Problem::None; }
 };
 
 // Strips the header: everything up to the first '#' among the first 19 characters, or the
-// first 20 characters when there is none. A text the upload would turn into wrong bytes is
-// refused rather than sent.
+// first 20 characters when there is none. Then checks the whole program: a text the upload
+// would turn into wrong bytes, or that is cut short, is refused before anything is sent.
 PreparedProgram prepareProgramText(QByteArrayView firmwareText);
 
 // What an upload shows in its window and asks of it.

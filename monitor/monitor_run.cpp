@@ -45,6 +45,7 @@ void MonitorRun::prepareRun() {
   frameState_.BinaryFrames = false;
   poll_.RamChanged = true;
   poll_.EepromRefresh = true;
+  firstTick_ = true;
   timer3_.setInterval(kFirstTickMs);
   timer3_.setEnabled(true);
 }
@@ -65,6 +66,8 @@ void MonitorRun::PollTick() {
   // The user ended the run while the tick waited: the window is gone, no tick follows.
   if (endedByUser()) return;
 
+  if (ex_.ResultCode != 0 && firstTick_ && firstTickFailed) firstTickFailed();
+  firstTick_ = false;
   if (ex_.ResultCode != 0)
     ReportResult(true);
   else if (ex_.ReconnectCount > 0)

@@ -59,6 +59,9 @@ class MonitorRun {
   // Serves an EEPROM map request inside a tick and returns its code; while nothing serves
   // them, requests wait.
   std::function<quint8()> dumpEeprom;
+  // Runs when the first tick of a run fails, before the failure takes its usual path; it may
+  // look into why (a device set to another rate, say).
+  std::function<void()> firstTickFailed;
 
   // Leaves the run ready for its first tick: a full refresh in text frames, 10 ms from now.
   void prepareRun();
@@ -93,4 +96,5 @@ class MonitorRun {
   WindowTimer& timer3_;
   MonitorSurface& surface_;
   FinalReport* report_ = nullptr;
+  bool firstTick_ = false;  // the next tick is the run's first
 };

@@ -4,6 +4,8 @@
 
 #include "monitor/decoders.h"
 #include "protocol/device_link.h"
+#include "protocol/result_messages.h"
+#include "serial/status.h"
 #include "protocol/frames.h"
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
@@ -17,6 +19,7 @@ MonitorSession::MonitorSession(DeviceLink& link, FinalReport* report)
                                       static_cast<MonitorSurface&>(*this));
   run_->setFinalReport(report);
   run_->dumpEeprom = [this] { return DumpEeprom(0, DeviceImages::kEepromSize - 1); };
+  run_->firstTickFailed = [this] { probeOtherRates(); };
   connect(Timer3, &WindowTimer::timeout, this, &MonitorSession::Timer3Timer);
 }
 
@@ -133,6 +136,40 @@ quint8 MonitorSession::finishWrite(quint8 code) {
   // The failure is reported (or reconnected) here, once; the next tick finds no code left.
   run_->ReportResult(true);
   return code;
+}
+
+void MonitorSession::probeOtherRates() {
+  Exchange& ex = link_.exchange();
+  const quint8 code = ex.ResultCode;
+  // Only a silent or garbled line speaks of a rate; the device's own refusals do not.
+  const bool garbled = code == Result::NoReply || code == Result::WrongEcho ||
+                       code == Result::BadReplyLine || code == Result::NotHexDigit ||
+                       code == Result::ReplyChecksum;
+  if (!garbled) return;
+  const PortSettings settings = link_.settings();
+  qint32 answering = 0;
+  for (qint32 rate : kLineRates) {
+    if (rate == settings.BaudRate) continue;
+    if (link_.reopen(settings, rate) != Result::Ok) break;
+    ex.ResultCode = Result::Ok;
+    if (link_.frames().ReadDeviceMemory(2, 0) == Result::Ok) {
+      answering = rate;
+      break;
+    }
+    if (link_.stopRequested()) break;
+  }
+  link_.reopen(settings, settings.BaudRate);
+  ex.ResultCode = code;
+  if (answering == 0 || link_.stopRequested()) return;
+  // Polling on at a rate the device does not speak only repeats the failure: the run ends now,
+  // and the error bar says what to do.
+  ex.ReconnectCount = MonitorRun::kReconnectLimit;
+  run_->ReportResult(true);
+  if (StatusBars* status = link_.port().status())
+    status->setErrorText(
+        resultMessage(code) +
+        QStringLiteral(". Устройство отвечает на скорости %1 — выберите её в «Железо»")
+            .arg(answering));
 }
 
 bool MonitorSession::dumpsInBlocks(const DeviceImages::Eeprom& eeprom) {

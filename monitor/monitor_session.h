@@ -100,6 +100,11 @@ class MonitorSession : public QObject, private MonitorSurface {
 
   // Common end of both writes.
   quint8 finishWrite(quint8 code);
+  // The run's first tick found no device, or one it could not understand: a device set to
+  // another rate answers garbage or nothing. Tries a parameter read at each other rate of the
+  // options; when one answers, the run ends at once and the error bar names that rate. The
+  // configured rate is never changed here.
+  void probeOtherRates();
 
   DeviceLink& link_;
   DeviceImages images_;

@@ -2,8 +2,11 @@
 # Installs the Debian packages the program and its tests need, when they are missing.
 set -euo pipefail
 
+# qt6-translations-l10n: Qt's own dialogs in Russian; dpkg-dev and file: the .deb's
+# dependencies (dpkg-shlibdeps); appstream: the metainfo file's check.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core xvfb xauth)
+          qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
+          xvfb xauth dpkg-dev file appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

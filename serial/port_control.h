@@ -39,6 +39,8 @@ class PortControl {
   void ClosePort();
   void PurgePort();
 
+  // Where port messages go (the error bar); may be null.
+  StatusBars* status() const { return status_; }
   // The line of the last opening (the handle), even when that opening failed; may be null.
   SerialDevice* device() const { return device_.get(); }
   // Called by the byte primitives after a failed byte: a line that has gone away is closed.

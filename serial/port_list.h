@@ -20,6 +20,9 @@ struct PortEntry {
   bool operator==(const PortEntry&) const = default;
 };
 
+// The line rates the hardware options offer, in bit/s.
+inline constexpr qint32 kLineRates[] = {2400, 9600, 19200, 57600, 115200};
+
 // The text the list shows when there is no port to choose at all.
 inline const QString kNoPortText = QStringLiteral("Нет COM");
 

@@ -1,8 +1,18 @@
 #include "qt_serial_device.h"
 
+#include <QFileInfo>
+
 #include "serial/port_reason.h"
 
-QtSerialDevice::QtSerialDevice(const QString& path) {
+QString canonicalPortPath(const QString& path) {
+  // A bare name ("ttyUSB0") is QSerialPort's to place under /dev, not a file in this folder.
+  if (!path.contains(QLatin1Char('/'))) return path;
+  const QString canonical = QFileInfo(path).canonicalFilePath();
+  return canonical.isEmpty() ? path : canonical;
+}
+
+QtSerialDevice::QtSerialDevice(const QString& path, SerialIoctl ioctl)
+    : path_(path), ioctl_(std::move(ioctl)) {
   port_.setPortName(path);
 }
 
@@ -12,10 +22,13 @@ QtSerialDevice::~QtSerialDevice() {
 
 SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
   OpenResult result;
+  // Resolved at every open: a by-id link may lead to another device after a replug.
+  port_.setPortName(canonicalPortPath(path_));
   if (!port_.open(QIODevice::ReadWrite)) {
     result.message = QStringLiteral("Open COM port Error");
-    // Not Qt's words but the reason and the remedy (missing, busy, no permission).
-    result.detail = portOpenReason(port_.portName(), port_.error(), port_.errorString());
+    // Not Qt's words but the reason and the remedy (missing, busy, no permission), for the
+    // path as the user named it.
+    result.detail = portOpenReason(path_, port_.error(), port_.errorString());
     return result;
   }
   result.opened = true;
@@ -32,6 +45,8 @@ SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
   port_.setDataTerminalReady(false);
   port_.setRequestToSend(true);
   port_.clearError();
+  // Where the driver refuses, the line works as before, only with its usual delays.
+  requestLowLatency(static_cast<int>(port_.handle()), ioctl_);
   return result;
 }
 

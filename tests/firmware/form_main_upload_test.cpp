@@ -195,8 +195,12 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
       // Nothing is sent into a port that is not there: the run ends with the opening's code.
       {"port does not open", kGoodFile, "Ошибка открытия COM порта", false, true},
       // A text that would go out as wrong bytes starts no run at all.
-      {"lower-case hexadecimal", "lir3v12_4&15#:0400000001ab0203FF\r\n", "Не верный файл", false},
-      {"text emptied by an unreadable file", {}, "Не верный файл", false},
+      {"lower-case hexadecimal", "lir3v12_4&15#:0400000001ab0203FF\r\n",
+       "Не верный файл, строка 1: недопустимый «a» в столбце 25: в записи бывают только цифры 0–9 "
+       "и заглавные буквы A–F",
+       false},
+      {"text emptied by an unreadable file", {},
+       "Не верный файл, строка 1: файл короче заголовка, и в нём нет «#»", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -35,10 +35,10 @@ struct WindowRig {
   std::unique_ptr<AppWindows> w;
 
   explicit WindowRig(const char* profile = "gen9", bool serviceMode = false,
-                     const std::function<void(FirmwareConfig&)>& fault = {}) {
+                     const std::function<void(SimConfig&)>& fault = {}) {
     SimConfig cfg = *simConfigForProfile(profile);
     cfg.firmware.drift = false;
-    if (fault) fault(cfg.firmware);
+    if (fault) fault(cfg);
     model = std::make_shared<DeviceModel>(cfg);
     makeLine = [this] { return std::make_unique<SimulatedSerialDevice>(model, clock); };
     AppOptions options;
@@ -110,17 +110,18 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
   const struct {
     const char* name;
     bool openFails;
-    std::function<void(FirmwareConfig&)> fault;
+    std::function<void(SimConfig&)> fault;
     int code;
     qint64 minMs, maxMs;  // virtual time the six ticks take, their pauses included
   } cases[] = {
-      // Each tick waits a little more than 3000 ms for the echo of its first byte.
-      {"device falls silent", false, [](FirmwareConfig& f) { f.silentAfterFrames = 0; }, 20,
-       6 * 3000, 6 * 3000 + 6 * 300 + 100},
+      // Each tick waits a little more than 3000 ms for the echo of its first byte; the first
+      // one also asks at the four other rates whether the device is set to one of them.
+      {"device falls silent", false, [](SimConfig& s) { s.firmware.silentAfterFrames = 0; }, 20,
+       10 * 3000, 10 * 3000 + 6 * 300 + 100},
       // Every command fails at its first byte, at once.
       {"port cannot be opened", true, {}, 4, 0, 6 * 310},
       {"device answers every command with an error", false,
-       [](FirmwareConfig& f) { f.errorByte = 0x10; }, 25, 0, 6 * 310},
+       [](SimConfig& s) { s.firmware.errorByte = 0x10; }, 25, 0, 6 * 310},
   };
   for (const auto& c : cases) {
     WindowRig rig("gen9", false, c.fault);
@@ -158,6 +159,20 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     EXPECT_FALSE(m.isVisible()) << c.name;
     EXPECT_EQ(rig.sounds.played.size(), 2u) << c.name;
   }
+}
+
+// A device set to another rate than the options: the first tick finds it at its rate, and the
+// run ends at once saying which; the options keep their rate.
+TEST(FormMonitor, DeviceAtAnotherRateIsNamed) {
+  WindowRig rig("gen9", false, [](SimConfig& s) { s.lineRate = 9600; });
+  rig.main().Monitor->trigger();
+  ASSERT_TRUE(rig.fire());
+  EXPECT_FALSE(rig.mon().isVisible());
+  EXPECT_EQ(rig.main().errorText(),
+            "Долго нет ответа при чтении. Устройство отвечает на скорости 9600 — выберите её в "
+            "«Железо»");
+  EXPECT_EQ(rig.w->FormOptHard->settings().BaudRate, 19200);
+  EXPECT_EQ(rig.model->hostRate(), 19200);  // the line is back at the configured rate
 }
 
 }  // namespace

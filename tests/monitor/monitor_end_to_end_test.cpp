@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QAbstractButton>
+#include <QPlainTextEdit>
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
@@ -19,6 +21,8 @@
 #include "common/on_line.h"
 #include "common/recorders.h"
 #include "common/sim_process.h"
+#include "monitor/eeprom_map.h"
+#include "monitor/form_eeprom.h"
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_run.h"
 #include "monitor/monitor_session.h"
@@ -112,6 +116,82 @@ TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
     DeviceMemory memory(cfg.firmware);
     const DeviceMemory::Ram ram = memory.ram(0);
     EXPECT_TRUE(std::equal(ram.begin(), ram.end(), images.RamImage.begin())) << c.profile;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+QString textOf(MonitorSheet& sheet, const char* name) {
+  auto* label = qobject_cast<QLabel*>(sheet.control(QString::fromLatin1(name)));
+  return label ? label->text() : QString();
+}
+
+// A service engineer at work, through the line's own thread and a real terminal: the device
+// switched off and on again, a calibration value changed through its field and button and read
+// back after the refresh, and the EEPROM map, which must equal the device's EEPROM line for
+// line.
+TEST(MonitorEndToEnd, WritesReachTheDeviceAndTheMapShowsItsEeprom) {
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  for (const char* profile : {"gen9", "gen5"}) {
+    SCOPED_TRACE(profile);
+    QTemporaryDir dir;
+    const QString dump = dir.filePath("eeprom.bin");
+    SimProcess sim;
+    const QString path = sim.start({"--profile", profile, "--no-drift", "--dump-eeprom", dump});
+    ASSERT_FALSE(path.isEmpty()) << sim.errors().toStdString();
+    SteadyClock clock;
+    SoundRecorder sounds;
+    AppOptions options;
+    options.serviceMode = true;
+    options.portPath = path;
+    options.configPath = dir.filePath("data/config.txt");
+    options.lineThread = true;
+    AppWindows w(options, clock, sounds);
+    w.FormMain->show();
+    MonitorSheet& sheet = w.FormMonitor->sheet();
+    auto button = [&](const char* name) {
+      return qobject_cast<QAbstractButton*>(sheet.control(QString::fromLatin1(name)));
+    };
+    w.FormMain->Monitor->trigger();
+    ASSERT_TRUE(runUntil([&] { return textOf(sheet, "L_OnOff").startsWith("Включен"); }))
+        << textOf(sheet, "L_OnOff").toStdString() << w.FormMain->errorText().toStdString();
+
+    button("SB_LIROn")->click();  // "LIR_OFF"
+    EXPECT_TRUE(runUntil([&] { return textOf(sheet, "L_OnOff").startsWith("ВЫключен"); }));
+    EXPECT_EQ(button("SB_LIROn")->text(), "LIR_ON");
+    button("SB_LIROn")->click();
+    EXPECT_TRUE(runUntil([&] { return textOf(sheet, "L_OnOff").startsWith("Включен"); }));
+
+    auto* corr = qobject_cast<QLineEdit*>(sheet.control("E_IAcc_Corr"));
+    corr->setText("1,2");
+    button("B_IAcc_Corr")->click();  // 1,2 × 128 = 153
+    EXPECT_TRUE(runUntil([&] { return textOf(sheet, "L_IAcc_Corr_Cyr") == "1,2"; }))
+        << textOf(sheet, "L_IAcc_Corr_Cyr").toStdString();
+
+    button("SB_EEPromMap")->click();
+    EXPECT_TRUE(w.FormEEProm->isVisible());
+    QString map;
+    EXPECT_TRUE(runUntil([&] {
+      map = w.FormEEProm->RichEditEEprom->toPlainText();
+      return !map.isEmpty();
+    }));
+    EXPECT_EQ(w.FormMain->errorText(), "");
+    EXPECT_TRUE(sounds.played.empty());
+    w.FormMonitor->close();
+    w.FormMain->close();
+    w.linkThread.reset();
+
+    ASSERT_TRUE(sim.stop());
+    QFile file(dump);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray eeprom = file.readAll();
+    ASSERT_EQ(eeprom.size(), 1024);
+    EXPECT_EQ(static_cast<quint8>(eeprom[64]), 153);
+    DeviceImages::Eeprom bytes{};
+    std::copy(eeprom.begin(), eeprom.end(), bytes.begin());
+    EXPECT_EQ(map.split('\n'), FormatEepromMap(bytes).remove('\r').split('\n'));
   }
 }
 

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
+
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 
 #include "common/pty.h"
 #include "common/recorders.h"
@@ -95,6 +100,69 @@ TEST(QtSerialDevice, SecondOpenOfTheSameLineFails) {
   const auto result = other.open(19200);
   EXPECT_FALSE(result.opened);
   EXPECT_EQ(result.message, "Open COM port Error");
+}
+
+// A symlink and its target are one device: a second program naming the port differently is
+// refused rather than breaking into the running line.
+TEST(QtSerialDevice, SymlinkAndTargetShareOneLock) {
+  TestPty pty;
+  ASSERT_TRUE(pty.ok());
+  QTemporaryDir dir;
+  const QString link = dir.filePath(QStringLiteral("lir2-link"));
+  ASSERT_TRUE(QFile::link(pty.path(), link));
+  EXPECT_EQ(canonicalPortPath(link), pty.path());
+  EXPECT_EQ(canonicalPortPath(QStringLiteral("/dev/gone-lir2")), "/dev/gone-lir2");
+  EXPECT_EQ(canonicalPortPath(QStringLiteral("ttyS0")), "ttyS0");
+  QtSerialDevice running(pty.path());
+  QtSerialDevice second(link);
+  ASSERT_TRUE(running.open(19200).opened);
+  EXPECT_FALSE(second.open(19200).opened);
+  running.close();
+  EXPECT_TRUE(second.open(19200).opened);  // the lock went with the first's close
+}
+
+// Low latency is asked for by changing only its flag; every refusal leaves the line as it was.
+TEST(QtSerialDevice, LowLatencyIsRequestedAndARefusalIsHarmless) {
+  const struct {
+    const char* name;
+    int getResult, setResult;
+    int flags;
+    bool granted;
+    int setFlags;  // what TIOCSSERIAL was given; -1: not called
+  } cases[] = {
+      {"granted", 0, 0, ASYNC_SPD_HI, true, ASYNC_SPD_HI | ASYNC_LOW_LATENCY},
+      {"not a serial driver", -1, 0, 0, false, -1},
+      {"setting refused", 0, -1, 0, false, ASYNC_LOW_LATENCY},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int setFlags = -1;
+    const bool granted = requestLowLatency(7, [&](int, unsigned long request, void* arg) {
+      auto* serial = static_cast<serial_struct*>(arg);
+      if (request == TIOCGSERIAL) {
+        serial->flags = c.flags;
+        return c.getResult;
+      }
+      setFlags = serial->flags;
+      return c.setResult;
+    });
+    EXPECT_EQ(granted, c.granted);
+    EXPECT_EQ(setFlags, c.setFlags);
+  }
+
+  // Opening a real line asks its driver; a pseudo-terminal's refuses, and the line still works.
+  TestPty pty;
+  ASSERT_TRUE(pty.ok());
+  int refusals = 0;
+  QtSerialDevice device(pty.path(), [&](int fd, unsigned long request, void* arg) {
+    const int r = ::ioctl(fd, request, arg);
+    refusals += request == TIOCGSERIAL && fd >= 0 && r != 0;
+    return r;
+  });
+  ASSERT_TRUE(device.open(19200).opened);
+  EXPECT_EQ(refusals, 1);
+  ASSERT_TRUE(device.writeByte(0x5A));
+  EXPECT_EQ(pty.receive(), "Z");
 }
 
 }  // namespace

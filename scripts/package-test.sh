@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Makes the Debian package from the existing build, installs it as a user would
+# (apt-get install ./lir2gui_….deb), starts the installed lir2gui offscreen from a folder
+# without data/ and checks that it comes up, stays up, keeps its configuration in the user's
+# configuration folder and ends cleanly on SIGTERM; then removes the package again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${LIR2_BUILD_DIR:-build}
+started=$SECONDS
+
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=()
+elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+  sudo=(sudo)
+else
+  echo "package test skipped: installing a package needs root (or sudo without a password)"
+  exit 0
+fi
+
+fail() { echo "package test FAILED: $*" >&2; exit 1; }
+
+[ -f "$build/CPackConfig.cmake" ] || scripts/build.sh
+cmake --build "$build" --target lir2gui lir2-sim -j"$(nproc)" >/dev/null
+rm -rf "$build/package"
+(cd "$build" && cpack -G DEB -B package >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack"; }
+deb=$(ls "$build"/package/lir2gui_*.deb)
+echo "package: $deb"
+dpkg-deb -f "$deb" Depends | sed 's/^/  Depends: /'
+
+preinstalled=0
+dpkg-query -W -f='${Status}' lir2gui 2>/dev/null | grep -q "install ok installed" && preinstalled=1
+work=$(mktemp -d)
+gui=
+cleanup() {
+  cd /
+  [ -n "$gui" ] && kill "$gui" 2>/dev/null || true
+  rm -rf "$work"
+  if [ "$preinstalled" -eq 0 ]; then
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq lir2gui >/dev/null || true
+  fi
+}
+trap cleanup EXIT
+
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "$(realpath "$deb")" >/dev/null
+for f in /usr/bin/lir2gui /usr/bin/lir2-sim /usr/share/lir2gui/sounds/ok.wav \
+         /usr/share/lir2gui/sounds/error.wav /usr/share/lir2gui/samples/lir-small.lir2 \
+         /usr/share/applications/org.lir2gui.Lir2Gui.desktop \
+         /usr/share/icons/hicolor/scalable/apps/org.lir2gui.Lir2Gui.svg \
+         /usr/share/metainfo/org.lir2gui.Lir2Gui.metainfo.xml; do
+  [ -f "$f" ] || fail "$f is not installed"
+done
+
+# The installed program, as a user starts it: from a folder without data/, with a home of its own.
+mkdir -p "$work/home"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen
+cd "$work"
+line=$(LIR2_STARTUP_PROBE=1 timeout 60 lir2gui 2>/dev/null) || fail "lir2gui did not start"
+echo "  start-up: $line"
+case "$line" in main_window_ms=*) ;; *) fail "no start-up line from lir2gui" ;; esac
+
+lir2gui 2>"$work/stderr" &
+gui=$!
+sleep 3
+kill -0 "$gui" 2>/dev/null || { cat "$work/stderr" >&2; fail "lir2gui did not stay up"; }
+kill -TERM "$gui"
+rc=0
+wait "$gui" || rc=$?
+gui=
+[ "$rc" -eq 0 ] || fail "lir2gui ended with $rc on SIGTERM"
+[ -f "$work/home/.config/LIR2Gui/config.txt" ] ||
+  fail "the configuration is not in the user's configuration folder"
+[ ! -e "$work/data" ] || fail "the installed program wrote data/ into the working folder"
+lir2-sim --help >/dev/null 2>&1 || fail "lir2-sim does not run"
+
+echo "package test passed in $((SECONDS - started)) s"
