@@ -182,11 +182,12 @@ void TFormMain::LoadProgExecute() {
     const quint8 code = runUploadSession(link, job, window);
     // The report on the window's side owns the code from here.
     link.exchange().ResultCode = 0;
-    runIn(this, [this, code] { uploadFinished(code); });
+    const QString reason = link.port().PortOpen ? QString() : link.port().problem();
+    runIn(this, [this, code, reason] { uploadFinished(code, reason); });
   });
 }
 
-void TFormMain::uploadFinished(quint8 code) {
-  w_->report->run(code, false);
+void TFormMain::uploadFinished(quint8 code, const QString& reason) {
+  w_->report->run(code, false, {}, code != 0 ? reason : QString());
   StopExecExecute();
 }

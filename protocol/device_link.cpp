@@ -64,9 +64,10 @@ void DeviceLink::TranslationTick() {
     // A line that has gone cannot come back by waiting: the run ends and says so.
     if (!port_.PortOpen && !stopRequested()) {
       stopTranslation();
-      runIn(QCoreApplication::instance(), [alive = QPointer<DeviceLink>(this)] {
-        if (alive) emit alive->translationEnded(Result::ReadFailed);
-      });
+      runIn(QCoreApplication::instance(),
+            [alive = QPointer<DeviceLink>(this), reason = port_.problem()] {
+              if (alive) emit alive->translationEnded(Result::ReadFailed, reason);
+            });
     }
     return;
   }
