@@ -161,10 +161,7 @@ TEST(MonitorFirmware, CommandRegisterSwitchesTheOperatingMode) {
   };
   for (const Format& f : kFormats) {
     for (const Case& c : cases) {
-      testing::Message trace;
-      trace << f.name << " mains " << c.mains << " codes";
-      for (int code : c.codes) trace << ' ' << code;
-      SCOPED_TRACE(trace);
+      SCOPED_TRACE(testing::Message() << f.name << " case " << &c - cases);
       auto m = device("gen9", [&](SimConfig& s) { s.firmware.mainsPresent = c.mains; });
       WireHost host(*m);
       for (int code : c.codes) ASSERT_EQ(host.command(f.command[code]).reply, f.ack) << code;
@@ -336,11 +333,11 @@ TEST(DeviceMemory, ProfilesCarryTheirIdentification) {
     FirmwareConfig cfg = simConfigForProfile(profile)->firmware;
     cfg.eepromAtStart = {{5, 7}, {6, 2}};
     DeviceMemory m(cfg);
+    EXPECT_EQ(m.eeprom()[5] * 10 + m.eeprom()[6], 72) << profile;
     m.initialiseEeprom();
     std::vector<int> got;
     for (int a : cells) got.push_back(m.eeprom()[a]);
     EXPECT_EQ(got, expected) << profile;
-    EXPECT_EQ(DeviceMemory(cfg).eeprom()[5] * 10 + DeviceMemory(cfg).eeprom()[6], 72) << profile;
   }
 }
 

@@ -17,38 +17,16 @@ TEST(SimArguments, SetTheirKnobs) {
   EXPECT_EQ(plain->config.kind, SimKind::Lir);
   EXPECT_FALSE(plain->emulateRate);
 
-  const std::optional<SimProgramOptions> o = parse({"--profile",
-                                                    "gen9",
-                                                    "--firmware-byte",
-                                                    "0x6B",
-                                                    "--greeting",
-                                                    "Boot\\r\\n",
-                                                    "--mode-answer",
-                                                    "X",
-                                                    "--error-at",
-                                                    "7",
-                                                    "--no-run-ack",
-                                                    "--link",
-                                                    "/tmp/lir",
-                                                    "--emulate-rate",
-                                                    "--rate",
-                                                    "9600",
-                                                    "--dump-image",
-                                                    "a.hex",
-                                                    "--device-rate",
-                                                    "4800",
-                                                    "--ee",
-                                                    "5=7",
-                                                    "--ee",
-                                                    "0x13=0xFF",
-                                                    "--ram",
-                                                    "43=0x08",
-                                                    "--ram",
-                                                    "1092=1",
-                                                    "--alarm",
-                                                    "Warning:3",
-                                                    "--alarm",
-                                                    "1066:7"});
+  const std::optional<SimProgramOptions> o = parse({"--profile",       "gen9",
+                                                    "--firmware-byte", "0x6B",
+                                                    "--greeting",      "Boot\\r\\n",
+                                                    "--mode-answer",   "X",
+                                                    "--error-at",      "7",
+                                                    "--no-run-ack",    "--link",
+                                                    "/tmp/lir",        "--emulate-rate",
+                                                    "--rate",          "9600",
+                                                    "--dump-image",    "a.hex",
+                                                    "--device-rate",   "4800"});
   ASSERT_TRUE(o);
   EXPECT_EQ(o->config.kind, SimKind::Monitor);
   EXPECT_EQ(o->config.firmware.firmwareByte, 0x6B);
@@ -64,9 +42,12 @@ TEST(SimArguments, SetTheirKnobs) {
   EXPECT_EQ(o->config.lineRate, 4800);
   EXPECT_EQ(o->dumpImage, "a.hex");
   using Cells = std::vector<std::pair<int, quint8>>;
-  EXPECT_EQ(o->config.firmware.eepromAtStart, (Cells{{5, 7}, {0x13, 0xFF}}));
-  EXPECT_EQ(o->config.firmware.pinnedRam, (Cells{{43, 0x08}, {68, 1}}));
-  EXPECT_EQ(o->config.firmware.pinnedAlarms, (Cells{{44, 0x08}, {42, 0x80}}));
+  const FirmwareConfig f = parse({"--ee", "5=7", "--ee", "0x13=0xFF", "--ram", "43=0x08", "--ram",
+                                  "1092=1", "--alarm", "Warning:3", "--alarm", "1066:7"})
+                               ->config.firmware;
+  EXPECT_EQ(f.eepromAtStart, (Cells{{5, 7}, {0x13, 0xFF}}));
+  EXPECT_EQ(f.pinnedRam, (Cells{{43, 0x08}, {68, 1}}));
+  EXPECT_EQ(f.pinnedAlarms, (Cells{{44, 0x08}, {42, 0x80}}));
   EXPECT_TRUE(parse({"--profile", "gen5", "--binary"})->config.firmware.binaryEnabled());
 }
 
