@@ -30,7 +30,6 @@ enum RamCell : int {
   kMainsCurrentFine = 49,
   kShortCircuits1 = 52,
   kShortCircuits2 = 53,
-  kHardShortCircuits = 54,
   kChargeTimeHi = 55,
   kChargeTimeLo = 56,
   kServiceValue1Hi = 58,
