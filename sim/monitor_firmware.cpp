@@ -71,7 +71,7 @@ bool MonitorFirmware::idle(qint64 now) const {
 
 qint64 MonitorFirmware::busyUntil() const {
   qint64 until = restartingUntil_;
-  if (!reply_.isEmpty()) until = lastReplyAt_ + cfg_.replyEchoTimeoutMs + 1;
+  if (!reply_.isEmpty()) until = std::max(until, lastReplyAt_ + cfg_.replyEchoTimeoutMs + 1);
   if (rx_ != Rx::Idle) until = std::max(until, lastRxAt_ + cfg_.frameGapMs + 1);
   return until;
 }
