@@ -217,9 +217,10 @@ void TFormMain::attach(AppWindows* windows) {
   w_->FormOptHard->setOptionsAction(FOptions);
   w_->FormOptSoft->setOptionsAction(OptSoft);
   w_->FormMonitor->setMainWindow(this);
-  connect(w_->link.get(), &DeviceLink::translationEnded, this, [this](quint8 code) {
+  connect(w_->link.get(), &DeviceLink::translationEnded, this,
+          [this](quint8 code, const QString& reason) {
     if (RunMode != Run::Translation) return;
-    w_->report->run(code, false);
+    w_->report->run(code, false, {}, reason);
     StopExecExecute();
   });
   // Closing a window with its close button inverts its action's check mark.
@@ -290,9 +291,9 @@ void TFormMain::TranslateExecute() {
       return;
     }
     // Nothing can come through a port that did not open: the run ends with the reason.
-    runIn(this, [this] {
+    runIn(this, [this, reason = link.port().problem()] {
       quint8 code = Result::OpenFailed;
-      w_->report->run(code, false);
+      w_->report->run(code, false, {}, reason);
       StopExecExecute();
     });
   });

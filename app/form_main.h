@@ -138,7 +138,7 @@ class TFormMain : public QMainWindow, public StatusBars {
   void FormClose();
 
   // An upload's end, back on the window's thread: the report, then the stop step.
-  void uploadFinished(quint8 code);
+  void uploadFinished(quint8 code, const QString& reason);
 
   AppWindows* w_ = nullptr;
   ShutdownBackend* shutdownBackend_ = nullptr;

@@ -2,7 +2,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -15,6 +14,7 @@
 #include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/gauge.h"
+#include "firmware/firmware_file.h"
 #include "firmware/firmware_header.h"
 #include "firmware/program_check.h"
 #include "firmware/upload.h"
@@ -25,9 +25,6 @@
 #include "protocol/sound.h"
 
 namespace {
-
-// Far beyond any program memory of the family; a bigger file is no firmware.
-constexpr qint64 kMaxFirmwareFileBytes = 16 * 1024 * 1024;
 
 const QString kFirmwareFilter = QStringLiteral("Прошивки ( *.lir2)");
 const QString kAllFilesFilter = QStringLiteral("все файлы (*)");
@@ -112,26 +109,15 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
   bool suspect = !hasFirmwareExtension(FirmwareFileName);
   setFileNameText(FirmwareFileName);
 
-  QFile file(FirmwareFileName);
-  if (!file.open(QIODevice::ReadOnly)) {
-    showFrameworkError(cannotOpenFileMessage(FirmwareFileName, file.errorString()));
+  const FirmwareFile file = readFirmwareFile(FirmwareFileName);
+  if (!file.read()) {
+    showFrameworkError(frameworkReadError(file));
     return;
   }
-  if (file.size() > kMaxFirmwareFileBytes) {
-    showFrameworkError(cannotOpenFileMessage(
-        FirmwareFileName,
-        QStringLiteral("The file is too large for a firmware file (%1 bytes).").arg(file.size())));
-    return;
-  }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    showFrameworkError(cannotOpenFileMessage(FirmwareFileName, file.errorString()));
-    return;
-  }
-  FirmwareText = withCrLfBreaks(bytes);
+  FirmwareText = file.text;
   w_->FormFile->MemoHex->setPlainText(fromSingleByteText(FirmwareText));
 
-  const FirmwareHeader h = decodeFirmwareHeader(FirmwareText);
+  const FirmwareHeader& h = file.header;
   if (h.deviceKind)
     DeviceKind = *h.deviceKind;
   else
@@ -196,11 +182,12 @@ void TFormMain::LoadProgExecute() {
     const quint8 code = runUploadSession(link, job, window);
     // The report on the window's side owns the code from here.
     link.exchange().ResultCode = 0;
-    runIn(this, [this, code] { uploadFinished(code); });
+    const QString reason = link.port().PortOpen ? QString() : link.port().problem();
+    runIn(this, [this, code, reason] { uploadFinished(code, reason); });
   });
 }
 
-void TFormMain::uploadFinished(quint8 code) {
-  w_->report->run(code, false);
+void TFormMain::uploadFinished(quint8 code, const QString& reason) {
+  w_->report->run(code, false, {}, code != 0 ? reason : QString());
   StopExecExecute();
 }

@@ -4,6 +4,7 @@
 #include "protocol/frames.h"
 #include "protocol/report.h"
 #include "serial/exchange.h"
+#include "serial/port_control.h"
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
@@ -180,8 +181,16 @@ void MonitorRun::ReportResult(bool close) {
     ++ex_.ReconnectCount;
     return;
   }
+  // A port that has stopped opening, or an adapter that has gone, is what ended the run,
+  // whatever the exchange that noticed it says.
+  const PortControl& port = ex_.port();
+  QString reason;
+  if (ex_.ResultCode != 0 && !port.PortOpen && !port.problem().isEmpty()) {
+    reason = port.problem();
+    if (port.openFailed()) ex_.ResultCode = Result::OpenFailed;
+  }
   if (report_) {
-    report_->run(ex_.ResultCode, close, [this] { surface_.FormClose(); });
+    report_->run(ex_.ResultCode, close, [this] { surface_.FormClose(); }, reason);
   } else {
     ex_.ResultCode = 0;
     if (close) surface_.FormClose();

@@ -64,9 +64,10 @@ void DeviceLink::TranslationTick() {
     // A line that has gone cannot come back by waiting: the run ends and says so.
     if (!port_.PortOpen && !stopRequested()) {
       stopTranslation();
-      runIn(QCoreApplication::instance(), [alive = QPointer<DeviceLink>(this)] {
-        if (alive) emit alive->translationEnded(Result::ReadFailed);
-      });
+      runIn(QCoreApplication::instance(),
+            [alive = QPointer<DeviceLink>(this), reason = port_.problem()] {
+              if (alive) emit alive->translationEnded(Result::ReadFailed, reason);
+            });
     }
     return;
   }
@@ -94,15 +95,12 @@ LinkThread::~LinkThread() {
                                                  : QThread::currentThread();
     // Runs after whatever the line is doing, which the stop ends at its next byte. The line
     // comes back to this thread with its timers stopped, so it can be destroyed here.
-    QMetaObject::invokeMethod(
-        &link_,
-        [this, home] {
-          link_.shutDown();
-          for (QObject* child : link_.findChildren<QObject*>())
-            if (auto* timer = qobject_cast<WindowTimer*>(child)) timer->setEnabled(false);
-          link_.moveToThread(home);
-        },
-        Qt::BlockingQueuedConnection);
+    runInAndWait(&link_, [this, home] {
+      link_.shutDown();
+      for (QObject* child : link_.findChildren<QObject*>())
+        if (auto* timer = qobject_cast<WindowTimer*>(child)) timer->setEnabled(false);
+      link_.moveToThread(home);
+    });
     thread_.quit();
     thread_.wait();
   }

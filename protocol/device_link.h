@@ -74,7 +74,7 @@ class DeviceLink : public QObject {
 
  signals:
   // Translation ended by itself: the line has gone (an adapter unplugged, the far end closed).
-  void translationEnded(quint8 code);
+  void translationEnded(quint8 code, const QString& reason);
 
  private:
   Clock& clock_;

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <QString>
+
 #include <functional>
 
 class SoundPlayer;
@@ -14,8 +16,10 @@ class FinalReport {
  public:
   FinalReport(StatusBars& status, SoundPlayer& sounds, std::function<bool()> soundsOn);
 
-  // Reports resultCode and clears it; with closeMonitor set, runs closeMonitor afterwards.
-  void run(quint8& resultCode, bool close, const std::function<void()>& closeMonitor = {});
+  // Reports resultCode and clears it; with closeMonitor set, runs closeMonitor afterwards. A
+  // reason (why the port is not there) follows the failure's message in the error bar.
+  void run(quint8& resultCode, bool close, const std::function<void()>& closeMonitor = {},
+           const QString& reason = {});
 
  private:
   StatusBars& status_;

@@ -27,24 +27,22 @@ void WindowBridge::appendWrite(QStringView text) {
 }
 
 void WindowBridge::append(QString& pending, QStringView text) {
-  bool post = false;
   {
     std::lock_guard lock(mutex_);
     pending.append(text);
-    post = !flushPosted_;
-    flushPosted_ = true;
   }
-  if (post) runIn(this, [this] { flushLogs(); });
+  // One flush on its way is enough for any number of appends.
+  if (!flushPosted_.exchange(true)) runIn(this, [this] { flushLogs(); });
 }
 
 void WindowBridge::flushLogs() {
   QString read;
   QString write;
+  flushPosted_ = false;
   {
     std::lock_guard lock(mutex_);
     read.swap(read_);
     write.swap(write_);
-    flushPosted_ = false;
   }
   if (!read.isEmpty()) logs_.appendRead(read);
   if (!write.isEmpty()) logs_.appendWrite(write);

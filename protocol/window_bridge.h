@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <mutex>
 
 #include "protocol/sound.h"
@@ -43,5 +44,5 @@ class WindowBridge final : public QObject,
   std::mutex mutex_;
   QString read_;
   QString write_;
-  bool flushPosted_ = false;
+  std::atomic<bool> flushPosted_{false};
 };

@@ -7,7 +7,7 @@ set -euo pipefail
 # chart; Debian's package lacks its own dependency libqt6opengl6-dev.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
           qt6-charts-dev libqt6opengl6-dev
-          qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
+          qt6-translations-l10n python3 libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
           xvfb xauth dpkg-dev file appstream)
 missing=()
 for p in "${packages[@]}"; do

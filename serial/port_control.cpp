@@ -1,5 +1,6 @@
 #include "port_control.h"
 
+#include "serial/port_reason.h"
 #include "serial/result_code.h"
 #include "serial/status.h"
 
@@ -20,6 +21,10 @@ quint8 PortControl::OpenPort(qint32 rate) {
       break;
     }
   }
+  path_.clear();
+  for (const PortEntry& entry : entries_)
+    if (entry.name == PortName && entry.kind != PortEntry::Kind::Simulated)
+      path_ = entry.path.isEmpty() ? entry.name : entry.path;
   SerialDevice::OpenResult result;
   if (device_) {
     result = device_->open(rate);
@@ -27,11 +32,15 @@ quint8 PortControl::OpenPort(qint32 rate) {
     result.message = QStringLiteral("Open COM port Error");
   }
   if (!result.opened) {
-    if (status_)
-      status_->setErrorText(result.message.isEmpty() ? QStringLiteral("Open COM port Error")
-                                                     : result.message);
+    openFailed_ = true;
+    problem_ = result.detail;
+    QString text = result.message.isEmpty() ? QStringLiteral("Open COM port Error") : result.message;
+    if (!problem_.isEmpty()) text += QStringLiteral(": ") + problem_;
+    if (status_) status_->setErrorText(text);
     return Result::OpenFailed;
   }
+  openFailed_ = false;
+  problem_.clear();
   PortOpen = true;
   if (status_) status_->setErrorText(result.message);
   return 0;
@@ -52,5 +61,9 @@ void PortControl::release() {
 }
 
 void PortControl::noteLineFailure() {
-  if (PortOpen && device_ && !device_->isOpen()) ClosePort();
+  if (PortOpen && device_ && !device_->isOpen()) {
+    ClosePort();
+    // A system port says why; the simulated device has no path to look at.
+    if (!path_.isEmpty()) problem_ = portVanishedReason(path_);
+  }
 }

@@ -45,6 +45,12 @@ class PortControl {
   SerialDevice* device() const { return device_.get(); }
   // Called by the byte primitives after a failed byte: a line that has gone away is closed.
   void noteLineFailure();
+  // Why the port is not in use now, in words a user can act on: the last opening failed (the
+  // path is missing, the port is busy, the user may not open it) or the open line went away.
+  // Empty while the port is open, and for a line that gives no reason.
+  const QString& problem() const { return problem_; }
+  // The last opening failed (as against a line that went away after it opened).
+  bool openFailed() const { return openFailed_; }
   // Closes the port and lets go of its handle, so the next opening makes a new one.
   void release();
 
@@ -53,4 +59,7 @@ class PortControl {
   DeviceFactory factory_;
   QList<PortEntry> entries_;
   std::unique_ptr<SerialDevice> device_;
+  QString path_;  // what the last opening opened
+  QString problem_;
+  bool openFailed_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "serial/port_reason.h"
+
 QString canonicalPortPath(const QString& path) {
   // A bare name ("ttyUSB0") is QSerialPort's to place under /dev, not a file in this folder.
   if (!path.contains(QLatin1Char('/'))) return path;
@@ -24,7 +26,9 @@ SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
   port_.setPortName(canonicalPortPath(path_));
   if (!port_.open(QIODevice::ReadWrite)) {
     result.message = QStringLiteral("Open COM port Error");
-    result.detail = port_.errorString();
+    // Not Qt's words but the reason and the remedy (missing, busy, no permission), for the
+    // path as the user named it.
+    result.detail = portOpenReason(path_, port_.error(), port_.errorString());
     return result;
   }
   result.opened = true;

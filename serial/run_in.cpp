@@ -45,3 +45,11 @@ void runIn(QObject* context, std::function<void()> job) {
   }
   QMetaObject::invokeMethod(context, Handover(std::move(job)), Qt::QueuedConnection);
 }
+
+void runInAndWait(QObject* context, std::function<void()> job) {
+  if (context->thread() == QThread::currentThread()) {
+    job();
+    return;
+  }
+  QMetaObject::invokeMethod(context, Handover(std::move(job)), Qt::BlockingQueuedConnection);
+}

@@ -10,3 +10,7 @@
 // for work this way, and the line tells the windows what happened the same way, so the same
 // code runs synchronously in tests and across threads in the program.
 void runIn(QObject* context, std::function<void()> job);
+
+// The same, but the caller waits until job has run. Only for the end of the line's thread and
+// for tests that look at the line's state: a window never waits for the line.
+void runInAndWait(QObject* context, std::function<void()> job);

@@ -3,7 +3,12 @@
 // SIGTERM.
 //
 // The host's openings are seen through inotify on the terminal (IN_OPEN / IN_CLOSE), its
-// purges through the master's packet mode, and its rate by reading the terminal's settings.
+// purges and its changes of the port's settings through the master's packet mode, and its rate
+// by reading the terminal's settings when they changed.
+//
+// With --emulate-rate every byte takes its 10 bit times each way. A byte goes to the host at
+// its deadline to within a few microseconds: the server sleeps until a little before it (the
+// wake-up's usual lateness, learnt as it goes) and waits out the rest on the clock.
 
 #include "sim/device_model.h"
 #include "sim/line_pacer.h"
@@ -14,6 +19,7 @@
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -40,7 +46,18 @@ void onSignal(int) {
 }
 
 constexpr qint64 kNsPerMs = 1000000;
+constexpr qint64 kNsPerUs = 1000;
 constexpr std::size_t kMaxInFlight = 65536;
+// Bounds of the early wake-up before a byte's deadline: the time spent on the clock instead of
+// asleep. Later wake-ups than the upper bound (a busy machine) are not chased.
+constexpr qint64 kMinMarginNs = 10 * kNsPerUs;
+constexpr qint64 kMaxMarginNs = 100 * kNsPerUs;
+
+// In packet mode the master hears of every change of the terminal's settings while the local
+// mode flag EXTPROC is set (Linux).
+#ifndef TIOCPKT_IOCTL
+#define TIOCPKT_IOCTL 64
+#endif
 
 qint64 monotonicNs() {
   timespec ts{};
@@ -72,6 +89,14 @@ qint32 terminalRate(int fd) {
   termios t{};
   if (tcgetattr(fd, &t) != 0) return 0;
   return rateOf(cfgetospeed(&t));
+}
+
+// Sets EXTPROC again if a host cleared it, so the next change is heard of too.
+void keepHearingSettings(int fd) {
+  termios t{};
+  if (tcgetattr(fd, &t) != 0 || (t.c_lflag & EXTPROC)) return;
+  t.c_lflag |= EXTPROC;
+  tcsetattr(fd, TCSANOW, &t);
 }
 
 void say(bool verbose, const QString& text) {
@@ -107,6 +132,8 @@ class PtyServer {
   void readMaster(qint64 now);
   void readInotify(qint64 now);
   void writeDue(qint64 now);
+  void noteRate(qint64 now);
+  void learnLateness(qint64 lateNs);
   void dump();
   qint64 ms(qint64 ns) const { return (ns - t0_) / kNsPerMs; }
   bool attached() const { return inotify_ < 0 || clients_ > 0; }
@@ -123,6 +150,8 @@ class PtyServer {
   qint64 t0_ = 0;
   int clients_ = 0;
   qint32 rate_ = 0;
+  bool settingsChanged_ = true;    // read the rate before serving the next byte
+  qint64 lateNs_ = 50 * kNsPerUs;  // usual lateness of a wake-up, an upper quantile
   bool wantWrite_ = false;
   std::deque<std::pair<qint64, quint8>> toDevice_;  // host bytes still on the wire
   std::deque<std::pair<qint64, quint8>> toHost_;    // device bytes still on the wire
@@ -157,6 +186,7 @@ bool PtyServer::setUp() {
   termios t{};
   tcgetattr(slave_, &t);
   cfmakeraw(&t);  // no byte is translated, held back or turned into a signal
+  t.c_lflag |= EXTPROC;
   cfsetispeed(&t, B19200);
   cfsetospeed(&t, B19200);
   tcsetattr(slave_, TCSANOW, &t);
@@ -221,8 +251,28 @@ int PtyServer::run() {
   return 0;
 }
 
+void PtyServer::noteRate(qint64 now) {
+  settingsChanged_ = false;
+  if (packetMode_) keepHearingSettings(slave_);
+  const qint32 rate = terminalRate(slave_);
+  if (rate == rate_) return;
+  rate_ = rate;
+  model_.hostRateChanged(ms(now), rate);
+  if (opt_.emulateRate && !opt_.fixedRate) pacer_.setRate(rate);
+  say(opt_.verbose, QString("rate changed to %1 bit/s").arg(rate));
+}
+
+void PtyServer::learnLateness(qint64 lateNs) {
+  // Quick to follow a later wake-up, slow to forget it: about the 90th percentile.
+  if (lateNs > lateNs_)
+    lateNs_ += (lateNs - lateNs_) / 4;
+  else
+    lateNs_ -= (lateNs_ - lateNs) / 32;
+}
+
 void PtyServer::hostOpened(qint64 now) {
   ++clients_;
+  settingsChanged_ = true;
   rate_ = terminalRate(slave_);
   toDevice_.clear();
   toHost_.clear();
@@ -264,6 +314,7 @@ void PtyServer::readMaster(qint64 now) {
     int start = 0;
     if (packetMode_) {
       if (buf[0] != TIOCPKT_DATA) {
+        if (buf[0] & TIOCPKT_IOCTL) settingsChanged_ = true;
         if (buf[0] & TIOCPKT_FLUSHREAD) {
           // The host purged its receive buffer: what is still on the wire to it is gone.
           toHost_.clear();
@@ -306,15 +357,8 @@ void PtyServer::serve() {
 
   while (!g_stop) {
     qint64 now = monotonicNs();
-    if (attached()) {
-      const qint32 rate = terminalRate(slave_);
-      if (rate != rate_) {
-        rate_ = rate;
-        model_.hostRateChanged(ms(now), rate);
-        if (opt_.emulateRate && !opt_.fixedRate) pacer_.setRate(rate);
-        say(opt_.verbose, QString("rate changed to %1 bit/s").arg(rate));
-      }
-    }
+    // Without packet mode nothing tells of a change: look every time.
+    if (attached() && (settingsChanged_ || !packetMode_)) noteRate(now);
     const auto toHost = [this](const QByteArray& out, qint64 readyAt) {
       if (!attached()) return;
       for (char c : out) {
@@ -335,16 +379,25 @@ void PtyServer::serve() {
 
     qint64 wake = std::numeric_limits<qint64>::max();
     if (!toDevice_.empty()) wake = std::min(wake, toDevice_.front().first);
-    if (!toHost_.empty() && !wantWrite_) wake = std::min(wake, toHost_.front().first);
     if (const std::optional<qint64> next = model_.nextOutputAt(ms(now)))
       wake = std::min(wake, t0_ + std::max(*next, ms(now) + 1) * kNsPerMs);
+    // Only a byte to the host needs its deadline kept exactly: what the device does with a byte
+    // from the host is dated from the byte's deadline, however late the server wakes for it.
+    bool exact = false;
+    if (!toHost_.empty() && !wantWrite_ && toHost_.front().first <= wake) {
+      wake = toHost_.front().first;
+      exact = opt_.emulateRate;
+    }
+    const qint64 margin =
+        exact ? std::clamp(lateNs_ + kMinMarginNs, kMinMarginNs, kMaxMarginNs) : 0;
+    const qint64 sleepUntil = wake == std::numeric_limits<qint64>::max() ? wake : wake - margin;
 
     pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (wantWrite_ ? POLLOUT : 0)), 0},
                      {inotify_, POLLIN, 0}};
     timespec ts{};
     timespec* timeout = nullptr;
-    if (wake != std::numeric_limits<qint64>::max()) {
-      const qint64 wait = std::max<qint64>(wake - now, 0);
+    if (sleepUntil != std::numeric_limits<qint64>::max()) {
+      const qint64 wait = std::max<qint64>(sleepUntil - now, 0);
       ts.tv_sec = static_cast<time_t>(wait / 1000000000LL);
       ts.tv_nsec = static_cast<long>(wait % 1000000000LL);
       timeout = &ts;
@@ -356,6 +409,10 @@ void PtyServer::serve() {
       return;
     }
     now = monotonicNs();
+    if (rc == 0 && exact) {
+      if (ts.tv_sec || ts.tv_nsec) learnLateness(now - sleepUntil);  // it did sleep
+      while (now < wake) now = monotonicNs();  // the last few microseconds on the clock
+    }
     if (inotify_ >= 0 && (fds[1].revents & POLLIN)) readInotify(now);
     if (fds[0].revents & (POLLIN | POLLPRI)) readMaster(now);
     if ((fds[0].revents & POLLHUP) && !(fds[0].revents & POLLIN)) {

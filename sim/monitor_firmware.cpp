@@ -55,6 +55,7 @@ void MonitorFirmware::reset() {
   reply_.clear();
   replyPos_ = 0;
   announced_ = false;
+  resetAfterReply_ = false;
 }
 
 bool MonitorFirmware::silent() const {
@@ -65,18 +66,18 @@ bool MonitorFirmware::silent() const {
 bool MonitorFirmware::idle(qint64 now) const {
   const bool replying = !reply_.isEmpty() && now - lastReplyAt_ <= cfg_.replyEchoTimeoutMs;
   const bool receiving = rx_ != Rx::Idle && now - lastRxAt_ <= cfg_.frameGapMs;
-  return !replying && !receiving;
+  return !replying && !receiving && now >= restartingUntil_;
 }
 
 qint64 MonitorFirmware::busyUntil() const {
-  qint64 until = std::numeric_limits<qint64>::min();
-  if (!reply_.isEmpty()) until = lastReplyAt_ + cfg_.replyEchoTimeoutMs + 1;
+  qint64 until = restartingUntil_;
+  if (!reply_.isEmpty()) until = std::max(until, lastReplyAt_ + cfg_.replyEchoTimeoutMs + 1);
   if (rx_ != Rx::Idle) until = std::max(until, lastRxAt_ + cfg_.frameGapMs + 1);
   return until;
 }
 
 void MonitorFirmware::receive(quint8 byte, qint64 now, OutputQueue& out) {
-  if (silent()) return;
+  if (silent() || now < restartingUntil_) return;
   if (!reply_.isEmpty()) {
     if (now - lastReplyAt_ <= cfg_.replyEchoTimeoutMs &&
         byte == static_cast<quint8>(reply_[replyPos_ - 1])) {
@@ -266,7 +267,10 @@ MonitorFirmware::Outcome MonitorFirmware::writeMemory(int address, const QByteAr
       return o;
     }
     announced_ = false;
-    if (!mem_.command(code, now)) o.error = kErrReserved;
+    if (!mem_.command(code, now))
+      o.error = kErrReserved;
+    else if (code == 6)
+      resetAfterReply_ = true;
     return o;
   }
   // One announcement covers one write, whether or not that write succeeds.
@@ -339,4 +343,10 @@ void MonitorFirmware::sendNextReplyByte(qint64 now, OutputQueue& out) {
   }
   out.push(now, static_cast<quint8>(reply_[replyPos_]));
   ++replyPos_;
+  if (replyPos_ == reply_.size() && resetAfterReply_) {
+    // The acknowledgement of a reset is out: the controller restarts and forgets everything.
+    resetAfterReply_ = false;
+    restartingUntil_ = now + kResetSilenceMs;
+    reset();
+  }
 }

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <limits>
+
 // The device's monitor firmware: memory commands in the text format ("PCRD", "PCPR", "PCWR",
 // answered "MOk"/"MEr") and, on boards that have it, the binary format ("r"/"w", answered
 // "o"/"e").
@@ -25,10 +27,15 @@ class MonitorFirmware {
   static constexpr quint8 kErrNotAnnounced = 0x10;
   static constexpr quint8 kErrReserved = 0x20;
 
+  // After a reset (command 6) has been acknowledged the controller restarts: this long it
+  // neither echoes nor answers. Longer than the monitor's 300 ms between ticks, so the host's
+  // next tick meets it and recovers by reconnecting, as with a real device.
+  static constexpr qint64 kResetSilenceMs = 500;
+
   MonitorFirmware(const FirmwareConfig& cfg, DeviceMemory& memory);
 
   // The line was (re)opened: a partial command, a reply in progress and a pending EEPROM
-  // write announcement are forgotten.
+  // write announcement are forgotten (a restart after a reset goes on).
   void reset();
   void receive(quint8 byte, qint64 now, OutputQueue& out);
 
@@ -88,6 +95,8 @@ class MonitorFirmware {
   qint64 lastReplyAt_ = 0;
 
   bool announced_ = false;
+  bool resetAfterReply_ = false;
+  qint64 restartingUntil_ = std::numeric_limits<qint64>::min();
   int answered_ = 0;
   int echoMismatches_ = 0;
 };

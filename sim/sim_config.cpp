@@ -14,15 +14,22 @@ std::optional<SimConfig> simConfigForProfile(const QString& name) {
   } else if (name == "boot") {
     cfg.kind = SimKind::Boot;
   } else if (name == "gen5") {
-    // An older LCD board: 12 V, 1.5 kW, firmware 8.2, text frames only.
+    // An older LCD board "LCD Ver 5.2": 12 V, 1.5 kW, text frames only. Firmware 10.1 has
+    // everything a generation-5 board can show (charge time, service values, sensor flags).
     cfg.kind = SimKind::Monitor;
-    cfg.firmware.boardType = 2;
-    cfg.firmware.generation = 5;
-    cfg.firmware.firmwareByte = (2 << 5) | 8;
-    cfg.firmware.powerIndex = 1;
-    cfg.firmware.voltageClass = 0;
+    FirmwareConfig& f = cfg.firmware;
+    f.boardType = 2;
+    f.generation = 5;
+    f.firmwareByte = (1 << 5) | 10;
+    f.powerIndex = 1;
+    f.voltageClass = 0;
+    f.subVersion = 2;
+    // The cells of the SIN board and the hybrid option are not there: erased.
+    f.sinVersion = f.netCode = f.hiLowCode = f.variantFlag = f.hybridMarker = 0xFF;
   } else if (name == "gen9") {
-    cfg.kind = SimKind::Monitor;  // the defaults are this board: LCD SIN, 24 V, 3 kW, 13.3
+    // The defaults are this board: "LCD SIN  Ver 9Hi /3 /Net7L -Pro", HYBRID, firmware 13.3,
+    // 3 kW, 24 V.
+    cfg.kind = SimKind::Monitor;
   } else if (name == "modem") {
     cfg.kind = SimKind::Modem;
   } else if (name == "lir") {

@@ -6,6 +6,8 @@
 #include <QtGlobal>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 // Everything that shapes one simulated device: which personality answers the line, the
 // identity it reports, its timing and the faults it is told to commit. A profile name picks
@@ -49,6 +51,19 @@ struct FirmwareConfig {
   quint8 firmwareByte = 0x6D;  // EEPROM 2: bits 0-4 major, bits 5-7 minor (0x6D = 13.3)
   quint8 powerIndex = 3;       // EEPROM 5: power model (3 = 3 kW)
   quint8 voltageClass = 1;     // EEPROM 6: 0 = 12 V, 1 = 24 V, 2 = 48 V
+  quint8 sinVersion = 3;       // EEPROM 12: second version number of the SIN board
+  quint8 netCode = 5;       // EEPROM 13: 15 = no mains board; else Net (bits 0-1) + 6, "L" from 4
+  quint8 hiLowCode = 1;     // EEPROM 14: 4 and above "Low", else "Hi"
+  quint8 subVersion = 2;    // EEPROM 16: board sub-version
+  quint8 variantFlag = 0;   // EEPROM 59: 0 = " -Pro", else " -S"
+  quint8 hybridMarker = 1;  // EEPROM 315: 255 = no hybrid option
+  // Cells set once at start over the factory image (address, value). An EEPROM initialisation
+  // brings back the factory image without them, as on a real device.
+  std::vector<std::pair<int, quint8>> eepromAtStart;
+  // RAM window cells held at a value whatever the device does (offset, value), and alarm bits
+  // held set (offset of the alarm byte, bits).
+  std::vector<std::pair<int, quint8>> pinnedRam;
+  std::vector<std::pair<int, quint8>> pinnedAlarms;
   // Binary frames understood; unset = as the firmware version implies (generation 9 and
   // firmware 13.3 or later).
   std::optional<bool> binaryFrames;
@@ -57,7 +72,9 @@ struct FirmwareConfig {
   bool deviceOn = true;
   bool chargeOn = true;
   bool mainsPresent = true;
-  bool drift = true;  // measurements move with time; off = frozen at their start values
+  // The device goes through its day by itself: the mains fails and returns, it charges, alarms
+  // come and go, measurements move. Off: everything holds its state at 0 ms (commands still act).
+  bool drift = true;
 
   int frameGapMs = 500;           // a pause this long inside a command drops the partial command
   int replyEchoTimeoutMs = 1000;  // a reply whose echo stalls this long is given up

@@ -1,5 +1,7 @@
 #include "sim/sim_options.h"
 
+#include "sim/device_memory.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -135,7 +137,9 @@ const std::vector<FlagKnob>& flagKnobs() {
        [](SimProgramOptions& o) { o.config.firmware.chargeOn = false; }},
       {"no-mains", "No mains: the device runs from its battery.",
        [](SimProgramOptions& o) { o.config.firmware.mainsPresent = false; }},
-      {"no-drift", "Measurements keep their start values.",
+      {"no-drift",
+       "The device holds still: no walk through its day, no alarms of its own, "
+       "measurements at their start values.",
        [](SimProgramOptions& o) { o.config.firmware.drift = false; }},
       {"bad-checksum", "Fault: reply checksums off by one.",
        [](SimProgramOptions& o) { o.config.firmware.badChecksum = true; }},
@@ -149,6 +153,71 @@ const std::vector<FlagKnob>& flagKnobs() {
        [](SimProgramOptions& o) { o.config.chatter.enabled = false; }},
   };
   return knobs;
+}
+
+// A decimal number or a 0x hexadecimal one.
+std::optional<qint64> parseNumber(const QString& text) {
+  bool ok = false;
+  const QString t = text.trimmed();
+  const qint64 v = t.startsWith("0x", Qt::CaseInsensitive) ? t.mid(2).toLongLong(&ok, 16)
+                                                           : t.toLongLong(&ok, 10);
+  return ok ? std::optional<qint64>(v) : std::nullopt;
+}
+
+// "LEFT<sep>RIGHT" with the right side a number in [0, maxRight]; the left side as it stands.
+std::optional<std::pair<QString, qint64>> splitPair(const QString& text, QChar sep,
+                                                    qint64 maxRight) {
+  const qsizetype at = text.indexOf(sep);
+  if (at <= 0) return std::nullopt;
+  const std::optional<qint64> right = parseNumber(text.mid(at + 1));
+  if (!right || *right < 0 || *right > maxRight) return std::nullopt;
+  return std::make_pair(text.left(at).trimmed(), *right);
+}
+
+// --ee ADDRESS=VALUE
+std::optional<std::pair<int, quint8>> eepromCell(const QString& text) {
+  const auto pair = splitPair(text, '=', 255);
+  if (!pair) return std::nullopt;
+  const std::optional<qint64> address = parseNumber(pair->first);
+  if (!address || *address < 0 || *address >= DeviceMemory::kEepromSize) return std::nullopt;
+  return std::make_pair(static_cast<int>(*address), static_cast<quint8>(pair->second));
+}
+
+// A RAM window cell by its offset (0..68) or its address (1024..1092), as an offset.
+std::optional<int> ramOffset(const QString& text) {
+  const std::optional<qint64> n = parseNumber(text);
+  if (!n) return std::nullopt;
+  if (*n >= 0 && *n < DeviceMemory::kRamSize) return static_cast<int>(*n);
+  if (*n >= DeviceMemory::kRamBase && *n <= DeviceMemory::kLastAddress)
+    return static_cast<int>(*n - DeviceMemory::kRamBase);
+  return std::nullopt;
+}
+
+// --ram OFFSET=VALUE
+std::optional<std::pair<int, quint8>> ramCell(const QString& text) {
+  const auto pair = splitPair(text, '=', 255);
+  if (!pair) return std::nullopt;
+  const std::optional<int> offset = ramOffset(pair->first);
+  if (!offset) return std::nullopt;
+  return std::make_pair(*offset, static_cast<quint8>(pair->second));
+}
+
+// --alarm GROUP:BIT, the group by name or by its RAM cell; as (offset, bit mask).
+std::optional<std::pair<int, quint8>> alarmBit(const QString& text) {
+  static const QStringList names = {"system", "protection", "warning", "event"};
+  constexpr int kFirstAlarmOffset = 42;
+  const auto pair = splitPair(text, ':', 7);
+  if (!pair) return std::nullopt;
+  int offset = static_cast<int>(names.indexOf(pair->first.toLower()));
+  if (offset >= 0) {
+    offset += kFirstAlarmOffset;
+  } else {
+    const std::optional<int> cell = ramOffset(pair->first);
+    if (!cell || *cell < kFirstAlarmOffset || *cell >= kFirstAlarmOffset + names.size())
+      return std::nullopt;
+    offset = *cell;
+  }
+  return std::make_pair(offset, static_cast<quint8>(1 << pair->second));
 }
 
 }  // namespace
@@ -196,7 +265,11 @@ SimArgumentsOutcome parseSimArguments(const QStringList& arguments) {
   parser.setApplicationDescription(
       "Serves a simulated LIR device on a pseudo-terminal and prints the terminal's path.\n"
       "Profiles: " +
-      simProfileNames().join(", ") + ".");
+      simProfileNames().join(", ") +
+      ".\n"
+      "The device lives through a 15-minute day (charge, mains failure, generation, flat "
+      "battery, mains back) with occasional alarms. Commands at address 0: 1/2 switch it off/on, "
+      "4/5 the charger, 6 resets it (0.5 s without a word), 7 restores the factory EEPROM.");
   const QCommandLineOption help({"h", "help"}, "Show this help.");
   const QCommandLineOption profile("profile", "Device profile (default lir).", "name", "lir");
   const QCommandLineOption link("link", "Place a symlink to the terminal here.", "path");
@@ -208,11 +281,29 @@ SimArgumentsOutcome parseSimArguments(const QStringList& arguments) {
                                     "text");
   const QCommandLineOption modeAnswer("mode-answer",
                                       "Fault: answer the mode letter with this character.", "char");
+  const QCommandLineOption ee(
+      "ee",
+      "Set EEPROM cell ADDRESS (0..1023) to VALUE (0..255; decimal or 0x hex) at start, over the "
+      "profile's factory image; repeatable. An EEPROM initialisation brings back the factory "
+      "image without these cells.",
+      "address=value");
+  const QCommandLineOption ram(
+      "ram",
+      "Hold RAM window cell OFFSET (0..68, or its address 1024..1092) at VALUE (0..255) "
+      "whatever the device does; repeatable.",
+      "offset=value");
+  const QCommandLineOption alarm("alarm",
+                                 "Hold alarm bit BIT (0..7) of GROUP set: system, protection, "
+                                 "warning, event (or RAM 42, 43, 44, 45); repeatable.",
+                                 "group:bit");
   parser.addOption(help);
   parser.addOption(profile);
   parser.addOption(link);
   parser.addOption(dumpImage);
   parser.addOption(dumpEeprom);
+  parser.addOption(ee);
+  parser.addOption(ram);
+  parser.addOption(alarm);
   parser.addOption(greeting);
   parser.addOption(modeAnswer);
   std::vector<QCommandLineOption> numbers;
@@ -267,6 +358,39 @@ SimArgumentsOutcome parseSimArguments(const QStringList& arguments) {
   }
   for (std::size_t i = 0; i < flags.size(); ++i) {
     if (parser.isSet(flags[i])) flagKnobs()[i].apply(o);
+  }
+  for (const QString& v : parser.values(ee)) {
+    const auto cell = eepromCell(v);
+    if (!cell) {
+      result.text =
+          "--ee wants ADDRESS=VALUE, an address from 0 to 1023 and a value from 0 to "
+          "255, not \"" +
+          v + "\"";
+      return result;
+    }
+    o.config.firmware.eepromAtStart.push_back(*cell);
+  }
+  for (const QString& v : parser.values(ram)) {
+    const auto cell = ramCell(v);
+    if (!cell) {
+      result.text =
+          "--ram wants OFFSET=VALUE, an offset from 0 to 68 (or an address from 1024 "
+          "to 1092) and a value from 0 to 255, not \"" +
+          v + "\"";
+      return result;
+    }
+    o.config.firmware.pinnedRam.push_back(*cell);
+  }
+  for (const QString& v : parser.values(alarm)) {
+    const auto bit = alarmBit(v);
+    if (!bit) {
+      result.text =
+          "--alarm wants GROUP:BIT, a group system, protection, warning or event (or "
+          "42 to 45) and a bit from 0 to 7, not \"" +
+          v + "\"";
+      return result;
+    }
+    o.config.firmware.pinnedAlarms.push_back(*bit);
   }
   if (parser.isSet(greeting)) {
     const std::optional<QByteArray> text = unescapeText(parser.value(greeting));

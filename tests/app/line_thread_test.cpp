@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,9 +13,15 @@
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
+#include "app/form_port_log.h"
+#include "app/gauge.h"
+#include "app/log_view.h"
+#include "common/on_line.h"
 #include "common/recorders.h"
+#include "common/sim_process.h"
 #include "host/form_sms_modem.h"
 #include "monitor/form_monitor.h"
+#include "monitor/monitor_sheet.h"
 #include "protocol/device_link.h"
 #include "serial/clock.h"
 #include "sim/device_model.h"
@@ -94,6 +101,59 @@ TEST(LineThread, SilentDeviceNeverHoldsTheWindowsAndClosingEndsTheRun) {
     EXPECT_FALSE(w.link->port().PortOpen);
     EXPECT_EQ(w.FormMain->errorText(), c.errorAfter);
     EXPECT_EQ(sounds.played.size(), c.errorAfter.isEmpty() ? 0u : 1u);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The far end of a real terminal goes away mid-run (lir2-sim killed, as an adapter pulled out):
+// each run mode ends by itself, or says so at its next exchange, with the reason after the
+// message; the windows never wait for it.
+TEST(LineThread, AVanishedLineEndsEveryRunModeWithItsReason) {
+  const struct {
+    const char* mode;
+    QStringList sim;
+    std::function<void(AppWindows&)> start;
+    std::function<bool(AppWindows&)> running, ended;
+  } cases[] = {
+      {"translation", {"--profile", "translate", "--chatter-period-ms", "100"},
+       [](AppWindows& w) { w.FormMain->Translate->trigger(); },
+       [](AppWindows& w) { return !w.FormReadPort->log()->logText().isEmpty(); },
+       [](AppWindows& w) { return w.FormMain->RunMode == Run::None; }},
+      {"monitor", {"--profile", "gen9"}, [](AppWindows& w) { w.FormMain->Monitor->trigger(); },
+       [](AppWindows& w) { return !w.FormMonitor->sheet().L_DataEE->text().isEmpty(); },
+       [](AppWindows& w) { return !w.FormMonitor->isVisible(); }},
+      {"upload", {"--profile", "boot", "--emulate-rate"},
+       [](AppWindows& w) {
+         w.FormMain->FileOpen1Accept(qEnvironmentVariable("LIR2_SOURCE_DIR") +
+                                     "/samples/lir-64k.lir2");
+         w.FormMain->LoadProg->trigger();
+       },
+       [](AppWindows& w) { return w.FormMain->CGauge1->progress() > 50; },
+       [](AppWindows& w) { return w.FormMain->RunMode == Run::None; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    QTemporaryDir dir;
+    auto sim = std::make_unique<SimProcess>();
+    AppOptions options;
+    options.portPath = sim->start(c.sim);
+    ASSERT_FALSE(options.portPath.isEmpty());
+    options.configPath = dir.filePath("data/config.txt");
+    options.lineThread = true;
+    SteadyClock clock;
+    SoundRecorder sounds;
+    AppWindows w(options, clock, sounds);
+    w.FormMain->show();
+    c.start(w);
+    ASSERT_TRUE(runUntil([&] { return c.running(w); })) << w.FormMain->errorText().toStdString();
+    sim.reset();  // killed
+    EXPECT_TRUE(runUntil([&] { return c.ended(w); }));
+    const QString error = w.FormMain->errorText();
+    EXPECT_TRUE(error.contains(": ")) << error.toStdString();  // a message, then its reason
+    EXPECT_EQ(w.FormMain->stateText(), "Выключенно");
   }
 }
 

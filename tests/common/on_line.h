@@ -9,10 +9,7 @@
 
 template <typename F>
 void onLine(DeviceLink& link, F step) {
-  if (link.thread() == QThread::currentThread())
-    step();
-  else
-    QMetaObject::invokeMethod(&link, step, Qt::BlockingQueuedConnection);
+  runInAndWait(&link, step);
 }
 
 #include <QApplication>

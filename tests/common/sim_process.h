@@ -42,6 +42,10 @@ class SimProcess {
     return proc_.waitForFinished(kPatienceMs) && proc_.exitStatus() == QProcess::NormalExit &&
            proc_.exitCode() == 0;
   }
+  // The running program's process id (0 when it is not running), for its processor time.
+  qint64 pid() const {
+    return proc_.processId();
+  }
   QString errors() {
     return QString::fromLocal8Bit(proc_.readAllStandardError());
   }

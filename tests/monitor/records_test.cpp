@@ -220,10 +220,11 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
       });
       rig.diff().B_WriteSelectedClick();
       EXPECT_EQ(rig.questions.size(), c.questions);
-      if (c.otherDevice) {
-        EXPECT_TRUE(rig.questions[0].contains("В файле: LCD Ver 5."));
-        EXPECT_TRUE(
-            rig.questions[0].contains("Ver 8.2, 1,5 кВт, 12 В.\nНа линии: LCD SIN  Ver 9Hi"));
+      if (c.otherDevice) {  // both devices named, as the identification labels name them
+        const QString both = "В файле: " + IdentityOf(target).describe() +
+                             ".\nНа линии: " + IdentityOf(before).describe() + ".";
+        EXPECT_TRUE(rig.questions[0].contains(both)) << rig.questions[0].toStdString();
+        EXPECT_TRUE(both.contains("LCD Ver 5") && both.contains("LCD SIN  Ver 9"));
       }
       EXPECT_TRUE(rig.diff().L_RestoreState->text().startsWith(c.state))
           << rig.diff().L_RestoreState->text().toStdString();

@@ -84,7 +84,10 @@ TEST(QtSerialDevice, PortThatCannotBeOpened) {
   port.setEntries({{"ttyNONE", "/dev/does-not-exist-lir2", PortEntry::Kind::System}});
   port.PortName = "ttyNONE";
   EXPECT_EQ(port.OpenPort(19200), 2);
-  EXPECT_EQ(status.error, "Open COM port Error");
+  // The message, then why: here, that the path does not exist.
+  EXPECT_TRUE(status.error.startsWith("Open COM port Error: ")) << status.error.toStdString();
+  EXPECT_FALSE(port.problem().isEmpty());
+  EXPECT_TRUE(port.openFailed());
   EXPECT_FALSE(port.PortOpen);
   // A name that is not in the list ("Нет COM", a port gone since) fails the same way.
   port.PortName = "Нет COM";

@@ -46,6 +46,19 @@ QByteArray exchange(QSerialPort& port, const QByteArray& bytes, int answerBytesE
   return out;
 }
 
+// Reads a reply in lock-step, echoing each byte, up to its LF.
+QByteArray lockStepReply(QSerialPort& port) {
+  QByteArray reply;
+  while (!reply.endsWith('\n') && reply.size() < 40) {
+    const QByteArray b = readCount(port, 1);
+    if (b.isEmpty()) break;
+    reply += b;
+    port.write(b);
+    port.waitForBytesWritten(kPatienceMs);
+  }
+  return reply;
+}
+
 TEST(Lir2Sim, EchoesEveryByteUntranslatedThroughTheSymlink) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -104,15 +117,7 @@ TEST(Lir2Sim, ReopeningThePortRestartsTheBuiltInDevice) {
   port.clear();
   // The first byte hands the line to the program, which answers in lock-step.
   EXPECT_EQ(exchange(port, "PCRD0016F\r\n"), "PCRD0016F\r\n");
-  QByteArray reply;
-  for (int i = 0; i < 9; ++i) {
-    const QByteArray b = readCount(port, 1);
-    if (b.isEmpty()) break;
-    reply += b;
-    port.write(b);
-    port.waitForBytesWritten(kPatienceMs);
-  }
-  EXPECT_EQ(reply, "MOk09F7\r\n");
+  EXPECT_EQ(lockStepReply(port), "MOk09F7\r\n");
   port.close();
 
   // A new opening restarts the bootloader window: it greets again.
@@ -121,6 +126,33 @@ TEST(Lir2Sim, ReopeningThePortRestartsTheBuiltInDevice) {
   EXPECT_TRUE(readCount(port, 0, "Load\r\n").endsWith("Load\r\n"));
   port.close();
   EXPECT_TRUE(sim.stop());
+}
+
+// A device that listens at 9600 bit/s hears the host once it changes the open port's rate; its
+// EEPROM write lands in the dump at exit, beside the cell set with --ee.
+TEST(Lir2Sim, HearsARateChangeAndDumpsWhatWasWritten) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString dump = dir.filePath("eeprom.bin");
+  SimProcess sim;
+  const QString path = sim.start(
+      {"--profile", "gen9", "--device-rate", "9600", "--ee", "21=0x05", "--dump-eeprom", dump});
+  QSerialPort port;
+  ASSERT_TRUE(openPort(port, path)) << port.errorString().toStdString();
+  port.write("P");
+  EXPECT_FALSE(port.waitForReadyRead(300)) << "heard at 19200 bit/s";
+  ASSERT_TRUE(port.setBaudRate(9600));
+  for (const QByteArray frame : {"\r\nPCWR000036D\r\n", "PCWR0145A11\r\n"}) {
+    EXPECT_EQ(exchange(port, frame), frame);
+    EXPECT_EQ(lockStepReply(port), "MOk\r\n");
+  }
+  port.close();
+  ASSERT_TRUE(sim.stop()) << sim.errors().toStdString();
+  QFile f(dump);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray eeprom = f.readAll();
+  ASSERT_EQ(eeprom.size(), 1024);
+  EXPECT_EQ(eeprom.mid(20, 3).toHex(), "5a0500") << "written, set at start, factory";
 }
 
 TEST(Lir2Sim, RefusesABadCommandLine) {

@@ -41,15 +41,40 @@ TEST(SimArguments, SetTheirKnobs) {
   EXPECT_EQ(o->fixedRate, 9600);
   EXPECT_EQ(o->config.lineRate, 4800);
   EXPECT_EQ(o->dumpImage, "a.hex");
+  using Cells = std::vector<std::pair<int, quint8>>;
+  const FirmwareConfig f = parse({"--ee", "5=7", "--ee", "0x13=0xFF", "--ram", "43=0x08", "--ram",
+                                  "1092=1", "--alarm", "Warning:3", "--alarm", "1066:7"})
+                               ->config.firmware;
+  EXPECT_EQ(f.eepromAtStart, (Cells{{5, 7}, {0x13, 0xFF}}));
+  EXPECT_EQ(f.pinnedRam, (Cells{{43, 0x08}, {68, 1}}));
+  EXPECT_EQ(f.pinnedAlarms, (Cells{{44, 0x08}, {42, 0x80}}));
   EXPECT_TRUE(parse({"--profile", "gen5", "--binary"})->config.firmware.binaryEnabled());
 }
 
 TEST(SimArguments, MistakesAreRefusedWithAReason) {
   const QList<QStringList> wrong = {
-      {"--profile", "gen7"},    {"--boot-version", "256"}, {"--rate", "fast"},
-      {"--rate", "0"},          {"--no-such-option"},      {"stray"},
-      {"--greeting", "bad\\q"}, {"--greeting", ""},        {"--mode-answer", "XY"},
+      {"--profile", "gen7"},
+      {"--boot-version", "256"},
+      {"--rate", "fast"},
+      {"--rate", "0"},
+      {"--no-such-option"},
+      {"stray"},
+      {"--greeting", "bad\\q"},
+      {"--greeting", ""},
+      {"--mode-answer", "XY"},
       {"--error-byte", "0"},
+      {"--ee", "1024=1"},
+      {"--ee", "5=256"},
+      {"--ee", "5"},
+      {"--ee", "=5"},
+      {"--ee", "010x=1"},
+      {"--ram", "69=1"},
+      {"--ram", "1093=0"},
+      {"--ram", "5=-1"},
+      {"--alarm", "41:0"},
+      {"--alarm", "event:8"},
+      {"--alarm", "alarm:1"},
+      {"--alarm", "44=1"},
   };
   for (const QStringList& args : wrong) {
     const SimArgumentsOutcome r = parseSimArguments(QStringList{"lir2-sim"} + args);

@@ -1,0 +1,8 @@
+#pragma once
+
+// The subcommands of lir2-cli, one function each, gathered into the table in cli_app.cpp.
+#include "cli/cli_app.h"
+
+Subcommand portsCommand();
+Subcommand uploadCommand();
+Subcommand identifyCommand();

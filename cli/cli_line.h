@@ -1,0 +1,69 @@
+#pragma once
+
+// The device line of one lir2-cli run: a port path or the built-in simulated device, the
+// DeviceLink on it (working on the calling thread), Ctrl-C, and how a failed run is told.
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+#include "cli/cli_app.h"
+#include "serial/clock.h"
+#include "serial/port_control.h"
+#include "serial/serial_device.h"
+#include "serial/status.h"
+
+class DeviceLink;
+class DeviceModel;
+
+// What the command line chose to talk to.
+struct LineChoice {
+  QString path;  // --port
+  bool simulated = false;
+  QString profile = QStringLiteral("lir");
+};
+
+// --port, --simulated and --sim-profile; nothing with the usage error's text in error.
+std::optional<LineChoice> lineChoice(const Invocation& inv, QString& error);
+// --rate: one of the rates of the hardware options, 19200 when not given; 0 when not allowed.
+qint32 monitorRate(const Invocation& inv);
+
+class CliLine final : public StatusBars {
+ public:
+  explicit CliLine(const LineChoice& choice);
+  ~CliLine() override;
+
+  DeviceLink& link() { return *link_; }
+  PortSettings settings(qint32 rate) const;
+  // "/dev/ttyUSB0" or "Симулятор LIR (профиль lir)".
+  QString portText() const;
+
+  // Ends a run that returned code: the port closed, the message of the code (with why the port
+  // did not open or why the line went away) on standard error, and the exit status.
+  int finish(quint8 code);
+
+  // StatusBars: port messages that do not stop an opening are shown as warnings.
+  void setErrorText(const QString& text) override;
+  void setStateText(const QString&) override {}
+  void setFileNameText(const QString&) override {}
+
+ private:
+  class RecordingDevice;
+
+  LineChoice choice_;
+  SteadyClock clock_;
+  std::shared_ptr<DeviceModel> model_;
+  SerialDevice::OpenResult lastOpen_;
+  std::unique_ptr<DeviceLink> link_;
+};
+
+// Ctrl-C and SIGTERM: the signal stops whatever runs on the watched line at its next byte (the
+// handler only raises the line's atomic stop flag). A second signal ends the program at once.
+namespace Interrupt {
+void install();
+void watch(DeviceLink* link);
+// The signal caught, or 0.
+int caught();
+// A run's start clears the line's stop flag; this raises it again when a signal came before.
+void reassert();
+}  // namespace Interrupt

@@ -1,0 +1,143 @@
+// lir2-cli upload: the firmware upload as the main window's LoadProg runs it.
+#include "cli/cli_commands.h"
+#include "cli/cli_line.h"
+#include "cli/progress.h"
+#include "firmware/firmware_file.h"
+#include "firmware/upload.h"
+#include "firmware/upload_session.h"
+#include "protocol/device_link.h"
+#include "serial/result_code.h"
+
+namespace {
+
+const QString kKeep = QStringLiteral("--keep-settings");
+const QString kReserve = QStringLiteral("--reserve");
+const QString kErase = QStringLiteral("--erase-settings");
+
+// The upload's view of the terminal: what the window shows in its labels and status bars,
+// as lines, and its gauge as a progress bar.
+class TerminalUploadWindow final : public UploadWindow {
+ public:
+  TerminalUploadWindow(Clock& clock, QByteArrayView program, quint8 VerPlatPow)
+      : clock_(clock),
+        VerPlatPow_(VerPlatPow),
+        progress_(program, terminalWidth(), [](const QString& text) { printOut(text); }) {}
+
+  void setBootVersionText(const QString& text) override { printOut(text + QLatin1Char('\n')); }
+  // A board mismatch: the window appends the device's version to the file's label.
+  void appendPowerBoardText(const QString& text) override {
+    printOut(platPowLabelText(VerPlatPow_) + text + QLatin1Char('\n'));
+  }
+  void setProgress(qint64 value) override {
+    Interrupt::reassert();
+    progress_.update(value, clock_.nowMs());
+  }
+  void setElapsedText(const QString&) override {}  // the progress line says it
+  void setStateText(const QString& text) override {
+    progress_.finish();
+    printOut(text + QLatin1Char('\n'));
+  }
+  // "Нет ошибок" when the line is open: the run has begun, and a stop asked before counts.
+  void setErrorText(const QString&) override { Interrupt::reassert(); }
+
+  UploadProgress& progress() { return progress_; }
+
+ private:
+  Clock& clock_;
+  quint8 VerPlatPow_;
+  UploadProgress progress_;
+};
+
+int runUpload(const Invocation& inv) {
+  if (inv.has(kErase) && (inv.has(kKeep) || inv.has(kReserve))) {
+    printError(QStringLiteral("%1 и %2 исключают друг друга").arg(kErase, kKeep));
+    return Exit::Usage;
+  }
+  QString error;
+  const std::optional<LineChoice> choice = lineChoice(inv, error);
+  if (!choice) {
+    printError(error);
+    return Exit::Usage;
+  }
+
+  // The file as the window's FileOpen1 reads it; what the window would refuse or flag as
+  // "Не верный файл" is refused here before the port is touched.
+  const FirmwareFile file = readFirmwareFile(inv.args.constFirst());
+  const QStringList problems = firmwareFileProblems(file);
+  if (!problems.isEmpty()) {
+    for (const QString& p : problems) printError(p);
+    return file.read() ? Exit::NotFirmware : Exit::FileUnreadable;
+  }
+  if (file.suspectName) printError(QStringLiteral("предупреждение: в имени файла нет «.lir2»"));
+  const FirmwareHeader& h = file.header;
+  // Values a shorter header lacks stay as the window has them after its start: 0.
+  const FileVersions versions{h.VerPlatPow.value_or(0), h.VerCPU.value_or(0),
+                              h.VerPlatPic.value_or(0)};
+  printOut(QStringLiteral("Файл: %1\n%2  %3  %4  %5  %6\n")
+               .arg(file.fileName, deviceLabelText(*h.deviceKind),
+                    platPowLabelText(versions.VerPlatPow), platPicLabelText(versions.VerPlatPic),
+                    firmwareVersionLabelText(h.VerPOMajor.value_or(0), h.VerPOMinor.value_or(0)),
+                    cpuLabelText(versions.VerCPU)));
+
+  CliLine line(*choice);
+  UploadJob job;
+  job.programText = prepareProgramText(file.text).text;
+  job.versions = versions;
+  job.keepSettings = !inv.has(kErase);
+  job.port = line.settings(kUploadRate);
+  printOut(QStringLiteral("Порт: %1, %2 бит/с, %3\nЗагрузка Файла\n")
+               .arg(line.portText())
+               .arg(kUploadRate)
+               .arg(job.keepSettings ? QStringLiteral("настройки сохраняются")
+                                     : QStringLiteral("настройки стираются")));
+
+  DeviceLink& link = line.link();
+  TerminalUploadWindow window(link.clock(), job.programText, versions.VerPlatPow);
+  Interrupt::watch(&link);
+  const quint8 code = runUploadSession(link, job, window);
+  window.progress().finish();
+  if (code == Result::Ok) {
+    printOut(QStringLiteral("Нет ошибок\n"));
+  } else if (window.progress().bytesSent() > 0) {
+    printErr(QStringLiteral("Передано %1 из %2 байт программы.\n")
+                 .arg(window.progress().bytesSent())
+                 .arg(window.progress().bytesTotal()));
+  }
+  return line.finish(code);
+}
+
+}  // namespace
+
+Subcommand uploadCommand() {
+  Subcommand c;
+  c.words = {QStringLiteral("upload")};
+  c.synopsis =
+      QStringLiteral("ФАЙЛ (--port ПУТЬ | --simulated [--sim-profile ИМЯ]) [--keep-settings]");
+  c.summary = QStringLiteral("загрузка прошивки из файла *.lir2 (как «Загрузка Файла» в окне)");
+  c.help = QStringLiteral(
+      "Загружает прошивку из ФАЙЛА в устройство через его загрузчик — так же, как окно:\n"
+      "заголовок файла проверяется до открытия порта, затем порт открывается на 19200 бит/с\n"
+      "(всегда, какая бы скорость ни стояла в «Железо»), программа ждёт «Load» от\n"
+      "загрузчика, сверяет версии силовой платы, процессора и платы контроллера с\n"
+      "заголовком и передаёт записи Intel HEX с подтверждением каждого байта.\n"
+      "На терминале идёт полоса загрузки (процент, байты, прошедшее и оставшееся время);\n"
+      "если вывод не терминал — по строке на каждые 10 %. В конце — сообщение результата,\n"
+      "как в строке ошибок окна; код завершения 0 при успехе, иначе код результата\n"
+      "(см. lir2-cli --help).\n\n"
+      "Настройки устройства. Окно загружает с включённым «Не стирать настройки » (CB_Reserv):\n"
+      "устройство сохраняет свои настройки и калибровку (символ режима 'l'). Так же\n"
+      "загружает и lir2-cli, с ключами и без них. Снять этот флажок (как в сервисном режиме\n"
+      "окна) — --erase-settings: после загрузки у устройства заводские настройки ('f').");
+  c.options =
+      lineOptions() +
+      QList<OptionSpec>{
+          {kKeep, QString(),
+           QStringLiteral("«Не стирать настройки »: сохранить настройки (так и по умолчанию)")},
+          {kReserve, QString(), QStringLiteral("то же, по имени флажка окна CB_Reserv")},
+          {kErase, QString(),
+           QStringLiteral("стереть настройки: флажок снят, символ режима 'f' (сервис)")},
+      };
+  c.minArgs = c.maxArgs = 1;
+  c.run = runUpload;
+  return c;
+}

@@ -1,0 +1,14 @@
+// lir2-cli: the service tool's upload and identification from the command line, for scripts
+// and for flashing many devices in a row. No windows: the same libraries as lir2gui.
+#include <QCoreApplication>
+
+#include "cli/cli_app.h"
+#include "cli/cli_line.h"
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("lir2-cli"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(LIR2_VERSION));
+  Interrupt::install();
+  return runCli(QCoreApplication::arguments());
+}

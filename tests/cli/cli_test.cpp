@@ -1,0 +1,289 @@
+// lir2-cli as a script runs it: the built program in a process of its own, against lir2-sim on a
+// pseudo-terminal and against its built-in simulated device.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include "common/sim_process.h"
+#include "firmware/upload.h"
+
+namespace {
+
+// Generous: a guard against hanging, not a measure of speed.
+constexpr int kPatienceMs = 30000;
+
+QString sample(const char* name) {
+  QString root = qEnvironmentVariable("LIR2_SOURCE_DIR");
+  if (root.isEmpty()) root = QStringLiteral(LIR2_SOURCE_DIR_BUILT);
+  return root + QStringLiteral("/samples/") + QLatin1String(name);
+}
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Cli {
+  QProcess proc;
+  QString out, err;
+
+  explicit Cli(const QStringList& args) {
+    proc.start(QStringLiteral(LIR2_CLI_BUILT), args);
+    proc.waitForStarted();
+  }
+  ~Cli() {
+    proc.kill();
+    proc.waitForFinished();
+  }
+  void take() {
+    out += QString::fromUtf8(proc.readAllStandardOutput());
+    err += QString::fromUtf8(proc.readAllStandardError());
+  }
+  // Waits until the output holds text; false when the program ended or time ran out first.
+  bool waitFor(const QString& text, int ms = kPatienceMs) {
+    QDeadlineTimer deadline(ms);
+    while (!out.contains(text) && !deadline.hasExpired() && proc.state() == QProcess::Running) {
+      proc.waitForReadyRead(50);
+      take();
+    }
+    return out.contains(text);
+  }
+  // The exit status, or -1 when the program did not end in time.
+  int status() {
+    const bool ended = proc.waitForFinished(kPatienceMs);
+    take();
+    return ended && proc.exitStatus() == QProcess::NormalExit ? proc.exitCode() : -1;
+  }
+};
+
+// lir2-sim on a pseudo-terminal; its process at hand for the faults.
+struct Sim {
+  QProcess proc;
+  QString path;
+  explicit Sim(const QStringList& args) {
+    proc.start(SimProcess::program(), args);
+    QDeadlineTimer deadline(5000);
+    while (!proc.canReadLine() && !deadline.hasExpired()) proc.waitForReadyRead(50);
+    path = QString::fromLocal8Bit(proc.readLine()).trimmed();
+  }
+  ~Sim() {
+    ::kill(static_cast<pid_t>(proc.processId()), SIGCONT);
+    proc.terminate();
+    if (!proc.waitForFinished(5000)) proc.kill();
+  }
+  void signal(int sig) { ::kill(static_cast<pid_t>(proc.processId()), sig); }
+};
+
+const QStringList kFastBoot = {"--profile",         "boot", "--greet-first-ms", "20",
+                               "--greet-period-ms", "20"};
+
+// The line options for lir2-sim started with simArgs, or for the built-in device when none.
+QStringList lineFor(const QStringList& simArgs, std::unique_ptr<Sim>& sim) {
+  if (simArgs.isEmpty()) return {"--simulated"};
+  sim = std::make_unique<Sim>(simArgs);
+  return {"--port", sim->path};
+}
+
+struct Expect {
+  int status;
+  QStringList says;  // fragments of standard output and error together
+};
+
+void check(Cli& cli, const Expect& e) {
+  EXPECT_EQ(cli.status(), e.status) << cli.err.toStdString();
+  for (const QString& s : e.says)
+    EXPECT_TRUE((cli.out + cli.err).contains(s)) << s.toStdString() << " in\n"
+                                                 << (cli.out + cli.err).toStdString();
+}
+
+// What is refused before any device is spoken to: the command line, the file, the port.
+TEST(Cli, RefusesBadCommandLinesFilesAndPorts) {
+  QTemporaryDir dir;
+  const auto file = [&](const char* name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return f.fileName();
+  };
+  const QString small = sample("lir-small.lir2");
+  const QString noPort = "/dev/ttyLIR-none";
+  // The port named does not exist: a file fault is found before the port is touched.
+  const auto upload = [&](const QString& f) { return QStringList{"upload", f, "--port", noPort}; };
+  const struct {
+    QStringList args;
+    Expect expect;
+  } cases[] = {
+      {{}, {2, {"не указана команда", "Коды завершения"}}},
+      {{"frobnicate"}, {2, {"неизвестная команда «frobnicate»"}}},
+      {{"upload", small, "--simulated", "--bogus"}, {2, {"неизвестный параметр «--bogus»"}}},
+      {{"upload", small, "--simulated", "--rate", "9600"}, {2, {"«--rate»"}}},
+      {{"upload", "--simulated"}, {2, {"не хватает аргументов", "upload ФАЙЛ"}}},
+      {{"upload", small, "--simulated", "--reserve", "--erase-settings"}, {2, {"исключают"}}},
+      {{"identify"}, {2, {"--port ПУТЬ или --simulated"}}},
+      {{"identify", "--simulated", "--sim-profile", "nope"}, {2, {"«nope»", "gen9"}}},
+      {{"identify", "--simulated", "--rate", "38400"}, {2, {"«38400»"}}},
+      {{"identify", "--port"}, {2, {"нужно значение"}}},
+      {{"--help"}, {0, {"upload", "identify", "ports", "130"}}},
+      {{"upload", "--help"}, {0, {"«Не стирать настройки »", "--erase-settings", "19200"}}},
+      {{"--version"}, {0, {"lir2-cli 8.0"}}},
+      {upload(dir.filePath("none.lir2")), {66, {"не найден"}}},
+      {upload(dir.path()), {66, {"папка"}}},
+      {upload(file("text.lir2", "hello, world\n")), {65, {"Не верный файл", "«hel»"}}},
+      {upload(file("head.lir2", "lir3v12_4&15#")), {65, {"нет ни одной записи"}}},
+      {upload(file("hdr.lir2", "lir123v12#:00000001FF\r\n")), {65, {"«lir123v12#» не по формату"}}},
+      {upload(file("low.lir2", "lir3v12_4&15#\n:00000001ff\n")), {65, {"строка 2", "«f»"}}},
+      {upload(small), {69, {"Ошибка открытия COM порта", noPort + " не найден"}}},
+      {{"identify", "--port", noPort}, {69, {"Подключён ли адаптер?"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    Cli cli(c.args);
+    check(cli, c.expect);
+  }
+}
+
+// The upload to lir2-sim's bootloader and to the built-in device, and its failures.
+TEST(Cli, UploadsAsTheWindowDoes) {
+  QTemporaryDir dir;
+  const QString dump = dir.filePath("image.hex");
+  const struct {
+    const char* name;
+    QStringList simArgs;  // empty: --simulated
+    QStringList extra;
+    Expect expect;
+  } cases[] = {
+      {"pty",
+       kFastBoot + QStringList{"--dump-image", dump},
+       {},
+       {0, {"VerBoot = 11", "100%", "Файл Загружен", "Нет ошибок"}}},
+      {"simulated", {}, {"--keep-settings"}, {0, {"Симулятор LIR (профиль lir)", "Нет ошибок"}}},
+      // A bootloader that takes only 'f' tells which mode character came.
+      {"settings erased",
+       kFastBoot + QStringList{"--mode-answer", "F"},
+       {"--erase-settings"},
+       {0, {"настройки стираются", "Нет ошибок"}}},
+      {"settings kept",
+       kFastBoot + QStringList{"--mode-answer", "F"},
+       {},
+       {7, {"Не правильная версия загрузчика"}}},
+      {"power board",
+       kFastBoot + QStringList{"--power-board", "4"},
+       {},
+       {14, {"VerPlatPow = 3.x != 4", "Не та версия платы"}}},
+      {"device error",
+       kFastBoot + QStringList{"--error-at", "40"},
+       {},
+       {8, {"Ошибка записи в Память Программ", "Передано"}}},
+      {"no bootloader",
+       kFastBoot + QStringList{"--boot-silent"},
+       {},
+       {20, {"Долго нет ответа при чтении"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<Sim> sim;
+    Cli cli(QStringList{"upload", sample("lir-small.lir2")} + lineFor(c.simArgs, sim) + c.extra);
+    check(cli, c.expect);
+  }
+  // The device holds exactly the file's records.
+  const QByteArray program = prepareProgramText(readAll(sample("lir-small.lir2"))).text;
+  ASSERT_FALSE(program.isEmpty());
+  EXPECT_EQ(readAll(dump), program);
+}
+
+// At the real line rate the 64 KB sample takes over a minute: what ends it in the middle.
+TEST(Cli, UploadEndsCleanlyWhenInterruptedOrLeftAlone) {
+  const struct {
+    const char* name;
+    int signal;
+    bool toSim;
+    Expect expect;
+  } cases[] = {
+      {"Ctrl-C", SIGINT, false, {130, {"Прервали операцию"}}},
+      {"device falls silent", SIGSTOP, true, {20, {"Долго нет ответа при чтении", "Передано"}}},
+      {"device goes away", SIGKILL, true, {74, {"Связь с портом", "потеряна"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sim sim(kFastBoot + QStringList{"--emulate-rate"});
+    Cli cli({"upload", sample("lir-64k.lir2"), "--port", sim.path});
+    ASSERT_TRUE(cli.waitFor("VerBoot = 11")) << cli.err.toStdString();
+    QThread::msleep(300);  // well into the transfer
+    c.toSim ? sim.signal(c.signal)
+            : (void)::kill(static_cast<pid_t>(cli.proc.processId()), c.signal);
+    check(cli, c.expect);
+    if (c.toSim) continue;
+    // The port was closed and its lock let go.
+    QSerialPort port(sim.path);
+    EXPECT_TRUE(port.open(QIODevice::ReadWrite)) << port.errorString().toStdString();
+  }
+}
+
+// The identification the monitor shows, from lir2-sim and from the built-in device's profiles.
+TEST(Cli, IdentifiesTheDevice) {
+  const struct {
+    const char* name;
+    QStringList simArgs;  // empty: --simulated
+    QStringList extra;
+    Expect expect;
+  } cases[] = {
+      {"gen9 on a pty",
+       {"--profile", "gen9"},
+       {},
+       {0,
+        {"Версия Платы: LCD SIN  Ver 9", " -Pro", "Версия ПО:    Ver 13.3", "Мощность:     3 кВт",
+         "Напряжение:   24 В"}}},
+      {"gen5 built in",
+       {},
+       {"--sim-profile", "gen5"},
+       {0, {"Версия Платы: LCD Ver 5.", "Ver 8.2", "1,5 кВт", "12 В"}}},
+      {"at the device's rate",
+       {"--profile", "gen9", "--device-rate", "9600"},
+       {"--rate", "9600"},
+       {0, {"Ver 13.3"}}},
+      {"at another rate",
+       {"--profile", "gen9", "--device-rate", "9600"},
+       {},
+       {20, {"Долго нет ответа при чтении"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<Sim> sim;
+    Cli cli(QStringList{"identify"} + lineFor(c.simArgs, sim) + c.extra);
+    check(cli, c.expect);
+  }
+  // The same as JSON, from the window's default device.
+  Cli cli({"identify", "--simulated", "--json"});
+  ASSERT_EQ(cli.status(), 0) << cli.err.toStdString();
+  const QJsonObject o = QJsonDocument::fromJson(cli.out.toUtf8()).object();
+  EXPECT_EQ(o["firmware"].toString(), "Ver 13.3");
+  EXPECT_EQ(o["voltage"].toString(), "24 В");
+  EXPECT_EQ(o["firmwareVersion"].toInt(), 133);
+  EXPECT_TRUE(o["binaryFrames"].toBool());
+  EXPECT_TRUE(o["board"].toString().startsWith("LCD SIN  Ver 9"));
+}
+
+// The ports the window would list, each with a path --port takes; or the window's "Нет COM".
+TEST(Cli, ListsThePorts) {
+  Cli cli({"ports"});
+  ASSERT_EQ(cli.status(), 0);
+  const QStringList lines = cli.out.split('\n', Qt::SkipEmptyParts);
+  if (lines.isEmpty()) {
+    EXPECT_TRUE(cli.err.startsWith("Нет COM"));
+  }
+  for (const QString& l : lines)
+    EXPECT_TRUE(l.section('\t', 1, 1).startsWith("/dev/")) << l.toStdString();
+}
+
+}  // namespace
