@@ -1,3 +1,4 @@
+// The byte primitives on a real serial line (a pseudo-terminal), in real time.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -17,94 +18,53 @@
 
 namespace {
 
-// The byte primitives on a real serial line (a pseudo-terminal), in real time.
-struct PtyRig {
+PortControl::DeviceFactory qtSerial() {
+  return [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); };
+}
+
+// Bytes both ways, a purge, a read that times out with the line still open, then the peer goes
+// away and reads and writes fail and close the port.
+TEST(QtSerialDevice, ExchangesBytesTimesOutAndNoticesAVanishedPeer) {
   TestPty pty;
+  ASSERT_TRUE(pty.ok());
   SteadyClock clock;
   StatusRecorder status;
   LogRecorder log;
-  Switches switches;
-  PortControl port{&status,
-                   [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); }};
-  Exchange ex{port, clock, &log, &switches};
-
-  PtyRig() {
-    port.setEntries({{pty.path(), pty.path(), PortEntry::Kind::Path}});
-    port.PortName = pty.path();
-  }
-};
-
-TEST(QtSerialDevice, OpensAPseudoTerminalAndExchangesBytes) {
-  PtyRig rig;
-  ASSERT_TRUE(rig.pty.ok());
-  ASSERT_EQ(rig.port.OpenPort(19200), 0);
-  EXPECT_EQ(rig.status.error, "");  // DTR and RTS refused by a pseudo-terminal are no failure
-  rig.ex.TxByte = 0xC3;
-  ASSERT_EQ(rig.ex.WriteByte(LogHex), 0);
-  EXPECT_EQ(rig.pty.receive(), "\xC3");
-  rig.pty.send("\x0A");
-  ASSERT_EQ(rig.ex.ReadByte(LogHex), 0);
-  EXPECT_EQ(rig.ex.RxByte, 0x0A);
-  EXPECT_EQ(rig.log.read, "0A");
-  EXPECT_EQ(rig.log.write, "C3");
-  // Purging drops what arrived unread.
-  rig.pty.send("junk");
+  PortControl port{&status, qtSerial()};
+  Exchange ex{port, clock, &log, nullptr};
+  port.setEntries({{pty.path(), pty.path(), PortEntry::Kind::Path}});
+  port.PortName = pty.path();
+  ASSERT_EQ(port.OpenPort(19200), 0);
+  EXPECT_EQ(status.error, "");  // DTR and RTS refused by a pseudo-terminal are no failure
+  ex.TxByte = 0xC3;
+  ASSERT_EQ(ex.WriteByte(LogHex), 0);
+  EXPECT_EQ(pty.receive(), "\xC3");
+  pty.send("\x0A");
+  ASSERT_EQ(ex.ReadByte(LogHex), 0);
+  EXPECT_EQ(log.read + log.write, "0AC3");
+  pty.send("junk");
   QThread::msleep(50);
-  rig.port.PurgePort();
-  rig.pty.send("!");
-  ASSERT_EQ(rig.ex.ReadByte(LogNone), 0);
-  EXPECT_EQ(rig.ex.RxByte, '!');
-}
+  port.PurgePort();
+  pty.send("!");
+  ASSERT_EQ(ex.ReadByte(LogNone), 0);
+  EXPECT_EQ(ex.RxByte, '!');
 
-TEST(QtSerialDevice, ReadTimesOutAfterMoreThan3000msOfRealTime) {
-  PtyRig rig;
-  ASSERT_EQ(rig.port.OpenPort(19200), 0);
   QElapsedTimer t;
   t.start();
-  EXPECT_EQ(rig.ex.ReadByte(LogChar), 20);
+  EXPECT_EQ(ex.ReadByte(LogChar), 20);
   EXPECT_GT(t.elapsed(), 3000);
-  EXPECT_TRUE(rig.port.PortOpen);
-}
+  EXPECT_TRUE(port.PortOpen);
 
-TEST(QtSerialDevice, VanishedPeerEndsReadsAndWrites) {
-  PtyRig rig;
-  ASSERT_EQ(rig.port.OpenPort(19200), 0);
-  rig.pty.closeAll();
-  EXPECT_EQ(rig.ex.ReadByte(LogChar), 20);
-  EXPECT_FALSE(rig.port.PortOpen);
-  rig.ex.TxByte = 'x';
-  EXPECT_EQ(rig.ex.WriteByte(LogChar), 4);
-  EXPECT_EQ(rig.ex.ExchangeByte(LogChar, true), 4);
-}
-
-TEST(QtSerialDevice, PortThatCannotBeOpened) {
-  StatusRecorder status;
-  PortControl port(&status,
-                   [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); });
-  port.setEntries({{"ttyNONE", "/dev/does-not-exist-lir2", PortEntry::Kind::System}});
-  port.PortName = "ttyNONE";
-  EXPECT_EQ(port.OpenPort(19200), 2);
-  EXPECT_EQ(status.error, "Open COM port Error");
+  pty.closeAll();
+  EXPECT_EQ(ex.ReadByte(LogChar), 20);
   EXPECT_FALSE(port.PortOpen);
-  // A name that is not in the list ("Нет COM", a port gone since) fails the same way.
-  port.PortName = "Нет COM";
-  status.error.clear();
-  EXPECT_EQ(port.OpenPort(19200), 2);
-  EXPECT_EQ(status.error, "Open COM port Error");
+  EXPECT_EQ(ex.WriteByte(LogChar), 4);
+  EXPECT_EQ(ex.ExchangeByte(LogChar, true), 4);
 }
 
-TEST(QtSerialDevice, SecondOpenOfTheSameLineFails) {
-  PtyRig rig;
-  ASSERT_EQ(rig.port.OpenPort(19200), 0);
-  QtSerialDevice other(rig.pty.path());
-  const auto result = other.open(19200);
-  EXPECT_FALSE(result.opened);
-  EXPECT_EQ(result.message, "Open COM port Error");
-}
-
-// A symlink and its target are one device: a second program naming the port differently is
-// refused rather than breaking into the running line.
-TEST(QtSerialDevice, SymlinkAndTargetShareOneLock) {
+// A line is opened once: a second program naming it again, or by a symlink, is refused rather
+// than breaking into the running line.
+TEST(QtSerialDevice, ALineAndItsSymlinksShareOneLock) {
   TestPty pty;
   ASSERT_TRUE(pty.ok());
   QTemporaryDir dir;
@@ -114,8 +74,10 @@ TEST(QtSerialDevice, SymlinkAndTargetShareOneLock) {
   EXPECT_EQ(canonicalPortPath(QStringLiteral("/dev/gone-lir2")), "/dev/gone-lir2");
   EXPECT_EQ(canonicalPortPath(QStringLiteral("ttyS0")), "ttyS0");
   QtSerialDevice running(pty.path());
+  QtSerialDevice again(pty.path());
   QtSerialDevice second(link);
   ASSERT_TRUE(running.open(19200).opened);
+  EXPECT_EQ(again.open(19200).message, "Open COM port Error");
   EXPECT_FALSE(second.open(19200).opened);
   running.close();
   EXPECT_TRUE(second.open(19200).opened);  // the lock went with the first's close
