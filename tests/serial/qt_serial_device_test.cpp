@@ -18,24 +18,30 @@
 
 namespace {
 
-PortControl::DeviceFactory qtSerial() {
-  return [](const PortEntry& e) { return std::make_unique<QtSerialDevice>(e.path); };
-}
-
-// Bytes both ways, a purge, a read that times out with the line still open, then the peer goes
-// away and reads and writes fail and close the port.
+// Opening asks the driver for low latency (a pseudo-terminal's refuses, harmlessly); then bytes
+// both ways, a purge, a read that times out with the line still open, and the peer going away:
+// reads and writes fail and close the port.
 TEST(QtSerialDevice, ExchangesBytesTimesOutAndNoticesAVanishedPeer) {
   TestPty pty;
   ASSERT_TRUE(pty.ok());
   SteadyClock clock;
   StatusRecorder status;
   LogRecorder log;
-  PortControl port{&status, qtSerial()};
+  int refusals = 0;
+  PortControl port{&status, [&](const PortEntry& e) {
+                     return std::make_unique<QtSerialDevice>(
+                         e.path, [&](int fd, unsigned long request, void* arg) {
+                           const int r = ::ioctl(fd, request, arg);
+                           refusals += request == TIOCGSERIAL && fd >= 0 && r != 0;
+                           return r;
+                         });
+                   }};
   Exchange ex{port, clock, &log, nullptr};
   port.setEntries({{pty.path(), pty.path(), PortEntry::Kind::Path}});
   port.PortName = pty.path();
   ASSERT_EQ(port.OpenPort(19200), 0);
   EXPECT_EQ(status.error, "");  // DTR and RTS refused by a pseudo-terminal are no failure
+  EXPECT_EQ(refusals, 1);
   ex.TxByte = 0xC3;
   ASSERT_EQ(ex.WriteByte(LogHex), 0);
   EXPECT_EQ(pty.receive(), "\xC3");
@@ -83,7 +89,7 @@ TEST(QtSerialDevice, ALineAndItsSymlinksShareOneLock) {
   EXPECT_TRUE(second.open(19200).opened);  // the lock went with the first's close
 }
 
-// Low latency is asked for by changing only its flag; every refusal leaves the line as it was.
+// Low latency is asked for by changing only its flag; every refusal leaves the flags as they were.
 TEST(QtSerialDevice, LowLatencyIsRequestedAndARefusalIsHarmless) {
   const struct {
     const char* name;
@@ -111,20 +117,6 @@ TEST(QtSerialDevice, LowLatencyIsRequestedAndARefusalIsHarmless) {
     EXPECT_EQ(granted, c.granted);
     EXPECT_EQ(setFlags, c.setFlags);
   }
-
-  // Opening a real line asks its driver; a pseudo-terminal's refuses, and the line still works.
-  TestPty pty;
-  ASSERT_TRUE(pty.ok());
-  int refusals = 0;
-  QtSerialDevice device(pty.path(), [&](int fd, unsigned long request, void* arg) {
-    const int r = ::ioctl(fd, request, arg);
-    refusals += request == TIOCGSERIAL && fd >= 0 && r != 0;
-    return r;
-  });
-  ASSERT_TRUE(device.open(19200).opened);
-  EXPECT_EQ(refusals, 1);
-  ASSERT_TRUE(device.writeByte(0x5A));
-  EXPECT_EQ(pty.receive(), "Z");
 }
 
 }  // namespace
