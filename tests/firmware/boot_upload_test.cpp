@@ -28,9 +28,11 @@ struct BootRig : SimLine {
 };
 
 // Every outcome of the dialogue against the simulated bootloader, with the logging switches
-// off: the handshake and the final confirmation are logged all the same.
+// off: the handshake and the final confirmation are logged all the same. A line that vanishes
+// under the transfer ends it with a write error, at the next byte.
 TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
-  SimConfig noY = boot(&B::version, quint8(10));
+  const SimConfig v10 = boot(&B::version, quint8(10));
+  SimConfig noY = v10;
   noY.boot.powerBoard = 73;  // '0' + 73 is 'y'
   noY.boot.noRunAck = true;
   const struct {
@@ -42,15 +44,10 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
     FileVersions file = {3, 1, 5};
     bool keep = true;
     const char* appended = "";  // behind LVerPlatPow
+    int vanishAt = 0;           // the gauge's step at which the line vanishes
   } cases[] = {
       // Below version 11 neither processor nor controller board is read or compared.
-      {"version 10",
-       boot(&B::version, quint8(10)),
-       0,
-       "frun\r\n",
-       "Load\r\nF:3y\r\n)",
-       {3, 0, 9},
-       false},
+      {"version 10", v10, 0, "frun\r\n", "Load\r\nF:3y\r\n)", {3, 0, 9}, false},
       // The greeting is taken in pieces of at most 19 characters that end at a line feed.
       {"19 + greeting", boot(&B::greeting, QByteArray("0123456789012345678Load\r\n")), 0,
        "lrun\r\n", "0123456789012345678Load\r\nL;315y\r\n)"},
@@ -68,12 +65,20 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
       {"error announced", boot(&B::errorAt, 3), 8, "lrun\r\n", "Load\r\nL;315y\r\n24"},
       // Rebooted after the closing 'U', it greets instead of confirming.
       {"no confirmation", boot(&B::noEnd, true), 10, "lrun\r\n", "Load\r\nL;315y\r\nL"},
+      {"line vanishes", boot(), 4, "lrun\r\n", "Load\r\nL;315y\r\n", {3, 1, 5}, true, "", 30},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     BootRig rig(c.device);
     rig.window.keep = c.keep;
+    qsizetype wireAtVanish = -1;
+    rig.window.onProgress = [&](int step) {
+      if (step != c.vanishAt) return;
+      rig.device->vanish();
+      wireAtVanish = rig.wire.size();
+    };
     const quint8 code = rig.upload(kSmallProgram, c.file);
+    EXPECT_EQ(rig.wire.size(), c.vanishAt ? wireAtVanish : rig.wire.size());
     EXPECT_EQ(code, c.code);
     EXPECT_EQ(rig.ex.ResultCode, c.code);
     EXPECT_EQ(rig.log.write, c.writeLog);
@@ -141,21 +146,6 @@ TEST(BootUpload, GaugeAndElapsedTimeFollowTheCharacters) {
   EXPECT_EQ(rig.window.elapsedTexts.size(), n * 250 / 1000 + 1);
   EXPECT_EQ(rig.window.elapsedTexts.front(), elapsedTimeText(0));
   EXPECT_EQ(rig.window.elapsed, elapsedTimeText(n * 250 / 1000 * 1000));
-}
-
-// A line that vanishes under the transfer ends it with a write error, at the next byte.
-TEST(BootUpload, AVanishedLineEndsTheTransfer) {
-  BootRig rig(boot());
-  qsizetype writtenBefore = 0;
-  rig.window.onProgress = [&](int step) {
-    if (step != 30) return;
-    rig.device->vanish();
-    writtenBefore = rig.wire.size();
-  };
-  EXPECT_EQ(rig.upload(kSmallProgram), 4);
-  EXPECT_EQ(rig.ex.ResultCode, 4);
-  EXPECT_EQ(rig.wire.size(), writtenBefore);
-  EXPECT_FALSE(received(rig).completed);
 }
 
 // Any image, at any address and in records of any length, arrives byte for byte.

@@ -177,8 +177,10 @@ TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
   }
 }
 
-// A run that fails, or that cannot start because the text is unusable.
+// A run that fails, that cannot start because the text is unusable, or that the user ends with
+// Stop (Esc) or by closing the main window, which reaches the transfer between two characters.
 TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
+  enum End { None, Stop, Close };
   const struct {
     const char* name;
     QByteArray file;  // opened after a good one; null: a file that does not exist
@@ -186,6 +188,7 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     bool opens;  // the device saw the port open
     bool portGone = false;
     QString platPow = "VerPlatPow = 3.x";
+    End end = None;  // as the opening 'U' has gone out
   } cases[] = {
       {"power board", firmwareFile("lir4v12_4&15#", kImage), "Не та версия платы", true, false,
        "VerPlatPow = 4.x != 3"},
@@ -200,6 +203,8 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
        {},
        "Не верный файл, строка 1: файл короче заголовка, и в нём нет «#»",
        false},
+      {"stopped", kGoodFile, "Прервали операцию", true, false, "VerPlatPow = 3.x", Stop},
+      {"closed", kGoodFile, "Прервали операцию", true, false, "VerPlatPow = 3.x", Close},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -211,44 +216,25 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     if (c.portGone) rig.link().port().setEntries({});
     m.setErrorText({});
     rig.sounds.played.clear();
+    QSignalSpy closed(&m, &TFormMain::closed);
+    qsizetype wireAtEnd = -1;
+    rig.onWrite = [&] {
+      if (c.end == None || wireAtEnd >= 0 || received(rig).transferBytes == 0) return;
+      EXPECT_EQ(received(rig).transferBytes, 1);
+      c.end == Close ? (void)m.close() : m.StopExec->trigger();
+      wireAtEnd = rig.wire.size();
+    };
     m.LoadProg->trigger();
+    EXPECT_EQ(rig.wire.size(), c.end == None ? rig.wire.size() : wireAtEnd);  // nothing after
     EXPECT_EQ(m.errorText(), c.error);
     EXPECT_EQ(m.LVerPlatPow->text(), c.platPow);
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Error}));
     EXPECT_FALSE(received(rig).completed);
     EXPECT_EQ(rig.model->portOpenings() > 0, c.opens);
     rig.expectStopped();
-  }
-}
-
-// Stop (Esc) and the closing of the main window reach the transfer between two characters.
-TEST(FormMainUpload, StopOrCloseDuringTheTransferEndsItAtTheNextCharacter) {
-  for (const bool close : {false, true}) {
-    SCOPED_TRACE(close ? "close" : "stop");
-    UploadApp rig;
-    TFormMain& m = rig.main();
-    rig.w->FormOptHard->CheckBoxSound->setChecked(true);
-    rig.open("fw.lir2", kGoodFile);
-    QSignalSpy closed(&m, &TFormMain::closed);
-    qsizetype wireAtStop = 0;
-    int sentAtStop = -1;
-    // Stopped as the opening 'U' has gone out.
-    rig.onWrite = [&] {
-      if (sentAtStop >= 0 || received(rig).transferBytes == 0) return;
-      sentAtStop = received(rig).transferBytes;
-      close ? (void)m.close() : m.StopExec->trigger();
-      wireAtStop = rig.wire.size();
-    };
-    m.LoadProg->trigger();
-    EXPECT_EQ(sentAtStop, 1);
-    EXPECT_EQ(rig.wire.size(), wireAtStop);
-    EXPECT_FALSE(received(rig).completed);
-    EXPECT_EQ(m.errorText(), "Прервали операцию");
-    EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Error}));
-    rig.expectStopped();
-    EXPECT_EQ(closed.count(), close ? 1 : 0);
     // A closed window stays closed; a stopped one is still there.
-    EXPECT_EQ(m.isVisible(), !close);
+    EXPECT_EQ(closed.count(), c.end == Close ? 1 : 0);
+    EXPECT_EQ(m.isVisible(), c.end != Close);
   }
 }
 
