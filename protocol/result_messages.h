@@ -10,8 +10,3 @@ QString resultMessage(int code);
 // The code of the device's error byte in a monitor reply: its lowest set bit among bits 0 to 5
 // gives 21 to 26; with none of them set the code is 20.
 quint8 deviceErrorCode(quint8 errorByte);
-
-// The code a device announces with 'Z' followed by one byte.
-inline quint8 announcedCode(quint8 byte) {
-  return static_cast<quint8>(byte - 28);
-}

@@ -11,7 +11,7 @@ SerialDevice::OpenResult SimulatedSerialDevice::open(qint32 baudRate) {
   if (openFails_) {
     open_ = false;
     r.message = QStringLiteral("Open COM port Error");
-    r.detail = QStringLiteral("The simulated port refuses to open.");
+    r.detail = QStringLiteral("симулятор настроен не открываться");
     return r;
   }
   open_ = true;

@@ -247,7 +247,7 @@ TEST(Cli, IdentifiesTheDevice) {
       {"gen5 built in",
        {},
        {"--sim-profile", "gen5"},
-       {0, {"Версия Платы: LCD Ver 5.", "Ver 8.2", "1,5 кВт", "12 В"}}},
+       {0, {"Версия Платы: LCD Ver 5.", "Ver 10.1", "1,5 кВт", "12 В"}}},
       {"at the device's rate",
        {"--profile", "gen9", "--device-rate", "9600"},
        {"--rate", "9600"},

@@ -2,7 +2,6 @@
 
 #include <QRandomGenerator>
 
-#include "common/exchange_rig.h"
 #include "upload_rig.h"
 
 namespace {
@@ -12,58 +11,74 @@ const QByteArray kSmallProgram = prepareProgramText(firmwareFile(kBootHeader, kS
 
 using B = BootConfig;
 
-// One change to the simulated bootloader, so that a table row fits on a line.
-template <typename T, typename V>
-std::function<void(B&)> with(T B::*field, V value) {
-  return [=](B& b) { b.*field = value; };
+// The boot profile with one change, so that a table row fits on a line.
+template <typename T = bool, typename V = bool>
+SimConfig boot(T B::*field = nullptr, V value = {}) {
+  SimConfig cfg = simProfile("boot");
+  if (field) cfg.boot.*field = value;
+  return cfg;
 }
 
+struct BootRig : SimLine {
+  using SimLine::SimLine;
+  WindowRecorder window;
+  quint8 upload(const QByteArray& text, FileVersions file = {3, 1, 5}) {
+    return runUpload(ex, window, text, file);
+  }
+};
+
 // Every outcome of the dialogue against the simulated bootloader, with the logging switches
-// off: the handshake and the final confirmation are logged all the same.
+// off: the handshake and the final confirmation are logged all the same. A line that vanishes
+// under the transfer ends it with a write error, at the next byte.
 TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
+  const SimConfig v10 = boot(&B::version, quint8(10));
+  SimConfig noY = v10;
+  noY.boot.powerBoard = 73;  // '0' + 73 is 'y'
+  noY.boot.noRunAck = true;
   const struct {
     const char* name;
-    std::function<void(B&)> device;
+    SimConfig device;
     quint8 code;
     const char* writeLog;
     const char* readLog;  // null: not compared
     FileVersions file = {3, 1, 5};
     bool keep = true;
     const char* appended = "";  // behind LVerPlatPow
+    int vanishAt = 0;           // the gauge's step at which the line vanishes
   } cases[] = {
       // Below version 11 neither processor nor controller board is read or compared.
-      {"version 10", with(&B::version, 10), 0, "frun\r\n", "Load\r\nF:3y\r\n)", {3, 0, 9}, false},
+      {"version 10", v10, 0, "frun\r\n", "Load\r\nF:3y\r\n)", {3, 0, 9}, false},
       // The greeting is taken in pieces of at most 19 characters that end at a line feed.
-      {"19 + greeting", with(&B::greeting, "0123456789012345678Load\r\n"), 0, "lrun\r\n",
-       "0123456789012345678Load\r\nL;315y\r\n)"},
-      {"18 + greeting", with(&B::greeting, "012345678901234567Load\r\n"), 20, "", nullptr},
-      {"no greeting", with(&B::silent, true), 20, "", ""},
-      {"wrong mode answer", with(&B::modeAnswer, 'X'), 7, "l", "Load\r\nX"},
-      {"power board", {}, 14, "l#", "Load\r\nL;3", {4, 1, 5}, true, " != 3"},
-      {"processor", {}, 15, "l#", "Load\r\nL;31", {3, 0, 5}},
-      {"controller board", {}, 14, "l#", "Load\r\nL;315", {3, 1, 4}},
-      // Silence after "run" is no 'y', even when the last character read was one (board 73).
-      {"no y after a 'y'",
-       [](B& b) {
-         b.version = 10;
-         b.powerBoard = 73;
-         b.noRunAck = true;
-       },
-       6,
-       "lrun",
-       "Load\r\nL:y",
-       {73, 0, 0}},
-      {"wrong echo", with(&B::wrongEchoAt, 5), 5, "lrun\r\n", "Load\r\nL;315y\r\n"},
+      {"19 + greeting", boot(&B::greeting, QByteArray("0123456789012345678Load\r\n")), 0,
+       "lrun\r\n", "0123456789012345678Load\r\nL;315y\r\n)"},
+      {"18 + greeting", boot(&B::greeting, QByteArray("012345678901234567Load\r\n")), 20, "",
+       nullptr},
+      {"no greeting", boot(&B::silent, true), 20, "", ""},
+      {"wrong mode answer", boot(&B::modeAnswer, 'X'), 7, "l", "Load\r\nX"},
+      {"power board", boot(), 14, "l#", "Load\r\nL;3", {4, 1, 5}, true, " != 3"},
+      {"processor", boot(), 15, "l#", "Load\r\nL;31", {3, 0, 5}},
+      {"controller board", boot(), 14, "l#", "Load\r\nL;315", {3, 1, 4}},
+      // Silence after "run" is no 'y', even when the last character read was one.
+      {"no y after a 'y'", noY, 6, "lrun", "Load\r\nL:y", {73, 0, 0}},
+      {"wrong echo", boot(&B::wrongEchoAt, 5), 5, "lrun\r\n", "Load\r\nL;315y\r\n"},
       // 'Z' and '$': the code byte goes to the read log in hexadecimal, switches or not.
-      {"error announced", with(&B::errorAt, 3), 8, "lrun\r\n", "Load\r\nL;315y\r\n24"},
+      {"error announced", boot(&B::errorAt, 3), 8, "lrun\r\n", "Load\r\nL;315y\r\n24"},
       // Rebooted after the closing 'U', it greets instead of confirming.
-      {"no confirmation", with(&B::noEnd, true), 10, "lrun\r\n", "Load\r\nL;315y\r\nL"},
+      {"no confirmation", boot(&B::noEnd, true), 10, "lrun\r\n", "Load\r\nL;315y\r\nL"},
+      {"line vanishes", boot(), 4, "lrun\r\n", "Load\r\nL;315y\r\n", {3, 1, 5}, true, "", 30},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    BootRig rig(bootConfig(c.device));
+    BootRig rig(c.device);
     rig.window.keep = c.keep;
+    qsizetype wireAtVanish = -1;
+    rig.window.onProgress = [&](int step) {
+      if (step != c.vanishAt) return;
+      rig.device->vanish();
+      wireAtVanish = rig.wire.size();
+    };
     const quint8 code = rig.upload(kSmallProgram, c.file);
+    EXPECT_EQ(rig.wire.size(), c.vanishAt ? wireAtVanish : rig.wire.size());
     EXPECT_EQ(code, c.code);
     EXPECT_EQ(rig.ex.ResultCode, c.code);
     EXPECT_EQ(rig.log.write, c.writeLog);
@@ -72,13 +87,13 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
     }
     // Only a missing confirmation leaves the whole program stored behind a failure.
     const bool stored = code == 0 || code == 10;
-    EXPECT_EQ(rig.received().completed, stored);
+    EXPECT_EQ(received(rig).completed, stored);
     if (stored) {
-      EXPECT_EQ(rig.received().image, imageOf(kSmallImage));
-      EXPECT_EQ(rig.received().mode, c.keep ? 'l' : 'f');
+      EXPECT_EQ(received(rig).image, imageOf(kSmallImage));
+      EXPECT_EQ(received(rig).mode, c.keep ? 'l' : 'f');
     }
     if (code == 14 || code == 15) {
-      EXPECT_EQ(rig.received().transferBytes, 0);
+      EXPECT_EQ(received(rig).transferBytes, 0);
     }
     // The time-outs are those of a read, 3 s each; everything else ends at once.
     EXPECT_EQ(rig.clock.nowMs() > 3000, code == 20 || code == 6) << rig.clock.nowMs();
@@ -88,14 +103,14 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
   }
 }
 
-// A bootloader written out byte by byte: the exact bytes on the wire and in both logs.
+// The exact bytes on the wire and in both logs, by the logging switches.
 TEST(BootUpload, WireBytesStuffingAndLogs) {
-  // Data bytes 4B, 55, 5A and 57 need their 'K' pairs; 3A is a data byte like any other.
-  const QByteArray program = ":05004B00554B5A573ACC\r\n:00000001FF\r\n";
-  QByteArray wire = "lrunU:";
-  wire += QByteArray::fromHex("0500") + "KM" + QByteArray::fromHex("00") + "KLKMKNKC" +
-          QByteArray::fromHex("3ACC") + ":" + QByteArray::fromHex("00000001FF") + "U";
-  const QString hexLine1 = "U3A0500KM00KLKMKNKC3ACC", hexLine2 = "3A00000001FF";
+  // 4B (an address byte), 55, 4B, 5A and 57 need their 'K' pairs; 3A is a byte like any other.
+  const QByteArray program = ":05004B00554B5A573A25\r\n:00000001FF\r\n";
+  const QByteArray wire = "lrunU:" + QByteArray::fromHex("0500") + "KM" +
+                          QByteArray::fromHex("00") + "KLKMKNKC" + QByteArray::fromHex("3A25") +
+                          ":" + QByteArray::fromHex("00000001FF") + "U";
+  const QString hexLine1 = "U3A0500KM00KLKMKNKC3A25", hexLine2 = "3A00000001FF";
   const struct {
     bool reads, writes;
     QString writeLog, readLog;
@@ -109,32 +124,18 @@ TEST(BootUpload, WireBytesStuffingAndLogs) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.reads) + std::to_string(c.writes));
-    ExchangeRig rig;
-    WindowRecorder window;
-    bool running = false;
-    int frames = 0;
-    rig.line->respond = [&](quint8 b) -> QByteArray {
-      if (!running) {
-        if (b == 'l') return "L;315";
-        if (b == 'n') running = true;
-        return running ? "y" : "";
-      }
-      QByteArray answer(1, static_cast<char>(b));
-      if (b == 'U' && ++frames == 2) answer += ')';
-      return answer;
-    };
-    rig.line->send("Load\r\n");
+    BootRig rig(boot());
     rig.switches.reads = c.reads;
     rig.switches.writes = c.writes;
-    EXPECT_EQ(runUpload(rig.ex, window, program), 0);
-    EXPECT_EQ(rig.line->received.toHex(' '), wire.toHex(' '));
+    EXPECT_EQ(rig.upload(program), 0);
+    EXPECT_EQ(rig.wire.toHex(' '), wire.toHex(' '));
     EXPECT_EQ(rig.log.write, c.writeLog);
     EXPECT_EQ(rig.log.read, c.readLog);
   }
 }
 
 TEST(BootUpload, GaugeAndElapsedTimeFollowTheCharacters) {
-  BootRig rig(bootConfig());
+  BootRig rig(boot());
   // Each character costs a quarter of a second.
   rig.window.onProgress = [&](int) { rig.clock.advance(250); };
   EXPECT_EQ(rig.upload(kSmallProgram), 0);
@@ -142,26 +143,9 @@ TEST(BootUpload, GaugeAndElapsedTimeFollowTheCharacters) {
   EXPECT_EQ(rig.window.progress, n);
   EXPECT_EQ(rig.window.progressSteps, n);
   // One text per second of the transfer, the last one that of the last character.
-  const qint64 lastMs = n * 250;
-  EXPECT_EQ(rig.window.elapsedTexts.size(), lastMs / 1000 + 1);
-  EXPECT_EQ(rig.window.elapsed, elapsedTimeText(lastMs / 1000 * 1000));
+  EXPECT_EQ(rig.window.elapsedTexts.size(), n * 250 / 1000 + 1);
   EXPECT_EQ(rig.window.elapsedTexts.front(), elapsedTimeText(0));
-  EXPECT_EQ(rig.window.bootVersion, "VerBoot = 11");
-}
-
-// A line that vanishes under the transfer ends it with a write error, at the next byte.
-TEST(BootUpload, AVanishedLineEndsTheTransfer) {
-  BootRig rig(bootConfig());
-  quint64 writtenBefore = 0;
-  rig.window.onProgress = [&](int step) {
-    if (step != 30) return;
-    rig.device->vanish();
-    writtenBefore = rig.device->bytesWritten();
-  };
-  EXPECT_EQ(rig.upload(kSmallProgram), 4);
-  EXPECT_EQ(rig.ex.ResultCode, 4);
-  EXPECT_EQ(rig.device->bytesWritten(), writtenBefore);
-  EXPECT_FALSE(rig.received().completed);
+  EXPECT_EQ(rig.window.elapsed, elapsedTimeText(n * 250 / 1000 * 1000));
 }
 
 // Any image, at any address and in records of any length, arrives byte for byte.
@@ -171,15 +155,14 @@ TEST(UploadRandom, AnyImageArrivesByteForByte) {
   for (int round = 0; round < 120; ++round) {
     const QByteArray image = sampleImage(rng.bounded(700), rng.generate());
     const quint32 address = addresses[rng.bounded(5)] + rng.bounded(64);
-    const int perRecord = 1 + rng.bounded(40);
-    const QByteArray file = firmwareFile(kBootHeader, image, address, perRecord);
+    const QByteArray file = firmwareFile(kBootHeader, image, address, 1 + rng.bounded(40));
     SCOPED_TRACE(round);
     const PreparedProgram p = prepareProgramText(file);
     ASSERT_TRUE(p.ok());
-    BootRig rig(bootConfig());
+    BootRig rig(boot());
     ASSERT_EQ(rig.upload(p.text), 0);
-    ASSERT_EQ(rig.received().image, imageOf(image, address));
-    ASSERT_EQ(rig.received().records, hexRecordsOf(file));
+    ASSERT_EQ(received(rig).image, imageOf(image, address));
+    ASSERT_EQ(received(rig).records, hexRecordsOf(file));
   }
 }
 

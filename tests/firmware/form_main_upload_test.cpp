@@ -5,10 +5,9 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSerialPort>
 #include <QSignalSpy>
-#include <QTimer>
 
 #include "app/firmware_open_dialog.h"
 #include "app/form_file.h"
@@ -17,8 +16,8 @@
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
-#include "monitor/form_monitor.h"
-#include "protocol/device_link.h"
+#include "common/on_line.h"
+#include "common/sim_process.h"
 #include "upload_rig.h"
 
 namespace {
@@ -28,40 +27,52 @@ const QByteArray kGoodFile = firmwareFile(kBootHeader, kImage);
 const QString kGoodLabels =
     "VerDevice = ЛИР|VerPlatPow = 3.x|VerPlatPic <= 5|VerPO = 12.4|CPU 46k22";
 
-QString labelsOf(TFormMain& m) {
-  return QStringList{m.LVerDevice->text(), m.LVerPlatPow->text(), m.LVerPlatPic->text(),
-                     m.LVerPO->text(), m.LVerCPU->text()}
-      .join('|');
+// A single-byte text as a plain text view holds it: its CR LF breaks become paragraph ends.
+QString asMemoText(const QByteArray& text) {
+  return QString::fromLatin1(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
-// After a run, whatever its end: stopped, the port closed, the actions back.
-void expectStopped(SimAppRig& rig) {
-  TFormMain& m = rig.main();
-  EXPECT_EQ(m.stateText(), "Выключенно");
-  EXPECT_EQ(m.RunMode, 0);
-  EXPECT_EQ(m.CGauge1->progress(), 0);
-  EXPECT_FALSE(rig.link().port().PortOpen);
-  EXPECT_FALSE(m.StopExec->isEnabled());
-  for (QAction* a : {m.LoadProg, m.FileOpen1, m.Translate, m.Monitor}) EXPECT_TRUE(a->isEnabled());
-  EXPECT_EQ(rig.link().exchange().ResultCode, 0);
-}
+struct UploadApp : SimApp {
+  explicit UploadApp(const SimConfig& cfg = simProfile("boot")) : SimApp(cfg) {}
+  // Opens a file written into the rig's folder; null bytes: a file that does not exist.
+  QString open(const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!bytes.isNull() && (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()))
+      ADD_FAILURE() << "cannot write " << path.toStdString();
+    f.close();
+    main().FileOpen1Accept(path);
+    return path;
+  }
+  QString labels() {
+    TFormMain& m = main();
+    return QStringList{m.LVerDevice->text(), m.LVerPlatPow->text(), m.LVerPlatPic->text(),
+                       m.LVerPO->text(), m.LVerCPU->text()}
+        .join('|');
+  }
+  // After a run, whatever its end: stopped, the port closed, the actions back.
+  void expectStopped() {
+    TFormMain& m = main();
+    EXPECT_EQ(m.stateText(), "Выключенно");
+    EXPECT_EQ(m.RunMode, 0);
+    EXPECT_EQ(m.CGauge1->progress(), 0);
+    EXPECT_FALSE(link().port().PortOpen);
+    EXPECT_FALSE(m.StopExec->isEnabled());
+    for (QAction* a : {m.LoadProg, m.FileOpen1, m.Translate, m.Monitor})
+      EXPECT_TRUE(a->isEnabled());
+    EXPECT_EQ(link().exchange().ResultCode, 0);
+  }
+};
 
 TEST(FormMainFile, OpenDialogOffersFirmwareAndAllFiles) {
-  SimAppRig rig;
+  UploadApp rig;
   std::unique_ptr<QFileDialog> d(makeFirmwareOpenDialog(&rig.main()));
   auto* types = d->findChild<QComboBox*>("fileTypeCombo");
   ASSERT_NE(types, nullptr);
   ASSERT_EQ(types->count(), 2);
   EXPECT_EQ(types->itemText(0), "Прошивки ( *.lir2)");
   EXPECT_EQ(types->itemText(1), "все файлы");
-  // A name typed without an extension gets "lir2".
-  QFile file(rig.dir.filePath("fw.lir2"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  d->setDirectory(rig.dir.path());
-  d->findChild<QLineEdit*>("fileNameEdit")->setText("fw");
-  static_cast<QDialog*>(d.get())->accept();
-  EXPECT_EQ(d->result(), QDialog::Accepted);
-  EXPECT_EQ(d->selectedFiles(), QStringList({rig.dir.filePath("fw.lir2")}));
+  EXPECT_EQ(d->defaultSuffix(), "lir2");  // for a name typed without an extension
 }
 
 // What the window shows after a file, read alone or after another one.
@@ -78,6 +89,7 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
     bool loadProg = true;
     QString message = "";  // %1: the file's path
     bool soundsOn = true;
+    QByteArray text = {};  // as kept, when not the bytes
   } cases[] = {
       {"short form keeps what it lacks", "lXP3v12_4&06#:00000001FF\r\n", "b.lir2", kOrba,
        "VerDevice = Orba|VerPlatPow = 7.x|VerPlatPic = 6|VerPO = 9.4|CPU 4525", 0},
@@ -94,94 +106,81 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
        "'x' is not a valid integer value"},
       {"cannot be read", kGoodFile, "gone.lir2", none, kGoodLabels, 0, "", true,
        "Cannot open file \"%1\". No such file or directory"},
+      {"line breaks read as CR LF", none, "lf.lir2", "lir3v12_4&15#:00000001FF\r:00000001FF\n",
+       kGoodLabels, 0, "", true, "", true, "lir3v12_4&15#:00000001FF\r\n:00000001FF\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SimAppRig rig;
+    UploadApp rig;
     TFormMain& m = rig.main();
     rig.w->FormOptHard->CheckBoxSound->setChecked(c.soundsOn);
     if (!c.before.isNull()) rig.open("a.lir2", c.before);
     rig.sounds.played.clear();
     const QString path = rig.open(c.file, c.bytes);
-    EXPECT_EQ(labelsOf(m), c.labels);
+    EXPECT_EQ(rig.labels(), c.labels);
     EXPECT_EQ(m.errorText(), c.error);
     EXPECT_EQ(m.LoadProg->isEnabled(), c.loadProg);
     EXPECT_EQ(std::count(rig.sounds.played.begin(), rig.sounds.played.end(), Sound::Error),
               c.errorSounds);
-    EXPECT_EQ(rig.messages, c.message.isEmpty() ? QStringList() : QStringList{c.message.arg(path)});
+    EXPECT_EQ(rig.messages.join(""), QString(c.message).replace("%1", path));
     // The file as read is shown and kept; the prepared program is not there yet.
     EXPECT_EQ(m.fileNameText(), path);
-    EXPECT_EQ(m.FirmwareText, c.bytes.isNull() ? QByteArray() : c.bytes);
+    EXPECT_EQ(m.FirmwareText, c.text.isNull() ? c.bytes : c.text);
     EXPECT_EQ(rig.w->FormFile->MemoHex->toPlainText(), asMemoText(m.FirmwareText));
     EXPECT_EQ(rig.w->FormFile->MemoHexProg->toPlainText(), "");
   }
 }
 
-TEST(FormMainFile, LineBreaksAreReadAsCrLf) {
-  SimAppRig rig;
-  rig.open("lf.lir2", "lir3v12_4&15#:00000001FF\n:00000001FF\n");
-  EXPECT_EQ(rig.main().FirmwareText, "lir3v12_4&15#:00000001FF\r\n:00000001FF\r\n");
-}
-
-// The upload as the user starts it, twice, against the simulated bootloader.
+// The samples the README offers, each uploaded twice through the window to the built-in device a
+// newcomer starts with: its bootloader greets for a while after the port opens.
 TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
-  SimAppRig rig;
-  TFormMain& m = rig.main();
-  rig.w->FormOptHard->ComboBoxRate->setCurrentIndex(rig.w->FormOptHard->ComboBoxRate->count() - 1);
-  rig.w->FormOptSoft->CheckBoxWrite->setChecked(true);
-  rig.open("fw.lir2", kGoodFile);
-  // What the window shows while the transfer runs.
-  QString stateDuring;
-  qint64 gaugeMax = -1;
-  rig.onWrite = [&](quint64) {
-    stateDuring = m.stateText();
-    gaugeMax = m.CGauge1->maxValue();
-  };
-  m.LoadProg->trigger();
-
-  const QByteArray program = kGoodFile.mid(kBootHeader.size());
-  EXPECT_EQ(stateDuring, "Загрузка Файла");
-  EXPECT_EQ(gaugeMax, program.size() - 1);
-  EXPECT_EQ(rig.model->hostRate(), 19200);
-  EXPECT_EQ(rig.received().mode, 'l');
-  EXPECT_TRUE(rig.received().completed);
-  EXPECT_EQ(rig.received().image, imageOf(kImage));
-  EXPECT_EQ(m.errorText(), "Нет ошибок");
-  EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Ok}));
-  EXPECT_EQ(m.LVerBoot->text(), "VerBoot = 11");
-  EXPECT_EQ(rig.w->FormFile->MemoHexProg->toPlainText(), asMemoText(program));
-  expectStopped(rig);
-
-  // The same file again sends the same bytes.
-  const QString firstLog = rig.w->FormWritePort->log()->logText();
-  EXPECT_TRUE(firstLog.startsWith("lrun\r\nU3A02000004"));
-  rig.clock.advance(1000);
-  m.LoadProg->trigger();
-  EXPECT_EQ(rig.model->bootloader()->completedUploads(), 2);
-  EXPECT_EQ(rig.w->FormWritePort->log()->logText(), firstLog);
-  EXPECT_EQ(m.FirmwareText, kGoodFile);
-}
-
-// The samples the README offers, uploaded to the built-in device a newcomer starts with: its
-// bootloader greets for a while after the port opens, then its firmware takes over.
-TEST(FormMainUpload, SamplesUploadToTheBuiltInDevice) {
-  QString root = qEnvironmentVariable("LIR2_SOURCE_DIR");
-  if (root.isEmpty()) root = QStringLiteral(LIR2_SOURCE_DIR_BUILT);
   for (const char* name : {"lir-small.lir2", "lir-64k.lir2"}) {
-    SimAppRig rig(*simConfigForProfile(QStringLiteral("lir")));
-    const QString path = root + QStringLiteral("/samples/") + QLatin1String(name);
-    rig.main().FileOpen1Accept(path);
-    ASSERT_TRUE(rig.main().LoadProg->isEnabled()) << name;
-    rig.main().LoadProg->trigger();
-    EXPECT_EQ(rig.main().errorText(), "Нет ошибок") << name;
-    EXPECT_EQ(rig.main().stateText(), "Выключенно") << name;
-    EXPECT_TRUE(rig.received().completed) << name;
-    EXPECT_EQ(rig.received().records, hexRecordsOf(rig.main().FirmwareText)) << name;
+    SCOPED_TRACE(name);
+    UploadApp rig(simProfile("lir"));
+    TFormMain& m = rig.main();
+    rig.w->FormOptHard->ComboBoxRate->setCurrentIndex(rig.w->FormOptHard->ComboBoxRate->count() -
+                                                      1);
+    rig.w->FormOptSoft->CheckBoxWrite->setChecked(true);
+    m.FileOpen1Accept(sample(name));
+    // What the window shows while the transfer runs.
+    QString stateDuring;
+    qint64 gaugeMax = -1;
+    rig.onWrite = [&] {
+      stateDuring = m.stateText();
+      gaugeMax = m.CGauge1->maxValue();
+    };
+    m.LoadProg->trigger();
+
+    const QByteArray program = m.FirmwareText.mid(m.FirmwareText.indexOf('#') + 1);
+    EXPECT_EQ(stateDuring, "Загрузка Файла");
+    EXPECT_EQ(gaugeMax, program.size() - 1);
+    EXPECT_EQ(rig.model->hostRate(), 19200);
+    EXPECT_EQ(received(rig).mode, 'l');
+    EXPECT_TRUE(received(rig).completed);
+    EXPECT_EQ(received(rig).records, hexRecordsOf(program));
+    EXPECT_EQ(m.errorText(), "Нет ошибок");
+    EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Ok}));
+    EXPECT_EQ(m.LVerBoot->text(), "VerBoot = 11");
+    EXPECT_EQ(rig.w->FormFile->MemoHexProg->toPlainText(), asMemoText(program));
+    rig.expectStopped();
+
+    // The same file again sends the same bytes.
+    const QString firstLog = rig.w->FormWritePort->log()->logText();
+    EXPECT_TRUE(firstLog.startsWith("lrun\r\nU3A")) << firstLog.left(20).toStdString();
+    const QByteArray firstWire = rig.wire;
+    rig.wire.clear();
+    rig.clock.advance(1000);
+    m.LoadProg->trigger();
+    EXPECT_EQ(rig.model->bootloader()->completedUploads(), 2);
+    EXPECT_EQ(rig.w->FormWritePort->log()->logText(), firstLog);
+    EXPECT_EQ(rig.wire, firstWire);
   }
 }
 
-// A run that fails, or that cannot start because the text is unusable.
+// A run that fails, that cannot start because the text is unusable, or that the user ends with
+// Stop (Esc) or by closing the main window, which reaches the transfer between two characters.
 TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
+  enum End { None, Stop, Close };
   const struct {
     const char* name;
     QByteArray file;  // opened after a good one; null: a file that does not exist
@@ -189,6 +188,7 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     bool opens;  // the device saw the port open
     bool portGone = false;
     QString platPow = "VerPlatPow = 3.x";
+    End end = None;  // as the opening 'U' has gone out
   } cases[] = {
       {"power board", firmwareFile("lir4v12_4&15#", kImage), "Не та версия платы", true, false,
        "VerPlatPow = 4.x != 3"},
@@ -199,12 +199,16 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
        "Не верный файл, строка 1: недопустимый «a» в столбце 25: в записи бывают только цифры 0–9 "
        "и заглавные буквы A–F",
        false},
-      {"text emptied by an unreadable file", {},
-       "Не верный файл, строка 1: файл короче заголовка, и в нём нет «#»", false},
+      {"text emptied by an unreadable file",
+       {},
+       "Не верный файл, строка 1: файл короче заголовка, и в нём нет «#»",
+       false},
+      {"stopped", kGoodFile, "Прервали операцию", true, false, "VerPlatPow = 3.x", Stop},
+      {"closed", kGoodFile, "Прервали операцию", true, false, "VerPlatPow = 3.x", Close},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SimAppRig rig;
+    UploadApp rig;
     TFormMain& m = rig.main();
     rig.w->FormOptHard->CheckBoxSound->setChecked(true);
     rig.open("good.lir2", kGoodFile);
@@ -212,45 +216,65 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     if (c.portGone) rig.link().port().setEntries({});
     m.setErrorText({});
     rig.sounds.played.clear();
+    QSignalSpy closed(&m, &TFormMain::closed);
+    qsizetype wireAtEnd = -1;
+    rig.onWrite = [&] {
+      if (c.end == None || wireAtEnd >= 0 || received(rig).transferBytes == 0) return;
+      EXPECT_EQ(received(rig).transferBytes, 1);
+      c.end == Close ? (void)m.close() : m.StopExec->trigger();
+      wireAtEnd = rig.wire.size();
+    };
     m.LoadProg->trigger();
+    EXPECT_EQ(rig.wire.size(), c.end == None ? rig.wire.size() : wireAtEnd);  // nothing after
     EXPECT_EQ(m.errorText(), c.error);
     EXPECT_EQ(m.LVerPlatPow->text(), c.platPow);
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Error}));
-    EXPECT_FALSE(rig.received().completed);
+    EXPECT_FALSE(received(rig).completed);
     EXPECT_EQ(rig.model->portOpenings() > 0, c.opens);
-    expectStopped(rig);
+    rig.expectStopped();
+    // A closed window stays closed; a stopped one is still there.
+    EXPECT_EQ(closed.count(), c.end == Close ? 1 : 0);
+    EXPECT_EQ(m.isVisible(), c.end != Close);
   }
 }
 
-// Stop (Esc) and the closing of the main window reach the transfer between two characters.
-TEST(FormMainUpload, StopOrCloseDuringTheTransferEndsItAtTheNextCharacter) {
-  for (const bool close : {false, true}) {
-    SCOPED_TRACE(close ? "close" : "stop");
-    SimAppRig rig;
-    TFormMain& m = rig.main();
-    rig.w->FormOptHard->CheckBoxSound->setChecked(true);
-    rig.open("fw.lir2", kGoodFile);
-    QSignalSpy closed(&m, &TFormMain::closed);
-    quint64 writtenAtStop = 0;
-    int received = -1;
-    // Stopped as the opening 'U' has gone out.
-    rig.onWrite = [&](quint64 written) {
-      if (received >= 0 || rig.received().transferBytes == 0) return;
-      received = rig.received().transferBytes;
-      close ? (void)m.close() : m.StopExec->trigger();
-      writtenAtStop = rig.device->bytesWritten();
-    };
-    m.LoadProg->trigger();
-    EXPECT_EQ(received, 1);
-    EXPECT_EQ(rig.device->bytesWritten(), writtenAtStop);
-    EXPECT_FALSE(rig.received().completed);
-    EXPECT_EQ(m.errorText(), "Прервали операцию");
-    EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Error}));
-    expectStopped(rig);
-    EXPECT_EQ(closed.count(), close ? 1 : 0);
-    // A closed window stays closed; a stopped one is still there.
-    EXPECT_EQ(m.isVisible(), !close);
-  }
+// On the line's own thread through the real serial code path, lir2-sim's bootloader on a
+// pseudo-terminal at the real line rate: a sample uploads whole while the window stays free;
+// closing the window during the next upload ends it within a character, keeps the window closed
+// and leaves the port free for the next program.
+TEST(UploadEndToEnd, UploadThenCloseDuringTheNextOne) {
+  QTemporaryDir dir;
+  SimProcess sim;
+  SteadyClock clock;
+  SoundRecorder sounds;
+  AppOptions options;
+  options.portPath = sim.start({"--profile", "boot", "--emulate-rate"});
+  options.configPath = dir.filePath("data/config.txt");
+  options.lineThread = true;
+  AppWindows w(options, clock, sounds);
+  TFormMain& m = *w.FormMain;
+  m.messageBox = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
+  m.show();
+  m.FileOpen1Accept(sample("lir-small.lir2"));
+  ASSERT_TRUE(m.LoadProg->isEnabled()) << sim.errors().toStdString();
+  m.LoadProg->trigger();
+  EXPECT_EQ(m.stateText(), "Загрузка Файла");
+  ASSERT_TRUE(runUntil([&] { return m.stateText() == "Выключенно"; }, 60000));
+  EXPECT_EQ(m.errorText(), "Нет ошибок");
+
+  m.FileOpen1Accept(sample("lir-64k.lir2"));
+  m.LoadProg->trigger();
+  ASSERT_TRUE(runUntil([&] { return m.CGauge1->progress() > 100; }));
+  m.close();
+  EXPECT_TRUE(runUntil([&] { return m.errorText() == "Прервали операцию"; }, 2000));
+  EXPECT_FALSE(m.isVisible());
+  bool open = true;
+  onLine(*w.link, [&] { open = w.link->port().PortOpen; });
+  EXPECT_FALSE(open);
+  QSerialPort other(w.FormOptHard->settings().PortName);
+  EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
+  other.close();
+  EXPECT_TRUE(sim.stop());
 }
 
 }  // namespace

@@ -1,47 +1,23 @@
 #pragma once
 
-// Rigs for the upload: the dialogue alone on an exchange, and the whole set of windows, both
-// against the simulated bootloader in process and in virtual time.
+// The upload's window remembered, the upload dialogue alone on a line, and what the device
+// should hold afterwards.
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <functional>
-#include <memory>
+#include <map>
 #include <ostream>
 
-#include "app/app_windows.h"
-#include "app/form_main.h"
-#include "common/recorders.h"
+#include "common/sim_rig.h"
 #include "firmware/upload.h"
-#include "serial/clock.h"
-#include "serial/exchange.h"
-#include "serial/port_control.h"
-#include "sim/device_model.h"
-#include "sim/simulated_device.h"
 #include "tools/firmware_writer.h"
 
-// Readable failure messages for texts.
 inline void PrintTo(const QString& s, std::ostream* os) {
   *os << '"' << s.toStdString() << '"';
-}
-
-// A single-byte text as a plain text view holds it: its CR LF breaks become paragraph ends.
-inline QString asMemoText(const QByteArray& text) {
-  return QString::fromLatin1(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
 // The versions lir2-sim's boot profile reports, and the header of a file made for them.
 inline const QByteArray kBootHeader = "lir3v12_4&15#";
 
-inline SimConfig bootConfig(const std::function<void(BootConfig&)>& change = {}) {
-  SimConfig cfg = *simConfigForProfile(QStringLiteral("boot"));
-  if (change) change(cfg.boot);
-  return cfg;
-}
-
-// The upload's window, remembered.
 struct WindowRecorder final : UploadWindow {
   QString bootVersion, powerBoardAppended, elapsed, state, error;
   QStringList elapsedTexts;
@@ -69,97 +45,15 @@ inline quint8 runUpload(Exchange& ex, WindowRecorder& window, const QByteArray& 
   return code != 0 ? code : u.TransferProgram(programText);
 }
 
-// BootUpload on an open line to the simulated bootloader.
-struct BootRig {
-  VirtualClock clock;
-  StatusRecorder status;
-  LogRecorder log;
-  Switches switches;
-  WindowRecorder window;
-  std::shared_ptr<DeviceModel> model;
-  SimulatedSerialDevice* device = nullptr;
-  PortControl port{&status, [this](const PortEntry&) {
-                     auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
-                     device = d.get();
-                     return d;
-                   }};
-  Exchange ex{port, clock, &log, &switches};
+// A committed sample file.
+inline QString sample(const char* name) {
+  return qEnvironmentVariable("LIR2_SOURCE_DIR", QStringLiteral(LIR2_SOURCE_DIR_BUILT)) +
+         "/samples/" + name;
+}
 
-  explicit BootRig(const SimConfig& cfg) : model(std::make_shared<DeviceModel>(cfg)) {
-    port.setEntries({PortEntry{QStringLiteral("SIM"), {}, PortEntry::Kind::Simulated}});
-    port.PortName = QStringLiteral("SIM");
-    port.OpenPort(19200);
-    port.PurgePort();
-  }
-  const Bootloader::Upload& received() const { return model->bootloader()->upload(); }
-  quint8 upload(const QByteArray& programText, FileVersions file = {3, 1, 5}) {
-    return runUpload(ex, window, programText, file);
-  }
-};
-
-// A line through which a test can act between two bytes the program writes.
-class HookedDevice final : public SerialDevice {
- public:
-  HookedDevice(std::unique_ptr<SerialDevice> inner, std::function<void(quint64)>& onWrite)
-      : inner_(std::move(inner)), onWrite_(onWrite) {}
-  OpenResult open(qint32 rate) override { return inner_->open(rate); }
-  void close() override { inner_->close(); }
-  bool isOpen() const override { return inner_->isOpen(); }
-  void purge() override { inner_->purge(); }
-  Read readByte(quint8& byte) override { return inner_->readByte(byte); }
-  bool waitForReadyRead(int ms) override { return inner_->waitForReadyRead(ms); }
-  bool writeByte(quint8 byte) override {
-    const bool written = inner_->writeByte(byte);
-    if (onWrite_) onWrite_(++writes_);
-    return written;
-  }
-
- private:
-  std::unique_ptr<SerialDevice> inner_;
-  std::function<void(quint64)>& onWrite_;
-  quint64 writes_ = 0;
-};
-
-// The program's windows against the simulated device in process, in virtual time.
-struct SimAppRig {
-  explicit SimAppRig(const SimConfig& cfg = bootConfig())
-      : model(std::make_shared<DeviceModel>(cfg)) {
-    AppOptions options;
-    options.configPath = dir.filePath(QStringLiteral("data/config.txt"));
-    options.simulatedDevice = [this](const PortEntry&) -> std::unique_ptr<SerialDevice> {
-      auto d = std::make_unique<SimulatedSerialDevice>(model, clock);
-      device = d.get();
-      return std::make_unique<HookedDevice>(std::move(d), onWrite);
-    };
-    w = std::make_unique<AppWindows>(options, clock, sounds);
-    main().messageBox = [this](const QString& text) { messages.append(text); };
-    main().show();
-  }
-  TFormMain& main() { return *w->FormMain; }
-  const Bootloader::Upload& received() const { return model->bootloader()->upload(); }
-
-  // Opens a file written into the rig's folder; null bytes: a file that does not exist.
-  QString open(const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!bytes.isNull() && (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()))
-      ADD_FAILURE() << "cannot write " << path.toStdString();
-    f.close();
-    main().FileOpen1Accept(path);
-    return path;
-  }
-
-  DeviceLink& link() { return *w->link; }
-
-  QTemporaryDir dir;
-  VirtualClock clock;
-  SoundRecorder sounds;
-  QStringList messages;
-  std::shared_ptr<DeviceModel> model;
-  SimulatedSerialDevice* device = nullptr;
-  std::function<void(quint64 written)> onWrite;  // after each byte the program writes
-  std::unique_ptr<AppWindows> w;
-};
+inline const Bootloader::Upload& received(const SimWire& rig) {
+  return rig.model->bootloader()->upload();
+}
 
 // The records of a firmware text (everything from the first ':'), as the device stores them.
 inline QList<QByteArray> hexRecordsOf(const QByteArray& text) {

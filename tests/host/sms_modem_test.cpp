@@ -1,9 +1,25 @@
-// The modem dialogue, byte for byte, against the simulated modem and a scripted one.
+// The modem dialogue byte for byte, the modem window, and the mode on lir2-sim's modem through
+// the real serial code path.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/form_opt_hard.h"
+#include "app/form_opt_soft.h"
+#include "app/form_port_log.h"
+#include "app/log_view.h"
 #include "common/exchange_rig.h"
+#include "common/on_line.h"
+#include "common/sim_process.h"
+#include "common/sim_rig.h"
+#include "host/form_sms_modem.h"
 #include "host/sms_modem.h"
-#include "modem_rig.h"
+#include "serial/window_timer.h"
 
 namespace {
 
@@ -12,8 +28,15 @@ const QByteArray kSendWire = "at+cmgs=\"+70000000000\"\r\n";
 const QByteArray kMessage =
     "\",\"+79161234567\",,\"24/05/01,12:00:00+12\"\r\nLIR: test message\r\n";
 
+SimConfig modem(bool silent = false) {
+  SimConfig cfg = simProfile("modem");
+  cfg.modem.silent = silent;
+  return cfg;
+}
+
 TEST(SmsModem, DialogueWithTheSimulatedModemByteForByte) {
-  ModemLine line;
+  SimLine line(modem());
+  line.switches.reads = line.switches.writes = true;
   SmsModem modem(line.ex);
   qsizetype wrote = 0, read = 0;
   qint64 start = 0;
@@ -82,7 +105,6 @@ TEST(SmsModem, TypedTextBecomesWindows1251) {
     QString typed;
     QByteArray message, command;
   } cases[] = {
-      {"hell", "hell", "hell"},
       {"Привет, Ёж", "\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xE6", "\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xE6"},
       {"5 €, № 1", "5 \x88, \xB9 1", "5 \x88, \xB9 1"},
       {"日本", "??", "??"},
@@ -93,6 +115,107 @@ TEST(SmsModem, TypedTextBecomesWindows1251) {
     EXPECT_EQ(SmsModem::messageBytes(c.typed), c.message) << c.typed.toStdString();
     EXPECT_EQ(SmsModem::commandBytes(c.typed), c.command) << c.typed.toStdString();
   }
+}
+
+// The button enters the mode at the configured rate, with both logs on and emptied, without
+// touching the actions' check marks; a typed message goes out in the modem's code page. Neither a
+// silent modem nor a dead port stops the mode: each costs its pauses and time-outs and nothing
+// more, and leaves no failure behind for the next run mode.
+TEST(FormSmsModem, ModemButtonEntersTheModeAndTheWindowSends) {
+  const QByteArray sent = kInitWire + kSendWire + "\xD2\xE5\xF1\xF2 1\x1A";
+  const struct {
+    const char* name;
+    bool silent, openFails;
+    QString errorBar, result;
+    qint64 setUpMs, sendMs;
+    QByteArray heard;  // what reached the modem
+    QString readLog;
+  } cases[] = {
+      {"modem", false, false, "", "0: Нет ошибок", 1500, 1500, sent,
+       "atz\r\nOK\r\nate0\r\nOK\r\nOK\r\n> +CMGS: 1\r\n"},
+      // Three pauses and four time-outs, each ending a millisecond past its 1000 ms.
+      {"silent modem", true, false, "", "20: Долго нет ответа при чтении", 1500 + 4 * 1001,
+       1500 + 1001, sent, ""},
+      // Every write fails at its first character and every read at once: nothing to wait on.
+      {"port that does not open", false, true, "Open COM port Error",
+       "20: Долго нет ответа при чтении", 0, 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimApp app(modem(c.silent), c.openFails);
+    TFormMain& m = app.main();
+    TFormSmsModem& f = *app.w->FormSmsModem;
+    m.AReadPort->setChecked(false);
+    m.AWritePort->setChecked(true);
+    app.w->FormOptHard->ComboBoxRate->setCurrentIndex(0);
+    ASSERT_NE(app.w->FormOptHard->settings().BaudRate, 19200);  // tells configured from default
+    app.w->FormReadPort->log()->append(u"old read");
+    app.w->FormWritePort->log()->append(u"old write");
+
+    m.B_Modem->click();
+    EXPECT_EQ(m.RunMode, 'M');
+    EXPECT_EQ(m.errorText().left(c.errorBar.size()), c.errorBar);  // then the reason, if any
+    EXPECT_FALSE(m.AReadPort->isChecked());
+    EXPECT_TRUE(m.AWritePort->isChecked());
+    EXPECT_TRUE(app.w->FormOptSoft->CheckBoxRead->isChecked());
+    EXPECT_TRUE(app.w->FormOptSoft->CheckBoxWrite->isChecked());
+    EXPECT_TRUE(app.w->FormReadPort->isVisible() && app.w->FormWritePort->isVisible());
+    EXPECT_TRUE(f.isVisible() && m.isVisible());
+    EXPECT_FALSE(m.StopExec->isEnabled());  // the mode has no stop of its own
+    EXPECT_EQ(app.model->hostRate(), c.openFails ? 0 : app.w->FormOptHard->settings().BaudRate);
+    EXPECT_EQ(app.clock.nowMs(), c.setUpMs);
+
+    f.E_SmsSend->setText("Тест 1");
+    f.B_SmsSend->click();
+    EXPECT_EQ(f.L_err->text(), c.result);
+    EXPECT_EQ(app.clock.nowMs() - c.setUpMs, c.sendMs);
+    EXPECT_EQ(app.wire, c.heard);
+    EXPECT_TRUE(app.w->FormWritePort->log()->logText().startsWith('a'));  // on and emptied
+    EXPECT_EQ(app.w->FormReadPort->log()->logText(), c.readLog);
+    EXPECT_EQ(app.model->modem()->sent().size(), c.result.startsWith('0') ? 1 : 0);
+    // The send leaves the poll its interval but does not start it.
+    EXPECT_EQ(f.Timer1->interval(), 3000);
+    EXPECT_FALSE(f.Timer1->isActive());
+    f.B_Stop->click();
+    EXPECT_EQ(app.link().exchange().ResultCode, 0);
+  }
+}
+
+// On the line's own thread and a real serial port: the set-up and a message go through, and
+// closing the program during a raw command's time-out stops the line and closes it at once.
+TEST(ModemEndToEnd, SendThenCloseDuringARawCommand) {
+  SimProcess sim;
+  QTemporaryDir dir;
+  SteadyClock clock;
+  SoundRecorder sounds;
+  AppOptions options;
+  options.portPath = sim.start({"--profile", "modem", "--sms-delay-ms", "100"});
+  options.configPath = dir.filePath("data/config.txt");
+  options.lineThread = true;
+  AppWindows w(options, clock, sounds);
+  w.FormMain->show();
+  const LogView* read = w.FormReadPort->log();
+
+  // The set-up runs on the line's thread; the window shows at once.
+  w.FormMain->B_Modem->click();
+  EXPECT_TRUE(w.FormSmsModem->isVisible());
+  w.FormSmsModem->E_SmsSend->setText("LIR2 test");
+  w.FormSmsModem->B_SmsSend->click();
+  EXPECT_TRUE(runUntil([&] { return !w.FormSmsModem->L_err->text().startsWith("L_err"); }))
+      << sim.errors().toStdString() << w.FormMain->errorText().toStdString();
+  EXPECT_EQ(w.FormSmsModem->L_err->text(), "0: Нет ошибок");
+  EXPECT_EQ(w.FormWritePort->log()->logText(),
+            QString::fromLatin1(kInitWire + kSendWire + "LIR2 test\x1A"));
+
+  // Without its line end the modem waits: one answer still on the line, then a time-out.
+  w.FormSmsModem->E_SmsReceive->setText("at+cmgr=1");
+  w.FormSmsModem->B_Stop->click();
+  EXPECT_TRUE(runUntil([&] { return read->logText().endsWith("> +CMGS: 1\r\nOK\r\n"); }))
+      << read->logText().toStdString();
+  w.FormMain->close();
+  w.linkThread.reset();
+  EXPECT_FALSE(w.link->port().PortOpen);
+  EXPECT_TRUE(sim.stop());
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
-// The monitor's memory commands byte for byte, against a line whose far end is scripted.
+// The monitor's memory commands byte for byte against a scripted line, the result codes' texts
+// and the final report.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "common/exchange_rig.h"
 #include "protocol/frames.h"
+#include "protocol/report.h"
+#include "protocol/result_messages.h"
 
 namespace {
 
-// Bytes written as hexadecimal pairs; spaces are skipped.
 QByteArray hex(const char* pairs) {
   return QByteArray::fromHex(pairs);
 }
@@ -31,9 +33,6 @@ struct Rig : ExchangeRig {
     state.BinaryFrames = binary;
     return frames.ReadDeviceMemory(address, static_cast<quint8>(last));
   }
-  QByteArray replyData(int n) const {
-    return QByteArray(reinterpret_cast<const char*>(state.ReplyData.data()), n);
-  }
 };
 
 enum Op { TextRead, BinaryRead, TextWrite, BinaryWrite };
@@ -50,41 +49,67 @@ quint8 run(Rig& r, Op op, quint16 address, int arg) {
 }
 
 // Every frame of the worked examples: what goes on the line, what comes back, what it means.
-TEST(Frames, WorkedExamplesByteForByte) {
+// Replies of the wrong shape give their codes. A read no text frame can carry is refused before
+// anything goes on the line.
+TEST(Frames, ExchangesByteForByte) {
+  const QByteArray rd = "PCRD0506B\r\n", pr = "PCPR0506B\r\n", br = hex("72 00 00 50 3E 0A");
   const struct {
     const char* name;
     Op op;
     quint16 address;
-    int arg;             // read length - 1, or the byte written
-    QByteArray command;  // host to device
-    QByteArray answer;   // device to host
+    int arg;                     // read length - 1, or the byte written
+    QByteArray command, answer;  // host to device, device to host
     quint8 code;
     QByteArray data;  // the decoded bytes; for an error answer, the device's error byte
   } cases[] = {
-      {"text read", TextRead, 0x050, 0, "PCRD0506B\r\n", "MOk3CC4\r\n", 0, hex("3C")},
+      {"text read", TextRead, 0x050, 0, rd, "MOk3CC4\r\n", 0, hex("3C")},
       {"text block read", TextRead, 0x400, 15, "PCPR4006C\r\n",
        "MOk000102030405060708090A0B0C0D0E0F88\r\n", 0,
        hex("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F")},
-      {"text write to 0", TextWrite, 0, 0x07, "PCWR0000769\r\n", "MOk\r\n", 0, ""},
       {"text write to 0x014", TextWrite, 0x014, 0x5A, "PCWR0145A11\r\n", "MOk\r\n", 0, ""},
       {"text write to 0xFFF", TextWrite, 0xFFF, 0xFF, "PCWRFFFFF2F\r\n", "MOk\r\n", 0, ""},
-      {"text error answer", TextRead, 0x050, 0, "PCRD0506B\r\n", "MEr10F0\r\n", 25, hex("10")},
+      {"text error answer", TextRead, 0x050, 0, rd, "MEr10F0\r\n", 25, hex("10")},
       {"binary block read", BinaryRead, 0x0400, 15, hex("72 0F 04 00 7B 0A"),
        hex("6F 01 02 03 04 05 06 07 08 09 DB DC 0B 0C 0D 0E 0F DB DD B4 0A"), 0,
        hex("01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F DB")},
-      {"binary read", BinaryRead, 0x0050, 0, hex("72 00 00 50 3E 0A"), hex("6F 3C 55 0A"), 0,
-       hex("3C")},
+      {"binary read", BinaryRead, 0x0050, 0, br, hex("6F 3C 55 0A"), 0, hex("3C")},
       {"binary read of two bytes no text frame carries", BinaryRead, 0x1000, 1,
        hex("72 01 10 00 7D 0A"), hex("6F 01 02 8E 0A"), 0, hex("01 02")},
       {"binary write", BinaryWrite, 0, 0x07, hex("77 00 00 00 07 82 0A"), hex("6F 91 0A"), 0, ""},
       {"binary write escapes the data byte", BinaryWrite, 0x0012, 0x0A,
        hex("77 00 00 12 DB DC C0 0A"), hex("6F 91 0A"), 0, ""},
-      {"binary error answer", BinaryRead, 0x0050, 0, hex("72 00 00 50 3E 0A"), hex("65 02 99 0A"),
-       22, hex("02")},
-      {"binary answer carrying 0xDB", BinaryRead, 0x0050, 0, hex("72 00 00 50 3E 0A"),
-       hex("6F DB DD D9 0A"), 0, hex("DB")},
+      {"binary error answer", BinaryRead, 0x0050, 0, br, hex("65 02 99 0A"), 22, hex("02")},
+      {"binary answer carrying 0xDB", BinaryRead, 0x0050, 0, br, hex("6F DB DD D9 0A"), 0,
+       hex("DB")},
       {"binary checksum 0x0A goes out unescaped", BinaryRead, 0x0084, 0, hex("72 00 00 84 0A 0A"),
        hex("6F 00 91 0A"), 0, hex("00")},
+      {"text read of two bytes", TextRead, 0x050, 1, "", "", 27, ""},
+      {"text read of 256 bytes", TextRead, 0x050, 255, "", "", 27, ""},
+      {"text read above 0xFFF", TextRead, 0x1000, 0, "", "", 27, ""},
+      {"lower-case hexadecimal", TextRead, 0x050, 0, rd, "MOk3cC4\r\n", 18, ""},
+      {"a colon reads as ten", TextRead, 0x050, 0, rd, "MOk:55B\r\n", 0, hex("A5")},
+      {"the characters after the colon read as 11 to 15", TextRead, 0x050, 0, rd, "MOk;?41\r\n", 0,
+       hex("BF")},
+      {"a character below '0'", TextRead, 0x050, 0, rd, "MOk/0C4\r\n", 18, ""},
+      {"'@' is no digit", TextRead, 0x050, 0, rd, "MOk@0C4\r\n", 18, ""},
+      {"checksum off by one", TextRead, 0x050, 0, rd, "MOk3CC5\r\n", 19, ""},
+      {"MEr with a bad checksum", TextRead, 0x050, 0, rd, "MEr10F1\r\n", 19, ""},
+      {"MEr line of the wrong length", TextRead, 0x050, 0, rd, "MEr10F0\n", 17, ""},
+      {"a read answered by a write acknowledgement", TextRead, 0x050, 0, rd, "MOk\r\n", 17, ""},
+      {"neither MOk nor MEr", TextRead, 0x050, 0, rd, "MOK3CC4\r\n", 17, ""},
+      {"the CR missing", TextRead, 0x050, 0, rd, "MOk3CC4\n", 17, ""},
+      {"a short block", TextRead, 0x050, 15, pr, "MOk3CC4\r\n", 17, ""},
+      {"bad escape pair", BinaryRead, 0x050, 0, br, hex("6F DB 41 00 0A"), 23, ""},
+      {"bad escape pair in an error answer", BinaryRead, 0x050, 0, br, hex("65 DB 00 00 0A"), 23,
+       ""},
+      {"binary checksum off", BinaryRead, 0x050, 0, br, hex("6F 3C 56 0A"), 19, ""},
+      {"two data bytes where one was asked", BinaryRead, 0x050, 0, br, hex("6F 3C 3D 18 0A"), 19,
+       ""},
+      {"unknown letter", BinaryRead, 0x050, 0, br, hex("4F 3C 75 0A"), 17, ""},
+      {"the line ends inside the data", BinaryRead, 0x050, 15, hex("72 0F 00 50 2F 0A"),
+       hex("6F 01 0A"), 19, ""},
+      // 0x6F + 0x87 + 0x0A = 0x100: the checksum is an LF, which ends the line before its LF.
+      {"a checksum of LF", BinaryRead, 0x050, 0, br, hex("6F 87 0A"), 17, ""},
   };
   for (const auto& c : cases) {
     Rig rig;
@@ -95,56 +120,12 @@ TEST(Frames, WorkedExamplesByteForByte) {
     EXPECT_EQ(rig.line->received, c.command + c.answer) << c.name;
     EXPECT_EQ(rig.frames.lineLength(), c.answer.size()) << c.name;
     EXPECT_TRUE(rig.line->pending.empty()) << c.name;
+    const auto* reply = reinterpret_cast<const char*>(rig.state.ReplyData.data());
     if (c.code == 0) {
-      EXPECT_EQ(rig.replyData(c.data.size()), c.data) << c.name;
+      EXPECT_EQ(QByteArray(reply, c.data.size()), c.data) << c.name;
     }
     if (!c.data.isEmpty()) {
       EXPECT_EQ(rig.state.ReplyByte0, quint8(c.data[0])) << c.name;
-    }
-  }
-}
-
-// Replies of the wrong shape to a read of 0x050.
-TEST(Frames, BadRepliesGiveTheirCodes) {
-  const struct {
-    const char* name;
-    bool binary;
-    int last;  // read length - 1
-    QByteArray answer;
-    quint8 code;
-    quint8 byte0;  // checked when the code is 0
-  } cases[] = {
-      {"lower-case hexadecimal", false, 0, "MOk3cC4\r\n", 18, 0},
-      {"a colon reads as ten", false, 0, "MOk:55B\r\n", 0, 0xA5},
-      {"the characters after the colon read as 11 to 15", false, 0, "MOk;?41\r\n", 0, 0xBF},
-      {"a character below '0'", false, 0, "MOk/0C4\r\n", 18, 0},
-      {"'@' is no digit", false, 0, "MOk@0C4\r\n", 18, 0},
-      {"checksum off by one", false, 0, "MOk3CC5\r\n", 19, 0},
-      {"MEr with a bad checksum", false, 0, "MEr10F1\r\n", 19, 0},
-      {"MEr line of the wrong length", false, 0, "MEr10F0\n", 17, 0},
-      {"a read answered by a write acknowledgement", false, 0, "MOk\r\n", 17, 0},
-      {"neither MOk nor MEr", false, 0, "MOK3CC4\r\n", 17, 0},
-      {"the CR missing", false, 0, "MOk3CC4\n", 17, 0},
-      {"a short block", false, 15, "MOk3CC4\r\n", 17, 0},
-      {"binary: bad escape pair", true, 0, hex("6F DB 41 00 0A"), 23, 0},
-      {"binary: bad escape pair in an error answer", true, 0, hex("65 DB 00 00 0A"), 23, 0},
-      {"binary: checksum off", true, 0, hex("6F 3C 56 0A"), 19, 0},
-      {"binary: two data bytes where one was asked", true, 0, hex("6F 3C 3D 18 0A"), 19, 0},
-      {"binary: unknown letter", true, 0, hex("4F 3C 75 0A"), 17, 0},
-      {"binary: the line ends inside the data", true, 15, hex("6F 01 0A"), 19, 0},
-      // 0x6F + 0x87 + 0x0A = 0x100: the checksum is an LF, which ends the line before its LF.
-      {"binary: a checksum of LF", true, 0, hex("6F 87 0A 0A"), 17, 0},
-  };
-  for (const auto& c : cases) {
-    Rig rig;
-    rig.script(c.binary       ? hex(c.last ? "72 0F 00 50 2F 0A" : "72 00 00 50 3E 0A")
-               : c.last == 15 ? QByteArray("PCPR0506B\r\n")
-                              : QByteArray("PCRD0506B\r\n"),
-               c.answer);
-    EXPECT_EQ(rig.read(0x050, c.last, c.binary), c.code) << c.name;
-    EXPECT_EQ(rig.ex.ResultCode, c.code) << c.name;
-    if (c.code == 0) {
-      EXPECT_EQ(rig.state.ReplyByte0, c.byte0) << c.name;
     }
   }
 }
@@ -197,19 +178,6 @@ TEST(Frames, EchoFailuresEndTheCommandAtThatByte) {
   Rig unwritable;
   unwritable.line->writeFails = true;
   EXPECT_EQ(unwritable.read(0x050, 0), 4);
-}
-
-// What no text frame can carry is refused before anything goes on the line.
-TEST(Frames, TextReadsItCannotCarryAreRefused) {
-  const std::pair<quint16, int> cases[] = {{0x050, 1},  {0x050, 7},  {0x050, 255},
-                                           {0x1000, 0}, {0xFF00, 0}, {0x1000, 15}};
-  for (auto [address, last] : cases) {
-    Rig rig;
-    rig.line->respond = echoByte;
-    EXPECT_EQ(rig.read(address, last), 27) << address << " " << last;
-    EXPECT_EQ(rig.ex.ResultCode, 27);
-    EXPECT_TRUE(rig.line->received.isEmpty());
-  }
 }
 
 // The log switches decide what of the command and its answer the two logs show.
@@ -282,6 +250,53 @@ TEST(Frames, RandomRepliesAlwaysEndWithACode) {
       EXPECT_EQ(rig.ex.ReplyBuf[rig.frames.lineLength() - 1], 0x0A);
       EXPECT_EQ(rig.state.ReplyByte0, rig.state.ReplyData[0]);
     }
+  }
+}
+
+TEST(ResultMessages, TwentyEightTextsWithTheirLookAlikeLetters) {
+  ASSERT_EQ(ResultMessages().size(), 28);
+  EXPECT_EQ(resultMessage(255), "Не известная операция");
+  // Code 17 begins with the Latin O; in code 25 the two capitals before "Prom" are Cyrillic.
+  EXPECT_TRUE(resultMessage(17).startsWith(u"Oшибка чтения"));
+  EXPECT_TRUE(resultMessage(25).startsWith(u"MErr - "));
+  EXPECT_TRUE(resultMessage(25).endsWith(u" \u0415\u0415Prom"));
+}
+
+TEST(ResultMessages, DeviceErrorByteToCode) {
+  const std::pair<quint8, quint8> cases[] = {{0x01, 21}, {0x06, 22}, {0x04, 23}, {0x08, 24},
+                                             {0x10, 25}, {0x20, 26}, {0x40, 20}, {0x00, 20},
+                                             {0xFF, 21}, {0xC0, 20}, {0x30, 25}};
+  for (auto [byte, code] : cases) EXPECT_EQ(deviceErrorCode(byte), code) << int(byte);
+}
+
+// The state bar always goes back to "Выключенно"; a failure shows its text, sounds only when
+// sounds are on and closes the monitor when asked to; the code is consumed either way.
+TEST(FinalReport, Outcomes) {
+  const struct {
+    quint8 code;
+    bool soundsOn, close;
+    QString error;  // empty: the error bar is left alone
+    std::vector<Sound> played;
+  } cases[] = {
+      {0, false, false, "", {Sound::Ok}},  // success sounds whatever the switch says
+      {5, false, false, "Не правильное подтверждение записи в порт", {}},
+      {5, true, false, "Не правильное подтверждение записи в порт", {Sound::Error}},
+      {30, true, false, "Не известная операция", {Sound::Error}},
+      {20, true, true, "Долго нет ответа при чтении", {Sound::Error}},
+  };
+  for (const auto& c : cases) {
+    StatusRecorder status;
+    SoundRecorder sounds;
+    FinalReport report{status, sounds, [&] { return c.soundsOn; }};
+    status.state = "Загрузка Файла";
+    quint8 code = c.code;
+    int closed = 0;
+    report.run(code, c.close, [&] { ++closed; });
+    EXPECT_EQ(status.state, "Выключенно");
+    EXPECT_EQ(status.error, c.error) << int(c.code);
+    EXPECT_EQ(sounds.played, c.played) << int(c.code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(closed, c.close ? 1 : 0);
   }
 }
 
