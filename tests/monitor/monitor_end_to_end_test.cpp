@@ -34,16 +34,34 @@
 
 namespace {
 
-TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
+QString labelText(TFormMonitor& m, const char* name) {
+  auto* label = qobject_cast<QLabel*>(m.sheet().control(QString::fromLatin1(name)));
+  return label ? label->text() : QString();
+}
+
+// What a newcomer sees of a simulated device through the real serial code: what it is, its
+// readings with a few cells held at known values, and a standing alarm logged once; behind the
+// window, images equal to the device's memory, in the frame format its identification chose.
+TEST(MonitorEndToEnd, ShowsTheDeviceAndImagesMatchItsMemory) {
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   const struct {
     const char* profile;
     bool binary;
-  } cases[] = {{"gen5", false}, {"gen9", true}};
+    QStringList identity;  // Lb_VerPl, Lb_VerPO, Lb_Plir, Lb_Ulir, L_hybrid
+  } cases[] = {
+      {"gen5", false, {"LCD Ver 5.2", "Ver 10.1", "1,5 кВт", "12 В", ""}},
+      {"gen9", true, {"LCD SIN  Ver 9Hi /3 /Net7L -Pro", "Ver 13.3", "3 кВт", "24 В", "HYBRID"}},
+  };
+  // Battery 50,0 V, output 220 V, mains 0 A at its finest; the battery-discharged warning.
+  const std::vector<std::pair<int, quint8>> held = {{5, 1}, {6, 244}, {39, 120}, {35, 0}, {49, 8}};
   for (const auto& c : cases) {
     QTemporaryDir dir;
     const QString dump = dir.filePath("eeprom.bin");
     SimProcess sim;
-    const QString path = sim.start({"--profile", c.profile, "--no-drift", "--dump-eeprom", dump});
+    QStringList args = {"--profile", c.profile, "--no-drift", "--dump-eeprom", dump,
+                        "--alarm", "warning:0"};
+    for (auto [offset, value] : held) args << "--ram" << QString("%1=%2").arg(offset).arg(value);
+    const QString path = sim.start(args);
     ASSERT_FALSE(path.isEmpty()) << sim.errors().toStdString();
     SteadyClock clock;
     SoundRecorder sounds;
@@ -83,6 +101,16 @@ TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
     const QString watched = QString("%1 / 0x0%1").arg(images.EepromImage[1]);
     EXPECT_TRUE(runUntil([&] { return m.sheet().L_DataEE->text() == watched; }, 1000));
     EXPECT_EQ(m.sheet().L_DataEE->text(), QString("%1 / 0x0%1").arg(images.EepromImage[1]));
+    const QStringList identity = {labelText(m, "Lb_VerPl"), labelText(m, "Lb_VerPO"),
+                                  labelText(m, "Lb_Plir"), labelText(m, "Lb_Ulir"),
+                                  labelText(m, "L_hybrid")};
+    EXPECT_EQ(identity, c.identity) << c.profile;
+    EXPECT_EQ(labelText(m, "L_UAcc"), "50 В") << c.profile;
+    EXPECT_EQ(labelText(m, "Lb_UOUT"), "220 В") << c.profile;
+    EXPECT_TRUE(labelText(m, "Lb_INET").endsWith("0,5 A")) << c.profile;
+    const QStringList alarms = m.RichEditErr->toPlainText().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(alarms.size(), 1) << m.RichEditErr->toPlainText().toStdString();
+    EXPECT_TRUE(alarms[0].endsWith("    Аккумулятор разряжен")) << c.profile;
 
     // Text frames until the identification was decoded; after it, the format it chose.
     w->bridge->flushLogs();
@@ -113,6 +141,8 @@ TEST(MonitorEndToEnd, ImagesMatchTheSimulatorsMemory) {
     // the same bytes.
     SimConfig cfg = *simConfigForProfile(c.profile);
     cfg.firmware.drift = false;
+    cfg.firmware.pinnedRam = held;
+    cfg.firmware.pinnedAlarms = {{44, 0x01}};
     DeviceMemory memory(cfg.firmware);
     const DeviceMemory::Ram ram = memory.ram(0);
     EXPECT_TRUE(std::equal(ram.begin(), ram.end(), images.RamImage.begin())) << c.profile;
