@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -56,13 +57,15 @@ void BM_WindowGapWhileSilent(benchmark::State& state, const char* mode) {
     if (QLatin1String(mode) == QLatin1String("monitor")) w.FormMain->Monitor->trigger();
     if (QLatin1String(mode) == QLatin1String("translation")) w.FormMain->Translate->trigger();
     if (QLatin1String(mode) == QLatin1String("modem")) w.FormMain->B_Modem->click();
-    QElapsedTimer run;
-    run.start();
-    while (run.elapsed() < 10000) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QEventLoop loop;
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
     worstMs = std::max(worstMs, worst);
     w.FormMain->close();
   }
   state.counters["worst_gap_ms"] = double(worstMs);
+  // The windows' thread and the line's together: waiting for a silent device costs next to
+  // nothing (the benchmark's own CPU column is this process's time).
 }
 BENCHMARK_CAPTURE(BM_WindowGapWhileSilent, monitor, "monitor")
     ->Unit(benchmark::kSecond)
