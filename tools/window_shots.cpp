@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QToolButton>
@@ -65,8 +67,9 @@ int main(int argc, char** argv) {
   };
   AppWindows w(options, clock, silence);
   auto runFor = [](int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
   };
   if (monitorAt > 0) {
     const QString suffix = profile + (service ? QStringLiteral("-s") : QString());

@@ -14,11 +14,17 @@ void onLine(DeviceLink& link, F step) {
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QTimer>
 
-// Lets the windows run their event loop until the condition holds or the patience runs out.
+// Lets the windows run their event loop until the condition holds or the patience runs out. The
+// loop sleeps between events (a timer wakes it to look at the condition), so the line's thread
+// has the processor to itself meanwhile.
 template <typename Condition>
 bool runUntil(Condition done, int ms = 20000) {
   QDeadlineTimer deadline(ms);
-  while (!done() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  QTimer look;
+  look.start(10);
+  while (!done() && !deadline.hasExpired())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   return done();
 }
