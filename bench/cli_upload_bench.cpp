@@ -12,35 +12,15 @@
 #include <sys/resource.h>
 
 #include "firmware/upload.h"
+#include "upload_wire.h"
 
 namespace {
 
-QString samplePath() {
-  return QStringLiteral(LIR2_SOURCE_DIR_BUILT "/samples/lir-64k.lir2");
-}
-
-// Bytes the transfer puts on the line, each echoed: the two 'U's, every ':' and record byte,
-// the reserved ones as their two-byte pairs.
-qint64 transferWireBytes() {
+// The sample's transfer, as the program prepares it.
+qint64 sampleWireBytes() {
   QFile f(samplePath());
   if (!f.open(QIODevice::ReadOnly)) return 0;
-  const QByteArray program = prepareProgramText(f.readAll()).text;
-  qint64 bytes = 2;
-  int high = -1;
-  for (char c : program) {
-    if (c == ':') {
-      ++bytes;
-    } else if (c != '\r' && c != '\n') {
-      const int digit = c < 'A' ? c - '0' : c - 55;
-      if (high < 0) {
-        high = digit;
-      } else {
-        bytes += stuffingLetter(static_cast<quint8>(high * 16 + digit)) ? 2 : 1;
-        high = -1;
-      }
-    }
-  }
-  return bytes;
+  return transferWireBytes(prepareProgramText(f.readAll()).text);
 }
 
 // Processor time of the children waited for so far.
@@ -52,7 +32,7 @@ double childrenCpuSeconds() {
 }
 
 void BM_CliUploadAtLineRate(benchmark::State& state) {
-  const qint64 wire = transferWireBytes();
+  const qint64 wire = sampleWireBytes();
   const double floorS = wire * 2.0 * 10.0 / 19200.0;
   for (auto _ : state) {
     QProcess sim;

@@ -109,24 +109,41 @@ quint64 total(const Counts& c) {
   return c.written + c.read;
 }
 
-// A tick that re-reads the 46 parameters (after a write, or a reconnect): the refresh, the
-// polled cell, the watched cell and one RAM slice.
-void BM_ParameterRefresh(benchmark::State& state, const char* profile) {
+// Times one step of the monitor per iteration against the line's floor for the bytes it
+// exchanged; the step reports a failure by returning false.
+template <typename Step>
+void measure(benchmark::State& state, const char* profile, Step step) {
   Bench bench(profile);
   if (bench.failed(state)) return;
   double wall = 0;
   quint64 bytes = 0;
   for (auto _ : state) {
-    bench.monitor->poll().EepromRefresh = true;
     const quint64 start = total(bench.counts);
-    const double t = bench.tick();
+    QElapsedTimer t;
+    t.start();
+    const bool done = step(bench);
+    const double seconds = t.nsecsElapsed() / 1e9;
+    if (!done) {
+      state.SkipWithError("the device's reads failed");
+      return;
+    }
     bytes += total(bench.counts) - start;
-    wall += t;
-    state.SetIterationTime(t);
+    wall += seconds;
+    state.SetIterationTime(seconds);
   }
   if (bench.failed(state)) return;
   const double n = double(state.iterations());
   report(state, wall / n, bytes / n);
+}
+
+// A tick that re-reads the 46 parameters (after a write, or a reconnect): the refresh, the
+// polled cell, the watched cell and one RAM slice.
+void BM_ParameterRefresh(benchmark::State& state, const char* profile) {
+  measure(state, profile, [](Bench& bench) {
+    bench.monitor->poll().EepromRefresh = true;
+    bench.tick();
+    return true;
+  });
 }
 BENCHMARK_CAPTURE(BM_ParameterRefresh, gen9_binary, "gen9")
     ->UseManualTime()
@@ -179,26 +196,7 @@ BENCHMARK_CAPTURE(BM_RamPass, gen5_text, "gen5")
 // The EEPROM map: 64 block reads on an LCD SIN board (gen9), 1024 single reads on the older LCD
 // board (gen5), in one tick.
 void BM_EepromMap(benchmark::State& state, const char* profile) {
-  Bench bench(profile);
-  if (bench.failed(state)) return;
-  double wall = 0;
-  quint64 bytes = 0;
-  for (auto _ : state) {
-    const quint64 start = total(bench.counts);
-    QElapsedTimer t;
-    t.start();
-    const quint8 code = bench.monitor->DumpEeprom(0, 1023);
-    const double seconds = t.nsecsElapsed() / 1e9;
-    if (code != 0) {
-      state.SkipWithError("the map's reads failed");
-      return;
-    }
-    bytes += total(bench.counts) - start;
-    wall += seconds;
-    state.SetIterationTime(seconds);
-  }
-  const double n = double(state.iterations());
-  report(state, wall / n, bytes / n);
+  measure(state, profile, [](Bench& bench) { return bench.monitor->DumpEeprom(0, 1023) == 0; });
 }
 BENCHMARK_CAPTURE(BM_EepromMap, gen9_blocks, "gen9")
     ->UseManualTime()
@@ -211,23 +209,10 @@ BENCHMARK_CAPTURE(BM_EepromMap, gen5_singles, "gen5")
 
 // One parameter write as a button sends it: the announcing command 3, then the byte.
 void BM_ParameterWrite(benchmark::State& state, const char* profile) {
-  Bench bench(profile);
-  if (bench.failed(state)) return;
-  double wall = 0;
-  quint64 bytes = 0;
-  for (auto _ : state) {
-    const quint64 start = total(bench.counts);
-    QElapsedTimer t;
-    t.start();
+  measure(state, profile, [](Bench& bench) {
     bench.monitor->writeEeprom({{64, 128}});
-    const double seconds = t.nsecsElapsed() / 1e9;
-    bytes += total(bench.counts) - start;
-    wall += seconds;
-    state.SetIterationTime(seconds);
-  }
-  if (bench.failed(state)) return;
-  const double n = double(state.iterations());
-  report(state, wall / n, bytes / n);
+    return true;
+  });
 }
 BENCHMARK_CAPTURE(BM_ParameterWrite, gen9_binary, "gen9")
     ->UseManualTime()

@@ -22,6 +22,7 @@
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "firmware/upload.h"
+#include "upload_wire.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
 
@@ -35,31 +36,6 @@ double processCpuSeconds() {
   timespec ts{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
   return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
-
-QString samplePath() {
-  return QStringLiteral(LIR2_SOURCE_DIR_BUILT "/samples/lir-64k.lir2");
-}
-
-// Bytes the transfer puts on the line, each of them echoed: the two 'U's, every ':' and every
-// record byte, the reserved ones as their two-byte pairs.
-qint64 transferWireBytes(const QByteArray& program) {
-  qint64 bytes = 2;
-  int high = -1;
-  for (char c : program) {
-    if (c == ':') {
-      ++bytes;
-    } else if (c != '\r' && c != '\n') {
-      const int digit = c < 'A' ? c - '0' : c - 55;
-      if (high < 0) {
-        high = digit;
-      } else {
-        bytes += stuffingLetter(static_cast<quint8>(high * 16 + digit)) ? 2 : 1;
-        high = -1;
-      }
-    }
-  }
-  return bytes;
 }
 
 struct Run {
