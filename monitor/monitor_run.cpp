@@ -158,6 +158,7 @@ bool MonitorRun::readRamSlice() {
   }
   poll_.RamOffset = 0;
   poll_.RamSingles = 0;
+  ramWindowFilled_ = true;
   return true;
 }
 

@@ -75,6 +75,10 @@ class MonitorRun {
   // nothing reconnects. True when that is why the exchange failed; the code is then cleared.
   bool endedByUser();
 
+  // The RAM image holds a whole pass read from the device: until then (the program's first
+  // passes) part of it is still the zeros it started with.
+  bool ramWindowFilled() const { return ramWindowFilled_; }
+
   // The watched address of the field's text: a whole number (decimal, or hexadecimal after "$"
   // or "0x"), taken as 16 bits; 0 when the text is not a number.
   static quint16 WatchedAddress(const QString& text);
@@ -97,4 +101,5 @@ class MonitorRun {
   MonitorSurface& surface_;
   FinalReport* report_ = nullptr;
   bool firstTick_ = false;  // the next tick is the run's first
+  bool ramWindowFilled_ = false;
 };

@@ -67,9 +67,12 @@ void MonitorSession::DecodeRam() {
   const QDateTime now = QDateTime::currentDateTime();
   const RamValues values = MeasureRam(images_, context_);
   const MonitorView view = ::DecodeRam(values, context_, now);
-  toWindows([this, view, context = context_, images = images_, values, now] {
+  // Recordings and the chart take only values the device gave: the labels may show a pass
+  // that is still partly the image's first zeros, a file should not keep it.
+  const bool measured = run_->ramWindowFilled();
+  toWindows([this, view, context = context_, images = images_, values, now, measured] {
     emit ramDecoded(view, context, images);
-    emit ramMeasured(values, now);
+    if (measured) emit ramMeasured(values, now);
   });
 }
 
