@@ -9,13 +9,11 @@ namespace {
 
 const QString kProgram = QStringLiteral("lir2-cli");
 
-// The subcommands, in the order the usage lists them. The EEPROM backup (eeprom dump, diff,
-// restore) and the CSV recording (record) join here as entries of their own.
+// The subcommands, in the order the usage lists them.
 const QList<Subcommand>& subcommands() {
   static const QList<Subcommand> table = {
-      portsCommand(),
-      uploadCommand(),
-      identifyCommand(),
+      portsCommand(),      uploadCommand(),        identifyCommand(), eepromDumpCommand(),
+      eepromDiffCommand(), eepromRestoreCommand(), recordCommand(),
   };
   return table;
 }
@@ -36,10 +34,11 @@ QString optionLines(const QList<OptionSpec>& options) {
 QString generalUsage() {
   QString text = QStringLiteral(
       "Использование: lir2-cli КОМАНДА [ПАРАМЕТРЫ]\n\n"
-      "Сервисная программа для инверторов ЛИР из командной строки: загрузка прошивки и\n"
-      "опрос устройства — так же, как в окне LIR2Gui.\n\nКоманды:\n");
+      "Сервисная программа для инверторов ЛИР из командной строки: загрузка прошивки,\n"
+      "опрос устройства, копия EEPROM и запись значений — так же, как в окне LIR2Gui.\n\n"
+      "Команды:\n");
   for (const Subcommand& c : subcommands())
-    text += QStringLiteral("  %1  %2\n").arg(c.words.join(QLatin1Char(' ')), -10).arg(c.summary);
+    text += QStringLiteral("  %1  %2\n").arg(c.words.join(QLatin1Char(' ')), -14).arg(c.summary);
   text += QStringLiteral("\nЛиния (для команд, которые говорят с устройством):\n") +
           optionLines(lineOptions() + QList<OptionSpec>{rateOption()});
   text += QStringLiteral(
@@ -47,12 +46,15 @@ QString generalUsage() {
       "  --version               версия программы\n\n"
       "Коды завершения:\n"
       "  0         Нет ошибок\n"
-      "  1, 3-27   код результата обмена с устройством, как в строке ошибок окна\n"
+      "  1         eeprom diff: EEPROM устройства отличается от файла; eeprom restore: запись\n"
+      "            не подтверждена или ячейка не держит записанное значение\n"
+      "  2         неверная командная строка (и eeprom restore без --yes не с терминала)\n"
+      "  3-27      код результата обмена с устройством, как в строке ошибок окна\n"
       "            (например, 20 — «Долго нет ответа при чтении»)\n"
-      "  2         неверная командная строка\n"
-      "  65        файл не является прошивкой («Не верный файл»)\n"
+      "  65        файл не является прошивкой («Не верный файл») или копией EEPROM\n"
       "  66        файл не найден или не читается\n"
       "  69        порт не открывается («Ошибка открытия COM порта»; причина — в сообщении)\n"
+      "  73        файл не создаётся или не записывается\n"
       "  74        связь с портом потеряна во время работы (адаптер отключён)\n"
       "  130       прервано (Ctrl-C); 143 — завершено сигналом SIGTERM\n");
   return text;
@@ -134,7 +136,20 @@ int runCli(const QStringList& arguments) {
         (!command || c.words.size() > command->words.size()))
       command = &c;
   }
-  if (!command) return usageError(QStringLiteral("неизвестная команда «%1»").arg(first), nullptr);
+  if (!command) {
+    // "eeprom" alone or with an unknown second word: name the words it may take.
+    QStringList next;
+    for (const Subcommand& c : subcommands())
+      if (c.words.size() > 1 && c.words.constFirst() == first) next << c.words[1];
+    if (next.isEmpty())
+      return usageError(QStringLiteral("неизвестная команда «%1»").arg(first), nullptr);
+    return usageError(
+        params.size() > 1 && !params[1].startsWith(QLatin1Char('-'))
+            ? QStringLiteral("неизвестная команда «%1 %2» (есть: %3)")
+                  .arg(first, params[1], next.join(QStringLiteral(", ")))
+            : QStringLiteral("после «%1» укажите %2").arg(first, next.join(QStringLiteral(", "))),
+        nullptr);
+  }
 
   Invocation inv;
   bool optionsEnd = false;

@@ -11,16 +11,20 @@
 
 #include <functional>
 
-// Exit statuses besides the result codes of the line (1 and 3 to 27, passed through).
+// Exit statuses besides the result codes of the line (3 to 27, passed through; 1, the user's
+// stop, only ever ends a run as a signal's status).
 namespace Exit {
 enum : int {
   Ok = 0,
-  Usage = 2,         // unknown subcommand or option, missing or extra arguments
-  NotFirmware = 65,  // the file is no firmware the upload may send ("Не верный файл")
+  Differs = 1,         // eeprom diff and restore: the device's EEPROM differs from the file
+  Usage = 2,           // unknown subcommand or option, missing or extra arguments
+  NotFirmware = 65,    // the file is no firmware the upload may send ("Не верный файл")
+  NotEepromFile = 65,  // the file is no EEPROM backup the reader takes
   FileUnreadable = 66,  // the file is missing or cannot be read
   PortUnavailable = 69,  // the port does not open (result 2, "Ошибка открытия COM порта")
-  LineLost = 74,     // the open line went away (adapter unplugged, far end closed)
-  SignalBase = 128,  // ended by a signal: 130 for Ctrl-C, 143 for SIGTERM
+  FileUnwritable = 73,  // the output file cannot be created or written
+  LineLost = 74,        // the open line went away (adapter unplugged, far end closed)
+  SignalBase = 128,     // ended by a signal: 130 for Ctrl-C, 143 for SIGTERM
 };
 }
 

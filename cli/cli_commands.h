@@ -6,3 +6,7 @@
 Subcommand portsCommand();
 Subcommand uploadCommand();
 Subcommand identifyCommand();
+Subcommand eepromDumpCommand();
+Subcommand eepromDiffCommand();
+Subcommand eepromRestoreCommand();
+Subcommand recordCommand();

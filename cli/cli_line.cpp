@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <atomic>
 
+#include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
 #include "protocol/result_messages.h"
 #include "serial/port_reason.h"
@@ -25,15 +28,30 @@ const QString kSimulatedName = QStringLiteral("Симулятор LIR");
 constexpr qint32 kRates[] = {2400, 9600, 19200, 57600, 115200};
 
 volatile sig_atomic_t g_signal = 0;
+// The self-pipe of the signals: its read end wakes an event loop.
+int g_wakeRead = -1;
+int g_wakeWrite = -1;
 std::atomic<DeviceLink*> g_link{nullptr};
+std::atomic<MonitorSession*> g_restore{nullptr};
 static_assert(std::atomic<DeviceLink*>::is_always_lock_free);
 static_assert(std::atomic<bool>::is_always_lock_free);  // DeviceLink's stop flag
 
 extern "C" void onSignal(int sig) {
-  // Only async-signal-safe steps: a flag, and the line's lock-free stop flag.
+  // Only async-signal-safe steps: a flag, the line's lock-free stop flag and one byte into a
+  // pipe.
   if (g_signal != 0) _exit(Exit::SignalBase + sig);
   g_signal = sig;
-  if (DeviceLink* link = g_link.load()) link->requestStop();
+  // A restore stops between two cells, as the window's Стоп does; anything else at its next byte.
+  if (MonitorSession* restore = g_restore.load())
+    restore->requestRestoreStop();
+  else if (DeviceLink* link = g_link.load())
+    link->requestStop();
+  const int saved = errno;
+  if (g_wakeWrite >= 0) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_wakeWrite, &byte, 1);
+  }
+  errno = saved;
 }
 
 }  // namespace
@@ -90,6 +108,18 @@ qint32 monitorRate(const Invocation& inv) {
   bool ok = false;
   const qint32 rate = inv.value(QStringLiteral("--rate")).toInt(&ok);
   return ok && std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates) ? rate : 0;
+}
+
+std::optional<LineChoice> monitorLine(const Invocation& inv, qint32& rate) {
+  QString error;
+  const std::optional<LineChoice> choice = lineChoice(inv, error);
+  rate = monitorRate(inv);
+  if (choice && rate != 0) return choice;
+  printError(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, 19200, "
+                                     "57600, 115200")
+                          .arg(inv.value(QStringLiteral("--rate")))
+                    : error);
+  return std::nullopt;
 }
 
 CliLine::CliLine(const LineChoice& choice) : choice_(choice) {
@@ -170,6 +200,11 @@ int CliLine::finish(quint8 code) {
 namespace Interrupt {
 
 void install() {
+  int fds[2];
+  if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
+    g_wakeRead = fds[0];
+    g_wakeWrite = fds[1];
+  }
   struct sigaction sa {};
   sa.sa_handler = onSignal;
   sigemptyset(&sa.sa_mask);
@@ -182,8 +217,17 @@ void watch(DeviceLink* link) {
   reassert();
 }
 
+void watchRestore(MonitorSession* session) {
+  g_restore.store(session);
+  if (session && g_signal != 0) session->requestRestoreStop();
+}
+
 int caught() {
   return g_signal;
+}
+
+int wakeFd() {
+  return g_wakeRead;
 }
 
 void reassert() {

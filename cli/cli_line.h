@@ -15,6 +15,8 @@
 
 class DeviceLink;
 class DeviceModel;
+class MonitorSession;
+struct DeviceImages;
 
 // What the command line chose to talk to.
 struct LineChoice {
@@ -27,6 +29,9 @@ struct LineChoice {
 std::optional<LineChoice> lineChoice(const Invocation& inv, QString& error);
 // --rate: one of the rates of the hardware options, 19200 when not given; 0 when not allowed.
 qint32 monitorRate(const Invocation& inv);
+// Both for a subcommand that talks to the monitor: nothing, the usage error told, when either
+// is wrong.
+std::optional<LineChoice> monitorLine(const Invocation& inv, qint32& rate);
 
 class CliLine final : public StatusBars {
  public:
@@ -57,13 +62,22 @@ class CliLine final : public StatusBars {
   std::unique_ptr<DeviceLink> link_;
 };
 
+// The parameter list into the image, one cell at a time in text frames, as the first tick of a
+// monitor run reads it. Returns 0 or the code of the first failed read.
+quint8 readParameterList(DeviceLink& link, DeviceImages& images);
+
 // Ctrl-C and SIGTERM: the signal stops whatever runs on the watched line at its next byte (the
 // handler only raises the line's atomic stop flag). A second signal ends the program at once.
 namespace Interrupt {
 void install();
 void watch(DeviceLink* link);
+// While a restore writes: a signal stops it before its next cell instead of the line at its next
+// byte, so no cell is left half-announced. nullptr ends it.
+void watchRestore(MonitorSession* session);
 // The signal caught, or 0.
 int caught();
+// Readable once a signal came: an event loop waits on it instead of asking caught() in turns.
+int wakeFd();
 // A run's start clears the line's stop flag; this raises it again when a signal came before.
 void reassert();
 }  // namespace Interrupt

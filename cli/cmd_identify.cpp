@@ -25,28 +25,10 @@ const struct {
     {"Lb_Ulir", "Напряжение:", "voltage"},
 };
 
-// The parameter list into the image, one cell at a time in text frames, as the first tick of a
-// monitor run reads it. Returns 0 or the code of the first failed read.
-quint8 readParameterList(DeviceLink& link, DeviceImages& images) {
-  link.frameState().BinaryFrames = false;
-  for (const quint16 address : MonitorRun::kEepromParamList) {
-    if (const quint8 code = link.frames().ReadDeviceMemory(address, 0)) return code;
-    images.EepromImage[address] = link.frameState().ReplyByte0;
-  }
-  return Result::Ok;
-}
-
 int runIdentify(const Invocation& inv) {
-  QString error;
-  const std::optional<LineChoice> choice = lineChoice(inv, error);
-  const qint32 rate = monitorRate(inv);
-  if (!choice || rate == 0) {
-    printError(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, 19200, "
-                                       "57600, 115200")
-                            .arg(inv.value(QStringLiteral("--rate")))
-                      : error);
-    return Exit::Usage;
-  }
+  qint32 rate = 0;
+  const std::optional<LineChoice> choice = monitorLine(inv, rate);
+  if (!choice) return Exit::Usage;
 
   CliLine line(*choice);
   DeviceLink& link = line.link();
@@ -94,6 +76,15 @@ int runIdentify(const Invocation& inv) {
 }
 
 }  // namespace
+
+quint8 readParameterList(DeviceLink& link, DeviceImages& images) {
+  link.frameState().BinaryFrames = false;
+  for (const quint16 address : MonitorRun::kEepromParamList) {
+    if (const quint8 code = link.frames().ReadDeviceMemory(address, 0)) return code;
+    images.EepromImage[address] = link.frameState().ReplyByte0;
+  }
+  return Result::Ok;
+}
 
 Subcommand identifyCommand() {
   Subcommand c;

@@ -7,6 +7,7 @@
 #include "monitor/decoders.h"
 #include "monitor/eeprom_cells.h"
 #include "monitor/record_time.h"
+#include "protocol/result_messages.h"
 
 using namespace Qt::StringLiterals;
 
@@ -258,4 +259,47 @@ QString CellAddressText(quint16 address) {
 
 QString CellValueText(quint8 value) {
   return Hex(value, 2) + u" ("_s + QString::number(value) + u")"_s;
+}
+
+QString CellList(const QList<EepromWrite>& cells, int most) {
+  QStringList parts;
+  for (qsizetype i = 0; i < cells.size() && i < most; ++i)
+    parts << CellAddressText(cells[i].address);
+  QString text = parts.join(u", "_s);
+  if (cells.size() > most) text += u" и ещё %1"_s.arg(cells.size() - most);
+  return text;
+}
+
+RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile& file) {
+  RestoreOutcome out;
+  if (!r.refusal.isEmpty()) {
+    out.text = u"Ничего не записано: %1."_s.arg(r.refusal);
+    out.failure = true;
+    return out;
+  }
+  if (r.failed) {
+    out.text = u"Запись прервана на ячейке %1: %2. "_s.arg(CellAddressText(r.failed->address),
+                                                           resultMessage(r.code));
+    out.text += r.written.isEmpty()
+                    ? u"Ни одна ячейка не записана."_s
+                    : u"Записаны ячейки (%1): %2."_s.arg(r.written.size()).arg(CellList(r.written));
+    out.failure = true;
+    return out;
+  }
+  out.text = r.stopped ? u"Запись остановлена. Записано ячеек: %1"_s.arg(r.written.size())
+                       : u"Записано ячеек: %1"_s.arg(r.written.size());
+  if (r.stopped && !r.written.isEmpty()) out.text += u" ("_s + CellList(r.written) + u")"_s;
+  out.text += u". "_s;
+  if (!r.readBack) {
+    out.text += u"EEPROM не прочитана заново: %1."_s.arg(resultMessage(r.code));
+    out.failure = true;
+    return out;
+  }
+  out.remaining = CompareEeprom(r.eeprom, file);
+  out.text += out.remaining->isEmpty()
+                  ? u"EEPROM прочитана заново и совпадает с файлом."_s
+                  : u"EEPROM прочитана заново: от файла отличаются ещё ячеек: %1."_s.arg(
+                        out.remaining->size());
+  for (const EepromWrite& w : r.written) out.failure |= r.eeprom[w.address] != w.value;
+  return out;
 }

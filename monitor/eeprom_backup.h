@@ -97,5 +97,18 @@ struct EepromRestoreResult {
 // "0x017 (23)" and "0x07 (7)": an address and a value, as the comparison shows them.
 QString CellAddressText(quint16 address);
 QString CellValueText(quint8 value);
+// The cells of a list as "0x017 (23), 0x018 (24)", the first `most` of them and how many more.
+QString CellList(const QList<EepromWrite>& cells, int most = 20);
+
+// What a finished restore comes to, in the comparison's words: its sentence; whether it failed
+// (a refusal, a failed write, no read-back, a written cell that does not hold its value; cells
+// left unchosen are no failure); and, after a read-back, the cells that still differ from the
+// file.
+struct RestoreOutcome {
+  QString text;
+  bool failure = false;
+  std::optional<QList<CellDifference>> remaining;
+};
+RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile& file);
 
 Q_DECLARE_METATYPE(EepromRestoreResult)

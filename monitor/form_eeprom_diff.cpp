@@ -21,15 +21,6 @@ constexpr int kListedChanges = 25;
 
 }  // namespace
 
-QString CellList(const QList<EepromWrite>& cells, int most) {
-  QStringList parts;
-  for (qsizetype i = 0; i < cells.size() && i < most; ++i)
-    parts << CellAddressText(cells[i].address);
-  QString text = parts.join(u", "_s);
-  if (cells.size() > most) text += u" и ещё %1"_s.arg(cells.size() - most);
-  return text;
-}
-
 TFormEEPromDiff::TFormEEPromDiff(QWidget* parent) : QDialog(parent) {
   setObjectName(u"FormEEPromDiff"_s);
   setWindowTitle(u"Сравнение EEPROM с файлом"_s);
@@ -233,38 +224,12 @@ void TFormEEPromDiff::restoreFinished(const EepromRestoreResult& r) {
   if (!restoring_) return;
   restoring_ = false;
   restoreTotal_ = 0;
-  QString text;
-  bool failure = false;
-  if (!r.refusal.isEmpty()) {
-    text = u"Ничего не записано: %1."_s.arg(r.refusal);
-    failure = true;
-  } else if (r.failed) {
-    text = u"Запись прервана на ячейке %1: %2. "_s.arg(CellAddressText(r.failed->address),
-                                                       resultMessage(r.code));
-    text += r.written.isEmpty()
-                ? u"Ни одна ячейка не записана."_s
-                : u"Записаны ячейки (%1): %2."_s.arg(r.written.size()).arg(CellList(r.written));
-    failure = true;
-  } else {
-    text = r.stopped ? u"Запись остановлена. Записано ячеек: %1"_s.arg(r.written.size())
-                     : u"Записано ячеек: %1"_s.arg(r.written.size());
-    if (r.stopped && !r.written.isEmpty()) text += u" ("_s + CellList(r.written) + u")"_s;
-    text += u". "_s;
-    if (r.readBack) {
-      device_ = r.eeprom;
-      differences_ = CompareEeprom(device_, file_);
-      fillTable();
-      text += differences_.isEmpty()
-                  ? u"EEPROM прочитана заново и совпадает с файлом."_s
-                  : u"EEPROM прочитана заново: от файла отличаются ещё ячеек: %1."_s.arg(
-                        differences_.size());
-      // A written cell that does not hold its value is a failure; cells left unchosen are not.
-      for (const EepromWrite& w : r.written) failure |= device_[w.address] != w.value;
-    } else {
-      text += u"EEPROM не прочитана заново: %1."_s.arg(resultMessage(r.code));
-      failure = true;
-    }
+  const RestoreOutcome outcome = DescribeRestore(r, file_);
+  if (outcome.remaining) {
+    device_ = r.eeprom;
+    differences_ = *outcome.remaining;
+    fillTable();
   }
-  showState(text, failure);
+  showState(outcome.text, outcome.failure);
   updateButtons();
 }

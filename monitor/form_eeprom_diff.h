@@ -64,6 +64,3 @@ class TFormEEPromDiff : public QDialog {
   bool restoring_ = false;
   int restoreTotal_ = 0;
 };
-
-// The cells of a list as "0x017 (23), 0x018 (24)", the first `most` of them and how many more.
-QString CellList(const QList<EepromWrite>& cells, int most = 20);

@@ -1,0 +1,159 @@
+// lir2-cli record: the monitor window's "Запись..." without the window. The monitor session polls
+// on this thread's event loop as it does on the line's thread in the program; its values go to
+// the same CSV recording, its alarm lines to standard error.
+#include <QDir>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_line.h"
+#include "monitor/csv_recording.h"
+#include "monitor/monitor_session.h"
+#include "protocol/device_link.h"
+#include "protocol/report.h"
+#include "protocol/sound.h"
+#include "serial/exchange.h"
+#include "serial/result_code.h"
+
+namespace {
+
+const QString kOut = QStringLiteral("-o");
+const QString kSeconds = QStringLiteral("--seconds");
+
+// The monitor's final report, which in the window fills the error bar and plays a sound: here it
+// keeps the code the run ended with. The report clears the code after telling it, so it is taken
+// while the report tells.
+class RunEnd final : public StatusBars, public SoundPlayer {
+ public:
+  explicit RunEnd(const Exchange& ex) : ex_(ex) {}
+  void setErrorText(const QString&) override { code = ex_.ResultCode; }
+  void setStateText(const QString&) override {}
+  void setFileNameText(const QString&) override {}
+  void play(Sound) override {}
+  quint8 code = Result::Ok;
+
+ private:
+  const Exchange& ex_;
+};
+
+int runRecord(const Invocation& inv) {
+  qint32 rate = 0;
+  const std::optional<LineChoice> choice = monitorLine(inv, rate);
+  if (!choice) return Exit::Usage;
+  const QString path = inv.value(kOut);
+  if (path.isEmpty()) {
+    printError(QStringLiteral("укажите файл записи: -o ФАЙЛ.csv"));
+    return Exit::Usage;
+  }
+  double seconds = 0;
+  if (inv.has(kSeconds)) {
+    bool ok = false;
+    seconds = inv.value(kSeconds).toDouble(&ok);
+    // Up to a year: the timer's milliseconds stay within range.
+    if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > 366.0 * 24 * 3600) {
+      printError(QStringLiteral("--seconds: «%1» — не положительное число секунд")
+                     .arg(inv.value(kSeconds)));
+      return Exit::Usage;
+    }
+  }
+
+  CliLine line(*choice);
+  DeviceLink& link = line.link();
+  RunEnd end(link.exchange());
+  FinalReport report(end, end, [] { return false; });
+  MonitorSession session(link, &report);
+  CsvRecording recording;
+  QEventLoop loop;
+  QString fileError;
+
+  // Every signal below comes on this thread, at once: the session runs here.
+  QObject::connect(
+      &session, &MonitorSession::ramMeasured,
+      [&recording](const RamValues& values, const QDateTime& at) { recording.record(values, at); });
+  QObject::connect(&session, &MonitorSession::ramDecoded, [](const MonitorView& view) {
+    for (QString text : view.alarmLines) {
+      if (text.endsWith(QLatin1String("\r\n"))) text.chop(2);
+      printErr(text + QLatin1Char('\n'));
+    }
+  });
+  QObject::connect(&recording, &CsvRecording::stopped,
+                   [&](const QString&, qint64, const QString& error) {
+                     if (error.isEmpty()) return;
+                     fileError = error;
+                     loop.quit();
+                   });
+  QObject::connect(&session, &MonitorSession::runEnded, &loop, &QEventLoop::quit);
+  QSocketNotifier wake(Interrupt::wakeFd(), QSocketNotifier::Read);
+  wake.setEnabled(Interrupt::wakeFd() >= 0);
+  QObject::connect(&wake, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+  QTimer limit;
+  limit.setSingleShot(true);
+  limit.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+
+  Interrupt::watch(&link);
+  session.start(line.settings(rate));
+  Interrupt::reassert();
+  if (!link.port().PortOpen) return line.finish(Result::OpenFailed);
+  recording.start(path);
+  if (!fileError.isEmpty()) {
+    line.finish(Result::Ok);
+    printError(fileError);
+    return Exit::FileUnwritable;
+  }
+  printOut(QStringLiteral("Запись: %1 (%2, %3 бит/с)%4\n")
+               .arg(QDir::toNativeSeparators(path), line.portText())
+               .arg(rate)
+               .arg(seconds > 0 ? QStringLiteral(", %1 с").arg(seconds)
+                                : QStringLiteral(", до Ctrl-C")));
+  if (seconds > 0) limit.start(static_cast<int>(std::min(seconds * 1000, 2147483647.0)));
+  if (!Interrupt::caught()) loop.exec();
+
+  session.end();
+  // The recording ends with its last whole row; the port closes in finish().
+  recording.stop();
+  if (!fileError.isEmpty()) {
+    line.finish(Result::Ok);
+    printError(fileError);
+    return Exit::FileUnwritable;
+  }
+  printOut(QStringLiteral("Записано в %1: строк %2\n")
+               .arg(QDir::toNativeSeparators(path))
+               .arg(recording.rows()));
+  if (Interrupt::caught()) return line.finish(Result::Interrupted);
+  return line.finish(end.code);
+}
+
+}  // namespace
+
+Subcommand recordCommand() {
+  Subcommand c;
+  c.words = {QStringLiteral("record")};
+  c.synopsis = QStringLiteral(
+      "-o ФАЙЛ.csv (--port ПУТЬ | --simulated [--sim-profile ИМЯ]) [--rate N] [--seconds N]");
+  c.summary = QStringLiteral("запись значений монитора в CSV (как «Запись...» монитора)");
+  c.help = QStringLiteral(
+      "Опрашивает устройство, как окно «Монитор», и записывает его значения в ФАЙЛ.csv —\n"
+      "тот же файл, что пишет кнопка «Запись...»: строка заголовка, строка на каждый\n"
+      "прочитанный проход по ОЗУ и строка на каждую появившуюся тревогу (UTF-8, запятые,\n"
+      "время ISO 8601, числа с точкой); каждая строка сразу уходит на диск. Тревоги, как\n"
+      "они появляются в журнале монитора, выводятся на стандартный вывод ошибок.\n"
+      "Запись идёт --seconds N секунд или до Ctrl-C (SIGTERM): файл кончается целой\n"
+      "строкой, порт закрывается. Сбои линии монитор переживает, как в окне (переподключение\n"
+      "без сообщения, пока сбоев немного).\n"
+      "Код завершения 0 — записано N секунд, 130 (143) — остановлено Ctrl-C (SIGTERM),\n"
+      "73 — файл не создаётся или не записывается, иначе код результата обмена.");
+  c.options =
+      QList<OptionSpec>{{kOut, QStringLiteral("ФАЙЛ"),
+                         QStringLiteral("файл записи (*.csv); существующий заменяется")}} +
+      lineOptions() +
+      QList<OptionSpec>{rateOption(),
+                        {kSeconds, QStringLiteral("N"),
+                         QStringLiteral("сколько секунд записывать (без него — до Ctrl-C)")}};
+  c.run = runRecord;
+  return c;
+}
