@@ -169,7 +169,7 @@ void CliLine::setErrorText(const QString& text) {
                                 : QStringLiteral(" (%1)").arg(lastOpen_.detail)));
 }
 
-int CliLine::finish(quint8 code) {
+int CliLine::finish(quint8 code, bool told) {
   // The line's own failure closes the port; whether it did tells a vanished line from a
   // silent one.
   const bool lineLost = !link_->port().PortOpen;
@@ -191,8 +191,7 @@ int CliLine::finish(quint8 code) {
                portVanishedReason(portSystemLocation(choice_.path)));
     return Exit::LineLost;
   }
-  const QString text = resultMessage(code);
-  printError(text);
+  if (!told) printError(resultMessage(code));
   // Codes above 27 are shown as 27, and so they end; no code then meets the statuses above.
   return std::min<int>(code, Result::Unknown);
 }

@@ -44,8 +44,9 @@ class CliLine final : public StatusBars {
   QString portText() const;
 
   // Ends a run that returned code: the port closed, the message of the code (with why the port
-  // did not open or why the line went away) on standard error, and the exit status.
-  int finish(quint8 code);
+  // did not open or why the line went away) on standard error, and the exit status. With told,
+  // the caller has already said the code's message: only what it lacks follows.
+  int finish(quint8 code, bool told = false);
 
   // StatusBars: port messages that do not stop an opening are shown as warnings.
   void setErrorText(const QString& text) override;

@@ -57,7 +57,7 @@ class EepromLine {
   const DeviceImages::Eeprom& eeprom() { return session_.images().EepromImage; }
   MonitorSession& session() { return session_; }
   CliLine& line() { return line_; }
-  int finish(quint8 code) { return line_.finish(code); }
+  int finish(quint8 code, bool told = false) { return line_.finish(code, told); }
 
  private:
   CliLine line_;
@@ -302,7 +302,7 @@ int runRestore(const Invocation& inv) {
     printOut(rest);
   }
   if (result.failed || !result.refusal.isEmpty() || !result.readBack)
-    return line.finish(result.code != Result::Ok ? result.code : quint8(Result::Unknown));
+    return line.finish(result.code != Result::Ok ? result.code : quint8(Result::Unknown), true);
   if (result.stopped) return line.finish(Result::Interrupted);
   line.finish(Result::Ok);
   return outcome.failure ? Exit::Differs : Exit::Ok;

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <numeric>
+
 #include <signal.h>
 #include <unistd.h>
 
@@ -145,12 +147,25 @@ TEST(Cli, RefusesBadCommandLinesFilesAndPorts) {
       {upload(file("low.lir2", "lir3v12_4&15#\n:00000001ff\n")), {65, {"строка 2", "«f»"}}},
       {upload(small), {69, {"Ошибка открытия COM порта", noPort + " не найден"}}},
       {{"identify", "--port", noPort}, {69, {"Подключён ли адаптер?"}}},
+      {{"eeprom"}, {2, {"укажите dump, diff, restore"}}},
+      {{"eeprom", "frob"}, {2, {"«eeprom frob»"}}},
+      {{"eeprom", "dump", "--simulated"}, {2, {"-o ФАЙЛ"}}},
+      {{"eeprom", "diff", "--help"}, {0, {"«Сравнение EEPROM с файлом»", "65"}}},
+      {{"record", "-o", "x.csv", "--simulated", "--seconds", "0"}, {2, {"«0»"}}},
+      {{"record", "--help"}, {0, {"«Запись...»", "130"}}},
+      {{"eeprom", "dump", "-o", dir.filePath("no/e.hex"), "--simulated"}, {73, {"не создаётся"}}},
+      {{"eeprom", "dump", "-o", dir.filePath("e.hex"), "--port", noPort}, {69, {noPort}}},
+      {{"record", "-o", dir.filePath("r.csv"), "--port", noPort}, {69, {noPort}}},
+      {{"record", "-o", dir.filePath("no/r.csv"), "--simulated"}, {73, {"не создаётся"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
     Cli cli(c.args);
     check(cli, c.expect);
   }
+  // A port that does not open leaves no file behind.
+  EXPECT_FALSE(QFile::exists(dir.filePath("e.hex")));
+  EXPECT_FALSE(QFile::exists(dir.filePath("r.csv")));
 }
 
 // The upload to lir2-sim's bootloader and to the built-in device, and its failures.
@@ -272,6 +287,127 @@ TEST(Cli, IdentifiesTheDevice) {
   EXPECT_EQ(o["firmwareVersion"].toInt(), 133);
   EXPECT_TRUE(o["binaryFrames"].toBool());
   EXPECT_TRUE(o["board"].toString().startsWith("LCD SIN  Ver 9"));
+}
+
+// The 1024 bytes of an EEPROM backup's data records, each record's checksum checked here on its
+// own; with edits, the copy at to gets those cells (and right checksums, unless broken is set:
+// then the edited records' are one off).
+QByteArray eepromOf(const QString& from, const QString& to = {}, const QMap<int, int>& edits = {},
+                    bool broken = false) {
+  QByteArray data(1024, '\0');
+  QList<QByteArray> lines = readAll(from).split('\n');
+  for (QByteArray& line : lines) {
+    if (!line.startsWith(":10")) continue;
+    QByteArray r = QByteArray::fromHex(line.trimmed().mid(1));
+    quint8 sum = 0;
+    for (char b : r) sum += quint8(b);
+    EXPECT_EQ(sum, 0) << line.toStdString();
+    const int address = quint8(r[1]) * 256 + quint8(r[2]);
+    bool edited = false;
+    for (auto [a, v] : edits.asKeyValueRange())
+      if (a >= address && a < address + 16) r[4 + a - address] = char(v), edited = true;
+    r.back() = char(-std::accumulate(r.begin(), r.end() - 1, 0) + (broken && edited ? 1 : 0));
+    data.replace(address, 16, r.mid(4, 16));
+    line = ':' + r.toHex().toUpper() + '\r';
+  }
+  if (!to.isEmpty()) {
+    QFile f(to);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(lines.join('\n'));
+  }
+  return data;
+}
+
+// Backup, comparison and restore against one lir2-sim device, whose EEPROM outlives each run.
+TEST(Cli, BacksUpComparesAndRestoresTheEeprom) {
+  QTemporaryDir dir;
+  const QString saved = dir.filePath("saved.hex"), edited = dir.filePath("edited.hex"),
+                bad = dir.filePath("bad.hex"), image = dir.filePath("device.bin");
+  auto sim = std::make_unique<Sim>(QStringList{"--dump-eeprom", image});
+  const QStringList port = {"--port", sim->path};
+  {
+    Cli cli(QStringList{"eeprom", "dump", "-o", saved} + port);
+    check(cli, {0, {"сохранена"}});
+  }
+  EXPECT_TRUE(readAll(saved).startsWith("; EEPROM LIR | плата: LCD SIN  Ver 9"));
+  const QByteArray before = eepromOf(saved);
+  eepromOf(saved, edited, {{2, 0x6E}, {4, 7}, {23, 9}, {71, 20}});
+  eepromOf(saved, bad, {{23, 9}}, true);
+  const struct {
+    QStringList args;
+    Expect expect;
+  } steps[] = {
+      {{"diff", saved}, {0, {"EEPROM устройства совпадает с файлом."}}},
+      {{"diff", edited},
+       {1,
+        {"0x017 (23)    0x10 (16)     0x09 (9)      Мёртвое время", "Коэффициент синуса",
+         "0x002 (2)", "Различаются ячеек: 4."}}},
+      {{"diff", bad}, {65, {"строка 3: неверная контрольная сумма"}}},
+      {{"restore", bad, "--yes"}, {65, {"неверная контрольная сумма"}}},
+      {{"restore", dir.filePath("none.hex"), "--yes"}, {66, {"не найден"}}},
+      {{"restore", edited}, {2, {"--yes"}}},  // no terminal to ask
+      {{"restore", edited, "--yes"},
+       {0,
+        {"не записываются: 0x002 (2), 0x004 (4).", "2 из 2: 0x047 (71) = 0x14 (20)",
+         "Записано ячеек: 2. EEPROM прочитана заново: от файла отличаются ещё ячеек: 2."}}},
+      {{"diff", edited}, {1, {"Различаются ячеек: 2."}}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.args.join(' ').toStdString());
+    Cli cli(QStringList{"eeprom"} + step.args + port);
+    check(cli, step.expect);
+  }
+  sim.reset();  // writes the device's EEPROM
+  QByteArray expected = before;
+  expected[23] = 9;
+  expected[71] = 20;
+  EXPECT_EQ(readAll(image), expected);
+
+  // The line falls silent after the dump and the first cell: the cells written are named.
+  Sim silent({"--silent-after", "112"});
+  Cli cli({"eeprom", "restore", edited, "--yes", "--port", silent.path});
+  check(cli, {5, {"Запись прервана на ячейке 0x047 (71)", "Записаны ячейки (1): 0x017 (23)."}});
+}
+
+// The monitor's CSV recording, for N seconds or until Ctrl-C, with its alarms on standard error.
+TEST(Cli, RecordsTheMonitorsValues) {
+  QTemporaryDir dir;
+  const struct {
+    const char* name;
+    QStringList simArgs;  // empty: --simulated
+    QStringList extra;
+    int signal;
+    Expect expect;
+  } cases[] = {
+      {"seconds", {}, {"--seconds", "2"}, 0, {0, {"Записано в"}}},
+      {"alarms",
+       {"--alarm", "protection:1"},
+       {"--seconds", "2"},
+       0,
+       {0, {"Напряжение Аккумулятора выше допустимого"}}},
+      {"Ctrl-C", {}, {}, SIGINT, {130, {"Прервали операцию"}}},
+      {"SIGTERM", {}, {}, SIGTERM, {143, {"Записано в"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString csv = dir.filePath(QString(c.name) + ".csv");
+    std::unique_ptr<Sim> sim;
+    Cli cli(QStringList{"record", "-o", csv} + lineFor(c.simArgs, sim) + c.extra);
+    if (c.signal) {
+      ASSERT_TRUE(cli.waitFor("Запись:"));
+      QDeadlineTimer deadline(kPatienceMs);
+      while (readAll(csv).count('\n') < 2 && !deadline.hasExpired()) QThread::msleep(50);
+      ::kill(static_cast<pid_t>(cli.proc.processId()), c.signal);
+    }
+    check(cli, c.expect);
+    // A header and whole rows of the same columns, the last one ended.
+    const QByteArray text = readAll(csv);
+    const QList<QByteArray> rows = text.split('\n');
+    ASSERT_GE(rows.size(), 3) << text.toStdString();
+    EXPECT_TRUE(rows[0].startsWith("Время,Запись,Режим,")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[1].contains(",Значения,")) << rows[1].toStdString();
+    EXPECT_TRUE(text.endsWith("\r\n"));
+  }
 }
 
 // The ports the window would list, each with a path --port takes; or the window's "Нет COM".
