@@ -1,5 +1,6 @@
-// lir2-cli: the service tool's upload and identification from the command line, for scripts
-// and for flashing many devices in a row. No windows: the same libraries as lir2gui.
+// lir2-cli: the service tool's upload, identification, EEPROM backup and recording from the
+// command line, for scripts and for flashing many devices in a row. No windows: the same
+// libraries as lir2gui.
 #include <QCoreApplication>
 
 #include "cli/cli_app.h"
