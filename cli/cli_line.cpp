@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "monitor/monitor_run.h"
 #include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
 #include "protocol/result_messages.h"
@@ -194,6 +195,15 @@ int CliLine::finish(quint8 code, bool told) {
   if (!told) printError(resultMessage(code));
   // Codes above 27 are shown as 27, and so they end; no code then meets the statuses above.
   return std::min<int>(code, Result::Unknown);
+}
+
+quint8 readParameterList(DeviceLink& link, DeviceImages& images) {
+  link.frameState().BinaryFrames = false;
+  for (const quint16 address : MonitorRun::kEepromParamList) {
+    if (const quint8 code = link.frames().ReadDeviceMemory(address, 0)) return code;
+    images.EepromImage[address] = link.frameState().ReplyByte0;
+  }
+  return Result::Ok;
 }
 
 namespace Interrupt {

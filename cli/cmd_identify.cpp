@@ -5,7 +5,6 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_line.h"
 #include "monitor/decoders.h"
-#include "monitor/monitor_run.h"
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
 
@@ -76,15 +75,6 @@ int runIdentify(const Invocation& inv) {
 }
 
 }  // namespace
-
-quint8 readParameterList(DeviceLink& link, DeviceImages& images) {
-  link.frameState().BinaryFrames = false;
-  for (const quint16 address : MonitorRun::kEepromParamList) {
-    if (const quint8 code = link.frames().ReadDeviceMemory(address, 0)) return code;
-    images.EepromImage[address] = link.frameState().ReplyByte0;
-  }
-  return Result::Ok;
-}
 
 Subcommand identifyCommand() {
   Subcommand c;

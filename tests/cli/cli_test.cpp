@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -382,7 +383,7 @@ TEST(Cli, RecordsTheMonitorsValues) {
       {"seconds", {}, {"--seconds", "2"}, 0, {0, {"Записано в"}}},
       {"alarms",
        {"--alarm", "protection:1"},
-       {"--seconds", "2"},
+       {"--seconds", "3"},
        0,
        {0, {"Напряжение Аккумулятора выше допустимого"}}},
       {"Ctrl-C", {}, {}, SIGINT, {130, {"Прервали операцию"}}},
