@@ -11,9 +11,10 @@ extern "C" void __tsan_release(void* address);
 namespace {
 
 #ifdef LIR2_TSAN_ANNOTATE
-// Qt hands a queued call over inside its own library, whose locks the thread checker cannot
-// see. Every job carries this mark across instead: released when the call is made, acquired
-// when it runs, so the checker sees what the handover guarantees.
+// Qt hands a queued call over inside its own library, whose locks and reference counts the
+// thread checker cannot see. Every job carries this mark across instead: released when the call
+// is made and when it has run, acquired when it runs and when it is destroyed, so the checker
+// sees what the handover guarantees.
 char handoverMark;
 #endif
 
@@ -25,11 +26,24 @@ class Handover {
     __tsan_release(&handoverMark);
 #endif
   }
+  // Qt may drop its last reference to a finished job on the posting thread, inside its own
+  // reference count; the mark carries "the job has run" over to that destruction.
+  ~Handover() {
+#ifdef LIR2_TSAN_ANNOTATE
+    __tsan_acquire(&handoverMark);
+#endif
+  }
+  Handover(const Handover&) = delete;
+  Handover& operator=(const Handover&) = delete;
+  Handover& operator=(Handover&&) = delete;
   void operator()() {
 #ifdef LIR2_TSAN_ANNOTATE
     __tsan_acquire(&handoverMark);
 #endif
     job_();
+#ifdef LIR2_TSAN_ANNOTATE
+    __tsan_release(&handoverMark);
+#endif
   }
 
  private:
