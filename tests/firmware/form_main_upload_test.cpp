@@ -241,14 +241,16 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
 // On the line's own thread through the real serial code path, lir2-sim's bootloader on a
 // pseudo-terminal at the real line rate: a sample uploads whole while the window stays free;
 // closing the window during the next upload ends it within a character, keeps the window closed
-// and leaves the port free for the next program.
+// and leaves the port free for the next program. lir2-sim dumps at exit the records it received
+// last: the start of that file.
 TEST(UploadEndToEnd, UploadThenCloseDuringTheNextOne) {
   QTemporaryDir dir;
   SimProcess sim;
   SteadyClock clock;
   SoundRecorder sounds;
   AppOptions options;
-  options.portPath = sim.start({"--profile", "boot", "--emulate-rate"});
+  const QString dump = dir.filePath("image.hex");
+  options.portPath = sim.start({"--profile", "boot", "--emulate-rate", "--dump-image", dump});
   options.configPath = dir.filePath("data/config.txt");
   options.lineThread = true;
   AppWindows w(options, clock, sounds);
@@ -274,7 +276,12 @@ TEST(UploadEndToEnd, UploadThenCloseDuringTheNextOne) {
   QSerialPort other(w.FormOptHard->settings().PortName);
   EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
   other.close();
-  EXPECT_TRUE(sim.stop());
+  ASSERT_TRUE(sim.stop());
+  QFile records(dump), file(sample("lir-64k.lir2"));
+  ASSERT_TRUE(records.open(QIODevice::ReadOnly) && file.open(QIODevice::ReadOnly));
+  const QByteArray got = records.readAll();
+  EXPECT_GT(got.count('\n'), 1);
+  EXPECT_TRUE(file.readAll().mid(kBootHeader.size()).startsWith(got)) << got.left(80).constData();
 }
 
 }  // namespace

@@ -17,8 +17,11 @@ const QByteArray kProgramWire = "U:" + hex("05 0000 00") + "KLKMKNKC" +
 // Greeting, 'l', "run": leaves the host at the start of the transfer at 150 ms.
 const Steps kHandshake = {{150, "", "Load\r\n"}, {150, "l", "L;315"}, {150, "run", "y"}};
 
-TEST(Bootloader, WholeUploadByteForByte) {
+// Mended on the way: the record of a transfer starts with "run", so a '#' after the mode
+// letter no longer wipes the upload that lir2-sim dumps at exit.
+TEST(Bootloader, WholeUploadByteForByteKeptOnRecordUntilTheNextRun) {
   auto m = device("boot");
+  const Bootloader::Upload& up = m->bootloader()->upload();
   play(*m, {{149, "", ""},
             {150, "", "Load\r\n"},
             {300, "", "Load\r\n"},
@@ -28,8 +31,8 @@ TEST(Bootloader, WholeUploadByteForByte) {
             {2300, "", ""},  // a slow host: no greeting in the middle of the dialogue
             {2300, kProgramWire, kProgramWire + ")"},
             {2949, "", ""},  // the device restarts and greets again
-            {2950, "", "Load\r\n"}});
-  const Bootloader::Upload& up = m->bootloader()->upload();
+            {2950, "", "Load\r\n"},
+            {2950, "f#", "F;315"}});
   EXPECT_TRUE(up.completed);
   EXPECT_EQ(up.mode, 'l');
   EXPECT_EQ(up.records.size(), 4);
@@ -37,6 +40,9 @@ TEST(Bootloader, WholeUploadByteForByte) {
                                            {0x3, 0x57},    {0x4, 0x3A}, {0x10010, 0xAA},
                                            {0x10011, 0xBB}};
   EXPECT_EQ(up.image, image);
+  play(*m, {{2950, "frun", "F;315y"}});
+  EXPECT_TRUE(up.records.isEmpty());
+  EXPECT_EQ(up.mode, 'f');
 }
 
 // Versions and greetings as the host sees them, and the faults the upload itself meets, are
@@ -104,20 +110,6 @@ TEST(Bootloader, ReportsEachTransferErrorWithItsCodeThenWaitsForQuiet) {
                                 {2200, "", "Load\r\n"}});
     EXPECT_EQ(m->bootloader()->upload().failure, c.code);
   }
-}
-
-// Mended: the record of a transfer starts with "run", so a '#' after the mode letter no
-// longer wipes the upload that lir2-sim dumps at exit.
-TEST(Bootloader, AnAbandonedDialogueKeepsTheLastUploadOnRecord) {
-  auto m = device("boot");
-  play(*m, kHandshake + Steps{{150, kProgramWire, kProgramWire + ")"},
-                              {800, "", "Load\r\n"},
-                              {800, "f#", "F;315"}});
-  EXPECT_EQ(m->bootloader()->upload().records.size(), 4);
-  EXPECT_EQ(m->bootloader()->upload().mode, 'l');
-  play(*m, {{800, "frun", "F;315y"}});
-  EXPECT_TRUE(m->bootloader()->upload().records.isEmpty());
-  EXPECT_EQ(m->bootloader()->upload().mode, 'f');
 }
 
 }  // namespace

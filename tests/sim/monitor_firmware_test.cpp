@@ -84,17 +84,10 @@ TEST(MonitorFirmware, OneAnnouncementCoversOneWriteInBothFormats) {
   EXPECT_FALSE(m->firmware()->writeAnnounced());
 }
 
-TEST(MonitorFirmware, InjectedErrorWritesNothing) {
-  auto m = device("gen9", [](SimConfig& c) { c.firmware.errorByte = 0x10; });
-  WireHost host(*m);
-  host.command("PCWR000036D\r\n");
-  EXPECT_EQ(host.command("PCWR0145A11\r\n"), "MEr10F0\r\n");
-  EXPECT_EQ(m->memory().eeprom()[0x14], 0);
-}
-
 // The binary and then the text read of address 0x050 (value 0x3C), as the board's firmware and
-// its faults shape them. Binary frames from generation 9 with firmware 13.3 on; older boards
-// take them for noise, echoed and unanswered.
+// its faults shape them, and then a text write. Binary frames from generation 9 with firmware
+// 13.3 on; older boards take them for noise, echoed and unanswered. A device that answers with
+// an error, or not at all, writes nothing.
 TEST(MonitorFirmware, BoardsAndReplyFaultsShapeTheReply) {
   const struct {
     const char* name;
@@ -121,6 +114,10 @@ TEST(MonitorFirmware, BoardsAndReplyFaultsShapeTheReply) {
     WireHost host(*m);
     EXPECT_EQ(host.command(kBinaryRead50), c.binaryReply);
     EXPECT_EQ(host.command("PCRD0506B\r\n"), c.textReply);
+    host.command("PCWR000036D\r\n");
+    host.command("PCWR0145A11\r\n");
+    const bool writes = !c.firmware.errorByte && c.firmware.silentAfterFrames < 0;
+    EXPECT_EQ(m->memory().eeprom()[0x14], writes ? 0x5A : 0);
   }
 }
 
