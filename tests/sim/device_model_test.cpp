@@ -61,7 +61,7 @@ TEST(LirProfile, StatusLinesOnlyWhileTheHostIsQuiet) {
   const QByteArray read = "PCRD0506B\r\n", reply = "MOk0000\r\n";
   Steps steps;
   for (qint64 t = 10; t < 10000; t += 300)
-    steps.push_back({t, read, read + 'M'}), steps.push_back({t, reply, reply.mid(1)});
+    steps = steps + Steps{{t, read, read + 'M'}, {t, reply, reply.mid(1)}};
   play(*device("lir", kStill), steps + Steps{{11909, "", ""},
                                              {11910, "", kLine},
                                              {12410, read, read + 'M'},
