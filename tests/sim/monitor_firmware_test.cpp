@@ -271,4 +271,19 @@ TEST(DeviceMemory, PinnedCellsStayPinnedAndAResetClearsTheRest) {
             std::vector<int>({5, 30, 0, 0x80, 0x08, 0, 0}));
 }
 
+// Each profile's factory image names a real device: gen9 (and the built-in lir) read "LCD SIN
+// Ver 9Hi /3 /Net7L -Pro", HYBRID, 13.3, 3 kW, 24 V; gen5 "LCD Ver 5.2", 10.1, 1.5 kW, 12 V.
+TEST(DeviceMemory, ProfilesCarryTheirIdentification) {
+  const int cells[] = {0, 1, 2, 5, 6, 12, 13, 14, 16, 59, 315};
+  const std::vector<int> gen9 = {3, 9, 0x6D, 3, 1, 3, 5, 1, 2, 0, 1};
+  const std::pair<const char*, std::vector<int>> cases[] = {
+      {"gen9", gen9}, {"lir", gen9}, {"gen5", {2, 5, 0x2A, 1, 0, 255, 255, 255, 2, 255, 255}}};
+  for (const auto& [profile, expected] : cases) {
+    DeviceMemory m(simConfigForProfile(profile)->firmware);
+    std::vector<int> got;
+    for (int a : cells) got.push_back(m.eeprom()[a]);
+    EXPECT_EQ(got, expected) << profile;
+  }
+}
+
 }  // namespace
