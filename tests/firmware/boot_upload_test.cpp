@@ -1,13 +1,24 @@
+// The upload dialogue alone, on the simulated bootloader: outcomes, bytes, logs and gauge.
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
 
+#include <map>
+
+#include "firmware/upload.h"
 #include "upload_rig.h"
 
 namespace {
 
 const QByteArray kSmallImage = sampleImage(64, 3);
 const QByteArray kSmallProgram = prepareProgramText(firmwareFile(kBootHeader, kSmallImage)).text;
+
+// The image a run of bytes at an address becomes in the device.
+std::map<quint32, quint8> imageOf(const QByteArray& bytes, quint32 address = 0) {
+  std::map<quint32, quint8> image;
+  for (int i = 0; i < bytes.size(); ++i) image[address + i] = static_cast<quint8>(bytes[i]);
+  return image;
+}
 
 using B = BootConfig;
 
@@ -19,11 +30,31 @@ SimConfig boot(T B::*field = nullptr, V value = {}) {
   return cfg;
 }
 
-struct BootRig : SimLine {
+// The upload's window remembered, on the exchange with the simulated device.
+struct BootRig : SimLine, UploadWindow {
   using SimLine::SimLine;
-  WindowRecorder window;
+  QString bootVersion, powerBoardAppended, elapsed, state, error;
+  QStringList elapsedTexts;
+  qint64 progress = 0;
+  int progressSteps = 0;
+  bool keep = true;
+  std::function<void(int step)> onProgress;  // runs at the n-th step of the gauge
+
+  void setBootVersionText(const QString& t) override { bootVersion = t; }
+  void appendPowerBoardText(const QString& t) override { powerBoardAppended += t; }
+  void setProgress(qint64 v) override {
+    progress = v;
+    if (onProgress) onProgress(++progressSteps);
+  }
+  void setElapsedText(const QString& t) override { elapsedTexts.append(elapsed = t); }
+  void setStateText(const QString& t) override { state = t; }
+  void setErrorText(const QString& t) override { error = t; }
+
+  // Handshake, then the transfer when the handshake went through, as the upload runs them.
   quint8 upload(const QByteArray& text, FileVersions file = {3, 1, 5}) {
-    return runUpload(ex, window, text, file);
+    BootUpload u(ex, *this, file, keep);
+    const quint8 code = u.BootHandshake('l');
+    return code != 0 ? code : u.TransferProgram(text);
   }
 };
 
@@ -70,15 +101,16 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     BootRig rig(c.device);
-    rig.window.keep = c.keep;
-    qsizetype wireAtVanish = -1;
-    rig.window.onProgress = [&](int step) {
+    rig.keep = c.keep;
+    int triesAfterVanishing = -1;
+    rig.onProgress = [&](int step) {
       if (step != c.vanishAt) return;
       rig.device->vanish();
-      wireAtVanish = rig.wire.size();
+      triesAfterVanishing = 0;
     };
+    rig.onWrite = [&] { triesAfterVanishing += triesAfterVanishing >= 0; };
     const quint8 code = rig.upload(kSmallProgram, c.file);
-    EXPECT_EQ(rig.wire.size(), c.vanishAt ? wireAtVanish : rig.wire.size());
+    EXPECT_EQ(triesAfterVanishing, c.vanishAt ? 1 : -1);
     EXPECT_EQ(code, c.code);
     EXPECT_EQ(rig.ex.ResultCode, c.code);
     EXPECT_EQ(rig.log.write, c.writeLog);
@@ -98,13 +130,15 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
     // The time-outs are those of a read, 3 s each; everything else ends at once.
     EXPECT_EQ(rig.clock.nowMs() > 3000, code == 20 || code == 6) << rig.clock.nowMs();
     EXPECT_LE(rig.clock.nowMs(), 4000);
-    EXPECT_EQ(rig.window.powerBoardAppended, c.appended);
-    EXPECT_EQ(rig.window.state, code == 0 ? "Файл Загружен" : "");
+    EXPECT_EQ(rig.powerBoardAppended, c.appended);
+    EXPECT_EQ(rig.state, code == 0 ? "Файл Загружен" : "");
   }
 }
 
 // The exact bytes on the wire and in both logs, by the logging switches.
-TEST(BootUpload, WireBytesStuffingAndLogs) {
+// Each character moves the gauge; at a quarter of a second each, the elapsed time shows once a
+// second of the transfer, the last text that of the last character.
+TEST(BootUpload, WireBytesStuffingLogsAndGauge) {
   // 4B (an address byte), 55, 4B, 5A and 57 need their 'K' pairs; 3A is a byte like any other.
   const QByteArray program = ":05004B00554B5A573A25\r\n:00000001FF\r\n";
   const QByteArray wire = "lrunU:" + QByteArray::fromHex("0500") + "KM" +
@@ -127,25 +161,17 @@ TEST(BootUpload, WireBytesStuffingAndLogs) {
     BootRig rig(boot());
     rig.switches.reads = c.reads;
     rig.switches.writes = c.writes;
+    rig.onProgress = [&](int) { rig.clock.advance(250); };
     EXPECT_EQ(rig.upload(program), 0);
     EXPECT_EQ(rig.wire.toHex(' '), wire.toHex(' '));
     EXPECT_EQ(rig.log.write, c.writeLog);
     EXPECT_EQ(rig.log.read, c.readLog);
+    EXPECT_EQ(rig.progress, program.size());
+    EXPECT_EQ(rig.progressSteps, program.size());
+    EXPECT_EQ(rig.elapsedTexts.size(), 10);
+    EXPECT_EQ(rig.elapsedTexts.front(), elapsedTimeText(0));
+    EXPECT_EQ(rig.elapsed, elapsedTimeText(9000));  // 36 characters
   }
-}
-
-TEST(BootUpload, GaugeAndElapsedTimeFollowTheCharacters) {
-  BootRig rig(boot());
-  // Each character costs a quarter of a second.
-  rig.window.onProgress = [&](int) { rig.clock.advance(250); };
-  EXPECT_EQ(rig.upload(kSmallProgram), 0);
-  const qint64 n = kSmallProgram.size();
-  EXPECT_EQ(rig.window.progress, n);
-  EXPECT_EQ(rig.window.progressSteps, n);
-  // One text per second of the transfer, the last one that of the last character.
-  EXPECT_EQ(rig.window.elapsedTexts.size(), n * 250 / 1000 + 1);
-  EXPECT_EQ(rig.window.elapsedTexts.front(), elapsedTimeText(0));
-  EXPECT_EQ(rig.window.elapsed, elapsedTimeText(n * 250 / 1000 * 1000));
 }
 
 // Any image, at any address and in records of any length, arrives byte for byte.

@@ -217,15 +217,16 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     m.setErrorText({});
     rig.sounds.played.clear();
     QSignalSpy closed(&m, &TFormMain::closed);
-    qsizetype wireAtEnd = -1;
+    int triesAfterTheEnd = -1;
     rig.onWrite = [&] {
-      if (c.end == None || wireAtEnd >= 0 || received(rig).transferBytes == 0) return;
+      if (triesAfterTheEnd >= 0) return void(++triesAfterTheEnd);
+      if (c.end == None || received(rig).transferBytes == 0) return;
       EXPECT_EQ(received(rig).transferBytes, 1);
       c.end == Close ? (void)m.close() : m.StopExec->trigger();
-      wireAtEnd = rig.wire.size();
+      triesAfterTheEnd = 0;
     };
     m.LoadProg->trigger();
-    EXPECT_EQ(rig.wire.size(), c.end == None ? rig.wire.size() : wireAtEnd);  // nothing after
+    EXPECT_EQ(triesAfterTheEnd, c.end == None ? -1 : 0);  // not a byte more
     EXPECT_EQ(m.errorText(), c.error);
     EXPECT_EQ(m.LVerPlatPow->text(), c.platPow);
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Error}));
@@ -241,14 +242,16 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
 // On the line's own thread through the real serial code path, lir2-sim's bootloader on a
 // pseudo-terminal at the real line rate: a sample uploads whole while the window stays free;
 // closing the window during the next upload ends it within a character, keeps the window closed
-// and leaves the port free for the next program.
+// and leaves the port free for the next program. lir2-sim dumps at exit the records it received
+// last: the start of that file.
 TEST(UploadEndToEnd, UploadThenCloseDuringTheNextOne) {
   QTemporaryDir dir;
   SimProcess sim;
   SteadyClock clock;
   SoundRecorder sounds;
   AppOptions options;
-  options.portPath = sim.start({"--profile", "boot", "--emulate-rate"});
+  const QString dump = dir.filePath("image.hex");
+  options.portPath = sim.start({"--profile", "boot", "--emulate-rate", "--dump-image", dump});
   options.configPath = dir.filePath("data/config.txt");
   options.lineThread = true;
   AppWindows w(options, clock, sounds);
@@ -274,7 +277,12 @@ TEST(UploadEndToEnd, UploadThenCloseDuringTheNextOne) {
   QSerialPort other(w.FormOptHard->settings().PortName);
   EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
   other.close();
-  EXPECT_TRUE(sim.stop());
+  ASSERT_TRUE(sim.stop());
+  QFile records(dump), file(sample("lir-64k.lir2"));
+  ASSERT_TRUE(records.open(QIODevice::ReadOnly) && file.open(QIODevice::ReadOnly));
+  const QByteArray got = records.readAll();
+  EXPECT_GT(got.count('\n'), 1);
+  EXPECT_TRUE(file.readAll().mid(kBootHeader.size()).startsWith(got)) << got.left(80).constData();
 }
 
 }  // namespace

@@ -7,26 +7,24 @@
 
 namespace {
 
-std::optional<SimProgramOptions> parse(const QStringList& args) {
-  return parseSimArguments(QStringList{"lir2-sim"} + args).options;
+// A command line written with one blank between its arguments (a trailing one: an empty value).
+SimArgumentsOutcome parse(const QString& args) {
+  return parseSimArguments(QStringList{"lir2-sim"} +
+                           (args.isEmpty() ? QStringList() : args.split(' ')));
 }
 
 TEST(SimArguments, SetTheirKnobs) {
-  const std::optional<SimProgramOptions> plain = parse({});
+  const std::optional<SimProgramOptions> plain = parse("").options;
   ASSERT_TRUE(plain);
   EXPECT_EQ(plain->config.kind, SimKind::Lir);
   EXPECT_FALSE(plain->emulateRate);
 
-  const std::optional<SimProgramOptions> o = parse({"--profile",       "gen9",
-                                                    "--firmware-byte", "0x6B",
-                                                    "--greeting",      "Boot\\r\\n",
-                                                    "--mode-answer",   "X",
-                                                    "--error-at",      "7",
-                                                    "--no-run-ack",    "--link",
-                                                    "/tmp/lir",        "--emulate-rate",
-                                                    "--rate",          "9600",
-                                                    "--dump-image",    "a.hex",
-                                                    "--device-rate",   "4800"});
+  const std::optional<SimProgramOptions> o =
+      parse(
+          "--profile gen9 --firmware-byte 0x6B --greeting Boot\\r\\n --mode-answer X "
+          "--error-at 7 --no-run-ack --link /tmp/lir --emulate-rate --rate 9600 "
+          "--dump-image a.hex --device-rate 4800")
+          .options;
   ASSERT_TRUE(o);
   EXPECT_EQ(o->config.kind, SimKind::Monitor);
   EXPECT_EQ(o->config.firmware.firmwareByte, 0x6B);
@@ -42,45 +40,29 @@ TEST(SimArguments, SetTheirKnobs) {
   EXPECT_EQ(o->config.lineRate, 4800);
   EXPECT_EQ(o->dumpImage, "a.hex");
   using Cells = std::vector<std::pair<int, quint8>>;
-  const FirmwareConfig f = parse({"--ee", "5=7", "--ee", "0x13=0xFF", "--ram", "43=0x08", "--ram",
-                                  "1092=1", "--alarm", "Warning:3", "--alarm", "1066:7"})
-                               ->config.firmware;
+  const FirmwareConfig f = parse(
+                               "--ee 5=7 --ee 0x13=0xFF --ram 43=0x08 --ram 1092=1 "
+                               "--alarm Warning:3 --alarm 1066:7")
+                               .options->config.firmware;
   EXPECT_EQ(f.eepromAtStart, (Cells{{5, 7}, {0x13, 0xFF}}));
   EXPECT_EQ(f.pinnedRam, (Cells{{43, 0x08}, {68, 1}}));
   EXPECT_EQ(f.pinnedAlarms, (Cells{{44, 0x08}, {42, 0x80}}));
-  EXPECT_TRUE(parse({"--profile", "gen5", "--binary"})->config.firmware.binaryEnabled());
+  EXPECT_TRUE(parse("--profile gen5 --binary").options->config.firmware.binaryEnabled());
 }
 
 TEST(SimArguments, MistakesAreRefusedWithAReason) {
-  const QList<QStringList> wrong = {
-      {"--profile", "gen7"},
-      {"--boot-version", "256"},
-      {"--rate", "fast"},
-      {"--rate", "0"},
-      {"--no-such-option"},
-      {"stray"},
-      {"--greeting", "bad\\q"},
-      {"--greeting", ""},
-      {"--mode-answer", "XY"},
-      {"--error-byte", "0"},
-      {"--ee", "1024=1"},
-      {"--ee", "5=256"},
-      {"--ee", "5"},
-      {"--ee", "=5"},
-      {"--ee", "010x=1"},
-      {"--ram", "69=1"},
-      {"--ram", "1093=0"},
-      {"--ram", "5=-1"},
-      {"--alarm", "41:0"},
-      {"--alarm", "event:8"},
-      {"--alarm", "alarm:1"},
-      {"--alarm", "44=1"},
-  };
-  for (const QStringList& args : wrong) {
-    const SimArgumentsOutcome r = parseSimArguments(QStringList{"lir2-sim"} + args);
-    EXPECT_FALSE(r.options) << args.join(' ').toStdString();
+  const QStringList wrong =
+      QString(
+          "--profile gen7|--boot-version 256|--rate fast|--rate 0|--no-such-option|stray|"
+          "--greeting bad\\q|--greeting |--mode-answer XY|--error-byte 0|--ee 1024=1|"
+          "--ee 5=256|--ee 5|--ee =5|--ee 010x=1|--ram 69=1|--ram 1093=0|--ram 5=-1|"
+          "--alarm 41:0|--alarm event:8|--alarm alarm:1|--alarm 44=1")
+          .split('|');
+  for (const QString& args : wrong) {
+    const SimArgumentsOutcome r = parse(args);
+    EXPECT_FALSE(r.options) << args.toStdString();
     EXPECT_FALSE(r.help);
-    EXPECT_FALSE(r.text.isEmpty()) << args.join(' ').toStdString();
+    EXPECT_FALSE(r.text.isEmpty()) << args.toStdString();
   }
 }
 
