@@ -359,39 +359,32 @@ SimArgumentsOutcome parseSimArguments(const QStringList& arguments) {
   for (std::size_t i = 0; i < flags.size(); ++i) {
     if (parser.isSet(flags[i])) flagKnobs()[i].apply(o);
   }
-  for (const QString& v : parser.values(ee)) {
-    const auto cell = eepromCell(v);
-    if (!cell) {
-      result.text =
-          "--ee wants ADDRESS=VALUE, an address from 0 to 1023 and a value from 0 to "
-          "255, not \"" +
-          v + "\"";
-      return result;
+  // Each repeatable cell option: every value parsed, the first bad one named.
+  const auto collect = [&](const QCommandLineOption& option, auto parse, const char* wants,
+                           auto& into) {
+    for (const QString& v : parser.values(option)) {
+      const auto cell = parse(v);
+      if (!cell) {
+        result.text = QString::fromUtf8(wants) + ", not \"" + v + "\"";
+        return false;
+      }
+      into.push_back(*cell);
     }
-    o.config.firmware.eepromAtStart.push_back(*cell);
-  }
-  for (const QString& v : parser.values(ram)) {
-    const auto cell = ramCell(v);
-    if (!cell) {
-      result.text =
-          "--ram wants OFFSET=VALUE, an offset from 0 to 68 (or an address from 1024 "
-          "to 1092) and a value from 0 to 255, not \"" +
-          v + "\"";
-      return result;
-    }
-    o.config.firmware.pinnedRam.push_back(*cell);
-  }
-  for (const QString& v : parser.values(alarm)) {
-    const auto bit = alarmBit(v);
-    if (!bit) {
-      result.text =
-          "--alarm wants GROUP:BIT, a group system, protection, warning or event (or "
-          "42 to 45) and a bit from 0 to 7, not \"" +
-          v + "\"";
-      return result;
-    }
-    o.config.firmware.pinnedAlarms.push_back(*bit);
-  }
+    return true;
+  };
+  auto& fw = o.config.firmware;
+  if (!collect(ee, eepromCell,
+               "--ee wants ADDRESS=VALUE, an address from 0 to 1023 and a value from 0 to 255",
+               fw.eepromAtStart) ||
+      !collect(ram, ramCell,
+               "--ram wants OFFSET=VALUE, an offset from 0 to 68 (or an address from 1024 to "
+               "1092) and a value from 0 to 255",
+               fw.pinnedRam) ||
+      !collect(alarm, alarmBit,
+               "--alarm wants GROUP:BIT, a group system, protection, warning or event (or 42 to "
+               "45) and a bit from 0 to 7",
+               fw.pinnedAlarms))
+    return result;
   if (parser.isSet(greeting)) {
     const std::optional<QByteArray> text = unescapeText(parser.value(greeting));
     if (!text || text->isEmpty()) {
