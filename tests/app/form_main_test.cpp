@@ -11,22 +11,50 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/app_windows.h"
 #include "app/form_file.h"
+#include "app/form_main.h"
 #include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
-#include "app_rig.h"
+#include "common/recorders.h"
+#include "common/scripted_device.h"
 #include "host/form_sms_modem.h"
 #include "monitor/form_eeprom.h"
 #include "monitor/form_monitor.h"
+#include "protocol/device_link.h"
 #include "serial/window_timer.h"
 
 namespace {
+
+// The whole set of windows on a scripted line, in virtual time, with a configuration of its own:
+// what the program is at start-up, without the real port or sound.
+struct AppRig {
+  explicit AppRig(bool serviceMode = false) {
+    AppOptions options;
+    options.serviceMode = serviceMode;
+    options.configPath = dir.filePath("data/config.txt");
+    options.simulatedDevice = [this](const PortEntry&) {
+      return std::make_unique<ScriptedDevice>(line, clock);
+    };
+    w = std::make_unique<AppWindows>(options, clock, sounds);
+    main().show();
+  }
+  TFormMain& main() { return *w->FormMain; }
+  DeviceLink& link() { return *w->link; }
+
+  QTemporaryDir dir;
+  VirtualClock clock;
+  SoundRecorder sounds;
+  std::shared_ptr<ScriptedLine> line = std::make_shared<ScriptedLine>();
+  std::unique_ptr<AppWindows> w;
+};
 
 QStringList names(const QList<QAction*>& actions) {
   QStringList list;
@@ -98,14 +126,12 @@ TEST(FormMain, StartsAsDesigned) {
   EXPECT_TRUE(m.B_Modem->isHidden());
   EXPECT_EQ(m.RunMode, 0);
   EXPECT_EQ(m.DeviceKind, 1);
-  const std::pair<QWidget*, QString> others[] = {{rig.w->FormReadPort.get(), "Чтение с Порта"},
-                                                 {rig.w->FormWritePort.get(), "Запись в  Порт"},
-                                                 {rig.w->FormFile.get(), "File"},
-                                                 {rig.w->FormOptHard.get(), "Опции Железа"},
-                                                 {rig.w->FormOptSoft.get(), "Опции Soft-а"},
-                                                 {rig.w->FormMonitor.get(), "&Монитор Ver 7.8"},
-                                                 {rig.w->FormEEProm.get(), "EEProm"},
-                                                 {rig.w->FormSmsModem.get(), "FormSmsModem"}};
+  const std::pair<QWidget*, QString> others[] = {// clang-format off
+      {rig.w->FormReadPort.get(), "Чтение с Порта"}, {rig.w->FormWritePort.get(), "Запись в  Порт"},
+      {rig.w->FormFile.get(), "File"}, {rig.w->FormOptHard.get(), "Опции Железа"},
+      {rig.w->FormOptSoft.get(), "Опции Soft-а"}, {rig.w->FormMonitor.get(), "&Монитор Ver 7.8"},
+      {rig.w->FormEEProm.get(), "EEProm"}, {rig.w->FormSmsModem.get(), "FormSmsModem"}};
+  // clang-format on
   for (const auto& [window, caption] : others) {
     EXPECT_FALSE(window->isVisible()) << caption.toStdString();
     EXPECT_EQ(window->windowTitle(), caption);
