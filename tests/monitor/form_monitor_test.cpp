@@ -262,24 +262,12 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
       {"other device, confirmed", true, true, {}, Nothing, 2, "Записано ячеек: 2", {23, 30}},
       {"identification cells", false, true, {{30, 1}, {4, 1}}, Nothing, 0, "", {}},
       {"beyond the EEPROM", false, true, {{1024, 1}}, Nothing, 0, "", {}},
-      {"stopped after the first",
-       false,
-       true,
-       {},
-       UserStops,
-       1,
-       "Запись остановлена. Записано ячеек: 1 (0x017 (23)). EEPROM прочитана заново: от файла "
-       "отличаются ещё ячеек: 1.",
-       {23}},
-      {"second write fails",
-       false,
-       true,
-       {},
-       LineFails,
-       1,
-       "Запись прервана на ячейке 0x01E (30): Ошибка записи COM порта. Записаны ячейки (1): "
-       "0x017 (23).",
-       {23}},
+      // clang-format off
+      {"stopped after the first", false, true, {}, UserStops, 1, "Запись остановлена. Записано "
+       "ячеек: 1 (0x017 (23)). EEPROM прочитана заново: от файла отличаются ещё ячеек: 1.", {23}},
+      {"second write fails", false, true, {}, LineFails, 1, "Запись прервана на ячейке 0x01E (30): "
+       "Ошибка записи COM порта. Записаны ячейки (1): 0x017 (23).", {23}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
