@@ -175,6 +175,16 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   EXPECT_TRUE(m.Translate->isEnabled());
   EXPECT_FALSE(m.LoadProg->isEnabled());                           // no firmware file held
   EXPECT_EQ(rig.w->FormReadPort->log()->logText(), "U=26.4\r\n");  // stop keeps the log
+
+  // On a port that does not open, translation ends at once with the opening's code.
+  rig.line->openFails = true;
+  m.Translate->trigger();
+  EXPECT_EQ(m.errorText(), "Ошибка открытия COM порта");
+  EXPECT_EQ(m.stateText(), "Выключенно");
+  EXPECT_EQ(m.RunMode, 0);
+  EXPECT_FALSE(m.StopExec->isEnabled());
+  EXPECT_FALSE(rig.link().TranslationTimer->isActive());
+  EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error});
 }
 
 TEST(FormMain, StopEnablesUploadOnlyWithARecognisedFile) {
@@ -186,19 +196,6 @@ TEST(FormMain, StopEnablesUploadOnlyWithARecognisedFile) {
     EXPECT_EQ(rig.main().LoadProg->isEnabled(), kind != 1) << int(kind);
     EXPECT_EQ(rig.main().CGauge1->progress(), 0);
   }
-}
-
-// Translation on a port that does not open ends at once with the opening's code.
-TEST(FormMain, PortThatCannotBeOpenedEndsTranslation) {
-  AppRig rig;
-  rig.line->openFails = true;
-  rig.main().Translate->trigger();
-  EXPECT_EQ(rig.main().errorText(), "Ошибка открытия COM порта");
-  EXPECT_EQ(rig.main().stateText(), "Выключенно");
-  EXPECT_EQ(rig.main().RunMode, 0);
-  EXPECT_FALSE(rig.main().StopExec->isEnabled());
-  EXPECT_FALSE(rig.link().TranslationTimer->isActive());
-  EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error});
 }
 
 TEST(FormMain, LogWindowTogglesFollowTheirCheckMarks) {
