@@ -1,3 +1,5 @@
+// The hardware options dialog: the ports it lists and chooses, what it remembers in line 1 of the
+// configuration, the rate, Ok, a configuration that cannot be written.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -11,16 +13,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/app_windows.h"
 #include "app/form_opt_hard.h"
 #include "common/recorders.h"
+#include "serial/clock.h"
 
 namespace {
-
-QList<PortEntry> ports(const QStringList& names) {
-  QList<PortEntry> list;
-  for (const QString& n : names) list.append({n, n, PortEntry::Kind::System});
-  return list;
-}
 
 QByteArray fileText(const QString& path) {
   QFile f(path);
@@ -41,7 +39,7 @@ struct Dialog {
   }
   void make(const QStringList& names, QList<PortEntry> extra = {}, QString preselect = {}) {
     TFormOptHard::Setup setup;
-    setup.systemPorts = ports(names);
+    for (const QString& n : names) setup.systemPorts.append({n, n, PortEntry::Kind::System});
     setup.extraEntries = std::move(extra);
     setup.preselect = std::move(preselect);
     setup.configPath = config();
@@ -49,63 +47,66 @@ struct Dialog {
   }
 };
 
-TEST(FormOptHard, ListsPortsInOrderWithGroupHeight) {
-  Dialog d;
-  d.make({"COM10", "COM3", "COM1"});
-  EXPECT_EQ(d.form->items(), QStringList({"COM1", "COM3", "COM10"}));
-  EXPECT_EQ(d.form->RadioGroupCOM->height(), 100);
-  EXPECT_EQ(d.form->windowTitle(), "Опции Железа");
-  EXPECT_EQ(d.form->ComboBoxRate->currentText(), "19200");
-  EXPECT_EQ(d.form->settings().BaudRate, 19200);
-  EXPECT_TRUE(d.form->CheckBoxSound->isChecked());
-  EXPECT_TRUE(d.form->OptionsReady);
-}
-
-TEST(FormOptHard, RemembersThePortInLineOne) {
+// The list in order, however long, the port line 1 remembers chosen and written back in its own
+// form, the other lines kept. A port named on the command line (a path, the simulated device)
+// serves this run only: line 1 keeps the user's own choice for the next start.
+TEST(FormOptHard, ListsThePortsAndRemembersTheChoiceInLineOne) {
+  const QList<PortEntry> path = {{"/dev/pts/7", "/dev/pts/7", PortEntry::Kind::Path}};
+  const QList<PortEntry> sim = {{"Симулятор LIR", "", PortEntry::Kind::Simulated}};
+  const QStringList com = {"COM10", "COM3", "COM1"}, ordered = {"COM1", "COM3", "COM10"};
+  QStringList many, manyOrdered;  // hundreds of ports: the list scrolls
+  for (int i = 1; i <= 300; ++i) many.prepend(QString("COM%1").arg(i)), manyOrdered << many[0];
   const struct {
-    QByteArray file;  // empty: no file at all
+    QByteArray file;  // null: no file at all
+    QStringList system;
+    QList<PortEntry> extra;
+    QString preselect;
+    QStringList items;
     QString selected;
+    int height;
     QByteArray after;
   } cases[] = {
-      {"", "COM1", "COM1\r\n"},
-      {"COM10\r\n", "COM10", "COM10\r\n"},
-      {"COM003\r\n", "COM3", "COM3\r\n"},
-      {"COM7\r\nkeep me\r\n", "COM1", "COM1\r\nkeep me\r\n"},
+      // clang-format off
+      {{}, com, {}, {}, ordered, "COM1", 100, "COM1\r\n"},
+      {"COM10\r\n", com, {}, {}, ordered, "COM10", 100, "COM10\r\n"},
+      {"COM003\r\n", com, {}, {}, ordered, "COM3", 100, "COM3\r\n"},
+      {"COM7\r\nkeep me\r\n", com, {}, {}, ordered, "COM1", 100, "COM1\r\nkeep me\r\n"},
+      {"ttyS0\r\n", {"ttyS0"}, path + sim, "/dev/pts/7", {"ttyS0", "/dev/pts/7", "Симулятор LIR"},
+       "/dev/pts/7", 100, "ttyS0\r\n"},
+      {"ttyS0\r\n", {"ttyS0"}, sim, "Симулятор LIR", {"ttyS0", "Симулятор LIR"}, "Симулятор LIR",
+       70, "ttyS0\r\n"},
+      {"ttyS0\r\n", {}, sim, {}, {"Симулятор LIR"}, "Симулятор LIR", 40, "Симулятор LIR\r\n"},
+      {"ttyS0\r\n", {}, {}, {}, {"Нет COM"}, "Нет COM", 40, "Нет COM\r\n"},
+      {"COM250\r\n", many, {}, {}, manyOrdered, "COM250", 300, "COM250\r\n"},
+      // clang-format on
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.file.toStdString() + " " + c.selected.toStdString());
     Dialog d;
-    if (!c.file.isEmpty()) d.writeConfig(c.file);
-    d.make({"COM10", "COM3", "COM1"});
-    EXPECT_EQ(d.form->settings().PortName, c.selected) << c.file.toStdString();
+    if (!c.file.isNull()) d.writeConfig(c.file);
+    d.make(c.system, c.extra, c.preselect);
+    EXPECT_EQ(d.form->items(), c.items);
+    EXPECT_EQ(d.form->settings().PortName, c.selected);
     EXPECT_EQ(d.form->RadioGroupCOMButtons->checkedButton()->text(), c.selected);
-    EXPECT_EQ(fileText(d.config()), c.after) << c.file.toStdString();
+    EXPECT_EQ(d.form->RadioGroupCOM->height(), c.height);
+    EXPECT_EQ(fileText(d.config()), QString(c.after).toLocal8Bit());
+    d.form->show();
+    EXPECT_LT(d.form->height(), 600);  // a long list scrolls instead of growing the dialog
   }
 }
 
-TEST(FormOptHard, ClickSavesAtOnceKeepingOtherLines) {
+// A click saves at once, before Ok, keeping the other lines; Ok unchecks the options action.
+TEST(FormOptHard, ClickSavesAtOnceAndOkUnchecksTheAction) {
   Dialog d;
   d.writeConfig("COM3\r\nline two\r\nline three\r\n");
   d.make({"COM10", "COM3", "COM1"});
-  d.form->RadioGroupCOMButtons->button(2)->click();  // before Ok
+  EXPECT_EQ(d.form->windowTitle(), "Опции Железа");
+  EXPECT_EQ(d.form->settings().BaudRate, 19200);
+  EXPECT_TRUE(d.form->CheckBoxSound->isChecked());
+  EXPECT_TRUE(d.form->OptionsReady);
+  d.form->RadioGroupCOMButtons->button(2)->click();
   EXPECT_EQ(d.form->settings().PortName, "COM10");
   EXPECT_EQ(fileText(d.config()), "COM10\r\nline two\r\nline three\r\n");
-}
-
-TEST(FormOptHard, RateChangesOnlyByAChosenItem) {
-  Dialog d;
-  d.make({"COM1"});
-  d.form->ComboBoxRate->setCurrentIndex(4);
-  EXPECT_EQ(d.form->settings().BaudRate, 115200);
-  d.form->show();
-  d.form->ComboBoxRate->setFocus();
-  QTest::keyClicks(d.form->ComboBoxRate, "38400");
-  EXPECT_EQ(d.form->settings().BaudRate, 115200);
-  EXPECT_NE(d.form->ComboBoxRate->currentText(), "38400");
-}
-
-TEST(FormOptHard, OkUnchecksTheOptionsAction) {
-  Dialog d;
-  d.make({"COM1"});
   QAction action;
   action.setCheckable(true);
   action.setChecked(true);
@@ -114,6 +115,19 @@ TEST(FormOptHard, OkUnchecksTheOptionsAction) {
   d.form->Ok->click();
   EXPECT_FALSE(action.isChecked());
   EXPECT_FALSE(d.form->isVisible());
+}
+
+TEST(FormOptHard, RateChangesOnlyByAChosenItem) {
+  Dialog d;
+  d.make({"COM1"});
+  EXPECT_EQ(d.form->ComboBoxRate->currentText(), "19200");
+  d.form->ComboBoxRate->setCurrentIndex(4);
+  EXPECT_EQ(d.form->settings().BaudRate, 115200);
+  d.form->show();
+  d.form->ComboBoxRate->setFocus();
+  QTest::keyClicks(d.form->ComboBoxRate, "38400");
+  EXPECT_EQ(d.form->settings().BaudRate, 115200);
+  EXPECT_NE(d.form->ComboBoxRate->currentText(), "38400");
 }
 
 TEST(FormOptHard, UnwritableDataFolderKeepsThePortAndSaysSo) {
@@ -130,61 +144,21 @@ TEST(FormOptHard, UnwritableDataFolderKeepsThePortAndSaysSo) {
   EXPECT_FALSE(d.status.error.isEmpty());
 }
 
-// A port named on the command line (a path, the simulated device) serves this run only: line 1
-// keeps the user's own choice for the next start.
-TEST(FormOptHard, ExtraEntriesAndCommandLineChoices) {
-  const QList<PortEntry> path = {{"/dev/pts/7", "/dev/pts/7", PortEntry::Kind::Path}};
-  const QList<PortEntry> sim = {{"Симулятор LIR", "", PortEntry::Kind::Simulated}};
-  const struct {
-    QStringList system;
-    QList<PortEntry> extra;
-    QString preselect;
-    QStringList items;
-    QString selected;
-    int height;
-    QByteArray after;
-  } cases[] = {
-      {{"ttyS0"},
-       path + sim,
-       "/dev/pts/7",
-       {"ttyS0", "/dev/pts/7", "Симулятор LIR"},
-       "/dev/pts/7",
-       100,
-       "ttyS0\r\n"},
-      {{"ttyS0"},
-       sim,
-       "Симулятор LIR",
-       {"ttyS0", "Симулятор LIR"},
-       "Симулятор LIR",
-       70,
-       "ttyS0\r\n"},
-      {{}, sim, {}, {"Симулятор LIR"}, "Симулятор LIR", 40, "Симулятор LIR\r\n"},
-      {{}, {}, {}, {"Нет COM"}, "Нет COM", 40, "Нет COM\r\n"},
-  };
-  for (const auto& c : cases) {
+// The program's --simulated chooses the simulated device whatever line 1 remembers.
+TEST(FormOptHard, SimulatedDeviceCanBeChosenFromTheCommandLine) {
+  for (bool select : {false, true}) {
     Dialog d;
     d.writeConfig("ttyS0\r\n");
-    d.make(c.system, c.extra, c.preselect);
-    EXPECT_EQ(d.form->items(), c.items) << c.selected.toStdString();
-    EXPECT_EQ(d.form->settings().PortName, c.selected);
-    EXPECT_EQ(d.form->RadioGroupCOM->height(), c.height) << c.selected.toStdString();
-    EXPECT_EQ(fileText(d.config()), QString(c.after).toLocal8Bit()) << c.selected.toStdString();
+    VirtualClock clock;
+    SoundRecorder sounds;
+    AppOptions options;
+    options.systemPorts = {{"ttyS0", "/dev/ttyS0", PortEntry::Kind::System}};
+    options.configPath = d.config();
+    options.selectSimulated = select;
+    options.simulatedDevice = [](const PortEntry&) { return std::unique_ptr<SerialDevice>(); };
+    AppWindows w(options, clock, sounds);
+    EXPECT_EQ(w.FormOptHard->settings().PortName, select ? kSimulatedPortName : QString("ttyS0"));
   }
-}
-
-TEST(FormOptHard, HundredsOfPortsStayUsable) {
-  QStringList names;
-  for (int i = 300; i >= 1; --i) names.append(QStringLiteral("COM%1").arg(i));
-  Dialog d;
-  d.writeConfig("COM250\r\n");
-  d.make(names);
-  EXPECT_EQ(d.form->items().size(), 300);
-  EXPECT_EQ(d.form->items().first(), "COM1");
-  EXPECT_EQ(d.form->items().last(), "COM300");
-  EXPECT_EQ(d.form->settings().PortName, "COM250");
-  EXPECT_EQ(d.form->RadioGroupCOM->height(), 300);
-  d.form->show();
-  EXPECT_LT(d.form->height(), 600);  // the list scrolls instead of growing the dialog
 }
 
 }  // namespace

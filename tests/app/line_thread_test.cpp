@@ -1,11 +1,13 @@
-// The device line on its own thread, as in the program, against a device that says nothing:
+// The device line on its own thread, as in the program: against a device that says nothing,
 // every run mode waits for it on the line's thread only, and closing the program while it waits
-// ends the run at once, reports it once at most and closes the port.
+// ends the run at once, reports it once at most and closes the port. Against lir2-sim on a
+// pseudo-terminal through the real serial code: translation, and a line that vanishes mid-run.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,21 +15,37 @@
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
+#include "app/form_opt_hard.h"
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
 #include "common/on_line.h"
 #include "common/recorders.h"
 #include "common/sim_process.h"
-#include "host/form_sms_modem.h"
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_sheet.h"
 #include "protocol/device_link.h"
-#include "serial/clock.h"
+#include "serial/window_timer.h"
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
 namespace {
+
+// The program's windows with the device line on a thread of its own.
+struct ThreadedApp {
+  QTemporaryDir dir;
+  SteadyClock clock;
+  SoundRecorder sounds;
+  std::unique_ptr<AppWindows> w;
+
+  explicit ThreadedApp(AppOptions options) {
+    options.configPath = dir.filePath("data/config.txt");
+    options.lineThread = true;
+    w = std::make_unique<AppWindows>(options, clock, sounds);
+    w->FormMain->show();
+  }
+  TFormMain& main() { return *w->FormMain; }
+};
 
 // Counts the calls that reach the line from the windows' thread: there must be none.
 class ThreadCheckingDevice final : public SerialDevice {
@@ -76,37 +94,28 @@ TEST(LineThread, SilentDeviceNeverHoldsTheWindowsAndClosingEndsTheRun) {
     cfg.boot.silent = true;
     cfg.chatter.enabled = false;
     auto model = std::make_shared<DeviceModel>(cfg);
-    QTemporaryDir dir;
     SteadyClock clock;
-    SoundRecorder sounds;
     std::atomic<int> onWindowThread{0};
     AppOptions options;
-    options.configPath = dir.filePath("data/config.txt");
     options.selectSimulated = true;
-    options.lineThread = true;
     options.simulatedDevice = [&](const PortEntry&) -> std::unique_ptr<SerialDevice> {
       return std::make_unique<ThreadCheckingDevice>(
           std::make_unique<SimulatedSerialDevice>(model, clock), onWindowThread);
     };
-    AppWindows w(options, clock, sounds);
-    w.FormMain->show();
-    c.start(w);
+    ThreadedApp app(options);
+    c.start(*app.w);
     // The line is now in its first wait for the device; the windows go on meanwhile.
     QTest::qWait(300);
-    w.FormMonitor->close();
-    w.FormMain->close();
-    w.linkThread.reset();  // returns once the line has stopped
+    app.w->FormMonitor->close();
+    app.main().close();
+    app.w->linkThread.reset();  // returns once the line has stopped
     QCoreApplication::processEvents();
     EXPECT_EQ(onWindowThread.load(), 0);
-    EXPECT_FALSE(w.link->port().PortOpen);
-    EXPECT_EQ(w.FormMain->errorText(), c.errorAfter);
-    EXPECT_EQ(sounds.played.size(), c.errorAfter.isEmpty() ? 0u : 1u);
+    EXPECT_FALSE(app.w->link->port().PortOpen);
+    EXPECT_EQ(app.main().errorText(), c.errorAfter);
+    EXPECT_EQ(app.sounds.played.size(), c.errorAfter.isEmpty() ? 0u : 1u);
   }
 }
-
-}  // namespace
-
-namespace {
 
 // The far end of a real terminal goes away mid-run (lir2-sim killed, as an adapter pulled out):
 // each run mode ends by itself, or says so at its next exchange, with the reason after the
@@ -118,14 +127,18 @@ TEST(LineThread, AVanishedLineEndsEveryRunModeWithItsReason) {
     std::function<void(AppWindows&)> start;
     std::function<bool(AppWindows&)> running, ended;
   } cases[] = {
-      {"translation", {"--profile", "translate", "--chatter-period-ms", "100"},
+      {"translation",
+       {"--profile", "translate", "--chatter-period-ms", "100"},
        [](AppWindows& w) { w.FormMain->Translate->trigger(); },
        [](AppWindows& w) { return !w.FormReadPort->log()->logText().isEmpty(); },
        [](AppWindows& w) { return w.FormMain->RunMode == Run::None; }},
-      {"monitor", {"--profile", "gen9"}, [](AppWindows& w) { w.FormMain->Monitor->trigger(); },
+      {"monitor",
+       {"--profile", "gen9"},
+       [](AppWindows& w) { w.FormMain->Monitor->trigger(); },
        [](AppWindows& w) { return !w.FormMonitor->sheet().L_DataEE->text().isEmpty(); },
        [](AppWindows& w) { return !w.FormMonitor->isVisible(); }},
-      {"upload", {"--profile", "boot", "--emulate-rate"},
+      {"upload",
+       {"--profile", "boot", "--emulate-rate"},
        [](AppWindows& w) {
          w.FormMain->FileOpen1Accept(qEnvironmentVariable("LIR2_SOURCE_DIR") +
                                      "/samples/lir-64k.lir2");
@@ -136,25 +149,47 @@ TEST(LineThread, AVanishedLineEndsEveryRunModeWithItsReason) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
-    QTemporaryDir dir;
     auto sim = std::make_unique<SimProcess>();
     AppOptions options;
     options.portPath = sim->start(c.sim);
     ASSERT_FALSE(options.portPath.isEmpty());
-    options.configPath = dir.filePath("data/config.txt");
-    options.lineThread = true;
-    SteadyClock clock;
-    SoundRecorder sounds;
-    AppWindows w(options, clock, sounds);
-    w.FormMain->show();
-    c.start(w);
-    ASSERT_TRUE(runUntil([&] { return c.running(w); })) << w.FormMain->errorText().toStdString();
+    ThreadedApp app(options);
+    c.start(*app.w);
+    ASSERT_TRUE(runUntil([&] { return c.running(*app.w); }))
+        << app.main().errorText().toStdString();
     sim.reset();  // killed
-    EXPECT_TRUE(runUntil([&] { return c.ended(w); }));
-    const QString error = w.FormMain->errorText();
+    EXPECT_TRUE(runUntil([&] { return c.ended(*app.w); }));
+    const QString error = app.main().errorText();
     EXPECT_TRUE(error.contains(": ")) << error.toStdString();  // a message, then its reason
-    EXPECT_EQ(w.FormMain->stateText(), "Выключенно");
+    EXPECT_EQ(app.main().stateText(), "Выключенно");
   }
+}
+
+TEST(EndToEnd, TranslationShowsTheSimulatorsLinesAndStopClosesThePort) {
+  SimProcess sim;
+  AppOptions options;
+  options.portPath = sim.start({"--profile", "translate", "--chatter-period-ms", "200"});
+  ASSERT_FALSE(options.portPath.isEmpty()) << sim.errors().toStdString();
+  ThreadedApp app(options);
+  EXPECT_EQ(app.w->FormOptHard->settings().PortName, options.portPath);
+  app.main().Translate->trigger();
+  LogView* log = app.w->FormReadPort->log();
+  // Two whole lines from the device, through the line's own thread.
+  EXPECT_TRUE(runUntil([&] { return log->logText().count(QStringLiteral("\r\n")) >= 2; }))
+      << log->logText().toStdString() << app.main().errorText().toStdString();
+  app.main().StopExec->trigger();
+  bool open = true, ticking = true;
+  onLine(*app.w->link, [&] {
+    open = app.w->link->port().PortOpen;
+    ticking = app.w->link->TranslationTimer->isActive();
+  });
+  EXPECT_FALSE(open);
+  EXPECT_FALSE(ticking);
+  // The port is free again: another program can open it.
+  QSerialPort other(options.portPath);
+  EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
+  other.close();
+  EXPECT_TRUE(sim.stop());
 }
 
 }  // namespace

@@ -1,11 +1,19 @@
+// The log view: its text and rows, wrapping and copying, time stamps, catching up, following the
+// end; and the port logs saved to a file, as the bytes they show, with or without each
+// line's time.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "app/form_port_log.h"
 #include "app/log_view.h"
+#include "serial/traffic_log.h"
 
 namespace {
 
@@ -64,6 +72,11 @@ TEST(LogView, LongRunsWrapAndCopyAsTheyCame) {
   EXPECT_NE(view.columns(), cols);
   const QStringList wider = rows(view);
   EXPECT_EQ(wider.mid(1, wider.size() - 2).join(QString()), hex);
+  // The time stamps take a column of their own: the rows keep the log's text.
+  const int columns = view.columns();
+  view.setTimeStamps(true);
+  EXPECT_EQ(view.columns(), columns - 13);
+  EXPECT_EQ(view.rowText(0), "Load");
 }
 
 TEST(LogView, ViewCatchesUpOnItsOwn) {
@@ -91,6 +104,52 @@ TEST(LogView, FollowsTheEndUnlessScrolledAway) {
   view.append(u"and more\r\n");
   view.flush();
   EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST(PortLogSave, SavesTheBytesTheLogShowsWithTheLinesTimes) {
+  QTemporaryDir dir;
+  TFormPortLog form(TFormPortLog::Kind::Read);
+  LogView& log = *form.log();
+  qint64 clock = 0;
+  log.now = [&clock] { return clock; };
+  QStringList warnings;
+  QString path;
+  form.dialogs.savePath = [&](auto&&...) { return path; };
+  form.dialogs.warn = [&](const QString&, const QString& text) { warnings << text; };
+
+  // Every byte as the character log shows it, in pieces that split a CR LF.
+  QByteArray all, sent;
+  for (int b = 0; b < 256; ++b) all += char(b);
+  const QByteArray pieces[] = {"Load\r", "\nAB\r", "\r", "\nC", all};
+  for (int i = 0; i < 5; ++i) {
+    clock = 1000 * std::min(i + 1, 4);
+    QString text;
+    for (char b : pieces[i]) text += cp1251ToUnicode(quint8(b));
+    log.append(text);
+    sent += pieces[i];
+  }
+
+  const auto stamp = [](qint64 ms) { return LogView::stampText(ms).toLatin1(); };
+  // The 256 bytes continue the line "C"; their LF (10) and CR (13) begin two more lines.
+  const QByteArray stamped = stamp(1000) + "Load\r\n" + stamp(2000) + "AB\r" + stamp(3000) +
+                             "\r\n" + stamp(4000) + "C" + all.left(11) + stamp(4000) +
+                             all.mid(11, 3) + stamp(4000) + all.mid(14);
+  const std::pair<bool, QByteArray> cases[] = {{false, sent}, {true, stamped}};
+  for (auto [stamps, want] : cases) {
+    form.CB_TimeStamps->setChecked(stamps);
+    path = dir.filePath(stamps ? "stamped.txt" : "plain");
+    form.B_SaveLogClick();
+    QFile f(stamps ? path : path + ".txt");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << stamps;
+    EXPECT_EQ(f.readAll(), want) << stamps;
+  }
+  EXPECT_EQ(log.logText().size(), sent.size());  // the log itself is as it came
+  EXPECT_TRUE(warnings.isEmpty());
+
+  path = dir.filePath("missing/log.txt");
+  form.B_SaveLogClick();
+  ASSERT_EQ(warnings.size(), 1);
+  EXPECT_TRUE(warnings[0].startsWith("Протокол не сохранён в «")) << warnings[0].toStdString();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The decoders against device images: every row sets a few cells, decodes the EEPROM and then
 // the RAM as the poll cycle does, and checks what the window is told and what the context holds.
+// The labels' number formats on their own.
 #include <gtest/gtest.h>
 
 #include <QLocale>
@@ -50,13 +51,14 @@ void Check(const Row& row) {
   bool binary = true;
   MonitorView v = DecodeEeprom(im, c, binary);
   v.merge(DecodeRam(im, c, kNow));
+  static const QStringList shades = {"ButtonFace", "Window", "Red",  "Green",
+                                     "Orange",     "Yellow", "Cream"};
   for (const char* e : row.expect) {
-    const QString spec = QString::fromUtf8(e);
-    const qsizetype eq = spec.indexOf('=');
-    const QString key = spec.left(eq < 0 ? spec.size() : eq);
-    const QString want = eq < 0 ? "unset" : spec.mid(eq + 1);
-    const QString control = key.section('.', 0, 0), field = key.section('.', 1);
-    const ControlView cv = v.find(control) ? *v.find(control) : ControlView{};
+    const QString spec = QString::fromUtf8(e), key = spec.section('=', 0, 0);
+    QString want = spec.contains('=') ? spec.section('=', 1) : "unset";
+    if (shades.contains(want)) want = QString::number(shades.indexOf(want));
+    const ControlView* found = v.find(key.section('.', 0, 0));
+    const ControlView cv = found ? *found : ControlView{};
     // clang-format off
     const std::map<QString, QString> got{
         {"", Str(cv.text)}, {"visible", Str(cv.visible)}, {"checked", Str(cv.checked)},
@@ -64,10 +66,9 @@ void Check(const Row& row) {
         {"font", Str(cv.fontColor)}, {"#F", QString::number(c.FirmwareVersion)},
         {"#Power", QString::number(c.PowerRating)}, {"#Binary", QString::number(binary)},
         {"#LirOn", QString::number(c.LirOn)}, {"#ChargeOn", QString::number(c.ChargeOn)}};
-    const int shade = QStringList{"ButtonFace", "Window", "Red", "Green", "Orange", "Yellow", "Cream"}.indexOf(want);
     // clang-format on
-    EXPECT_EQ(got.at(key.startsWith('#') ? key : field).toStdString(),
-              (shade < 0 ? want : QString::number(shade)).toStdString())
+    EXPECT_EQ(got.at(key.startsWith('#') ? key : key.section('.', 1)).toStdString(),
+              want.toStdString())
         << e;
   }
 }
@@ -158,6 +159,40 @@ TEST_F(Decoders, ImagesToViews) {
   };
   // clang-format on
   for (const Row& row : rows) Check(row);
+}
+
+// The labels' number formats: significant digits, rounding, separators, exponent switch; the
+// locale's separator without grouping.
+TEST_F(Decoders, NumberFormats) {
+  const struct {
+    long double value;
+    int digits;  // 2 and 3 pass through single precision, as the labels do
+    const char* expected;
+  } cases[] = {
+      // clang-format off
+      {Tenths(65535), 15, "6553,5"}, {65535, 15, "65535"}, {Tenths(125), 15, "12,5"},
+      {Tenths(3), 15, "0,3"}, {Tenths(1020), 15, "102"}, {Tenths(0), 15, "0"},
+      {12.3L, 2, "12"}, {Tenths(15), 2, "1,5"}, {0.75L, 2, "0,75"},
+      {Tenths(245), 2, "25"}, {9.96L, 2, "10"}, {23 / 16.0L, 2, "1,4"},
+      {21 / 16.0L, 2, "1,3"}, {18 / 16.0L, 2, "1,1"}, {255 / 16.0L, 2, "16"},
+      {128 / 128.0L, 3, "1"}, {129 / 128.0L, 3, "1,01"}, {255 / 128.0L, 3, "1,99"},
+      {8 / 128.0L, 3, "0,0625"}, {8 / 128.0L, 2, "0,063"}, {Tenths(-10), 3, "-1"},
+      {Tenths(-128), 3, "-12,8"}, {123, 2, "1,2E2"}, {0.00001L, 15, "0,00001"},
+      {0.000001L, 15, "1E-6"}, {1e20L, 15, "1E20"}, {-0.5L, 2, "-0,5"},
+      // clang-format on
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.digits == 2   ? FormatGeneral2(c.value)
+              : c.digits == 3 ? FormatGeneral3(c.value)
+                              : FormatGeneral(c.value, c.digits),
+              QString::fromUtf8(c.expected))
+        << double(c.value) << " / " << c.digits;
+  EXPECT_EQ(FormatDecimal(-10), "-10");
+  EXPECT_EQ(FormatDecimal(65535), "65535");
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  EXPECT_EQ(FormatGeneral15(Tenths(65535)), "6553.5");
+  EXPECT_EQ(FormatGeneral15(1234567), "1234567");
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 }
 
 TEST_F(Decoders, AlarmLogListsEachAppearanceOnce) {

@@ -109,8 +109,6 @@ TEST(EepromHex, BackupReadsBackAndComparesCellByCell) {
                                       {389, 0, image[389], "Напряжение окончания заряда"},
                                       {700, 1, image[700], ""}};
   EXPECT_EQ(diff, want);
-  EXPECT_EQ(CellAddressText(389), "0x185 (389)");
-  EXPECT_EQ(CellValueText(7), "0x07 (7)");
 }
 
 // Damaged copies of a good file and plain noise: each is read or refused with a reason, never
@@ -120,21 +118,12 @@ TEST(EepromHex, RandomDamageIsReadOrRefused) {
   const QByteArray good = WriteEepromHex(image, QDateTime::currentDateTime(), "8.0");
   std::mt19937 rng(13);
   for (int round = 0; round < 3000; ++round) {
-    QByteArray text = good;
-    if (round % 3 == 0) text = QByteArray(int(rng() % 300), '\0');
+    QByteArray text = round % 3 ? good : QByteArray(int(rng() % 300), '\0');
     for (int k = 0, n = int(rng() % 6) + 1; k < n; ++k) {
-      const int at = text.isEmpty() ? 0 : int(rng() % text.size());
-      switch (rng() % 3) {
-        case 0:
-          if (!text.isEmpty()) text[at] = char(rng());
-          break;
-        case 1:
-          text.insert(at, char(rng() % 2 ? ':' : rng()));
-          break;
-        default:
-          text.truncate(at);
-          break;
-      }
+      const int at = text.isEmpty() ? 0 : int(rng() % text.size()), how = int(rng() % 3);
+      if (how == 0 && !text.isEmpty()) text[at] = char(rng());       // a byte changed,
+      if (how == 1) text.insert(at, char(rng() % 2 ? ':' : rng()));  // one more,
+      if (how == 2) text.truncate(at);                               // or the rest lost
     }
     const EepromHexRead read = ReadEepromHex(text);
     EXPECT_NE(bool(read.file), !read.error.isEmpty()) << round;
@@ -153,40 +142,34 @@ TEST(EepromCells, EveryDecodedCellHasAMeaning) {
 // Drawn in columns, the history keeps each column's lowest and highest values,
 // leaves out what no label shows, and forgets what is older than a day.
 TEST(TrendHistory, DrawsColumnsOfLowAndHigh) {
+  using H = TrendHistory;
+  auto sample = [](qint64 ms, float volts, float kw = NAN) {
+    H::Sample s;
+    s.ms = ms;
+    s.values.fill(NAN);
+    s.values[H::BatteryVolts] = volts, s.values[H::PowerKw] = kw;
+    return s;
+  };
   TrendHistory h;
   const float values[] = {5, 9, 1, 4, 7, 7, 2, 8};  // two columns of four samples
-  for (int i = 0; i < 8; ++i) {
-    TrendHistory::Sample s;
-    s.ms = 1000 + i * 100;
-    s.values.fill(NAN);
-    s.values[TrendHistory::BatteryVolts] = values[i];
-    if (i == 5) s.values[TrendHistory::PowerKw] = 3;
-    h.add(s);
-  }
+  for (int i = 0; i < 8; ++i) h.add(sample(1000 + i * 100, values[i], i == 5 ? 3 : NAN));
   const auto d = h.draw(1000, 1799, 2);
   // A stroke per column, begun at the end nearer the line so far.
   const QList<QPointF> want = {{1150, 1}, {1150, 9}, {1650, 8}, {1650, 2}};
-  EXPECT_EQ(d.series[TrendHistory::BatteryVolts], want);
-  EXPECT_EQ(d.series[TrendHistory::PowerKw], QList<QPointF>{QPointF(1500, 3)});
-  EXPECT_TRUE(d.series[TrendHistory::AmbientC].isEmpty());
-  EXPECT_EQ(d.low[TrendHistory::BatteryVolts], 1);
-  EXPECT_EQ(d.high[TrendHistory::BatteryVolts], 9);
+  EXPECT_EQ(d.series[H::BatteryVolts], want);
+  EXPECT_EQ(d.series[H::PowerKw], QList<QPointF>{QPointF(1500, 3)});
+  EXPECT_TRUE(d.series[H::AmbientC].isEmpty());
+  EXPECT_EQ(d.low[H::BatteryVolts], 1);
+  EXPECT_EQ(d.high[H::BatteryVolts], 9);
 
   // Many samples a column: read through the history's blocks, the same extremes.
   TrendHistory many;
-  for (int i = 0; i < 1000; ++i) {
-    TrendHistory::Sample s;
-    s.ms = i * 10;
-    s.values[TrendHistory::BatteryVolts] = float(i * 37 % 101);
-    many.add(s);
-  }
+  for (int i = 0; i < 1000; ++i) many.add(sample(i * 10, float(i * 37 % 101)));
   const QList<QPointF> extremes = {{150, 0},  {150, 100},  {3180, 100}, {3180, 0},
                                    {5200, 0}, {5200, 100}, {8230, 100}, {8230, 0}};
-  EXPECT_EQ(many.draw(0, 9999, 4).series[TrendHistory::BatteryVolts], extremes);
+  EXPECT_EQ(many.draw(0, 9999, 4).series[H::BatteryVolts], extremes);
 
-  TrendHistory::Sample late;
-  late.ms = 1000 + 100 * 3 + TrendHistory::kKeepMs;  // a day after the fourth sample
-  h.add(late);
+  h.add(sample(1000 + 100 * 3 + H::kKeepMs, 0));  // a day after the fourth sample
   EXPECT_EQ(h.size(), 6u);
   EXPECT_EQ(h.at(0).ms, 1300);
 }

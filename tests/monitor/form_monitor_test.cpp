@@ -1,57 +1,62 @@
-// The monitor window with all the program's windows around it, on the in-process simulated
-// device, in virtual time: the timer's ticks are given by the test.
+// The monitor window and its service records with all the program's windows around them, on the
+// in-process simulated device, in virtual time: the timer's ticks are given by the test.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QTemporaryDir>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
 
-#include "app/app_windows.h"
-#include "app/form_main.h"
 #include "app/form_opt_hard.h"
-#include "common/recorders.h"
+#include "app/form_port_log.h"
+#include "app/log_view.h"
+#include "common/sim_rig.h"
+#include "monitor/csv_recording.h"
+#include "monitor/eeprom_cells.h"
+#include "monitor/form_eeprom.h"
+#include "monitor/form_eeprom_diff.h"
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_session.h"
 #include "monitor/monitor_sheet.h"
-#include "protocol/device_link.h"
 #include "protocol/result_messages.h"
 #include "serial/window_timer.h"
 #include "sim/device_model.h"
-#include "sim/simulated_device.h"
 
 namespace {
 
-// The windows on the simulated device of a profile, its measurements held still; `fault`
-// changes its firmware.
-struct WindowRig {
-  QTemporaryDir dir;
-  VirtualClock clock;
-  SoundRecorder sounds;
-  std::shared_ptr<DeviceModel> model;
-  std::function<std::unique_ptr<SerialDevice>()> makeLine;
-  std::unique_ptr<AppWindows> w;
+SimConfig Still(const char* profile, const std::function<void(SimConfig&)>& fault) {
+  SimConfig cfg = simProfile(profile);
+  cfg.firmware.drift = false;
+  if (fault) fault(cfg);
+  return cfg;
+}
 
-  explicit WindowRig(const char* profile = "gen9", bool serviceMode = false,
-                     const std::function<void(SimConfig&)>& fault = {}) {
-    SimConfig cfg = *simConfigForProfile(profile);
-    cfg.firmware.drift = false;
-    if (fault) fault(cfg);
-    model = std::make_shared<DeviceModel>(cfg);
-    makeLine = [this] { return std::make_unique<SimulatedSerialDevice>(model, clock); };
-    AppOptions options;
-    options.serviceMode = serviceMode;
-    options.configPath = dir.filePath("data/config.txt");
-    options.simulatedDevice = [this](const PortEntry&) { return makeLine(); };
-    w = std::make_unique<AppWindows>(options, clock, sounds);
-    main().show();
+// The windows on the simulated device of a profile, its measurements held still, `fault`
+// changing its firmware; the monitor's dialogs are answered by the test.
+struct Rig : SimApp {
+  QString savePath, openPath;
+  bool answer = true;
+  QStringList questions, warnings;
+
+  explicit Rig(const char* profile = "gen9", const std::function<void(SimConfig&)>& fault = {},
+               bool openFails = false)
+      : SimApp(Still(profile, fault), openFails) {
+    WindowDialogs d;
+    d.savePath = [this](auto&&...) { return savePath; };
+    d.openPath = [this](auto&&...) { return openPath; };
+    d.confirm = [this](const QString&, const QString& text) { return questions << text, answer; };
+    d.warn = [this](const QString&, const QString& text) { warnings << text; };
+    mon().dialogs = map().dialogs = diff().dialogs = d;
   }
-  TFormMain& main() { return *w->FormMain; }
   TFormMonitor& mon() { return *w->FormMonitor; }
+  TFormEEProm& map() { return *w->FormEEProm; }
+  TFormEEPromDiff& diff() { return *map().diffWindow(); }
   MonitorSession& s() { return *w->monitorSession; }
-  DeviceLink& link() { return *w->link; }
+  const DeviceMemory::Eeprom& eeprom() { return model->memory().eeprom(); }
   // The poll timer's next tick, if it is ticking: its pause passes, then the handler runs.
   bool fire() {
     if (!s().Timer3->isActive()) return false;
@@ -59,7 +64,32 @@ struct WindowRig {
     s().Timer3Timer();
     return true;
   }
+  void ticks(int n) {
+    for (int i = 0; i < n; ++i) ASSERT_TRUE(fire());
+  }
+  // The monitor started: the parameters and a whole pass over the RAM window.
+  Rig& monitoring() {
+    main().Monitor->trigger();
+    ticks(6);
+    return *this;
+  }
+  // A comparison with the file at path: the device's EEPROM is read afresh in the next tick.
+  void compare(const QString& path) {
+    openPath = path;
+    map().B_CompareMapClick();
+    ticks(1);
+  }
+  QString write(const char* name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    return f.fileName();
+  }
 };
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 // The Monitor action starts a run from its first tick in text frames, keeping the images and
 // the reconnect debt of the last. The window's EEPROM decode chooses the frame format from the
@@ -68,39 +98,37 @@ struct WindowRig {
 TEST(FormMonitor, MonitorActionStartsARunThatPollsTheDevice) {
   const std::pair<const char*, bool> cases[] = {{"gen9", true}, {"gen5", false}, {"lir", true}};
   for (auto [profile, binary] : cases) {
-    WindowRig rig(profile, true);
+    SCOPED_TRACE(profile);
+    Rig rig(profile);
     TFormMonitor& m = rig.mon();
-    m.sheet().E_Addr_EE->setText("1");
     rig.link().frameState().BinaryFrames = true;
     rig.s().poll().RamOffset = 32;
     rig.link().exchange().ReconnectCount = 1;
     rig.s().images().EepromImage[500] = 7;
     m.RichEditErr->setPlainText("old alarm");
+    rig.w->FormWritePort->log()->append(u"old");
     rig.main().Monitor->trigger();
-    EXPECT_FALSE(rig.main().isVisible()) << profile;
-    EXPECT_TRUE(m.isVisible()) << profile;
-    EXPECT_EQ(rig.main().RunMode, '!') << profile;
-    EXPECT_TRUE(m.RichEditErr->toPlainText().isEmpty()) << profile;
-    EXPECT_EQ(rig.s().Timer3->interval(), 10) << profile;
-    EXPECT_FALSE(rig.link().frameState().BinaryFrames) << profile;
-    EXPECT_EQ(rig.s().poll().RamOffset, 0) << profile;
-    ASSERT_TRUE(rig.fire()) << profile;
-    EXPECT_EQ(rig.link().frameState().BinaryFrames, binary) << profile;
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(rig.fire()) << profile;
-    EXPECT_EQ(rig.link().exchange().ReconnectCount, 0)
-        << profile;  // the first good tick paid it back
-    EXPECT_EQ(rig.s().images().EepromImage[500], 7) << profile;
-    const DeviceMemory::Eeprom& eeprom = rig.model->memory().eeprom();
-    const DeviceMemory::Ram ram = rig.model->memory().ram(rig.clock.nowMs());
-    EXPECT_TRUE(std::equal(ram.begin(), ram.end(), rig.s().images().RamImage.begin())) << profile;
-    EXPECT_EQ(m.sheet().L_DataEE->text(), QString("%1 / 0x0%1").arg(eeprom[1])) << profile;
-    EXPECT_EQ(m.ProgressBarRS232->value(), 6) << profile;
+    EXPECT_FALSE(rig.main().isVisible());
+    EXPECT_TRUE(m.isVisible());
+    EXPECT_EQ(rig.main().RunMode, '!');
+    EXPECT_TRUE(m.RichEditErr->toPlainText().isEmpty());
+    EXPECT_EQ(rig.w->FormWritePort->log()->logText(), "");
+    EXPECT_EQ(rig.s().Timer3->interval(), 10);
+    EXPECT_FALSE(rig.link().frameState().BinaryFrames);
+    EXPECT_EQ(rig.s().poll().RamOffset, 0);
+    ASSERT_TRUE(rig.fire());
+    EXPECT_EQ(rig.link().frameState().BinaryFrames, binary);
+    rig.ticks(5);
+    EXPECT_EQ(rig.link().exchange().ReconnectCount, 0);  // the first good tick paid it back
+    EXPECT_EQ(rig.s().images().EepromImage[500], 7);
+    EXPECT_EQ(m.ProgressBarRS232->value(), 6);
     // Closed by the user's hand: polling stops, the line stays open, nothing is reported.
     m.close();
-    EXPECT_FALSE(rig.s().Timer3->isEnabled()) << profile;
-    EXPECT_TRUE(rig.main().isVisible()) << profile;
-    EXPECT_TRUE(rig.link().port().PortOpen) << profile;
-    EXPECT_TRUE(rig.sounds.played.empty()) << profile;
+    EXPECT_FALSE(rig.s().Timer3->isEnabled());
+    EXPECT_TRUE(rig.main().isVisible());
+    EXPECT_EQ(rig.main().RunMode, '!');  // left as the monitor left it
+    EXPECT_TRUE(rig.link().port().PortOpen);
+    EXPECT_TRUE(rig.sounds.played.empty());
   }
 }
 
@@ -125,47 +153,41 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
        [](SimConfig& s) { s.firmware.errorByte = 0x10; }, 25, 0, 6 * 310},
   };
   for (const auto& c : cases) {
-    WindowRig rig("gen9", false, c.fault);
-    if (c.openFails) {
-      rig.makeLine = [&rig] {
-        auto line = std::make_unique<SimulatedSerialDevice>(rig.model, rig.clock);
-        line->setOpenFails(true);
-        return line;
-      };
-    }
+    SCOPED_TRACE(c.name);
+    Rig rig("gen9", c.fault, c.openFails);
     TFormMonitor& m = rig.mon();
     rig.main().Monitor->trigger();
     for (int i = 1; i <= 5; ++i) {
-      ASSERT_TRUE(rig.fire()) << c.name;
-      EXPECT_EQ(rig.link().exchange().ReconnectCount, i) << c.name;
+      ASSERT_TRUE(rig.fire());
+      EXPECT_EQ(rig.link().exchange().ReconnectCount, i);
       // Silent: the failure is neither shown nor heard.
-      EXPECT_TRUE(m.isVisible()) << c.name;
-      EXPECT_NE(rig.main().errorText(), resultMessage(c.code)) << c.name;
-      EXPECT_TRUE(rig.sounds.played.empty()) << c.name;
+      EXPECT_TRUE(m.isVisible());
+      EXPECT_NE(rig.main().errorText(), resultMessage(c.code));
+      EXPECT_TRUE(rig.sounds.played.empty());
     }
-    ASSERT_TRUE(rig.fire()) << c.name;
-    EXPECT_FALSE(m.isVisible()) << c.name;
-    EXPECT_TRUE(rig.main().isVisible()) << c.name;
-    EXPECT_FALSE(rig.s().Timer3->isEnabled()) << c.name;
-    EXPECT_EQ(rig.main().stateText(), "Выключенно") << c.name;
-    EXPECT_TRUE(rig.main().errorText().startsWith(resultMessage(c.code))) << c.name;
-    EXPECT_GE(rig.clock.nowMs(), c.minMs) << c.name;
-    EXPECT_LE(rig.clock.nowMs(), c.maxMs) << c.name;
-    EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error}) << c.name;
-    EXPECT_EQ(rig.link().exchange().ResultCode, 0) << c.name;
-    EXPECT_EQ(rig.main().RunMode, '!') << c.name;  // left as the monitor left it
+    ASSERT_TRUE(rig.fire());
+    EXPECT_FALSE(m.isVisible());
+    EXPECT_TRUE(rig.main().isVisible());
+    EXPECT_FALSE(rig.s().Timer3->isEnabled());
+    EXPECT_EQ(rig.main().stateText(), "Выключенно");
+    EXPECT_TRUE(rig.main().errorText().startsWith(resultMessage(c.code)));
+    EXPECT_GE(rig.clock.nowMs(), c.minMs);
+    EXPECT_LE(rig.clock.nowMs(), c.maxMs);
+    EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error});
+    EXPECT_EQ(rig.link().exchange().ResultCode, 0);
+    EXPECT_EQ(rig.main().RunMode, '!');
     // The debt is carried into the next run: its first failure is reported at once.
     rig.main().Monitor->trigger();
-    ASSERT_TRUE(rig.fire()) << c.name;
-    EXPECT_FALSE(m.isVisible()) << c.name;
-    EXPECT_EQ(rig.sounds.played.size(), 2u) << c.name;
+    ASSERT_TRUE(rig.fire());
+    EXPECT_FALSE(m.isVisible());
+    EXPECT_EQ(rig.sounds.played.size(), 2u);
   }
 }
 
 // A device set to another rate than the options: the first tick finds it at its rate, and the
 // run ends at once saying which; the options keep their rate.
 TEST(FormMonitor, DeviceAtAnotherRateIsNamed) {
-  WindowRig rig("gen9", false, [](SimConfig& s) { s.lineRate = 9600; });
+  Rig rig("gen9", [](SimConfig& s) { s.lineRate = 9600; });
   rig.main().Monitor->trigger();
   ASSERT_TRUE(rig.fire());
   EXPECT_FALSE(rig.mon().isVisible());
@@ -174,6 +196,230 @@ TEST(FormMonitor, DeviceAtAnotherRateIsNamed) {
             "«Железо»");
   EXPECT_EQ(rig.w->FormOptHard->settings().BaudRate, 19200);
   EXPECT_EQ(rig.model->hostRate(), 19200);  // the line is back at the configured rate
+}
+
+// Dump, save, three cells changed on the device, compare, restore: the device holds the saved
+// file again.
+TEST(Records, EepromRoundTripRestoresTheSavedCells) {
+  Rig rig;
+  rig.monitoring().mon().sheet().SB_EEPromMapClick();
+  rig.ticks(1);
+  rig.savePath = rig.dir.filePath("backup");  // the type's extension is added
+  rig.map().B_SaveMapClick();
+  const QString path = rig.dir.filePath("backup.hex");
+  const EepromHexRead saved = ReadEepromHexFile(path);
+  ASSERT_TRUE(saved.file) << saved.error.toStdString();
+  EXPECT_TRUE(std::equal(rig.eeprom().begin(), rig.eeprom().end(), saved.file->data.begin()));
+
+  // A broken file is refused before anything is read or written.
+  rig.compare(rig.write("broken.hex", ReadAll(path).replace(":10000000", ":10000001")));
+  ASSERT_EQ(rig.warnings.size(), 1);
+  EXPECT_TRUE(rig.warnings[0].contains("не принят: строка 2: неверная контрольная сумма"))
+      << rig.warnings[0].toStdString();
+  EXPECT_FALSE(rig.diff().isVisible());
+  EXPECT_TRUE(rig.map().B_CompareMap->isEnabled());
+
+  const std::map<int, quint8> changes = {
+      {23, quint8(rig.eeprom()[23] + 1)}, {64, 100}, {900, 0x42}};
+  QList<CellDifference> want;
+  for (auto [a, v] : changes) {
+    rig.model->memory().write(a, v);
+    want.append({quint16(a), v, saved.file->data[a], EepromCellMeaning(a)});
+  }
+  rig.compare(path);
+  ASSERT_TRUE(rig.diff().isVisible());
+  EXPECT_EQ(rig.diff().differences(), want);
+  EXPECT_EQ(want[1].meaning, "Коррекция тока АКБ");
+
+  rig.diff().B_SelectAllClick();
+  rig.diff().B_WriteSelectedClick();
+  ASSERT_EQ(rig.questions.size(), 1);  // the same device: only the list of changes is asked
+  EXPECT_TRUE(rig.questions[0].contains(QString("0x040 (64) Коррекция тока АКБ: 0x64 (100) → %1")
+                                            .arg(CellValueText(saved.file->data[64]))));
+  EXPECT_TRUE(std::equal(rig.eeprom().begin(), rig.eeprom().end(), saved.file->data.begin()));
+  EXPECT_TRUE(rig.diff().differences().isEmpty());
+  EXPECT_EQ(rig.diff().L_RestoreState->text(),
+            "Записано ячеек: 3. EEPROM прочитана заново и совпадает с файлом.");
+  EXPECT_TRUE(rig.s().Timer3->isActive());  // the monitor polls on
+}
+
+// What a restore refuses or stops at, and what it then says: nothing of another device's file
+// is written unless the user agrees, the command register and the identification never, and a
+// failed write names the cells written before it, a stop those written before it.
+TEST(Records, RestoreWarnsRefusesAndStops) {
+  enum After { Nothing, LineFails, UserStops };
+  const struct {
+    const char* name;
+    bool otherDevice;  // the file is a gen5 board's
+    bool answer;
+    std::vector<EepromWrite> direct;  // cells asked of the monitor directly, not through the window
+    After afterFirst;                 // what happens once the first cell is written
+    int questions;
+    const char* state;
+    std::vector<int> written;
+  } cases[] = {
+      {"other device, not confirmed", true, false, {}, Nothing, 1, "", {}},
+      {"other device, confirmed", true, true, {}, Nothing, 2, "Записано ячеек: 2", {23, 30}},
+      {"identification cells", false, true, {{30, 1}, {4, 1}}, Nothing, 0, "", {}},
+      {"beyond the EEPROM", false, true, {{1024, 1}}, Nothing, 0, "", {}},
+      // clang-format off
+      {"stopped after the first", false, true, {}, UserStops, 1, "Запись остановлена. Записано "
+       "ячеек: 1 (0x017 (23)). EEPROM прочитана заново: от файла отличаются ещё ячеек: 1.", {23}},
+      {"second write fails", false, true, {}, LineFails, 1, "Запись прервана на ячейке 0x01E (30): "
+       "Ошибка записи COM порта. Записаны ячейки (1): 0x017 (23).", {23}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    rig.monitoring().answer = c.answer;
+    const DeviceMemory::Eeprom before = rig.eeprom();
+    DeviceMemory::Eeprom target = before;
+    target[23] ^= 0x11, target[30] ^= 0x22;
+    if (c.otherDevice)  // its identification
+      std::copy_n(DeviceMemory::defaultEeprom(simProfile("gen5").firmware).begin(), 7,
+                  target.begin());
+    if (!c.direct.empty()) {
+      EepromRestoreResult result;
+      QObject::connect(&rig.s(), &MonitorSession::restoreFinished,
+                       [&](const EepromRestoreResult& r) { result = r; });
+      rig.s().restoreEeprom(QList<EepromWrite>(c.direct.begin(), c.direct.end()));
+      EXPECT_FALSE(result.refusal.isEmpty());
+      EXPECT_TRUE(result.written.isEmpty());
+    } else {
+      rig.compare(
+          rig.write("target.hex", WriteEepromHex(target, QDateTime::currentDateTime(), "8.0")));
+      for (int row = 0; row < rig.diff().differences().size(); ++row)
+        if (QList<int>{23, 30}.contains(rig.diff().differences()[row].address))
+          rig.diff().TW_Diff->item(row, 0)->setCheckState(Qt::Checked);
+      QObject::connect(&rig.s(), &MonitorSession::restoreProgress, [&rig, &c](int written, int) {
+        if (written == 1 && c.afterFirst == LineFails) rig.device->setWriteFails(true);
+        if (written == 1 && c.afterFirst == UserStops) rig.diff().B_StopRestoreClick();
+      });
+      rig.diff().B_WriteSelectedClick();
+      EXPECT_EQ(rig.questions.size(), c.questions);
+      if (c.otherDevice) {  // both devices named, as the identification labels name them
+        const QString both = "В файле: " + IdentityOf(target).describe() +
+                             ".\nНа линии: " + IdentityOf(before).describe() + ".";
+        EXPECT_TRUE(rig.questions[0].contains(both)) << rig.questions[0].toStdString();
+        EXPECT_TRUE(both.contains("LCD Ver 5") && both.contains("LCD SIN  Ver 9"));
+      }
+      EXPECT_TRUE(rig.diff().L_RestoreState->text().startsWith(c.state))
+          << rig.diff().L_RestoreState->text().toStdString();
+    }
+    for (int a = 0; a < 1024; ++a) {
+      const bool written = std::find(c.written.begin(), c.written.end(), a) != c.written.end();
+      ASSERT_EQ(rig.eeprom()[a], written ? target[a] : before[a]) << a;
+    }
+  }
+}
+
+// RFC 4180: a field is quoted ("" inside it is one quote) or plain; rows end in CR LF.
+QList<QStringList> ParseCsv(const QString& text) {
+  static const QRegularExpression field(R"re(("(?:[^"]|"")*"|[^,"\r\n]*)(,|\r\n))re");
+  QList<QStringList> rows{{}};
+  qsizetype at = 0;
+  for (const QRegularExpressionMatch& m : field.globalMatch(text)) {
+    EXPECT_EQ(m.capturedStart(), at) << "not CSV: " << text.mid(at, 40).toStdString();
+    at = m.capturedEnd();
+    QString f = m.captured(1);
+    rows.last() << (f.startsWith('"') ? f.mid(1).chopped(1).replace("\"\"", "\"") : f);
+    if (m.captured(2) == "\r\n") rows << QStringList();
+  }
+  EXPECT_EQ(at, text.size());
+  rows.removeLast();
+  return rows;
+}
+
+// The rows of a run with fixed RAM cells hold what the labels show, with a decimal point; the
+// recording goes on through a silent reconnect and ends with the run. A file that cannot be
+// written stops only the recording.
+TEST(Records, CsvRowsHoldTheLabelsValues) {
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  Rig rig;
+  DeviceMemory& memory = rig.monitoring().model->memory();
+  // A file that cannot be made or that fills the disk stops the recording with a message; the
+  // monitor polls on.
+  const std::pair<const char*, const char*> unwritable[] = {
+      {"missing/values.csv", "не создаётся"},
+      {"/dev/full", "остановлена: не записывается даже заголовок (No space left on device)"}};
+  for (auto [path, message] : unwritable) {
+    SCOPED_TRACE(path);
+    rig.warnings.clear();
+    rig.savePath = QString(path).startsWith('/') ? path : rig.dir.filePath(path);
+    rig.mon().B_RecordClick();
+    ASSERT_EQ(rig.warnings.size(), 1);
+    EXPECT_TRUE(rig.warnings[0].contains(message)) << rig.warnings[0].toStdString();
+    EXPECT_FALSE(rig.mon().recording().isRecording());
+    EXPECT_EQ(rig.mon().B_Record->text(), "Запись...");
+    EXPECT_TRUE(rig.mon().B_Record->isEnabled());
+    const int before = rig.s().poll().ActivityCount;
+    rig.ticks(3);
+    EXPECT_EQ(rig.s().poll().ActivityCount, before + 3);
+  }
+  memory.setLive(false);
+  const std::pair<int, int> cells[] = {{0, 4},   {2, 1},   {12, 30},   {5, 0},     {6, 251},
+                                       {7, 126}, {8, 12},  {34, 130},  {39, 125},  {35, 3},
+                                       {49, 41}, {67, 1},  {68, 0x80}, {36, 13},   {46, 75},
+                                       {47, 96}, {48, 40}, {60, 0},    {44, 0x81}, {42, 0}};
+  for (auto [offset, value] : cells) memory.write(1024 + offset, quint8(value));
+  rig.savePath = rig.dir.filePath("values.csv");
+  rig.mon().B_RecordClick();
+  EXPECT_EQ(rig.mon().B_Record->text(), "Стоп записи");
+  rig.ticks(5);
+  rig.device->setWriteFails(true);  // a failed tick: the line is opened again, silently
+  rig.ticks(7);
+  EXPECT_EQ(rig.link().exchange().ReconnectCount, 0);
+  EXPECT_EQ(rig.mon().B_Record->text(), "Стоп записи");
+  rig.mon().close();  // the run ends, and the recording with it
+  EXPECT_EQ(rig.mon().B_Record->text(), "Запись...");
+
+  const QList<QStringList> rows = ParseCsv(QString::fromUtf8(ReadAll(rig.savePath)));
+  ASSERT_GE(rows.size(), 4);
+  EXPECT_EQ(rows[0], CsvColumns());
+  EXPECT_EQ(rig.mon().L_Record->text(),
+            QString("Записано в values.csv: строк %1").arg(rows.size() - 1));
+  QStringList alarms, last;
+  static const QRegularExpression iso(
+      "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$");
+  for (const QStringList& row : rows.mid(1)) {
+    ASSERT_EQ(row.size(), rows[0].size());
+    EXPECT_TRUE(iso.match(row[0]).hasMatch()) << row[0].toStdString();
+    if (row[1] == "Тревога") alarms << row[19] + "/" + row[20] + " " + row.back();
+    if (row[1] == "Значения") last = row;
+  }
+  // The alarms of the log, each as it appeared: again after the reconnect's settings refresh.
+  QStringList logged = rig.mon().RichEditErr->toPlainText().split('\n');
+  for (QString& line : logged) line = line.section("    ", 1);
+  ASSERT_EQ(alarms.size(), 4);
+  for (int i = 0; i < alarms.size(); ++i)
+    EXPECT_EQ(alarms[i], (i % 2 ? "44/7 " : "44/0 ") + logged.value(i));
+  EXPECT_EQ(logged.mid(0, 2), QStringList({"Аккумулятор разряжен", "Многократное КЗ Заряда"}));
+
+  // The last row of values against the labels: the number, the point for the comma.
+  // clang-format off
+  const std::pair<const char*, const char*> columns[] = {
+      {"Режим работы", "L_OnOff"}, {"Напряжение АКБ, В", "L_UAcc"}, {"Ток АКБ, А", "L_IAcc"},
+      {"Напряжение АКБ под нагрузкой, В", "L_UAccLoad"}, {"Вход сети, В", "Lb_UNET"},
+      {"Выход ЛИР, В", "Lb_UOUT"}, {"Ток сети, А", "Lb_INET"}, {"Мощность, кВт", "Lb_Pow"},
+      {"Температура окр. среды, °C", "L_Tokr"}, {"Температура транса, °C", "L_Ttrans"},
+      {"Температура транзисторов, °C", "L_Tirf"}};
+  // clang-format on
+  static const QRegularExpression number("^[+-]?\\d+(,\\d+)?");
+  for (auto [column, control] : columns) {
+    const QString shown = static_cast<QLabel*>(rig.mon().sheet().control(control))->text();
+    QString want = QString(control) == "L_OnOff" ? shown : number.match(shown).captured(0);
+    if (QString(control) != "L_OnOff") {
+      if (want.startsWith('+') || want == "-0") want = QString::number(want.toInt());
+      want.replace(',', '.');
+    }
+    EXPECT_EQ(last.value(CsvColumns().indexOf(column)), want)
+        << column << " / " << shown.toStdString();
+  }
+  EXPECT_EQ(last.mid(2, 2),
+            QStringList({"4", "Включен, Пропускаем сеть, Идет поддерживающий заряд"}));
+  EXPECT_EQ(last.mid(15, 4), QStringList({"0", "0", "129", "0"}));
+  QLocale::setDefault(QLocale::c());
 }
 
 }  // namespace

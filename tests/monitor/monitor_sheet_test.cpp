@@ -1,5 +1,7 @@
-// The monitor sheet offscreen: which controls a user sees with and without -s, what a decode's
-// view does to them, and what the user's typing and clicks ask of the device.
+// The settings writes: what a field accepts, which byte a typed value becomes, the raw writer,
+// the quarter switch, the transistor value, the EEPROM map's text; then the monitor sheet
+// offscreen: which controls a user sees with and without -s, what a decode's view does to them,
+// and what the user's typing and clicks ask of the device.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -10,10 +12,127 @@
 
 #include "monitor/decode_context.h"
 #include "monitor/device_images.h"
+#include "monitor/eeprom_map.h"
 #include "monitor/monitor_sheet.h"
 #include "monitor/monitor_view.h"
+#include "monitor/settings_writes.h"
 
 namespace {
+
+const QLocale kRussian(QLocale::Russian, QLocale::Russia);
+const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
+
+// What each kind of field accepts (red otherwise), under the locale's separator.
+TEST(SettingsWrites, FieldChecks) {
+  auto kind = [](NumberKind k, const QLocale& l) {
+    return [k, &l](const QString& t) { return IsAcceptable(t, k, l); };
+  };
+  const struct {
+    const char* name;
+    std::function<bool(const QString&)> accepts;
+    std::vector<const char*> good, bad;
+  } cases[] = {
+      // clang-format off
+      {"integer", kind(NumberKind::Integer, kRussian), {"16", " -128 ", "65535", "-32768"},
+       {"999", "0999", "1,5", "", "abc", "65536", "-32769", "99999999999"}},
+      {"decimal", kind(NumberKind::Decimal, kRussian), {"1,5", "-0,5"},
+       {"1.5", "999", "999,0", "9,99e2", "", "inf", "nan", "1 000", "65535,5"}},
+      {"decimal en", kind(NumberKind::Decimal, kEnglish), {"1.5"}, {"1,5", "1,000"}},
+      // The raw writer's fields: 999 is an address like any other; the value may be left empty.
+      {"address", IsAcceptableAddress, {"999", "0", "-1", "1092", "65535"},
+       {"", "x", "1,5", "65536", "-40000"}},
+      {"data", IsAcceptableData, {""}, {"abc"}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    for (const char* text : c.good)
+      EXPECT_TRUE(c.accepts(QString::fromUtf8(text))) << c.name << " " << text;
+    for (const char* text : c.bad)
+      EXPECT_FALSE(c.accepts(QString::fromUtf8(text))) << c.name << " " << text;
+  }
+}
+
+// The byte a typed value becomes, by its field's rule, or the conversion's message.
+TEST(SettingsWrites, FieldBytes) {
+  constexpr auto I = NumberKind::Integer, D = NumberKind::Decimal;
+  constexpr auto L = ByteRule::LowByte, T128 = ByteRule::Times128, T10 = ByteRule::Tenths;
+  const struct {
+    const char* text;
+    NumberKind kind;
+    ByteRule rule;
+    int byte;  // -1: nothing written
+    const char* message = "";
+  } cases[] = {
+      // clang-format off
+      {"300", I, L, 44}, {"-1", I, L, 255}, {"999", I, L, -1}, {"70000", I, L, -1},
+      {"1", D, T128, 128}, {"0,6", D, T128, 76}, {"1,4", D, T128, 179}, {"1,2", D, T128, 153},
+      {"2", D, T128, 255}, {"2,5", D, T128, 255}, {"-0,5", D, T128, 192},
+      {"1,5", D, T10, 15}, {"0,3", D, T10, 3}, {"-1", D, T10, 246}, {"-0,35", D, T10, 253},
+      {"", I, L, -1, "'' is not a valid integer value"},
+      {"1.2", D, T128, -1, "'1.2' is not a valid floating point value"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    const FieldByte b = ConvertField(QString::fromUtf8(c.text), c.kind, c.rule, kRussian);
+    EXPECT_EQ(b.value ? int(*b.value) : -1, c.byte) << c.text;
+    EXPECT_EQ(b.message, QString::fromUtf8(c.message)) << c.text;
+  }
+  EXPECT_EQ(UakbKorrRule(9, 110), T10);
+  EXPECT_EQ(UakbKorrRule(9, 109), L);
+  EXPECT_EQ(UakbKorrRule(8, 200), L);
+}
+
+// The raw writer: the value as a byte, an address outside 5..1092 corrected to 1092 and nothing
+// sent; the texts the fields then show ("-": left as typed).
+TEST(SettingsWrites, RawWriter) {
+  const struct {
+    const char *address, *data;
+    int written;  // address << 8 | value, or -1 for nothing sent
+    const char *dataText = "-", *addressText = "-", *message = "";
+  } cases[] = {
+      // clang-format off
+      {"100", "7", 100 << 8 | 7}, {"5", "0", 5 << 8 | 0}, {"1092", "254", 1092 << 8 | 254},
+      {"100", "-1", 100 << 8 | 255, "255"}, {"100", "300", 100 << 8 | 255, "255"},
+      {"3", "7", -1, "-", "1092"}, {"1093", "7", -1, "-", "1092"}, {"-5", "-1", -1, "255", "1092"},
+      {"100", "", -1, "-", "-", "'' is not a valid integer value"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.address) + " " + c.data);
+    const RawWritePlan plan = PlanRawWrite(c.address, c.data);
+    EXPECT_EQ(plan.write ? plan.write->address << 8 | plan.write->value : -1, c.written);
+    EXPECT_EQ(plan.dataText.value_or("-"), c.dataText);
+    EXPECT_EQ(plan.addressText.value_or("-"), c.addressText);
+    EXPECT_EQ(plan.message, c.message);
+  }
+}
+
+TEST(SettingsWrites, QuarterSwitchAndTransistorValue) {
+  EXPECT_EQ(KzHardQuarterByte(true, 130), 32);
+  EXPECT_EQ(KzHardQuarterByte(false, 130), 8);
+  // transistor index, count index, EEPROM 32, the value before -> the value after
+  const int cases[][5] = {{1, 1, 0, 0, 90},  {1, 2, 0, 0, 45},  {2, 1, 0, 0, 116}, {3, 1, 0, 0, 95},
+                          {4, 0, 0, 0, 45},  {1, 1, 8, 0, 91},  {4, 3, 8, 0, 61},  {2, 1, 8, 7, 7},
+                          {0, 1, 0, 33, 33}, {9, 1, 0, 33, 33}, {4, 9, 8, 0, 20}};
+  for (const auto& c : cases)
+    EXPECT_EQ(ComputePrTr(c[0], c[1], quint8(c[2]), quint8(c[3])), c[4])
+        << c[0] << " x" << c[1] << " bit3 " << c[2];
+}
+
+TEST(EepromMap, Text) {
+  std::array<quint8, 1024> image{};
+  for (int a = 0; a < 1024; ++a) image[a] = quint8(a * 7 + 1);
+  const QString text = FormatEepromMap(image);
+  const QStringList lines = text.split(QStringLiteral("\r\n"));
+  ASSERT_EQ(lines.size(), 131);  // header, empty line, 128 lines, and nothing after the last CR LF
+  EXPECT_EQ(lines[0], "      00 01 02 03 04 05 06 07 ");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2], "000:  01 08 0F 16 1D 24 2B 32 ");
+  EXPECT_EQ(lines[3], "008:  39 40 47 4E 55 5C 63 6A ");
+  EXPECT_EQ(lines[129], "3F8:  C9 D0 D7 DE E5 EC F3 FA ");
+  EXPECT_EQ(lines[130], "");
+  EXPECT_EQ(text.count(QLatin1Char('\n')), text.count(QStringLiteral("\r\n")));
+}
 
 // A sheet whose requests are recorded as text: writes "address=value" in order, commands "#code".
 struct SheetRig {
@@ -55,13 +174,9 @@ struct SheetRig {
   void device(quint8 g, quint16 f, quint8 ee32 = 0, quint8 ee111 = 0, bool on = false,
               bool charging = false) {
     DecodeContext c;
-    c.BoardGeneration = g;
-    c.FirmwareVersion = f;
-    c.LirOn = on;
-    c.ChargeOn = charging;
+    c.BoardGeneration = g, c.FirmwareVersion = f, c.LirOn = on, c.ChargeOn = charging;
     DeviceImages images;
-    images.EepromImage[32] = ee32;
-    images.EepromImage[111] = ee111;
+    images.EepromImage[32] = ee32, images.EepromImage[111] = ee111;
     sheet.setDecodeState(c, images);
   }
 };
@@ -148,34 +263,30 @@ TEST(MonitorSheet, ViewWithTheGuardRaisedWritesNothing) {
   EXPECT_EQ(rig.requests, QStringList({"111=8", "111=32", "82=1", "TempOkr 0", "19=0"}));
 }
 
+// Each parameter button writes its own cell by its field's rule; an entry its field refuses is
+// red and sends nothing. The battery correction is read in tenths from 9 / 11.0 on.
 TEST(MonitorSheet, ParameterButtons) {
   const struct {
-    const char *field, *text, *button;
+    const char *name, *text;  // of the field E_name and the button B_name
     int generation, firmware;
-    bool red;
-    const char* request;  // nullptr: nothing sent
+    const char* request;  // nullptr: red, nothing sent
   } cases[] = {
-      {"E_I_0Gen", "999", "B_I_0Gen", 9, 133, true, nullptr},
-      {"E_I_0Gen", "-3", "B_I_0Gen", 9, 133, false, "20=253"},
-      {"E_DeathTime", "300", "B_DeathTime", 9, 133, false, "23=44"},
-      {"E_DeathTime", "70000", "B_DeathTime", 9, 133, true, nullptr},
-      {"E_Overload_Add", "1,5", "B_Overload_Add", 7, 90, true, nullptr},
-      {"E_IAcc_Corr", "2,5", "B_IAcc_Corr", 7, 90, false, "64=255"},
-      {"E_IAcc_Corr", "-0,5", "B_IAcc_Corr", 7, 90, false, "64=192"},
-      {"E_IAcc_Corr", "1.2", "B_IAcc_Corr", 7, 90, true, nullptr},
-      {"E_POW_Korr", "999,0", "B_POW_Korr", 7, 90, true, nullptr},
-      {"E_I_Charge", "0,6", "B_I_Charge", 7, 90, false, "29=76"},
-      {"E_Uakb_korr", "-1,5", "B_Uakb_korr", 9, 110, false, "22=241"},
-      {"E_Uakb_korr", "-1,5", "B_Uakb_korr", 9, 109, true, nullptr},
-      {"E_Uakb_korr", "-15", "B_Uakb_korr", 7, 133, false, "22=241"},
+      {"I_0Gen", "999", 9, 133, nullptr},      {"I_0Gen", "-3", 9, 133, "20=253"},
+      {"I_0Ch", "5", 9, 133, "21=5"},          {"DeathTime", "300", 9, 133, "23=44"},
+      {"Overload_Add", "1,5", 7, 90, nullptr}, {"POW_Korr", "1,5", 7, 90, "28=192"},
+      {"I_Charge", "0,6", 7, 90, "29=76"},     {"IAcc_Corr", "2,5", 7, 90, "64=255"},
+      {"Uakb_korr", "-1,5", 9, 110, "22=241"}, {"Uakb_korr", "-1,5", 9, 109, nullptr},
+      {"Uakb_korr", "-15", 7, 133, "22=241"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + c.text);
     SheetRig rig;
     rig.device(quint8(c.generation), quint16(c.firmware));
-    rig.type(c.field, c.text);
-    EXPECT_EQ(rig.red(c.field), c.red) << c.field << " " << c.text;
-    rig.click(c.button);
-    EXPECT_EQ(rig.requests, c.request ? QStringList{c.request} : QStringList{}) << c.text;
+    const QByteArray field = QByteArray("E_") + c.name, button = QByteArray("B_") + c.name;
+    rig.type(field.constData(), c.text);
+    EXPECT_EQ(rig.red(field.constData()), !c.request);
+    rig.click(button.constData());
+    EXPECT_EQ(rig.requests, c.request ? QStringList{c.request} : QStringList{});
     EXPECT_TRUE(rig.messages.isEmpty());
   }
 }
@@ -208,9 +319,6 @@ TEST(MonitorSheet, RawWriterAndWatchedAddress) {
   rig.click("B_SaveEE");  // corrected to the last address, and nothing sent
   EXPECT_EQ(rig.get<QLineEdit>("E_Addr_EE")->text(), "1092");
   EXPECT_EQ(rig.get<QLineEdit>("E_DataEE")->text(), "");
-  rig.type("E_Addr_EE", "-5");
-  rig.type("E_DataEE", "1");
-  rig.click("B_SaveEE");
   rig.type("E_Addr_EE", "100");
   rig.type("E_DataEE", "-1");
   rig.click("B_SaveEE");
@@ -223,7 +331,7 @@ TEST(MonitorSheet, RawWriterAndWatchedAddress) {
   EXPECT_TRUE(rig.red("E_Addr_EE"));
   EXPECT_FALSE(rig.red("E_DataEE"));  // emptied by the address, and empty is acceptable
   EXPECT_EQ(rig.requests, QStringList({"100=255", "100=255"}));
-  EXPECT_EQ(rig.watched, QStringList({"3", "1092", "-5", "1092", "100", ""}));
+  EXPECT_EQ(rig.watched, QStringList({"3", "1092", "100", ""}));
 }
 
 TEST(MonitorSheet, CommandsAndTransistorWrite) {
