@@ -117,7 +117,9 @@ TEST(FormMain, StartsAsDesigned) {
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(bars[i][0]->text(), titles[i]);
     EXPECT_EQ(bars[i][0]->width(), 100);
-    if (i) EXPECT_LT(bars[i - 1][1]->y(), bars[i][1]->y());
+    if (i) {
+      EXPECT_LT(bars[i - 1][1]->y(), bars[i][1]->y());
+    }
   }
   EXPECT_EQ(m.stateText(), "Выключенно");
   EXPECT_EQ(

@@ -134,7 +134,9 @@ TEST(EepromHex, RandomDamageIsReadOrRefused) {
 // not in the list).
 TEST(EepromCells, EveryDecodedCellHasAMeaning) {
   for (quint16 a : MonitorRun::kEepromParamList)
-    if (a != 295) EXPECT_FALSE(EepromCellMeaning(a).isEmpty()) << a;
+    if (a != 295) {
+      EXPECT_FALSE(EepromCellMeaning(a).isEmpty()) << a;
+    }
   EXPECT_FALSE(EepromCellMeaning(107).isEmpty());
   for (quint16 a : {3, 4, 295, 1023}) EXPECT_TRUE(EepromCellMeaning(a).isEmpty()) << a;
 }

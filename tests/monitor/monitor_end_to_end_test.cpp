@@ -147,7 +147,9 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     e.w->bridge->flushLogs();
     const QString written = e.w->FormWritePort->log()->logText();
     EXPECT_TRUE(written.startsWith("PCRD002"));
-    if (c.binary) EXPECT_EQ(written.count("PCRD"), 46);
+    if (c.binary) {
+      EXPECT_EQ(written.count("PCRD"), 46);
+    }
     EXPECT_TRUE(c.binary ? written.count("PCPR") == 0 : written.count("PCPR") >= 5);
 
     auto button = [&](const char* name) {
@@ -181,7 +183,9 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     // What the ticks read before the write, and the whole EEPROM the map read.
     QList<quint16> read(MonitorRun::kEepromParamList.begin(), MonitorRun::kEepromParamList.end());
     for (quint16 a : read << 80 << 1)
-      if (a != 64) EXPECT_EQ(polled.EepromImage[a], quint8(eeprom[a])) << a;
+      if (a != 64) {
+        EXPECT_EQ(polled.EepromImage[a], quint8(eeprom[a])) << a;
+      }
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(images.EepromImage.data()), 1024), eeprom);
     DeviceImages::Eeprom bytes{};
     std::copy(eeprom.begin(), eeprom.end(), bytes.begin());
