@@ -57,35 +57,49 @@ void TrendHistory::add(const RamValues& v, qint64 ms) {
   }
 }
 
+namespace {
+
+// Steps per unit of each series, in the order of TrendHistory::Series.
+constexpr std::array<float, TrendHistory::kSeriesCount> kStepsPerUnit = {100, 50, 1000, 10,
+                                                                         10,  10, 10,   10};
+constexpr qint16 kNoValue = std::numeric_limits<qint16>::min();
+
+}  // namespace
+
+TrendHistory::Packed TrendHistory::pack(const Sample& s) {
+  Packed p{s.ms, {}};
+  for (int k = 0; k < kSeriesCount; ++k) {
+    const float v = s.values[k];
+    p.steps[k] = std::isnan(v)
+                     ? kNoValue
+                     : qint16(std::lround(std::clamp(v * kStepsPerUnit[k], -32767.f, 32767.f)));
+  }
+  return p;
+}
+
+TrendHistory::Sample TrendHistory::unpack(const Packed& p) {
+  Sample s;
+  s.ms = p.ms;
+  for (int k = 0; k < kSeriesCount; ++k)
+    s.values[k] = p.steps[k] == kNoValue ? NAN : float(p.steps[k]) / kStepsPerUnit[k];
+  return s;
+}
+
 void TrendHistory::add(const Sample& sample) {
   // A clock set back starts the history again rather than breaking its order.
-  if (size_ && sample.ms < newestMs()) clear();
+  if (!empty() && sample.ms < newestMs()) clear();
   dropOlderThan(sample.ms - kKeepMs);
-  if (size_ == ring_.size()) {
-    if (size_ == kMostSamples) {
-      dropOldest();
-    } else {
-      // Grow in steps, oldest first again.
-      std::vector<Sample> grown;
-      grown.reserve(std::min(kMostSamples, std::max<size_t>(1024, ring_.size() * 2)));
-      for (size_t i = 0; i < size_; ++i) grown.push_back(at(i));
-      grown.resize(grown.capacity());
-      ring_.swap(grown);
-      head_ = 0;
-    }
-  }
-  ring_[(head_ + size_) % ring_.size()] = sample;
-  const quint64 number = first_ + size_;
-  ++size_;
+  if (size() == kMostSamples) dropOldest();
+  const quint64 number = first_ + size();
+  samples_.push_back(pack(sample));
   if (blocks_.empty()) firstBlock_ = number / kBlock;
   while (firstBlock_ + blocks_.size() <= number / kBlock) blocks_.emplace_back();
-  blocks_.back().take(sample);
+  blocks_.back().take(at(size() - 1));
 }
 
 void TrendHistory::clear() {
-  ring_.clear();
-  ring_.shrink_to_fit();
-  head_ = size_ = 0;
+  samples_.clear();
+  samples_.shrink_to_fit();
   first_ = 0;
   blocks_.clear();
   firstBlock_ = 0;
@@ -93,14 +107,13 @@ void TrendHistory::clear() {
 }
 
 size_t TrendHistory::memoryBytes() const {
-  size_t bytes = ring_.capacity() * sizeof(Sample) + blocks_.size() * sizeof(Extremes);
+  size_t bytes = samples_.size() * sizeof(Packed) + blocks_.size() * sizeof(Extremes);
   for (const Alarm& a : alarms_) bytes += sizeof(Alarm) + size_t(a.text.capacity()) * 2;
   return bytes;
 }
 
 void TrendHistory::dropOldest() {
-  head_ = (head_ + 1) % ring_.size();
-  --size_;
+  samples_.pop_front();
   ++first_;
   // A block goes with its last sample; one partly gone is never read whole again.
   while (!blocks_.empty() && (firstBlock_ + 1) * kBlock <= first_) {
@@ -110,12 +123,12 @@ void TrendHistory::dropOldest() {
 }
 
 void TrendHistory::dropOlderThan(qint64 ms) {
-  while (size_ && at(0).ms < ms) dropOldest();
+  while (!empty() && samples_.front().ms < ms) dropOldest();
   while (!alarms_.empty() && alarms_.front().ms < ms) alarms_.pop_front();
 }
 
 size_t TrendHistory::lowerBound(qint64 ms) const {
-  size_t lo = 0, hi = size_;
+  size_t lo = 0, hi = size();
   while (lo < hi) {
     const size_t mid = (lo + hi) / 2;
     if (at(mid).ms < ms)

@@ -11,7 +11,7 @@
 
 #include "monitor/ram_values.h"
 
-// The monitor's values over time, for the trend chart: a ring of small samples, one per RAM
+// The monitor's values over time, for the trend chart: a queue of small samples, one per RAM
 // decode, kept for 24 hours, and the alarms that appeared meanwhile. Drawing takes a time range
 // and a number of columns and gets back at most two points per column and series (the lowest
 // and the highest), so a day of samples draws as fast as a minute.
@@ -47,11 +47,11 @@ class TrendHistory {
   void add(const Sample& sample);
   void clear();
 
-  size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
+  size_t size() const { return samples_.size(); }
+  bool empty() const { return samples_.empty(); }
   // Oldest first.
-  const Sample& at(size_t i) const { return ring_[(head_ + i) % ring_.size()]; }
-  qint64 newestMs() const { return size_ ? at(size_ - 1).ms : 0; }
+  Sample at(size_t i) const { return unpack(samples_[i]); }
+  qint64 newestMs() const { return samples_.empty() ? 0 : samples_.back().ms; }
   // Bytes the history holds (samples and alarm texts), for the benchmark.
   size_t memoryBytes() const;
 
@@ -84,16 +84,24 @@ class TrendHistory {
   };
   // Samples are summed up in blocks of this many (by their number since the history began), so
   // a drawing of many samples per column reads the blocks, not every sample.
-  static constexpr quint64 kBlock = 16;
+  static constexpr quint64 kBlock = 64;
 
   // The first sample at or after ms.
   size_t lowerBound(qint64 ms) const;
   void dropOlderThan(qint64 ms);
   void dropOldest();
 
-  std::vector<Sample> ring_;
-  size_t head_ = 0;
-  size_t size_ = 0;
+  // A sample as held: each value in a 16-bit step of its series (a hundredth of a volt, a
+  // fiftieth of an ampere, a watt, a tenth of a volt or a degree: finer than any label shows),
+  // so a day of samples takes a quarter of the memory floats would.
+  struct Packed {
+    qint64 ms;
+    std::array<qint16, kSeriesCount> steps;
+  };
+  static Packed pack(const Sample& s);
+  static Sample unpack(const Packed& p);
+  // In chunks, so memory follows the samples held: no doubling, no copy as it grows.
+  std::deque<Packed> samples_;
   quint64 first_ = 0;  // the number of the oldest sample since the history began
   std::deque<Extremes> blocks_;
   quint64 firstBlock_ = 0;  // the number of blocks_.front()
