@@ -15,6 +15,7 @@
 #include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
 #include "protocol/report.h"
+#include "protocol/result_messages.h"
 #include "protocol/sound.h"
 #include "serial/exchange.h"
 #include "serial/result_code.h"
@@ -66,6 +67,7 @@ int runRecord(const Invocation& inv) {
   RunEnd end(link.exchange());
   FinalReport report(end, end, [] { return false; });
   MonitorSession session(link, &report);
+  session.setRateAdvice({});  // told below, with the option to use
   CsvRecording recording;
   QEventLoop loop;
   QString fileError;
@@ -125,6 +127,12 @@ int runRecord(const Invocation& inv) {
                .arg(QDir::toNativeSeparators(path))
                .arg(recording.rows()));
   if (Interrupt::caught()) return line.finish(Result::Interrupted);
+  if (end.code != Result::Ok && session.answeringRate() != 0) {
+    printError(QStringLiteral("%1. Устройство отвечает на скорости %2 — укажите --rate %2")
+                   .arg(resultMessage(end.code))
+                   .arg(session.answeringRate()));
+    return line.finish(end.code, true);
+  }
   return line.finish(end.code);
 }
 

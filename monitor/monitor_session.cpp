@@ -235,15 +235,17 @@ void MonitorSession::probeOtherRates() {
   link_.reopen(settings, settings.BaudRate);
   ex.ResultCode = code;
   if (answering == 0 || link_.stopRequested()) return;
+  answeringRate_ = answering;
   // Polling on at a rate the device does not speak only repeats the failure: the run ends now,
   // and the error bar says what to do.
   ex.ReconnectCount = MonitorRun::kReconnectLimit;
   run_->ReportResult(true);
-  if (StatusBars* status = link_.port().status())
+  StatusBars* status = link_.port().status();
+  if (status && !rateAdvice_.isEmpty())
     status->setErrorText(
         resultMessage(code) +
-        QStringLiteral(". Устройство отвечает на скорости %1 — выберите её в «Железо»")
-            .arg(answering));
+        QStringLiteral(". Устройство отвечает на скорости %1 — ").arg(answering) +
+        (rateAdvice_.contains(QLatin1String("%1")) ? rateAdvice_.arg(answering) : rateAdvice_));
 }
 
 bool MonitorSession::dumpsInBlocks(const DeviceImages::Eeprom& eeprom) {

@@ -38,6 +38,12 @@ class MonitorSession : public QObject, private MonitorSurface {
   void start(const PortSettings& settings);
   // The window closed: polling stops; the port stays open.
   void end();
+  // The other rate the device was found answering at, when the first tick's probe ended the run
+  // for it; 0 otherwise. Read on the line's side after the run.
+  qint32 answeringRate() const { return answeringRate_; }
+  // What the error bar adds after "Устройство отвечает на скорости N — " (%1 is the rate);
+  // empty: the probe leaves the error bar alone and the caller tells it from answeringRate().
+  void setRateAdvice(const QString& format) { rateAdvice_ = format; }
   // The text of the watched-address field, as the user types it.
   void setWatchedAddressText(const QString& text) { watchedText_ = text; }
   // The EEPROM map: served by the next tick.
@@ -134,4 +140,6 @@ class MonitorSession : public QObject, private MonitorSurface {
   std::unique_ptr<MonitorRun> run_;
   QString watchedText_ = QStringLiteral("0");
   std::atomic<bool> restoreStop_{false};
+  qint32 answeringRate_ = 0;
+  QString rateAdvice_ = QStringLiteral("выберите её в «Железо»");
 };

@@ -411,6 +411,16 @@ TEST(Cli, RecordsTheMonitorsValues) {
   }
 }
 
+// A device at another rate than --rate: the recording ends at once and names the option to use.
+TEST(Cli, RecordNamesTheRateTheDeviceAnswersAt) {
+  QTemporaryDir dir;
+  std::unique_ptr<Sim> sim;
+  Cli cli(QStringList{"record", "-o", dir.filePath("r.csv")} +
+          lineFor({"--profile", "gen9", "--device-rate", "9600"}, sim));
+  check(cli, {20, {"Устройство отвечает на скорости 9600 — укажите --rate 9600"}});
+  EXPECT_FALSE(cli.err.contains("Железо")) << cli.err.toStdString();
+}
+
 // The ports the window would list, each with a path --port takes; or the window's "Нет COM".
 TEST(Cli, ListsThePorts) {
   Cli cli({"ports"});
