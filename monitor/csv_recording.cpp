@@ -154,13 +154,15 @@ void CsvRecording::stop() {
 void CsvRecording::record(const RamValues& values, const QDateTime& at) {
   if (!file_.isOpen()) return;
   // The values and the alarms of one decode reach the file together, or not at all.
+  // A file's first decode names the alarms already standing; later ones, those that appear.
+  const QList<AlarmEvent>& alarms = rows_ == 0 ? values.standingAlarms : values.newAlarms;
   QByteArray rows = CsvValueRow(values, at);
-  for (const AlarmEvent& alarm : values.newAlarms) rows += CsvAlarmRow(alarm, at);
+  for (const AlarmEvent& alarm : alarms) rows += CsvAlarmRow(alarm, at);
   if (!append(rows)) {
     fail(QString());
     return;
   }
-  rows_ += 1 + values.newAlarms.size();
+  rows_ += 1 + alarms.size();
   lastRowAt_ = at;
   emit rowsWritten(rows_);
 }

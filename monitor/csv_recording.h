@@ -11,8 +11,8 @@
 
 // The live recording of the monitor's values to a CSV file: UTF-8, a header row, RFC 4180
 // quoting, CR LF rows, ISO 8601 local time with its offset, numbers with a decimal point. One
-// row per RAM decode, and one more for each alarm that appeared in it. The numbers are those the
-// labels show, from the same RamValues.
+// row per RAM decode, and one more for each alarm that appeared in it (in the first, each alarm
+// already standing). The numbers are those the labels show, from the same RamValues.
 
 // One field, quoted when it holds a comma, a quote, a line break or blanks at its ends.
 QString CsvField(const QString& text);

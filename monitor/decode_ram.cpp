@@ -261,11 +261,15 @@ RamValues MeasureRam(const DeviceImages& images, const DecodeContext& c) {
   // it clears and comes back, and after a settings refresh.
   const auto groups = AlarmGroupsFor(c.BoardGeneration, c.FirmwareVersion);
   for (size_t g = 0; g < groups.size(); ++g) {
-    const quint8 fresh = ram[groups[g].ramOffset] & ~c.PreviousAlarms[g];
-    for (int bit = 0; bit < 8; ++bit)
-      if (fresh & (1 << bit))
-        r.newAlarms.append({static_cast<quint8>(groups[g].ramOffset), static_cast<quint8>(bit),
-                            (*groups[g].messages)[bit]});
+    const quint8 standing = ram[groups[g].ramOffset];
+    const quint8 fresh = standing & ~c.PreviousAlarms[g];
+    for (int bit = 0; bit < 8; ++bit) {
+      if (!(standing & (1 << bit))) continue;
+      const AlarmEvent alarm{static_cast<quint8>(groups[g].ramOffset), static_cast<quint8>(bit),
+                             (*groups[g].messages)[bit]};
+      r.standingAlarms.append(alarm);
+      if (fresh & (1 << bit)) r.newAlarms.append(alarm);
+    }
   }
   return r;
 }

@@ -72,5 +72,8 @@ struct RamValues {
   std::array<quint8, 4> alarmBytes{};
   // Alarms that appeared since the last pass, in the log's order.
   QList<AlarmEvent> newAlarms;
+  // Every alarm standing in this pass, in the same order: a recording begun while an alarm
+  // stands starts with it.
+  QList<AlarmEvent> standingAlarms;
 };
 Q_DECLARE_METATYPE(RamValues)

@@ -363,6 +363,7 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
                                        {49, 41}, {67, 1},  {68, 0x80}, {36, 13},   {46, 75},
                                        {47, 96}, {48, 40}, {60, 0},    {44, 0x81}, {42, 0}};
   for (auto [offset, value] : cells) memory.write(1024 + offset, quint8(value));
+  rig.ticks(2);  // the alarms stand, and are logged, before the recording starts
   rig.savePath = rig.dir.filePath("values.csv");
   rig.mon().B_RecordClick();
   EXPECT_EQ(rig.mon().B_Record->text(), "Стоп записи");
@@ -388,7 +389,8 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
     if (row[1] == "Тревога") alarms << row[19] + "/" + row[20] + " " + row.back();
     if (row[1] == "Значения") last = row;
   }
-  // The alarms of the log, each as it appeared: again after the reconnect's settings refresh.
+  // The alarms standing at the start, then each as the log shows it: again after the
+  // reconnect's settings refresh.
   QStringList logged = rig.mon().RichEditErr->toPlainText().split('\n');
   for (QString& line : logged) line = line.section("    ", 1);
   ASSERT_EQ(alarms.size(), 4);
