@@ -192,15 +192,26 @@ int CliLine::finish(quint8 code, bool told) {
                portVanishedReason(portSystemLocation(choice_.path)));
     return Exit::LineLost;
   }
-  if (!told) printError(resultMessage(code));
+  if (answeringRate_ != 0) {
+    const QString hint = QStringLiteral("Устройство отвечает на скорости %1 — укажите --rate %1")
+                             .arg(answeringRate_);
+    printError(told ? hint : resultMessage(code) + QStringLiteral(". ") + hint);
+  } else if (!told) {
+    printError(resultMessage(code));
+  }
   // Codes above 27 are shown as 27, and so they end; no code then meets the statuses above.
   return std::min<int>(code, Result::Unknown);
 }
 
-quint8 readParameterList(DeviceLink& link, DeviceImages& images) {
+quint8 readParameterList(CliLine& line, DeviceImages& images) {
+  DeviceLink& link = line.link();
   link.frameState().BinaryFrames = false;
   for (const quint16 address : MonitorRun::kEepromParamList) {
-    if (const quint8 code = link.frames().ReadDeviceMemory(address, 0)) return code;
+    if (const quint8 code = link.frames().ReadDeviceMemory(address, 0)) {
+      if (address == MonitorRun::kEepromParamList[0] && DeviceLink::isGarbledLine(code))
+        line.noteAnsweringRate(link.findAnsweringRate());
+      return code;
+    }
     images.EepromImage[address] = link.frameState().ReplyByte0;
   }
   return Result::Ok;

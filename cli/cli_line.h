@@ -46,7 +46,9 @@ class CliLine final : public StatusBars {
   // Ends a run that returned code: the port closed, the message of the code (with why the port
   // did not open or why the line went away) on standard error, and the exit status. With told,
   // the caller has already said the code's message: only what it lacks follows.
+  // A device found answering at another rate than --rate: finish() names it with the option.
   int finish(quint8 code, bool told = false);
+  void noteAnsweringRate(qint32 rate) { answeringRate_ = rate; }
 
   // StatusBars: port messages that do not stop an opening are shown as warnings.
   void setErrorText(const QString& text) override;
@@ -61,11 +63,13 @@ class CliLine final : public StatusBars {
   std::shared_ptr<DeviceModel> model_;
   SerialDevice::OpenResult lastOpen_;
   std::unique_ptr<DeviceLink> link_;
+  qint32 answeringRate_ = 0;
 };
 
 // The parameter list into the image, one cell at a time in text frames, as the first tick of a
-// monitor run reads it. Returns 0 or the code of the first failed read.
-quint8 readParameterList(DeviceLink& link, DeviceImages& images);
+// monitor run reads it. Returns 0 or the code of the first failed read; a first read met by
+// silence or garbage looks for the device at the other rates, as the monitor does.
+quint8 readParameterList(CliLine& line, DeviceImages& images);
 
 // Ctrl-C and SIGTERM: the signal stops whatever runs on the watched line at its next byte (the
 // handler only raises the line's atomic stop flag). A second signal ends the program at once.

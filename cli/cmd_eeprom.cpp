@@ -49,7 +49,7 @@ class EepromLine {
     session_.start(line_.settings(rate_));
     Interrupt::reassert();
     if (!link.port().PortOpen) return Result::OpenFailed;
-    if (const quint8 code = readParameterList(link, session_.images())) return code;
+    if (const quint8 code = readParameterList(line_, session_.images())) return code;
     ::DecodeEeprom(session_.images(), session_.context(), link.frameState().BinaryFrames);
     return session_.DumpEeprom(0, DeviceImages::kEepromSize - 1);
   }

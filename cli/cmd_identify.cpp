@@ -37,7 +37,7 @@ int runIdentify(const Invocation& inv) {
   link.exchange().ResultCode = Result::Ok;
   DeviceImages images;
   quint8 code = link.reopen(line.settings(rate), rate);
-  if (code == Result::Ok) code = readParameterList(link, images);
+  if (code == Result::Ok) code = readParameterList(line, images);
   if (code != Result::Ok) return line.finish(code);
   line.finish(code);
 

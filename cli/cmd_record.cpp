@@ -67,7 +67,7 @@ int runRecord(const Invocation& inv) {
   RunEnd end(link.exchange());
   FinalReport report(end, end, [] { return false; });
   MonitorSession session(link, &report);
-  session.setRateAdvice({});  // told below, with the option to use
+  session.setRateAdvice({});  // finish() tells it, with the option to use
   CsvRecording recording;
   QEventLoop loop;
   QString fileError;
@@ -127,12 +127,7 @@ int runRecord(const Invocation& inv) {
                .arg(QDir::toNativeSeparators(path))
                .arg(recording.rows()));
   if (Interrupt::caught()) return line.finish(Result::Interrupted);
-  if (end.code != Result::Ok && session.answeringRate() != 0) {
-    printError(QStringLiteral("%1. Устройство отвечает на скорости %2 — укажите --rate %2")
-                   .arg(resultMessage(end.code))
-                   .arg(session.answeringRate()));
-    return line.finish(end.code, true);
-  }
+  if (end.code != Result::Ok) line.noteAnsweringRate(session.answeringRate());
   return line.finish(end.code);
 }
 

@@ -215,25 +215,8 @@ quint8 MonitorSession::finishWrite(quint8 code) {
 void MonitorSession::probeOtherRates() {
   Exchange& ex = link_.exchange();
   const quint8 code = ex.ResultCode;
-  // Only a silent or garbled line speaks of a rate; the device's own refusals do not.
-  const bool garbled = code == Result::NoReply || code == Result::WrongEcho ||
-                       code == Result::BadReplyLine || code == Result::NotHexDigit ||
-                       code == Result::ReplyChecksum;
-  if (!garbled) return;
-  const PortSettings settings = link_.settings();
-  qint32 answering = 0;
-  for (qint32 rate : kLineRates) {
-    if (rate == settings.BaudRate) continue;
-    if (link_.reopen(settings, rate) != Result::Ok) break;
-    ex.ResultCode = Result::Ok;
-    if (link_.frames().ReadDeviceMemory(2, 0) == Result::Ok) {
-      answering = rate;
-      break;
-    }
-    if (link_.stopRequested()) break;
-  }
-  link_.reopen(settings, settings.BaudRate);
-  ex.ResultCode = code;
+  if (!DeviceLink::isGarbledLine(code)) return;
+  const qint32 answering = link_.findAnsweringRate();
   if (answering == 0 || link_.stopRequested()) return;
   answeringRate_ = answering;
   // Polling on at a rate the device does not speak only repeats the failure: the run ends now,

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "serial/clock.h"
+#include "serial/port_list.h"
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
@@ -40,6 +41,30 @@ quint8 DeviceLink::reopen() {
   const quint8 code = port_.OpenPort(port_.BaudRate);
   port_.PurgePort();
   return code;
+}
+
+bool DeviceLink::isGarbledLine(quint8 code) {
+  return code == Result::NoReply || code == Result::WrongEcho || code == Result::BadReplyLine ||
+         code == Result::NotHexDigit || code == Result::ReplyChecksum;
+}
+
+qint32 DeviceLink::findAnsweringRate() {
+  const PortSettings settings = settings_;
+  const quint8 code = exchange_.ResultCode;
+  qint32 answering = 0;
+  for (qint32 rate : kLineRates) {
+    if (rate == settings.BaudRate) continue;
+    if (reopen(settings, rate) != Result::Ok) break;
+    exchange_.ResultCode = Result::Ok;
+    if (frames_.ReadDeviceMemory(2, 0) == Result::Ok) {
+      answering = rate;
+      break;
+    }
+    if (stopRequested()) break;
+  }
+  reopen(settings, settings.BaudRate);
+  exchange_.ResultCode = code;
+  return stopRequested() ? 0 : answering;
 }
 
 void DeviceLink::closePort() {

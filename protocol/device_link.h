@@ -51,6 +51,13 @@ class DeviceLink : public QObject {
   void closePort();
   // The settings of the current run.
   const PortSettings& settings() const { return settings_; }
+  // After a first exchange that met silence or garbage (isGarbledLine): a parameter read at
+  // each other rate of the options, then the line back at the run's own rate. The rate that
+  // answered, or 0. The run's settings are never changed.
+  qint32 findAnsweringRate();
+  // Whether a failure is the line's silence or garbage, which another rate may explain; the
+  // device's own refusals are not.
+  static bool isGarbledLine(quint8 code);
 
   // Translation: every 100 ms one awaited read into the read log, then whatever else arrived.
   void startTranslation();

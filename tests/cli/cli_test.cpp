@@ -411,14 +411,22 @@ TEST(Cli, RecordsTheMonitorsValues) {
   }
 }
 
-// A device at another rate than --rate: the recording ends at once and names the option to use.
-TEST(Cli, RecordNamesTheRateTheDeviceAnswersAt) {
+// A device at another rate than --rate: each subcommand that reads the monitor's way ends at
+// once and names the option to use.
+TEST(Cli, NamesTheRateTheDeviceAnswersAt) {
   QTemporaryDir dir;
-  std::unique_ptr<Sim> sim;
-  Cli cli(QStringList{"record", "-o", dir.filePath("r.csv")} +
-          lineFor({"--profile", "gen9", "--device-rate", "9600"}, sim));
-  check(cli, {20, {"Устройство отвечает на скорости 9600 — укажите --rate 9600"}});
-  EXPECT_FALSE(cli.err.contains("Железо")) << cli.err.toStdString();
+  const QStringList commands[] = {{"identify"},
+                                  {"eeprom", "dump", "-o", dir.filePath("e.hex")},
+                                  {"record", "-o", dir.filePath("r.csv")}};
+  for (const QStringList& command : commands) {
+    SCOPED_TRACE(command.join(' ').toStdString());
+    std::unique_ptr<Sim> sim;
+    Cli cli(command + lineFor({"--profile", "gen9", "--device-rate", "9600"}, sim));
+    check(cli, {20,
+                {"Долго нет ответа при чтении. Устройство отвечает на скорости 9600 — укажите "
+                 "--rate 9600"}});
+    EXPECT_FALSE(cli.err.contains("Железо")) << cli.err.toStdString();
+  }
 }
 
 // The ports the window would list, each with a path --port takes; or the window's "Нет COM".
