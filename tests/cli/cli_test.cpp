@@ -103,6 +103,15 @@ struct Expect {
   QStringList says;  // fragments of standard output and error together
 };
 
+// A run against lir2-sim started with simArgs (the built-in device when empty), with more
+// arguments, and what it should end with.
+struct LineCase {
+  const char* name;
+  QStringList simArgs;
+  QStringList extra;
+  Expect expect;
+};
+
 void check(Cli& cli, const Expect& e) {
   EXPECT_EQ(cli.status(), e.status) << cli.err.toStdString();
   for (const QString& s : e.says)
@@ -173,12 +182,7 @@ TEST(Cli, RefusesBadCommandLinesFilesAndPorts) {
 TEST(Cli, UploadsAsTheWindowDoes) {
   QTemporaryDir dir;
   const QString dump = dir.filePath("image.hex");
-  const struct {
-    const char* name;
-    QStringList simArgs;  // empty: --simulated
-    QStringList extra;
-    Expect expect;
-  } cases[] = {
+  const LineCase cases[] = {
       {"pty",
        kFastBoot + QStringList{"--dump-image", dump},
        {},
@@ -248,12 +252,7 @@ TEST(Cli, UploadEndsCleanlyWhenInterruptedOrLeftAlone) {
 
 // The identification the monitor shows, from lir2-sim and from the built-in device's profiles.
 TEST(Cli, IdentifiesTheDevice) {
-  const struct {
-    const char* name;
-    QStringList simArgs;  // empty: --simulated
-    QStringList extra;
-    Expect expect;
-  } cases[] = {
+  const LineCase cases[] = {
       {"gen9 on a pty",
        {"--profile", "gen9"},
        {},
