@@ -46,7 +46,7 @@ extern "C" void onSignal(int sig) {
   if (MonitorSession* restore = g_restore.load())
     restore->requestRestoreStop();
   else if (DeviceLink* link = g_link.load())
-    link->requestStop();
+    link->stopAllRuns();
   const int saved = errno;
   if (g_wakeWrite >= 0) {
     const char byte = 1;
@@ -173,7 +173,7 @@ void CliLine::setErrorText(const QString& text) {
 int CliLine::finish(quint8 code, bool told) {
   // The line's own failure closes the port; whether it did tells a vanished line from a
   // silent one.
-  const bool lineLost = !link_->port().PortOpen;
+  const bool lineLost = link_->port().lineLost();
   link_->closePort();
   if (code == Result::Ok) return Exit::Ok;
   if (code == Result::Interrupted && Interrupt::caught()) {
@@ -203,18 +203,11 @@ int CliLine::finish(quint8 code, bool told) {
   return std::min<int>(code, Result::Unknown);
 }
 
-quint8 readParameterList(CliLine& line, DeviceImages& images) {
+quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate) {
   DeviceLink& link = line.link();
-  link.frameState().BinaryFrames = false;
-  for (const quint16 address : MonitorRun::kEepromParamList) {
-    if (const quint8 code = link.frames().ReadDeviceMemory(address, 0)) {
-      if (address == MonitorRun::kEepromParamList[0] && DeviceLink::isGarbledLine(code))
-        line.noteAnsweringRate(link.findAnsweringRate());
-      return code;
-    }
-    images.EepromImage[address] = link.frameState().ReplyByte0;
-  }
-  return Result::Ok;
+  session.start(line.settings(rate));
+  if (link.allRunsStopped()) return Result::Interrupted;
+  return link.port().PortOpen ? Result::Ok : Result::OpenFailed;
 }
 
 namespace Interrupt {
@@ -234,7 +227,7 @@ void install() {
 
 void watch(DeviceLink* link) {
   g_link.store(link);
-  reassert();
+  if (link && g_signal != 0) link->stopAllRuns();
 }
 
 void watchRestore(MonitorSession* session) {
@@ -248,11 +241,6 @@ int caught() {
 
 int wakeFd() {
   return g_wakeRead;
-}
-
-void reassert() {
-  if (g_signal == 0) return;
-  if (DeviceLink* link = g_link.load()) link->requestStop();
 }
 
 }  // namespace Interrupt

@@ -16,7 +16,6 @@
 class DeviceLink;
 class DeviceModel;
 class MonitorSession;
-struct DeviceImages;
 
 // What the command line chose to talk to.
 struct LineChoice {
@@ -66,13 +65,13 @@ class CliLine final : public StatusBars {
   qint32 answeringRate_ = 0;
 };
 
-// The parameter list into the image, one cell at a time in text frames, as the first tick of a
-// monitor run reads it. Returns 0 or the code of the first failed read; a first read met by
-// silence or garbage looks for the device at the other rates, as the monitor does.
-quint8 readParameterList(CliLine& line, DeviceImages& images);
+// Starts session's monitor run on line at rate: 0 when the port is open and the run has the line,
+// Result::Interrupted after Ctrl-C, Result::OpenFailed when the port did not open.
+quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate);
 
-// Ctrl-C and SIGTERM: the signal stops whatever runs on the watched line at its next byte (the
-// handler only raises the line's atomic stop flag). A second signal ends the program at once.
+// Ctrl-C and SIGTERM: the signal stops every run on the watched line, the present one at its next
+// byte and any later one before it begins (the handler only raises the line's atomic stop flag).
+// A second signal ends the program at once.
 namespace Interrupt {
 void install();
 void watch(DeviceLink* link);
@@ -83,6 +82,4 @@ void watchRestore(MonitorSession* session);
 int caught();
 // Readable once a signal came: an event loop waits on it instead of asking caught() in turns.
 int wakeFd();
-// A run's start clears the line's stop flag; this raises it again when a signal came before.
-void reassert();
 }  // namespace Interrupt
