@@ -37,8 +37,11 @@ void UploadSession::begin(RunId run, const UploadJob& job) {
   // The report on the windows' side owns the code from here.
   ex.ResultCode = Result::Ok;
   const QString reason = line.port().PortOpen ? QString() : line.port().problem();
-  line.closePort();
-  line.endRun(run);
+  // A run that another has replaced meanwhile leaves the port to it.
+  if (line.activeRun() == run) {
+    line.closePort();
+    line.endRun(run);
+  }
   const bool partial = began && code != Result::Ok;
   toWindows([this, run, code, reason, partial] { emit finished(run, code, reason, partial); });
 }

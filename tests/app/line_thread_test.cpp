@@ -167,6 +167,36 @@ TEST(LineThread, AVanishedLineEndsEveryRunModeWithItsReason) {
   }
 }
 
+// The line is busy (a long exchange of an earlier run) when the user starts an upload and presses
+// Stop, or closes the program: the queued upload never begins, never reports, and sends nothing.
+TEST(LineThread, AStopOrTheEndReachesARunStillQueued) {
+  for (bool exit : {false, true}) {
+    SCOPED_TRACE(exit ? "program closed" : "stopped");
+    auto model = std::make_shared<DeviceModel>(*simConfigForProfile("boot"));
+    SteadyClock clock;
+    std::atomic<int> onWindowThread{0};
+    AppOptions options;
+    options.selectSimulated = true;
+    options.simulatedDevice = [&](const PortEntry&) -> std::unique_ptr<SerialDevice> {
+      return std::make_unique<ThreadCheckingDevice>(
+          std::make_unique<SimulatedSerialDevice>(model, clock), onWindowThread);
+    };
+    ThreadedApp app(options);
+    TFormMain& m = app.main();
+    m.FileOpen1Accept(qEnvironmentVariable("LIR2_SOURCE_DIR") + "/samples/lir-small.lir2");
+    runIn(app.w->link.get(), [] { QThread::msleep(300); });  // the line's thread is busy
+    m.LoadProg->trigger();
+    exit ? (void)m.close() : m.StopExec->trigger();
+    if (exit) app.w->linkThread.reset();
+    QTest::qWait(600);
+    EXPECT_EQ(model->portOpenings(), 0);
+    EXPECT_EQ(model->bootloader()->completedUploads(), 0);
+    EXPECT_EQ(m.errorText(), "");
+    EXPECT_TRUE(app.sounds.played.empty());
+    if (!exit) EXPECT_EQ(m.RunMode, Run::None);
+  }
+}
+
 TEST(EndToEnd, TranslationShowsTheSimulatorsLinesAndStopClosesThePort) {
   SimProcess sim;
   AppOptions options;

@@ -17,6 +17,7 @@
 #include "app/gauge.h"
 #include "app/log_view.h"
 #include "firmware/upload.h"
+#include "serial/window_timer.h"
 #include "common/on_line.h"
 #include "common/sim_process.h"
 #include "upload_rig.h"
@@ -277,6 +278,29 @@ TEST(FormMainUpload, StopAndCloseAskFirst) {
     m.StopExec->trigger();
     EXPECT_EQ(rig.questions.size(), 1);
   }
+}
+
+// The report of an upload the user stopped comes after a new run has begun: it belongs to the
+// stopped run and leaves the new one alone.
+TEST(FormMainUpload, LateReportOfAStoppedUploadLeavesTheNextRunAlone) {
+  UploadApp rig;
+  TFormMain& m = rig.main();
+  rig.open("good.lir2", kGoodFile);
+  bool stopped = false;
+  rig.onWrite = [&] {
+    if (stopped || received(rig).transferBytes == 0) return;
+    stopped = true;
+    m.StopExec->trigger();
+    m.Translate->trigger();
+  };
+  m.LoadProg->trigger();
+  ASSERT_TRUE(stopped);
+  EXPECT_EQ(m.RunMode, 'T');
+  EXPECT_TRUE(m.StopExec->isEnabled());
+  EXPECT_TRUE(rig.link().port().PortOpen);
+  EXPECT_EQ(m.stateText(), "Режим Трансляции");
+  EXPECT_TRUE(rig.sounds.played.empty());
+  EXPECT_TRUE(rig.link().findChild<WindowTimer*>("TranslationTimer")->isActive());
 }
 
 // On the line's own thread through the real serial code path, lir2-sim's bootloader on a

@@ -181,6 +181,26 @@ TEST(FormSmsModem, ModemButtonEntersTheModeAndTheWindowSends) {
   }
 }
 
+// The modem window works whatever ran before it: after translation has been stopped, a message
+// goes out as a new modem run on the port at the configured rate, and the logs show it alone.
+TEST(FormSmsModem, SendsAfterAnotherModeStopped) {
+  SimApp app(modem());
+  TFormMain& m = app.main();
+  TFormSmsModem& f = *app.w->FormSmsModem;
+  m.B_Modem->click();
+  m.Translate->trigger();
+  m.StopExec->trigger();
+  ASSERT_FALSE(app.link().port().PortOpen);
+  app.wire.clear();
+  f.E_SmsSend->setText("ok");
+  f.B_SmsSend->click();
+  EXPECT_EQ(f.L_err->text(), "0: Нет ошибок");
+  EXPECT_EQ(app.wire, kSendWire + "ok\x1A");
+  EXPECT_EQ(app.model->modem()->sent().size(), 1);
+  EXPECT_EQ(app.w->FormWritePort->log()->logText(), QString::fromLatin1(kSendWire + "ok\x1A"));
+  EXPECT_EQ(app.model->hostRate(), app.w->FormOptHard->settings().BaudRate);
+}
+
 // On the line's own thread and a real serial port: the set-up and a message go through, and
 // closing the program during a raw command's time-out stops the line and closes it at once.
 TEST(ModemEndToEnd, SendThenCloseDuringARawCommand) {

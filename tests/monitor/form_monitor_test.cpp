@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -196,6 +197,41 @@ TEST(FormMonitor, DeviceAtAnotherRateIsNamed) {
             "«Железо»");
   EXPECT_EQ(rig.w->FormOptHard->settings().BaudRate, 19200);
   EXPECT_EQ(rig.model->hostRate(), 19200);  // the line is back at the configured rate
+}
+
+// Closing the window while the first tick looks for the device at the other rates is the user's
+// close: nothing reported, no sound, no reconnect; the line is left at the configured rate.
+TEST(FormMonitor, CloseDuringTheRateProbeIsTheUsersClose) {
+  Rig rig("gen9", [](SimConfig& s) { s.lineRate = 9600; });
+  rig.w->FormOptHard->CheckBoxSound->setChecked(true);
+  int openings = 0;
+  rig.onWrite = [&] {
+    if (openings || rig.model->hostRate() == 19200) return;
+    openings = rig.model->portOpenings();
+    rig.mon().close();
+  };
+  rig.main().Monitor->trigger();
+  rig.fire();
+  EXPECT_NE(openings, 0);  // the probe was reached
+  EXPECT_EQ(rig.main().errorText(), "");
+  EXPECT_TRUE(rig.sounds.played.empty());
+  EXPECT_FALSE(rig.s().Timer3->isActive());
+  EXPECT_EQ(rig.model->portOpenings(), openings + 1);  // back at 19200, then nothing
+  EXPECT_EQ(rig.model->hostRate(), 19200);
+  EXPECT_TRUE(rig.main().isVisible());
+}
+
+// A silent device: the first failure looks once at the other rates, then five silent reconnects,
+// and the sixth failure ends the run: six exchanges of 3000 ms and one probe of four.
+TEST(FormMonitor, SilentDeviceEndsTheRunAfterFiveReconnectsAndOneProbe) {
+  Rig rig("gen9", [](SimConfig& s) { s.firmware.silentAfterFrames = 0; });
+  rig.main().Monitor->trigger();
+  int ticks = 0;
+  while (rig.fire()) ++ticks;
+  EXPECT_EQ(ticks, 6);
+  EXPECT_LE(rig.clock.nowMs(), (6 + 4) * 3000 + 6 * 300 + 100);
+  EXPECT_EQ(rig.main().errorText(), "Долго нет ответа при чтении");
+  EXPECT_EQ(rig.model->portOpenings(), 1 + 4 + 1 + 5);  // start, probe and back, reconnects
 }
 
 // Dump, save, three cells changed on the device, compare, restore: the device holds the saved
