@@ -17,6 +17,7 @@
 #include "serial/port_reason.h"
 #include "serial/qt_serial_device.h"
 #include "serial/result_code.h"
+#include "serial/shown_text.h"
 #include "sim/device_model.h"
 #include "sim/sim_config.h"
 #include "sim/simulated_device.h"
@@ -89,6 +90,11 @@ std::optional<LineChoice> lineChoice(const Invocation& inv, QString& error) {
     error = QStringLiteral("пустой путь порта в --port");
     return std::nullopt;
   }
+  if (hasPort) {
+    const PortArgument port = resolvePortArgument(choice.path);
+    choice.path = port.path;
+    choice.note = port.note;
+  }
   if (inv.has(QStringLiteral("--sim-profile"))) {
     if (!choice.simulated) {
       error = QStringLiteral("--sim-profile действует только вместе с --simulated");
@@ -157,7 +163,7 @@ PortSettings CliLine::settings(qint32 rate) const {
 
 QString CliLine::portText() const {
   return choice_.simulated ? QStringLiteral("%1 (профиль %2)").arg(kSimulatedName, choice_.profile)
-                           : choice_.path;
+                           : ShownText(choice_.path);
 }
 
 void CliLine::setErrorText(const QString& text) {
@@ -181,8 +187,10 @@ int CliLine::finish(quint8 code, bool told) {
     return Exit::SignalBase + Interrupt::caught();
   }
   if (code == Result::OpenFailed) {
-    printError(QStringLiteral("%1: %2").arg(
-        resultMessage(code), lastOpen_.detail.isEmpty() ? portText() : lastOpen_.detail));
+    printError(
+        QStringLiteral("%1: %2%3")
+            .arg(resultMessage(code), lastOpen_.detail.isEmpty() ? portText() : lastOpen_.detail,
+                 choice_.note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(choice_.note)));
     return Exit::PortUnavailable;
   }
   if (lineLost && !choice_.simulated &&

@@ -1,5 +1,7 @@
 #include "port_control.h"
 
+#include <QFileInfo>
+
 #include "serial/port_reason.h"
 #include "serial/result_code.h"
 #include "serial/status.h"
@@ -58,6 +60,17 @@ void PortControl::PurgePort() {
 void PortControl::release() {
   ClosePort();
   device_.reset();
+}
+
+QString PortControl::lostLineReason() const {
+  if (path_.isEmpty()) return {};
+  if (!openFailed_ && !problem_.isEmpty()) return problem_;
+  const bool stillThere = QFileInfo::exists(path_);
+  QString text = explainVanished(path_, stillThere).text;
+  // A path that is still there yet does not open says more than "the line closed".
+  if (openFailed_ && stillThere && !problem_.isEmpty())
+    text += QStringLiteral(" Снова открыть его не удалось: ") + problem_;
+  return text;
 }
 
 void PortControl::noteLineFailure() {
