@@ -121,6 +121,9 @@ class MonitorSession : public QObject, private MonitorSurface {
   void DecodeEeprom() override;
   void DecodeRam() override;
   void FormClose() override;
+  void RamPassRead() override;
+  // What the failed cell of a restore holds now, read back while the line still answers.
+  EepromRestoreResult::FailedCell readBackCell(const EepromWrite& cell);
 
   // Emits a signal in the windows' thread: what the windows hear from the line always arrives
   // through the one handover of runIn, in the order it was said.
@@ -141,5 +144,7 @@ class MonitorSession : public QObject, private MonitorSurface {
   QString watchedText_ = QStringLiteral("0");
   std::atomic<bool> restoreStop_{false};
   qint32 answeringRate_ = 0;
+  bool measuredInPass_ = false;     // the current RAM pass has given its values
+  bool valueFrameStarted_ = false;  // the last EEPROM write sent (part of) its value frame
   QString rateAdvice_ = QStringLiteral("выберите её в «Железо»");
 };
