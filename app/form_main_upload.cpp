@@ -23,6 +23,7 @@
 #include "protocol/report.h"
 #include "protocol/result_messages.h"
 #include "protocol/sound.h"
+#include "serial/shown_text.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
 
   FirmwareFileName = fileName;
   bool suspect = !hasFirmwareExtension(FirmwareFileName);
-  setFileNameText(FirmwareFileName);
+  setFileNameText(ShownPath(FirmwareFileName));
 
   const FirmwareFile file = readFirmwareFile(FirmwareFileName);
   if (!file.read()) {

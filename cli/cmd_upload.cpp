@@ -7,6 +7,7 @@
 #include "firmware/upload_session.h"
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
+#include "serial/shown_text.h"
 
 namespace {
 
@@ -66,7 +67,9 @@ int runUpload(const Invocation& inv) {
   const QStringList problems = firmwareFileProblems(file);
   if (!problems.isEmpty()) {
     for (const QString& p : problems) printError(p);
-    return file.read() ? Exit::NotFirmware : Exit::FileUnreadable;
+    // Too large to be firmware is no firmware, whether or not the rest of it could be read.
+    return file.read() || file.fault == FirmwareFile::ReadFault::TooLarge ? Exit::NotFirmware
+                                                                          : Exit::FileUnreadable;
   }
   if (file.suspectName) printError(QStringLiteral("предупреждение: в имени файла нет «.lir2»"));
   const FirmwareHeader& h = file.header;
@@ -74,7 +77,7 @@ int runUpload(const Invocation& inv) {
   const FileVersions versions{h.VerPlatPow.value_or(0), h.VerCPU.value_or(0),
                               h.VerPlatPic.value_or(0)};
   printOut(QStringLiteral("Файл: %1\n%2  %3  %4  %5  %6\n")
-               .arg(file.fileName, deviceLabelText(*h.deviceKind),
+               .arg(ShownPath(file.fileName), deviceLabelText(*h.deviceKind),
                     platPowLabelText(versions.VerPlatPow), platPicLabelText(versions.VerPlatPic),
                     firmwareVersionLabelText(h.VerPOMajor.value_or(0), h.VerPOMinor.value_or(0)),
                     cpuLabelText(versions.VerCPU)));

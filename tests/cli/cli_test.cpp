@@ -9,17 +9,24 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <numeric>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "common/sim_process.h"
+#include "common/small_tmpfs.h"
+#include "firmware/firmware_file.h"
 #include "firmware/upload.h"
+#include "serial/safe_save.h"
 
 namespace {
 
@@ -363,13 +370,167 @@ TEST(Cli, BacksUpComparesAndRestoresTheEeprom) {
   expected[71] = 20;
   EXPECT_EQ(readAll(image), expected);
 
-  // The line falls silent after the dump and the first cell: the cells written are named.
-  Sim silent({"--silent-after", "112"});
-  Cli cli({"eeprom", "restore", edited, "--yes", "--port", silent.path});
-  check(cli, {5, {"Запись прервана на ячейке 0x047 (71)", "Записаны ячейки (1): 0x017 (23)."}});
+  // Faults after the dump (110 reads): cell 23 is announced by command 111 and written by 112.
+  // Whatever the line does then, the summary names what the device holds afterwards: a write
+  // whose reply came garbled or not at all is read back, and called "возможно записана" when
+  // even that fails.
+  const QString written = "Записаны ячейки (1): 0x017 (23).";
+  const struct {
+    const char* name;
+    QStringList faults;
+    Expect expect;
+  } faults[] = {
+      {"silent after the first cell", {"--silent-after", "112"}, {20, {"0x047 (71)", written}}},
+      {"garbled reply",
+       {"--fault-frames", "1", "--bad-checksum"},
+       {17, {"значение записано", written}}},
+      {"reply lost", {"--fault-frames", "1", "--drop-reply"}, {20, {"значение записано", written}}},
+      {"silent from the write on",
+       {"--drop-reply"},
+       {20, {"0x017 (23) возможно записана", "Других"}}},
+  };
+  for (const auto& f : faults) {
+    SCOPED_TRACE(f.name);
+    QFile::remove(image);
+    {
+      Sim faulty(QStringList{"--fault-from", "112", "--no-chatter", "--dump-eeprom", image} +
+                 f.faults);
+      Cli cli({"eeprom", "restore", edited, "--yes", "--port", faulty.path});
+      check(cli, f.expect);
+    }
+    const QByteArray device = readAll(image);
+    ASSERT_EQ(device.size(), 1024);
+    EXPECT_EQ(device[23], 9);
+    EXPECT_EQ(device[71], before[71]);
+  }
 }
 
-// The monitor's CSV recording, for N seconds or until Ctrl-C, with its alarms on standard error.
+// What -o names is never replaced by anything but a whole file: a device node, a FIFO or a link
+// to one is refused and left as it was, and a full disk keeps the old backup and says why.
+TEST(Cli, BackupOutputIsAWholeFileOrNothing) {
+  SmallTmpfs disk;
+  QTemporaryDir dir;
+  const QByteArray node = QFile::encodeName(dir.filePath("node"));
+  const QByteArray fifo = QFile::encodeName(dir.filePath("fifo"));
+  // A node of its own (the system's /dev/null's numbers), never the system's: as root a
+  // failure here would replace it. Where nodes may not be made, the FIFO stands in.
+  const bool haveNode = ::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+  ASSERT_EQ(::symlink(haveNode ? node.constData() : fifo.constData(),
+                      QFile::encodeName(dir.filePath("link")).constData()),
+            0);
+  const QString keep = disk.ok() ? disk.path("keep.hex") : QString();
+  const QByteArray old = "; the good backup of yesterday\r\n";
+  if (disk.ok()) {
+    ASSERT_TRUE(SaveFile(keep, old, nullptr));
+  }
+  disk.fill();
+  const struct {
+    QString path;
+    const char* says;
+  } cases[] = {
+      {haveNode ? dir.filePath("node") : QString(), "это устройство"},
+      {dir.filePath("fifo"), "это именованный канал"},
+      {dir.filePath("link"), "это ссылка на"},
+      {keep, "не сохранён: No space left on device"},
+  };
+  for (const auto& c : cases) {
+    if (c.path.isEmpty()) continue;  // not permitted here
+    SCOPED_TRACE(c.path.toStdString());
+    Cli cli({"eeprom", "dump", "-o", c.path, "--simulated"});
+    check(cli, {73, {c.says}});
+  }
+  struct stat st {};
+  EXPECT_TRUE(!haveNode || (::stat(node.constData(), &st) == 0 && S_ISCHR(st.st_mode)));
+  EXPECT_TRUE(::lstat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(::lstat(QFile::encodeName(dir.filePath("link")).constData(), &st) == 0 &&
+              S_ISLNK(st.st_mode));
+  if (!disk.ok()) GTEST_SKIP() << "no tmpfs may be mounted here: the full disk was not tried";
+  EXPECT_EQ(readAll(keep), old);
+}
+
+// The README's table of exit statuses, walked: a run in each situation it names ends with its
+// status, the program's help lists the same, and nothing any run prints holds a raw control
+// character (a firmware header with ESC and BEL among them).
+TEST(Cli, ExitStatusesAreTheReadmesTable) {
+  QFile readme(QString(LIR2_SOURCE_DIR_BUILT) + "/README.md");
+  ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+  static const QRegularExpression row("^\\| (\\d+)(?:–(\\d+))? \\|",
+                                      QRegularExpression::MultilineOption);
+  QList<std::pair<int, int>> table;
+  for (const auto& m : row.globalMatch(QString::fromUtf8(readme.readAll())))
+    table.append({m.captured(1).toInt(),
+                  m.captured(2).isEmpty() ? m.captured(1).toInt() : m.captured(2).toInt()});
+
+  QTemporaryDir dir;
+  const auto file = [&](const char* name, const QByteArray& bytes) {
+    EXPECT_TRUE(SaveFile(dir.filePath(name), bytes, nullptr));
+    return dir.filePath(name);
+  };
+  QFile big(file("big.lir2", "lir3v12_4&15#"));
+  ASSERT_TRUE(big.resize(kMaxFirmwareFileBytes + 1));
+  const QString csv = dir.filePath("r.csv");
+  const auto interrupt = [](int sig) {
+    return [sig](Cli& cli, Sim* sim) {
+      EXPECT_TRUE(cli.waitFor("Запись:"));
+      QThread::msleep(500);
+      sim ? sim->signal(sig) : (void)::kill(static_cast<pid_t>(cli.proc.processId()), sig);
+    };
+  };
+  const struct {
+    int status;
+    QStringList simArgs;  // empty: --simulated, where the command takes a line
+    QStringList args;
+    std::function<void(Cli&, Sim*)> meanwhile;
+    QStringList says;
+  } cases[] = {
+      {0, {}, {"identify"}, {}, {"Ver 13.3"}},
+      {1, {}, {"eeprom", "diff", file("one.hex", ":01001700FFE9\n:00000001FF\n")}, {}, {}},
+      {2, {}, {"upload"}, {}, {"не хватает аргументов"}},
+      {25, {"--error-byte", "16"}, {"identify"}, {}, {"MErr - не было предварительно"}},
+      {65,
+       {},
+       {"upload", file("esc.lir2", "li\x1b]0;p\x98\x07r3v1\x1b[2J#\r\n:00000001FF\r\n")},
+       {},
+       {"«li\\x1B»"}},
+      {65, {}, {"upload", big.fileName()}, {}, {"слишком велик"}},
+      {66, {}, {"upload", dir.filePath("none.lir2")}, {}, {"не найден"}},
+      {69, {}, {"identify", "--port", "ttyLIR-none"}, {}, {"/dev/ttyLIR-none не найден"}},
+      {73, {}, {"eeprom", "dump", "-o", dir.path()}, {}, {"это папка"}},
+      {74,
+       {"--profile", "gen9"},
+       {"record", "-o", csv},
+       interrupt(SIGKILL),
+       {"Связь с портом", "потеряна"}},
+      {130, {}, {"record", "-o", csv}, interrupt(SIGINT), {"Прервали операцию"}},
+      {143, {}, {"record", "-o", csv}, interrupt(SIGTERM), {"Записано в"}},
+  };
+  static const QRegularExpression control("[\\x00-\\x09\\x0B-\\x1F\\x7F-\\x9F]");
+  QSet<int> walked;
+  for (const auto& c : cases) {
+    SCOPED_TRACE((c.args.join(' ') + " → " + QString::number(c.status)).toStdString());
+    std::unique_ptr<Sim> sim;
+    const bool line = c.args[0] != "upload" || c.args.size() > 1;
+    const bool named = c.args.contains("--port");
+    Cli cli(c.args + (line && !named ? lineFor(c.simArgs, sim) : QStringList()));
+    if (c.meanwhile) c.meanwhile(cli, sim.get());
+    check(cli, {c.status, c.says});
+    EXPECT_FALSE((cli.out + cli.err).contains(control)) << (cli.out + cli.err).toStdString();
+    for (const auto& [from, to] : table)
+      if (c.status >= from && c.status <= to) walked << from;
+  }
+  Cli help({"--help"});
+  ASSERT_EQ(help.status(), 0);
+  ASSERT_FALSE(table.isEmpty());
+  for (const auto& [from, to] : table) {
+    EXPECT_TRUE(walked.contains(from)) << "no run ends with status " << from;
+    EXPECT_TRUE(help.out.contains(QRegularExpression(QString("\\n  %1[ -]").arg(from))))
+        << from << " missing from --help";
+  }
+}
+
+// The monitor's CSV recording, for N seconds or until Ctrl-C, with its alarms on standard error;
+// a device that holds still still gives a row every pass over its RAM (about 1.5 s apart).
 TEST(Cli, RecordsTheMonitorsValues) {
   QTemporaryDir dir;
   const struct {
@@ -378,6 +539,7 @@ TEST(Cli, RecordsTheMonitorsValues) {
     QStringList extra;
     int signal;
     Expect expect;
+    int valueRows = 1;  // at least
   } cases[] = {
       {"seconds", {}, {"--seconds", "2"}, 0, {0, {"Записано в"}}},
       {"alarms",
@@ -385,6 +547,7 @@ TEST(Cli, RecordsTheMonitorsValues) {
        {"--seconds", "3"},
        0,
        {0, {"Напряжение Аккумулятора выше допустимого"}}},
+      {"still", {"--no-drift"}, {"--seconds", "5"}, 0, {0, {"Записано в"}}, 2},
       {"Ctrl-C", {}, {}, SIGINT, {130, {"Прервали операцию"}}},
       {"SIGTERM", {}, {}, SIGTERM, {143, {"Записано в"}}},
   };
@@ -407,6 +570,7 @@ TEST(Cli, RecordsTheMonitorsValues) {
     EXPECT_TRUE(rows[0].startsWith("Время,Запись,Режим,")) << rows[0].toStdString();
     EXPECT_TRUE(rows[1].contains(",Значения,")) << rows[1].toStdString();
     EXPECT_TRUE(text.endsWith("\r\n"));
+    EXPECT_GE(text.count(",Значения,"), c.valueRows) << text.toStdString();
   }
 }
 
