@@ -1,8 +1,7 @@
 #pragma once
 
-// A file system of its own, a few pages of tmpfs on a temporary folder, to fill on demand: a
-// full disk without filling the machine's. ok() is false where mounting is not permitted (not
-// root, or a container without the right); tests then skip or fall back to an injected failure.
+// A few pages of tmpfs on a temporary folder: a disk to fill on demand. ok() is false where
+// mounting is not permitted (not root, a container without the right).
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -12,26 +11,25 @@
 
 class SmallTmpfs {
  public:
-  explicit SmallTmpfs(int kib = 64) {
-    const QByteArray options = "size=" + QByteArray::number(kib) + "k";
+  SmallTmpfs() {
     mounted_ = dir_.isValid() && ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(),
-                                         "tmpfs", 0, options.constData()) == 0;
+                                         "tmpfs", 0, "size=64k") == 0;
   }
   ~SmallTmpfs() {
     if (mounted_) ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
   }
   bool ok() const { return mounted_; }
   QString path(const QString& name) const { return dir_.filePath(name); }
-  // Takes what space is left (nothing happens where nothing was mounted).
+  // Takes the space that is left; free() gives it back. Nothing where nothing was mounted.
   void fill() {
-    if (!mounted_) return;
-    const int fd = ::open(QFile::encodeName(path("filler")).constData(), O_WRONLY | O_CREAT, 0600);
     static const char page[4096] = {};
+    const int fd =
+        mounted_ ? ::open(QFile::encodeName(path("filler")).constData(), O_WRONLY | O_CREAT, 0600)
+                 : -1;
     while (fd >= 0 && ::write(fd, page, sizeof page) > 0) {
     }
     if (fd >= 0) ::close(fd);
   }
-  // Gives it back.
   void free() { QFile::remove(path("filler")); }
 
  private:
