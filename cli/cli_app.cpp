@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_commands.h"
+#include "serial/shown_text.h"
 #include "sim/sim_config.h"
 
 namespace {
@@ -72,7 +73,8 @@ QString commandHelp(const Subcommand& c) {
 }
 
 int usageError(const QString& message, const Subcommand* c) {
-  printError(message);
+  // It may quote an argument, and a glob can hand over any file name.
+  printError(ShownText(message));
   printErr(c ? QStringLiteral("Использование: %1\nПодробнее: lir2-cli %2 --help\n")
                    .arg(usageLine(*c), c->words.join(QLatin1Char(' ')))
              : generalUsage());

@@ -122,10 +122,10 @@ std::optional<LineChoice> monitorLine(const Invocation& inv, qint32& rate) {
   const std::optional<LineChoice> choice = lineChoice(inv, error);
   rate = monitorRate(inv);
   if (choice && rate != 0) return choice;
-  printError(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, 19200, "
-                                     "57600, 115200")
-                          .arg(inv.value(QStringLiteral("--rate")))
-                    : error);
+  printError(ShownText(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, "
+                                               "19200, 57600, 115200")
+                                    .arg(inv.value(QStringLiteral("--rate")))
+                              : error));
   return std::nullopt;
 }
 

@@ -57,7 +57,7 @@ int runUpload(const Invocation& inv) {
   QString error;
   const std::optional<LineChoice> choice = lineChoice(inv, error);
   if (!choice) {
-    printError(error);
+    printError(ShownText(error));
     return Exit::Usage;
   }
 

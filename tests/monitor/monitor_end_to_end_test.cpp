@@ -207,7 +207,8 @@ TEST(MonitorEndToEnd, ALostLineIsReportedAsLost) {
   ::kill(static_cast<pid_t>(e.sim.pid()), SIGKILL);
   ASSERT_TRUE(runUntil([&] { return !m.isVisible(); }));
   const QString error = e.w->FormMain->errorText();
-  EXPECT_TRUE(error.contains("Связь с портом") && error.contains("потеряна: устройство исчезло"))
+  // (Its terminal's number may already serve another program, which the reason then names.)
+  EXPECT_TRUE(error.contains("Связь с портом") && error.contains("потеряна"))
       << error.toStdString();
   EXPECT_FALSE(error.startsWith("Ошибка открытия COM порта")) << error.toStdString();
 }
