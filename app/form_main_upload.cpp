@@ -24,6 +24,7 @@
 #include "protocol/result_messages.h"
 #include "protocol/sound.h"
 #include "serial/result_code.h"
+#include "serial/shown_text.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
 
   FirmwareFileName = fileName;
   bool suspect = !hasFirmwareExtension(FirmwareFileName);
-  setFileNameText(FirmwareFileName);
+  setFileNameText(ShownPath(FirmwareFileName));
 
   const FirmwareFile file = readFirmwareFile(FirmwareFileName);
   if (!file.read()) {

@@ -7,10 +7,11 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 #include "app/log_view.h"
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -57,11 +58,10 @@ void TFormPortLog::B_SaveLogClick() {
   if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path)) path += u".txt"_s;
   log_->flush();
   const QByteArray bytes = log_->savedBytes();
-  // Written aside and put in place whole: a failure leaves an earlier file as it was.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-    dialogs.warn(windowTitle(), u"Протокол не сохранён в «%1»: %2"_s.arg(
-                                    QDir::toNativeSeparators(path), file.errorString()));
+  // A failure leaves an earlier file as it was.
+  QString reason;
+  if (!SaveFile(path, bytes, &reason))
+    dialogs.warn(windowTitle(), u"Протокол не сохранён в «%1»: %2"_s.arg(ShownPath(path), reason));
 }
 
 void TFormPortLog::closeEvent(QCloseEvent* event) {

@@ -18,6 +18,7 @@
 #include "host/system/system_shutdown.h"
 #include "serial/clock.h"
 #include "serial/port_discovery.h"
+#include "serial/port_reason.h"
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
@@ -88,7 +89,8 @@ int main(int argc, char** argv) {
   AppOptions options;
   options.configPath = paths.configPath;
   options.serviceMode = cl.serviceMode;
-  options.portPath = cl.portPath;
+  // A relative name as lir2-cli takes it: a file of the current folder, else under /dev.
+  options.portPath = resolvePortArgument(cl.portPath).path;
   options.selectSimulated = cl.simulated;
   options.systemPorts = discoverSystemPorts();
   options.lineThread = true;

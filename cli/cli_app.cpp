@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_commands.h"
+#include "serial/shown_text.h"
 #include "sim/sim_config.h"
 
 namespace {
@@ -47,16 +48,20 @@ QString generalUsage() {
       "Коды завершения:\n"
       "  0         Нет ошибок\n"
       "  1         eeprom diff: EEPROM устройства отличается от файла; eeprom restore: запись\n"
-      "            не подтверждена или ячейка не держит записанное значение\n"
+      "            не подтверждена, файл с устройства другого типа без --force-other-device\n"
+      "            или ячейка не держит записанное значение\n"
       "  2         неверная командная строка (и eeprom restore без --yes не с терминала)\n"
       "  3-27      код результата обмена с устройством, как в строке ошибок окна\n"
       "            (например, 20 — «Долго нет ответа при чтении»)\n"
-      "  65        файл не является прошивкой («Не верный файл») или копией EEPROM\n"
-      "  66        файл не найден или не читается\n"
+      "  65        файл не является прошивкой («Не верный файл», и слишком большой для неё)\n"
+      "            или копией EEPROM\n"
+      "  66        файл не найден, не читается или не обычный файл\n"
       "  69        порт не открывается («Ошибка открытия COM порта»; причина — в сообщении)\n"
-      "  73        файл не создаётся или не записывается\n"
+      "  73        файл не создаётся или не записывается (прежний файл остаётся как был);\n"
+      "            устройство, канал или папка вместо файла\n"
       "  74        связь с портом потеряна во время работы (адаптер отключён)\n"
-      "  130       прервано (Ctrl-C); 143 — завершено сигналом SIGTERM\n");
+      "  130       прервано (Ctrl-C)\n"
+      "  143       завершено сигналом SIGTERM\n");
   return text;
 }
 
@@ -68,7 +73,8 @@ QString commandHelp(const Subcommand& c) {
 }
 
 int usageError(const QString& message, const Subcommand* c) {
-  printError(message);
+  // It may quote an argument, and a glob can hand over any file name.
+  printError(ShownText(message));
   printErr(c ? QStringLiteral("Использование: %1\nПодробнее: lir2-cli %2 --help\n")
                    .arg(usageLine(*c), c->words.join(QLatin1Char(' ')))
              : generalUsage());

@@ -17,6 +17,7 @@
 #include "serial/port_reason.h"
 #include "serial/qt_serial_device.h"
 #include "serial/result_code.h"
+#include "serial/shown_text.h"
 #include "sim/device_model.h"
 #include "sim/sim_config.h"
 #include "sim/simulated_device.h"
@@ -89,6 +90,11 @@ std::optional<LineChoice> lineChoice(const Invocation& inv, QString& error) {
     error = QStringLiteral("пустой путь порта в --port");
     return std::nullopt;
   }
+  if (hasPort) {
+    const PortArgument port = resolvePortArgument(choice.path);
+    choice.path = port.path;
+    choice.note = port.note;
+  }
   if (inv.has(QStringLiteral("--sim-profile"))) {
     if (!choice.simulated) {
       error = QStringLiteral("--sim-profile действует только вместе с --simulated");
@@ -116,10 +122,10 @@ std::optional<LineChoice> monitorLine(const Invocation& inv, qint32& rate) {
   const std::optional<LineChoice> choice = lineChoice(inv, error);
   rate = monitorRate(inv);
   if (choice && rate != 0) return choice;
-  printError(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, 19200, "
-                                     "57600, 115200")
-                          .arg(inv.value(QStringLiteral("--rate")))
-                    : error);
+  printError(ShownText(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, "
+                                               "19200, 57600, 115200")
+                                    .arg(inv.value(QStringLiteral("--rate")))
+                              : error));
   return std::nullopt;
 }
 
@@ -157,7 +163,7 @@ PortSettings CliLine::settings(qint32 rate) const {
 
 QString CliLine::portText() const {
   return choice_.simulated ? QStringLiteral("%1 (профиль %2)").arg(kSimulatedName, choice_.profile)
-                           : choice_.path;
+                           : ShownText(choice_.path);
 }
 
 void CliLine::setErrorText(const QString& text) {
@@ -181,8 +187,10 @@ int CliLine::finish(quint8 code, bool told) {
     return Exit::SignalBase + Interrupt::caught();
   }
   if (code == Result::OpenFailed) {
-    printError(QStringLiteral("%1: %2").arg(
-        resultMessage(code), lastOpen_.detail.isEmpty() ? portText() : lastOpen_.detail));
+    printError(
+        QStringLiteral("%1: %2%3")
+            .arg(resultMessage(code), lastOpen_.detail.isEmpty() ? portText() : lastOpen_.detail,
+                 choice_.note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(choice_.note)));
     return Exit::PortUnavailable;
   }
   if (lineLost && !choice_.simulated &&

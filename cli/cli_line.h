@@ -19,7 +19,8 @@ class MonitorSession;
 
 // What the command line chose to talk to.
 struct LineChoice {
-  QString path;  // --port
+  QString path;  // --port, a relative name taken in the current folder or under /dev
+  QString note;  // how a relative --port was taken; empty for a path that stands as typed
   bool simulated = false;
   QString profile = QStringLiteral("lir");
 };

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -21,14 +20,17 @@
 #include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 
 namespace {
 
 const QString kOut = QStringLiteral("-o");
 const QString kYes = QStringLiteral("--yes");
+const QString kForce = QStringLiteral("--force-other-device");
 
 QString native(const QString& path) {
-  return QDir::toNativeSeparators(path);
+  return ShownPath(path);
 }
 
 // The monitor session on the command line's line, reading and writing the EEPROM as the
@@ -76,6 +78,11 @@ std::optional<EepromHexFile> readBackup(const QString& path, int& status) {
   }
   if (info.isDir()) {
     printError(QStringLiteral("«%1» — папка, а не файл").arg(native(path)));
+    return std::nullopt;
+  }
+  // A FIFO would hold the program until something writes into it; a device is no backup.
+  if (!info.isFile()) {
+    printError(QStringLiteral("«%1» — не обычный файл (устройство или канал)").arg(native(path)));
     return std::nullopt;
   }
   QFile probe(path);
@@ -141,12 +148,13 @@ int runDump(const Invocation& inv) {
     return Exit::Usage;
   }
   const bool toStdout = path == QLatin1String("-");
-  // Written aside and put in place whole, as the window saves: a failed read or write leaves an
-  // earlier file as it was. Opened first, so a folder that is not there costs no reading.
-  QSaveFile file(path);
-  if (!toStdout && !file.open(QIODevice::WriteOnly)) {
-    printError(QStringLiteral("файл «%1» не создаётся: %2").arg(native(path), file.errorString()));
-    return Exit::FileUnwritable;
+  // Looked at first, so a folder that is not there or a device named as the file costs no
+  // reading; the file itself is written only when the whole EEPROM has been read.
+  if (!toStdout) {
+    if (const QString problem = SaveTargetProblem(path); !problem.isEmpty()) {
+      printError(QStringLiteral("файл «%1» не создаётся: %2").arg(native(path), problem));
+      return Exit::FileUnwritable;
+    }
   }
 
   EepromLine line(*choice, rate);
@@ -157,22 +165,16 @@ int runDump(const Invocation& inv) {
   const QString said = QStringLiteral("EEPROM (%1 байт) устройства %2")
                            .arg(DeviceImages::kEepromSize)
                            .arg(IdentityOf(line.eeprom()).describe());
-  if (toStdout) {
-    const bool written =
-        std::fwrite(bytes.constData(), 1, bytes.size(), stdout) == size_t(bytes.size()) &&
-        std::fflush(stdout) == 0;
-    if (!written) {
-      printError(QStringLiteral("стандартный вывод не записывается"));
-      return Exit::FileUnwritable;
-    }
-    printErr(said + QStringLiteral(" выведена\n"));
-    return Exit::Ok;
-  }
-  if (file.write(bytes) != bytes.size() || !file.commit()) {
-    printError(QStringLiteral("файл «%1» не сохранён: %2").arg(native(path), file.errorString()));
+  QString reason;
+  if (!SaveFile(path, bytes, &reason, SaveTo::DashIsStandardOutput)) {
+    printError(toStdout ? QStringLiteral("стандартный вывод не записывается: %1").arg(reason)
+                        : QStringLiteral("файл «%1» не сохранён: %2").arg(native(path), reason));
     return Exit::FileUnwritable;
   }
-  printOut(said + QStringLiteral(" сохранена в %1\n").arg(native(path)));
+  if (toStdout)
+    printErr(said + QStringLiteral(" выведена\n"));
+  else
+    printOut(said + QStringLiteral(" сохранена в %1\n").arg(native(path)));
   return Exit::Ok;
 }
 
@@ -250,6 +252,20 @@ int runRestore(const Invocation& inv) {
                   "устройства могут ему не подойти.")
                   .arg(fileDevice->describe());
   if (!warning.isEmpty()) printError(QStringLiteral("предупреждение: ") + warning);
+  // Another board, generation, voltage or power: the restore would make this device another
+  // model. Only an explicit option of its own lets that through, never --yes alone.
+  if (const QString kind = OtherDeviceKind(*file, device); !kind.isEmpty()) {
+    if (!inv.has(kForce)) {
+      printError(QStringLiteral("файл сохранён с устройства другого типа (%1). Запись его ячеек "
+                                "сделала бы из этого устройства другую модель; ничего не "
+                                "записано. Если это и нужно, добавьте %2.")
+                     .arg(kind, kForce));
+      line.finish(Result::Ok);
+      return Exit::Differs;
+    }
+    printError(QStringLiteral("предупреждение: устройство другого типа (%1), запись по %2")
+                   .arg(kind, kForce));
+  }
 
   if (!yes) {
     QString list;
@@ -324,9 +340,12 @@ Subcommand eepromDumpCommand() {
       "список параметров текстовыми кадрами, затем карта блоками по 16 байт или по одной\n"
       "ячейке, смотря по плате. Сохраняет её в ФАЙЛ в формате Intel HEX, как «Сохранить...»\n"
       "окна EEProm: строка-комментарий с платой, версией ПО, мощностью, напряжением и\n"
-      "временем, 64 записи по 16 байт, запись конца. Файл пишется рядом и ставится на место\n"
-      "целиком: при ошибке прежний файл остаётся как был. -o - выводит копию на стандартный\n"
-      "вывод. Код завершения 0, иначе код результата обмена (см. lir2-cli --help).");
+      "временем, 64 записи по 16 байт, запись конца. Файл пишется рядом, сбрасывается на\n"
+      "диск и только тогда ставится на место целиком: при ошибке (и на полном диске)\n"
+      "прежний файл остаётся как был. Устройство, канал или папка вместо файла не\n"
+      "принимаются. -o - выводит копию на стандартный вывод.\n"
+      "Код завершения 0, 73 — файл не создаётся или не записывается, иначе код результата\n"
+      "обмена (см. lir2-cli --help).");
   c.options = QList<OptionSpec>{{kOut, QStringLiteral("ФАЙЛ"),
                                  QStringLiteral("куда сохранить копию (*.hex); - — на вывод")}} +
               lineOptions() + QList<OptionSpec>{rateOption()};
@@ -356,7 +375,8 @@ Subcommand eepromDiffCommand() {
 Subcommand eepromRestoreCommand() {
   Subcommand c;
   c.words = {QStringLiteral("eeprom"), QStringLiteral("restore")};
-  c.synopsis = QStringLiteral("ФАЙЛ ") + lineSynopsis() + QStringLiteral(" [--yes]");
+  c.synopsis =
+      QStringLiteral("ФАЙЛ ") + lineSynopsis() + QStringLiteral(" [--yes] [--force-other-device]");
   c.summary = QStringLiteral("запись в EEPROM ячеек из файла («Записать выбранные»)");
   c.help = QStringLiteral(
       "Сравнивает EEPROM устройства с ФАЙЛОМ, как eeprom diff, и записывает в устройство\n"
@@ -365,15 +385,22 @@ Subcommand eepromRestoreCommand() {
       "перед ней; ячейки 0–4 (команда и идентификация) не записываются никогда. Перед\n"
       "записью показывает список изменений и спрашивает подтверждения; --yes записывает\n"
       "без вопроса (без терминала вопрос задать нельзя, и без --yes ничего не пишется).\n"
-      "Файл с другого устройства или без сведений о нём — предупреждение. После записи\n"
-      "EEPROM читается заново и сравнивается с файлом; при сбое сказано, какие ячейки уже\n"
-      "записаны. Ctrl-C останавливает запись после текущей ячейки.\n"
-      "Код завершения 0 — записано и прочитано обратно, 1 — не подтверждено или ячейка не\n"
-      "держит записанное, 65/66 — файл не принят (ничего не записано), 130 — остановлено,\n"
-      "иначе код результата обмена.");
+      "Файл с другого устройства или без сведений о нём — предупреждение; файл с\n"
+      "устройства другого типа (другая плата, поколение, напряжение или мощность) не\n"
+      "записывается вовсе, пока не указан --force-other-device (--yes этого не разрешает).\n"
+      "После записи EEPROM читается заново и сравнивается с файлом; при сбое сказано,\n"
+      "какие ячейки уже записаны. Ячейка, ответ на запись которой искажён или потерян,\n"
+      "читается заново; если прочитать её не удалось, она названа «возможно записана».\n"
+      "Ctrl-C останавливает запись после текущей ячейки.\n"
+      "Код завершения 0 — записано и прочитано обратно, 1 — не подтверждено (или файл с\n"
+      "устройства другого типа без --force-other-device) или ячейка не держит записанное,\n"
+      "65/66 — файл не принят (ничего не записано), 74 — связь с портом потеряна,\n"
+      "130 — остановлено, иначе код результата обмена.");
   c.options = lineOptions() +
-              QList<OptionSpec>{rateOption(),
-                                {kYes, QString(), QStringLiteral("записать без подтверждения")}};
+              QList<OptionSpec>{
+                  rateOption(),
+                  {kYes, QString(), QStringLiteral("записать без подтверждения")},
+                  {kForce, QString(), QStringLiteral("записать и файл с устройства другого типа")}};
   c.minArgs = c.maxArgs = 1;
   c.run = runRestore;
   return c;

@@ -4,6 +4,7 @@
 #include "cli/cli_commands.h"
 #include "serial/port_discovery.h"
 #include "serial/port_list.h"
+#include "serial/shown_text.h"
 
 namespace {
 
@@ -40,8 +41,11 @@ int runPorts(const Invocation&) {
       adapter = adapterText(info);
       break;
     }
-    printOut(adapter.isEmpty() ? QStringLiteral("%1\t%2\n").arg(name, path)
-                               : QStringLiteral("%1\t%2\t%3\n").arg(name, path, adapter));
+    // The adapter's words come from its USB descriptors: anything may stand in them.
+    const QString shown = ShownText(name) + QLatin1Char('\t') + ShownText(path);
+    printOut(adapter.isEmpty()
+                 ? shown + QLatin1Char('\n')
+                 : shown + QLatin1Char('\t') + ShownText(adapter) + QLatin1Char('\n'));
   }
   return Exit::Ok;
 }

@@ -1,7 +1,6 @@
 // lir2-cli record: the monitor window's "Запись..." without the window. The monitor session polls
 // on this thread's event loop as it does on the line's thread in the program; its values go to
 // the same CSV recording, its alarm lines to standard error.
-#include <QDir>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -19,6 +18,7 @@
 #include "protocol/sound.h"
 #include "serial/exchange.h"
 #include "serial/result_code.h"
+#include "serial/shown_text.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ int runRecord(const Invocation& inv) {
     return Exit::FileUnwritable;
   }
   printOut(QStringLiteral("Запись: %1 (%2, %3 бит/с)%4\n")
-               .arg(QDir::toNativeSeparators(path), line.portText())
+               .arg(ShownPath(path), line.portText())
                .arg(rate)
                .arg(seconds > 0 ? QStringLiteral(", %1 с").arg(seconds)
                                 : QStringLiteral(", до Ctrl-C")));
@@ -121,9 +121,7 @@ int runRecord(const Invocation& inv) {
     printError(fileError);
     return Exit::FileUnwritable;
   }
-  printOut(QStringLiteral("Записано в %1: строк %2\n")
-               .arg(QDir::toNativeSeparators(path))
-               .arg(recording.rows()));
+  printOut(QStringLiteral("Записано в %1: строк %2\n").arg(ShownPath(path)).arg(recording.rows()));
   if (Interrupt::caught()) return line.finish(Result::Interrupted);
   if (end.code != Result::Ok) line.noteAnsweringRate(session.answeringRate());
   return line.finish(end.code);
@@ -139,15 +137,21 @@ Subcommand recordCommand() {
   c.summary = QStringLiteral("запись значений монитора в CSV (как «Запись...» монитора)");
   c.help = QStringLiteral(
       "Опрашивает устройство, как окно «Монитор», и записывает его значения в ФАЙЛ.csv —\n"
-      "тот же файл, что пишет кнопка «Запись...»: строка заголовка, строка на каждый\n"
-      "прочитанный проход по ОЗУ и строка на каждую появившуюся тревогу (UTF-8, запятые,\n"
-      "время ISO 8601, числа с точкой); каждая строка сразу уходит на диск. Тревоги, как\n"
-      "они появляются в журнале монитора, выводятся на стандартный вывод ошибок.\n"
-      "Запись идёт --seconds N секунд или до Ctrl-C (SIGTERM): файл кончается целой\n"
-      "строкой, порт закрывается. Сбои линии монитор переживает, как в окне (переподключение\n"
-      "без сообщения, пока сбоев немного).\n"
+      "тот же файл, что пишет кнопка «Запись...»: строка заголовка, строка значений на\n"
+      "каждый прочитанный проход по ОЗУ (около 1,5 с на 19200 бит/с), даже если ничего не\n"
+      "изменилось, — так неподвижное устройство не спутать с пропавшей линией, — ещё строка\n"
+      "на каждое изменение между проходами и строка на каждую появившуюся тревогу (UTF-8,\n"
+      "запятые, время ISO 8601, числа с точкой); каждая строка сразу уходит на диск.\n"
+      "Заголовок пишется так же, как любой сохраняемый файл: прежний файл заменяется, только\n"
+      "когда заголовок уже на диске; устройство, канал или папка вместо файла не\n"
+      "принимаются. Тревоги, как они появляются в журнале монитора, выводятся на стандартный\n"
+      "вывод ошибок. Запись идёт --seconds N секунд или до Ctrl-C (SIGTERM): файл кончается\n"
+      "целой строкой, порт закрывается. Сбои линии монитор переживает, как в окне\n"
+      "(переподключение без сообщения, пока сбоев немного); ошибка записи в файл\n"
+      "останавливает запись с причиной от системы.\n"
       "Код завершения 0 — записано N секунд, 130 (143) — остановлено Ctrl-C (SIGTERM),\n"
-      "73 — файл не создаётся или не записывается, иначе код результата обмена.");
+      "73 — файл не создаётся или не записывается, 74 — связь с портом потеряна, иначе код\n"
+      "результата обмена.");
   c.options =
       QList<OptionSpec>{{kOut, QStringLiteral("ФАЙЛ"),
                          QStringLiteral("файл записи (*.csv); существующий заменяется")}} +

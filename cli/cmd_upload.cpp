@@ -8,6 +8,7 @@
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
 #include "serial/run_stop.h"
+#include "serial/shown_text.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ int runUpload(const Invocation& inv) {
   QString error;
   const std::optional<LineChoice> choice = lineChoice(inv, error);
   if (!choice) {
-    printError(error);
+    printError(ShownText(error));
     return Exit::Usage;
   }
 
@@ -73,7 +74,9 @@ int runUpload(const Invocation& inv) {
   const QStringList problems = firmwareFileProblems(file);
   if (!problems.isEmpty()) {
     for (const QString& p : problems) printError(p);
-    return file.read() ? Exit::NotFirmware : Exit::FileUnreadable;
+    // Too large to be firmware is no firmware, whether or not the rest of it could be read.
+    return file.read() || file.fault == FirmwareFile::ReadFault::TooLarge ? Exit::NotFirmware
+                                                                          : Exit::FileUnreadable;
   }
   if (file.suspectName) printError(QStringLiteral("предупреждение: в имени файла нет «.lir2»"));
   const FirmwareHeader& h = file.header;
@@ -81,7 +84,7 @@ int runUpload(const Invocation& inv) {
   const FileVersions versions{h.VerPlatPow.value_or(0), h.VerCPU.value_or(0),
                               h.VerPlatPic.value_or(0)};
   printOut(QStringLiteral("Файл: %1\n%2  %3  %4  %5  %6\n")
-               .arg(file.fileName, deviceLabelText(*h.deviceKind),
+               .arg(ShownPath(file.fileName), deviceLabelText(*h.deviceKind),
                     platPowLabelText(versions.VerPlatPow), platPicLabelText(versions.VerPlatPic),
                     firmwareVersionLabelText(h.VerPOMajor.value_or(0), h.VerPOMinor.value_or(0)),
                     cpuLabelText(versions.VerCPU)));

@@ -4,11 +4,18 @@
 #include <QFileInfo>
 
 #include "firmware/upload.h"
+#include "serial/shown_text.h"
 
 FirmwareFile readFirmwareFile(const QString& fileName, qint64 maxBytes) {
   FirmwareFile f;
   f.fileName = fileName;
   f.suspectName = !hasFirmwareExtension(fileName);
+  // A FIFO would hold the reader until something writes into it, a device never ends.
+  if (const QFileInfo info(fileName); info.exists() && !info.isFile() && !info.isDir()) {
+    f.fault = FirmwareFile::ReadFault::CannotOpen;
+    f.systemReason = QStringLiteral("не обычный файл (устройство или канал)");
+    return f;
+  }
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) {  // a folder is refused here too
     f.fault = FirmwareFile::ReadFault::CannotOpen;
@@ -41,9 +48,9 @@ FirmwareFile readFirmwareFile(const QString& fileName, qint64 maxBytes) {
 QString frameworkReadError(const FirmwareFile& file) {
   if (file.fault == FirmwareFile::ReadFault::TooLarge)
     return cannotOpenFileMessage(
-        file.fileName,
+        ShownPath(file.fileName),
         QStringLiteral("The file is too large for a firmware file (%1 bytes).").arg(file.size));
-  return cannotOpenFileMessage(file.fileName, file.systemReason);
+  return cannotOpenFileMessage(ShownPath(file.fileName), file.systemReason);
 }
 
 namespace {
@@ -51,28 +58,28 @@ namespace {
 // The header as the file has it: up to its '#', at most the longest header's 14 characters.
 QString headerShown(const QByteArray& text) {
   const qsizetype hash = text.left(14).indexOf('#');
-  return fromSingleByteText(text.left(hash < 0 ? 14 : hash + 1));
+  return ShownText(fromSingleByteText(text.left(hash < 0 ? 14 : hash + 1)));
 }
 
 }  // namespace
 
 QStringList firmwareFileProblems(const FirmwareFile& f) {
+  const QString name = ShownPath(f.fileName);
   switch (f.fault) {
     case FirmwareFile::ReadFault::None:
       break;
     case FirmwareFile::ReadFault::CannotOpen:
-      if (!QFileInfo::exists(f.fileName))
-        return {QStringLiteral("Файл %1 не найден.").arg(f.fileName)};
+      if (!QFileInfo::exists(f.fileName)) return {QStringLiteral("Файл %1 не найден.").arg(name)};
       if (QFileInfo(f.fileName).isDir())
-        return {QStringLiteral("%1 — это папка, а не файл прошивки.").arg(f.fileName)};
+        return {QStringLiteral("%1 — это папка, а не файл прошивки.").arg(name)};
       return {QStringLiteral("Файл %1 не открывается для чтения (%2). Проверьте права на файл.")
-                  .arg(f.fileName, f.systemReason)};
+                  .arg(name, f.systemReason)};
     case FirmwareFile::ReadFault::TooLarge:
       return {QStringLiteral("Файл %1 слишком велик для прошивки (%2 байт): это не файл прошивки.")
-                  .arg(f.fileName)
+                  .arg(name)
                   .arg(f.size)};
     case FirmwareFile::ReadFault::ReadFailed:
-      return {QStringLiteral("Файл %1 не прочитан до конца (%2).").arg(f.fileName, f.systemReason)};
+      return {QStringLiteral("Файл %1 не прочитан до конца (%2).").arg(name, f.systemReason)};
   }
 
   QStringList problems;
@@ -80,10 +87,10 @@ QStringList firmwareFileProblems(const FirmwareFile& f) {
   const QString wrong = QStringLiteral("Не верный файл: ");
   if (!h.deviceKind)
     problems << wrong + QStringLiteral("код устройства «%1» не известен (lir, lXP, orb или pel).")
-                            .arg(fromSingleByteText(f.text.left(3)));
+                            .arg(ShownText(fromSingleByteText(f.text.left(3))));
   if (h.notANumber)
     problems << wrong + QStringLiteral("в заголовке «%1» поле «%2» не число.")
-                            .arg(headerShown(f.text), fromSingleByteText(*h.notANumber));
+                            .arg(headerShown(f.text), ShownText(fromSingleByteText(*h.notANumber)));
   else if (h.failedChecks > 0)
     problems << wrong + QStringLiteral("заголовок «%1» не по формату (пример: lir3v12_4&15#).")
                             .arg(headerShown(f.text));

@@ -1,5 +1,6 @@
 #include "firmware/firmware_header.h"
 
+#include "serial/shown_text.h"
 #include "serial/traffic_log.h"
 
 namespace {
@@ -174,7 +175,8 @@ QString cpuLabelText(quint8 VerCPU) {
 }
 
 QString notAnIntegerMessage(QByteArrayView field) {
-  return QStringLiteral("'%1' is not a valid integer value").arg(fromSingleByteText(field));
+  return QStringLiteral("'%1' is not a valid integer value")
+      .arg(ShownText(fromSingleByteText(field)));
 }
 
 QString cannotOpenFileMessage(const QString& fileName, const QString& reason) {

@@ -1,16 +1,11 @@
 #include "monitor/csv_recording.h"
 
-#include <QDir>
-
 #include "monitor/decoders.h"
 #include "monitor/number_format.h"
 #include "monitor/record_time.h"
 
-#if defined(Q_OS_WIN)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -58,17 +53,6 @@ QByteArray Row(const QStringList& fields) {
 QString Celsius(const RamValues& v, const TemperatureReading& t, bool hidden = false) {
   if (!v.temperaturesKnown || t.absent || hidden) return {};
   return QString::number(t.celsius());
-}
-
-// Forces what the system holds of the file to the disk.
-bool SyncToDisk(QFile& file) {
-#if defined(Q_OS_WIN)
-  return _commit(file.handle()) == 0;
-#elif defined(Q_OS_LINUX)
-  return ::fdatasync(file.handle()) == 0;
-#else
-  return ::fsync(file.handle()) == 0;
-#endif
 }
 
 }  // namespace
@@ -130,18 +114,23 @@ void CsvRecording::start(const QString& path) {
   rows_ = 0;
   goodSize_ = 0;
   lastRowAt_ = QDateTime();
+  // The header is saved as every file is: an earlier file at the path stays as it was unless the
+  // new one has its header on the disk; a device or a FIFO is never taken for the file.
+  const QByteArray header = CsvHeaderRow();
+  QString reason;
+  if (!SaveFile(path, header, &reason)) {
+    emit stopped(path, 0, u"Файл записи «%1» не создаётся: %2"_s.arg(ShownPath(path), reason));
+    return;
+  }
   file_.setFileName(path);
   // Unbuffered: every row goes to the system as it is written, and a failure names its cause.
-  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-    const QString error = u"Файл записи «%1» не создаётся: %2"_s.arg(QDir::toNativeSeparators(path),
-                                                                     file_.errorString());
-    emit stopped(path, 0, error);
+  if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    emit stopped(
+        path, 0,
+        u"Файл записи «%1» не открывается: %2"_s.arg(ShownPath(path), file_.errorString()));
     return;
   }
-  if (!append(CsvHeaderRow())) {
-    fail(u"не записывается даже заголовок"_s);
-    return;
-  }
+  goodSize_ = header.size();
   emit started(path);
 }
 
@@ -158,8 +147,8 @@ void CsvRecording::record(const RamValues& values, const QDateTime& at) {
   const QList<AlarmEvent>& alarms = rows_ == 0 ? values.standingAlarms : values.newAlarms;
   QByteArray rows = CsvValueRow(values, at);
   for (const AlarmEvent& alarm : alarms) rows += CsvAlarmRow(alarm, at);
-  if (!append(rows)) {
-    fail(QString());
+  if (QString reason; !append(rows, &reason)) {
+    fail(reason);
     return;
   }
   rows_ += 1 + alarms.size();
@@ -167,24 +156,20 @@ void CsvRecording::record(const RamValues& values, const QDateTime& at) {
   emit rowsWritten(rows_);
 }
 
-bool CsvRecording::append(const QByteArray& bytes) {
-  if (file_.write(bytes) != bytes.size() || !file_.flush()) return false;
-  if (syncEachRow_ && !SyncToDisk(file_)) return false;
+bool CsvRecording::append(const QByteArray& bytes, QString* reason) {
+  if (!WriteWhole(file_, bytes, reason)) return false;
+  if (syncEachRow_ && !SyncToDisk(file_, reason)) return false;
   goodSize_ += bytes.size();
   return true;
 }
 
-void CsvRecording::fail(const QString& what) {
+void CsvRecording::fail(const QString& reason) {
   const QString path = file_.fileName();
-  const QString reason = file_.errorString();
   // A row cut short by a full disk is taken off again, so the file ends with a whole row.
   file_.unsetError();
   const bool trimmed = file_.resize(goodSize_);
   file_.close();
-  QString error = u"Запись в файл «%1» остановлена: %2"_s.arg(QDir::toNativeSeparators(path),
-                                                              what.isEmpty() ? reason : what);
-  if (!what.isEmpty()) error += u" ("_s + reason + u")"_s;
-  error += u". "_s;
+  QString error = u"Запись в файл «%1» остановлена: %2. "_s.arg(ShownPath(path), reason);
   if (rows_ == 0)
     error += u"Строк с данными в файле нет."_s;
   else

@@ -56,9 +56,9 @@ class CsvRecording : public QObject {
   void stopped(const QString& path, qint64 rows, const QString& error);
 
  private:
-  // Writes bytes as one whole piece; false when the file failed.
-  bool append(const QByteArray& bytes);
-  void fail(const QString& what);
+  // Writes bytes as one whole piece; false with the system's reason when the file failed.
+  bool append(const QByteArray& bytes, QString* reason);
+  void fail(const QString& reason);
 
   QFile file_;
   qint64 rows_ = 0;

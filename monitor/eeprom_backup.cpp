@@ -4,10 +4,13 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <functional>
+
 #include "monitor/decoders.h"
 #include "monitor/eeprom_cells.h"
 #include "monitor/record_time.h"
 #include "protocol/result_messages.h"
+#include "serial/shown_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -48,7 +51,8 @@ std::optional<EepromIdentity> ParseHeader(const QString& comment, QString* saved
     const qsizetype colon = field.indexOf(u": "_s);
     if (colon < 0) continue;
     const QString key = field.left(colon);
-    const QString value = field.mid(colon + 2);
+    // Shown in labels and on terminals as the file has it, control characters excepted.
+    const QString value = ShownText(field.mid(colon + 2));
     if (key == u"плата")
       id.board = value;
     else if (key == u"ПО")
@@ -156,8 +160,8 @@ EepromHexRead ReadEepromHex(const QByteArray& bytes) {
     const QByteArray digits = line.mid(1);
     for (char c : digits)
       if (HexDigit(c) < 0)
-        return {std::nullopt,
-                LineError(number, u"«%1» — не шестнадцатеричная цифра"_s.arg(QChar(uchar(c))))};
+        return {std::nullopt, LineError(number, u"«%1» — не шестнадцатеричная цифра"_s.arg(
+                                                    ShownText(QString(QChar(uchar(c))))))};
     if (digits.size() % 2 != 0)
       return {std::nullopt, LineError(number, u"нечётное число шестнадцатеричных цифр"_s)};
     QByteArray record;
@@ -231,6 +235,9 @@ EepromHexRead ReadEepromHex(const QByteArray& bytes) {
 }
 
 EepromHexRead ReadEepromHexFile(const QString& path) {
+  // A FIFO would hold the reader until something writes into it.
+  if (const QFileInfo info(path); info.exists() && !info.isFile())
+    return {std::nullopt, u"это не обычный файл"_s};
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly))
     return {std::nullopt, u"файл не открывается: "_s + f.errorString()};
@@ -270,6 +277,39 @@ QString CellList(const QList<EepromWrite>& cells, int most) {
   return text;
 }
 
+namespace {
+
+QString BoardKindText(quint8 type) {
+  return type == 2 ? u"LCD"_s : type == 3 ? u"LCD SIN"_s : u"тип %1"_s.arg(type);
+}
+
+QString VoltageText(quint8 voltageClass) {
+  return voltageClass <= 2 ? u"%1 В"_s.arg(12 << voltageClass) : u"класс %1"_s.arg(voltageClass);
+}
+
+}  // namespace
+
+QString OtherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& device) {
+  struct Part {
+    int address;
+    QString name;
+    std::function<QString(const DeviceImages::Eeprom&)> text;
+  };
+  const Part parts[] = {
+      {0, u"плата"_s, [](const auto& e) { return BoardKindText(e[0]); }},
+      {1, u"поколение"_s, [](const auto& e) { return QString::number(e[1]); }},
+      {6, u"напряжение"_s, [](const auto& e) { return VoltageText(e[6]); }},
+      {5, u"мощность"_s, [](const auto& e) { return IdentityOf(e).power; }},
+  };
+  QStringList differ;
+  for (const Part& p : parts) {
+    // A file without the cell cannot say; the comparison then only warns.
+    if (!file.present[p.address] || file.data[p.address] == device[p.address]) continue;
+    differ << u"%1 %2 в файле, %3 на линии"_s.arg(p.name, p.text(file.data), p.text(device));
+  }
+  return differ.join(u"; "_s);
+}
+
 RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile& file) {
   RestoreOutcome out;
   if (!r.refusal.isEmpty()) {
@@ -278,11 +318,33 @@ RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile
     return out;
   }
   if (r.failed) {
-    out.text = u"Запись прервана на ячейке %1: %2. "_s.arg(CellAddressText(r.failed->address),
-                                                           resultMessage(r.code));
-    out.text += r.written.isEmpty()
-                    ? u"Ни одна ячейка не записана."_s
-                    : u"Записаны ячейки (%1): %2."_s.arg(r.written.size()).arg(CellList(r.written));
+    // The cells the device holds: those it confirmed, and the failed one when reading it back
+    // found it written. A cell that could not be read back is counted apart, as what it is.
+    const QString cell = CellAddressText(r.failed->address);
+    out.text = u"Запись прервана на ячейке %1: %2. "_s.arg(cell, resultMessage(r.code));
+    QList<EepromWrite> held = r.written;
+    switch (r.failedCell) {
+      case EepromRestoreResult::FailedCell::NotWritten:
+        break;
+      case EepromRestoreResult::FailedCell::Written:
+        out.text += u"Ячейка %1 прочитана заново: значение записано. "_s.arg(cell);
+        held.append(*r.failed);
+        break;
+      case EepromRestoreResult::FailedCell::Unchanged:
+        out.text += u"Ячейка %1 прочитана заново: не записана. "_s.arg(cell);
+        break;
+      case EepromRestoreResult::FailedCell::Unknown:
+        out.text +=
+            u"Ячейка %1 возможно записана: ответ устройства на запись искажён или "
+            u"потерян, а прочитать её заново не удалось. "_s.arg(cell);
+        break;
+    }
+    if (held.isEmpty())
+      out.text += r.failedCell == EepromRestoreResult::FailedCell::Unknown
+                      ? u"Других ячеек не записано."_s
+                      : u"Ни одна ячейка не записана."_s;
+    else
+      out.text += u"Записаны ячейки (%1): %2."_s.arg(held.size()).arg(CellList(held));
     out.failure = true;
     return out;
   }

@@ -85,8 +85,17 @@ QList<CellDifference> CompareEeprom(const DeviceImages::Eeprom& device, const Ee
 // How a restore ended: what it wrote, where it stopped and why, and the EEPROM as read back
 // afterwards.
 struct EepromRestoreResult {
-  QList<EepromWrite> written;         // the cells written, in order
+  QList<EepromWrite> written;         // the cells written and confirmed by the device, in order
   std::optional<EepromWrite> failed;  // the cell whose write failed
+  // What reading the failed cell back found. A write whose reply came garbled or not at all may
+  // have reached the device all the same.
+  enum class FailedCell {
+    NotWritten,  // the write failed before its value was sent
+    Written,     // read back: it holds the value
+    Unchanged,   // read back: it does not
+    Unknown,     // possibly written: it could not be read back
+  };
+  FailedCell failedCell = FailedCell::NotWritten;
   quint8 code = 0;                    // the failure's result code (the write's or the read-back's)
   bool stopped = false;               // the user stopped it between two cells
   QString refusal;                    // nothing was written, and why
@@ -110,5 +119,12 @@ struct RestoreOutcome {
   std::optional<QList<CellDifference>> remaining;
 };
 RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile& file);
+
+// A file of another kind of device: its board (EEPROM 0), generation (1), voltage class (6) or
+// power model (5) is not the device's. A restore writes cells 5 and 6 too, so restoring such a
+// file would turn the device into another model, with settings made for another board; it
+// takes an explicit second yes. What differs ("напряжение 12 В в файле, 24 В на линии; ..."),
+// or empty when the kinds agree or the file does not hold those cells.
+QString OtherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& device);
 
 Q_DECLARE_METATYPE(EepromRestoreResult)

@@ -9,12 +9,13 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "monitor/eeprom_map.h"
 #include "monitor/form_eeprom_diff.h"
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -145,14 +146,14 @@ void TFormEEProm::B_SaveMapClick() {
   const QByteArray bytes = text ? FormatEepromMap(*dump_).toUtf8()
                                 : WriteEepromHex(*dump_, QDateTime::currentDateTime(),
                                                  QCoreApplication::applicationVersion());
-  // Written aside and put in place whole: a failure leaves an earlier file as it was.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    dialogs.warn(u"Сохранить EEPROM"_s, u"Файл «%1» не сохранён: %2"_s.arg(
-                                            QDir::toNativeSeparators(path), file.errorString()));
+  // A failure leaves an earlier file as it was.
+  QString reason;
+  if (!SaveFile(path, bytes, &reason)) {
+    dialogs.warn(u"Сохранить EEPROM"_s,
+                 u"Файл «%1» не сохранён: %2"_s.arg(ShownPath(path), reason));
     return;
   }
-  L_MapState->setText(u"Сохранена в %1"_s.arg(QDir::toNativeSeparators(path)));
+  L_MapState->setText(u"Сохранена в %1"_s.arg(ShownPath(path)));
 }
 
 void TFormEEProm::B_CompareMapClick() {
@@ -166,7 +167,7 @@ void TFormEEProm::B_CompareMapClick() {
   EepromHexRead read = ReadEepromHexFile(path);
   if (!read.file) {
     dialogs.warn(u"Сравнить с файлом"_s,
-                 u"Файл «%1» не принят: %2."_s.arg(QDir::toNativeSeparators(path), read.error));
+                 u"Файл «%1» не принят: %2."_s.arg(ShownPath(path), read.error));
     return;
   }
   // The device is read afresh, so the comparison shows what it holds now. A read that fails

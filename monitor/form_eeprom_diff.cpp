@@ -1,6 +1,5 @@
 #include "monitor/form_eeprom_diff.h"
 
-#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,6 +10,7 @@
 
 #include "monitor/eeprom_cells.h"
 #include "protocol/result_messages.h"
+#include "serial/shown_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -86,7 +86,7 @@ void TFormEEPromDiff::compare(const QString& path, const EepromHexFile& file,
   const auto fileDevice = file.deviceIdentity();
   L_Files->setText(
       u"Файл: %1 (%2 ячеек%3)\nУстройство в файле: %4\nУстройство на линии: %5"_s
-          .arg(QDir::toNativeSeparators(path))
+          .arg(ShownPath(path))
           .arg(file.present.count())
           .arg(file.savedText.isEmpty() ? QString() : u", сохранён "_s + file.savedText)
           .arg(fileDevice ? fileDevice->describe() : u"не указано"_s)
@@ -178,6 +178,17 @@ void TFormEEPromDiff::B_WriteSelectedClick() {
                          u"В файле: %1.\nНа линии: %2.\n\n"
                          u"Настройки и калибровка другого устройства могут ему не подойти. "
                          u"Записать всё равно?"_s.arg(fileDevice->describe(), device.describe())))
+      return;
+  }
+  // Another kind of device: writing its cells would make this one another model. A second,
+  // explicit question, whose default is no.
+  if (const QString kind = OtherDeviceKind(file_, device_); !kind.isEmpty()) {
+    if (!dialogs.confirm(u"Устройство другого типа"_s,
+                         u"Файл сохранён с устройства другого типа: %1.\n\n"
+                         u"Запись его ячеек сделает из этого устройства другую модель, с "
+                         u"настройками и калибровкой для другой платы, напряжения или мощности. "
+                         u"Обычно это ошибка выбора файла.\n\n"
+                         u"Записать ячейки с устройства другого типа?"_s.arg(kind)))
       return;
   }
 

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,6 +21,7 @@
 #include "monitor/settings_writes.h"
 #include "protocol/device_link.h"
 #include "protocol/sound.h"
+#include "serial/shown_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -194,12 +194,12 @@ void TFormMonitor::B_TrendClick() {
 
 void TFormMonitor::recordingStarted(const QString& path) {
   recordingRuns_ = true;
-  recordingName_ = QFileInfo(path).fileName();
+  recordingName_ = ShownText(QFileInfo(path).fileName());
   B_Record->setEnabled(true);
   B_Record->setText(u"Стоп записи"_s);
   L_Record->setStyleSheet(QString());
   L_Record->setText(u"Запись: %1"_s.arg(recordingName_));
-  L_Record->setToolTip(QDir::toNativeSeparators(path));
+  L_Record->setToolTip(ShownPath(path));
 }
 
 void TFormMonitor::recordingStopped(const QString& path, qint64 rows, const QString& error) {
@@ -208,12 +208,13 @@ void TFormMonitor::recordingStopped(const QString& path, qint64 rows, const QStr
   B_Record->setText(u"Запись..."_s);
   if (error.isEmpty()) {
     L_Record->setStyleSheet(QString());
-    L_Record->setText(u"Записано в %1: строк %2"_s.arg(QFileInfo(path).fileName()).arg(rows));
+    L_Record->setText(
+        u"Записано в %1: строк %2"_s.arg(ShownText(QFileInfo(path).fileName())).arg(rows));
     return;
   }
   // The monitor goes on; the user learns why the file stopped growing.
   L_Record->setStyleSheet(u"color: red"_s);
-  L_Record->setText(u"Запись остановлена: %1"_s.arg(QFileInfo(path).fileName()));
+  L_Record->setText(u"Запись остановлена: %1"_s.arg(ShownText(QFileInfo(path).fileName())));
   L_Record->setToolTip(error);
   dialogs.warn(u"Запись"_s, error);
 }

@@ -47,6 +47,7 @@ void MonitorRun::prepareRun() {
   poll_.RamChanged = true;
   poll_.EepromRefresh = true;
   firstTick_ = true;
+  lineHeld_ = ex_.port().PortOpen;
   timer3_.setInterval(kFirstTickMs);
   timer3_.setEnabled(true);
 }
@@ -109,6 +110,10 @@ bool MonitorRun::pollDevice(quint16 watched) {
     surface_.DecodeRam();
     poll_.RamChanged = false;
   }
+  if (ramPassEnded_) {
+    ramPassEnded_ = false;
+    surface_.RamPassRead();
+  }
   return true;
 }
 
@@ -164,6 +169,7 @@ bool MonitorRun::readRamSlice() {
   poll_.RamOffset = 0;
   poll_.RamSingles = 0;
   ramWindowFilled_ = true;
+  ramPassEnded_ = true;
   return true;
 }
 
@@ -178,6 +184,7 @@ void MonitorRun::ReportResult(bool close) {
   if (ex_.ResultCode != 0 && ex_.ReconnectCount < kReconnectLimit) {
     // A silent reconnect: the line starts afresh and the next tick reads everything again.
     link_.reopen();
+    lineHeld_ = lineHeld_ || ex_.port().PortOpen;
     poll_.RamOffset = 0;
     poll_.RamSingles = 0;
     poll_.RamChanged = true;
@@ -189,12 +196,17 @@ void MonitorRun::ReportResult(bool close) {
     return;
   }
   // A port that has stopped opening, or an adapter that has gone, is what ended the run,
-  // whatever the exchange that noticed it says.
+  // whatever the exchange that noticed it says. A line the run had and lost is that, whether a
+  // read met the loss or the reconnect's open could not bring it back.
   const PortControl& port = ex_.port();
   QString reason;
-  if (ex_.ResultCode != 0 && !port.PortOpen && !port.problem().isEmpty()) {
-    reason = port.problem();
-    if (port.openFailed()) ex_.ResultCode = Result::OpenFailed;
+  if (ex_.ResultCode != 0 && !port.PortOpen) {
+    if (lineHeld_) {
+      reason = port.lostLineReason();
+    } else if (!port.problem().isEmpty()) {
+      reason = port.problem();
+      if (port.openFailed()) ex_.ResultCode = Result::OpenFailed;
+    }
   }
   if (report_) {
     report_->run(ex_.ResultCode, close, [this] { surface_.FormClose(); }, reason);

@@ -31,6 +31,8 @@ class MonitorSurface {
   virtual void DecodeRam() = 0;
   // Ends the monitor run: polling stops, the window hides, the main window returns.
   virtual void FormClose() = 0;
+  // A whole pass over the RAM window has been read (and decoded, when it changed).
+  virtual void RamPassRead() {}
 };
 
 // The monitor run: a poll tick on the window's timer that keeps the two images up to date and
@@ -102,4 +104,8 @@ class MonitorRun {
   FinalReport* report_ = nullptr;
   bool firstTick_ = false;  // the next tick is the run's first
   bool ramWindowFilled_ = false;
+  bool ramPassEnded_ = false;  // the slice just read ended a pass
+  // The run has had its line open: a port that is gone or does not open again later is the
+  // line lost mid-run, not a port that never opened.
+  bool lineHeld_ = false;
 };

@@ -68,10 +68,22 @@ void MonitorSession::DecodeRam() {
   // Recordings and the chart take only values the device gave: the labels may show a pass
   // that is still partly the image's first zeros, a file should not keep it.
   const bool measured = run_->ramWindowFilled();
+  measuredInPass_ = measuredInPass_ || measured;
   toWindows([this, view, context = context_, images = images_, values, now, measured] {
     emit ramDecoded(view, context, images);
     if (measured) emit ramMeasured(values, now);
   });
+}
+
+void MonitorSession::RamPassRead() {
+  // A pass that changed nothing still gives its values once: a recording then shows the device
+  // answering, so a still device is never mistaken for a dead line.
+  if (!measuredInPass_ && run_->ramWindowFilled()) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const RamValues values = MeasureRam(images_, context_);
+    toWindows([this, values, now] { emit ramMeasured(values, now); });
+  }
+  measuredInPass_ = false;
 }
 
 void MonitorSession::FormClose() {
@@ -132,6 +144,7 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
     if (const quint8 code = WriteEepromByte(0)) {
       result.failed = cell;
       result.code = code;
+      if (valueFrameStarted_) result.failedCell = readBackCell(cell);
       break;
     }
     result.written.append(cell);
@@ -151,6 +164,20 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
     }
   }
   toWindows([this, result] { emit restoreFinished(result); });
+}
+
+EepromRestoreResult::FailedCell MonitorSession::readBackCell(const EepromWrite& cell) {
+  using Cell = EepromRestoreResult::FailedCell;
+  // The user ended the run: the line is no longer the restore's.
+  if (link_.stopRequested()) return Cell::Unknown;
+  Exchange& ex = link_.exchange();
+  const quint8 code = link_.frames().ReadDeviceMemory(cell.address, 0);
+  // The write's failure has been told; a read-back that fails too only leaves the doubt.
+  ex.ResultCode = Result::Ok;
+  if (code != Result::Ok) return Cell::Unknown;
+  const quint8 value = link_.frameState().ReplyByte0;
+  images_.EepromImage[cell.address] = value;
+  return value == cell.value ? Cell::Written : Cell::Unchanged;
 }
 
 quint8 MonitorSession::WriteCommandByte() {
@@ -176,20 +203,24 @@ quint8 MonitorSession::WriteEepromByte(quint8 n) {
   FrameState& state = link_.frameState();
   // The announcing command 3 first; the parameter frame only after the device took it.
   quint8 code = Result::Ok;
+  valueFrameStarted_ = false;
   if (state.BinaryFrames) {
     state.TxData[0] = 3;
     code = frames.SendBinaryCommand('w', 0, 0);
     if (code == Result::Ok) code = frames.ReadBinaryReply(FrameWrite, 0);
     if (code == Result::Ok) {
       state.TxData[0] = EepromValue;
+      valueFrameStarted_ = true;
       code = frames.SendBinaryCommand('w', EepromAddress, n);
     }
     if (code == Result::Ok) code = frames.ReadBinaryReply(FrameWrite, n);
   } else {
     code = frames.SendTextCommand("PCWR", 0, FrameWrite, 3);
     if (code == Result::Ok) code = frames.ReadTextReply(FrameWrite, 0);
-    if (code == Result::Ok)
+    if (code == Result::Ok) {
+      valueFrameStarted_ = true;
       code = frames.SendTextCommand("PCWR", EepromAddress, FrameWrite, EepromValue);
+    }
     if (code == Result::Ok) code = frames.ReadTextReply(FrameWrite, 0);
   }
   PendingCommand = 0;

@@ -127,6 +127,9 @@ class MonitorSession : public LineSession, private MonitorSurface {
   void DecodeEeprom() override;
   void DecodeRam() override;
   void FormClose() override;
+  void RamPassRead() override;
+  // What the failed cell of a restore holds now, read back while the line still answers.
+  EepromRestoreResult::FailedCell readBackCell(const EepromWrite& cell);
 
   // Common end of both writes.
   quint8 finishWrite(quint8 code);
@@ -147,5 +150,7 @@ class MonitorSession : public LineSession, private MonitorSurface {
   QString watchedText_ = QStringLiteral("0");
   std::atomic<bool> restoreStop_{false};
   qint32 answeringRate_ = 0;
+  bool measuredInPass_ = false;     // the current RAM pass has given its values
+  bool valueFrameStarted_ = false;  // the last EEPROM write sent (part of) its value frame
   QString rateAdvice_ = QStringLiteral("выберите её в «Железо»");
 };

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 
 ConfigFile::ConfigFile(QString path) : path_(std::move(path)) {}
 
@@ -15,7 +17,8 @@ bool ConfigFile::load(QString* error) {
       // There is a file we may not read: writing over it would lose its other lines.
       keepOff_ = true;
       if (error)
-        *error = QStringLiteral("Не удалось прочитать %1: %2").arg(path_, file.errorString());
+        *error =
+            QStringLiteral("Не удалось прочитать %1: %2").arg(ShownPath(path_), file.errorString());
       return false;
     }
     return save(error);
@@ -23,7 +26,8 @@ bool ConfigFile::load(QString* error) {
   const QByteArray data = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     if (error)
-      *error = QStringLiteral("Не удалось прочитать %1: %2").arg(path_, file.errorString());
+      *error =
+          QStringLiteral("Не удалось прочитать %1: %2").arg(ShownPath(path_), file.errorString());
     lines_ = {QByteArrayLiteral("COM1")};
     keepOff_ = true;
     return false;
@@ -44,27 +48,20 @@ bool ConfigFile::load(QString* error) {
 
 bool ConfigFile::save(QString* error) const {
   if (keepOff_) {
-    if (error) *error = QStringLiteral("%1 не прочитан, поэтому не перезаписывается").arg(path_);
+    if (error)
+      *error = QStringLiteral("%1 не прочитан, поэтому не перезаписывается").arg(ShownPath(path_));
     return false;
   }
   const QFileInfo info(path_);
   if (!QDir().mkpath(info.absolutePath())) {
-    if (error)
-      *error =
-          QStringLiteral("Не удалось создать папку %1").arg(QDir::toNativeSeparators(info.path()));
+    if (error) *error = QStringLiteral("Не удалось создать папку %1").arg(ShownPath(info.path()));
     return false;
   }
-  QSaveFile file(path_);
-  if (!file.open(QIODevice::WriteOnly)) {
-    if (error) *error = QStringLiteral("Не удалось записать %1: %2").arg(path_, file.errorString());
-    return false;
-  }
-  for (const QByteArray& line : lines_) {
-    file.write(line);
-    file.write("\r\n", 2);
-  }
-  if (!file.commit()) {
-    if (error) *error = QStringLiteral("Не удалось записать %1: %2").arg(path_, file.errorString());
+  QByteArray bytes;
+  for (const QByteArray& line : lines_) bytes += line + "\r\n";
+  QString reason;
+  if (!SaveFile(path_, bytes, &reason)) {
+    if (error) *error = QStringLiteral("Не удалось записать %1: %2").arg(ShownPath(path_), reason);
     return false;
   }
   return true;

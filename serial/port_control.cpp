@@ -1,5 +1,7 @@
 #include "port_control.h"
 
+#include <QFileInfo>
+
 #include "serial/port_reason.h"
 #include "serial/result_code.h"
 #include "serial/status.h"
@@ -22,7 +24,6 @@ quint8 PortControl::OpenPort(qint32 rate) {
     }
   }
   path_.clear();
-  lineLost_ = false;
   for (const PortEntry& entry : entries_)
     if (entry.name == PortName && entry.kind != PortEntry::Kind::Simulated)
       path_ = entry.path.isEmpty() ? entry.name : entry.path;
@@ -41,6 +42,7 @@ quint8 PortControl::OpenPort(qint32 rate) {
     return Result::OpenFailed;
   }
   openFailed_ = false;
+  lineLost_ = false;
   problem_.clear();
   PortOpen = true;
   if (status_) status_->setErrorText(result.message);
@@ -59,6 +61,17 @@ void PortControl::PurgePort() {
 void PortControl::release() {
   ClosePort();
   device_.reset();
+}
+
+QString PortControl::lostLineReason() const {
+  if (path_.isEmpty()) return {};
+  if (!openFailed_ && !problem_.isEmpty()) return problem_;
+  const bool stillThere = QFileInfo::exists(path_);
+  QString text = explainVanished(path_, stillThere).text;
+  // A path that is still there yet does not open says more than "the line closed".
+  if (openFailed_ && stillThere && !problem_.isEmpty())
+    text += QStringLiteral(" Снова открыть его не удалось: ") + problem_;
+  return text;
 }
 
 void PortControl::noteLineFailure() {

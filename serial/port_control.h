@@ -51,8 +51,13 @@ class PortControl {
   const QString& problem() const { return problem_; }
   // The last opening failed (as against a line that went away after it opened).
   bool openFailed() const { return openFailed_; }
-  // The line went away after the last opening (as against closed on purpose, which keeps this).
+  // The line went away after the last successful opening, and no opening since has brought it
+  // back (as against a port closed on purpose).
   bool lineLost() const { return lineLost_; }
+  // For a run that had the line: "Связь с портом … потеряна: …", whether the line went away or
+  // an opening since could not bring it back (then with why it does not open). Empty for a line
+  // without a path (the simulated device).
+  QString lostLineReason() const;
   // Closes the port and lets go of its handle, so the next opening makes a new one.
   void release();
 

@@ -1,5 +1,7 @@
 #include "serial/port_reason.h"
 
+#include <QDir>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +17,8 @@
 #include <cerrno>
 #include <vector>
 #endif
+
+#include "serial/shown_text.h"
 
 namespace {
 
@@ -39,8 +43,14 @@ QString lockName(const QString& path) {
 }
 
 QString holderText(const PortHolder& h) {
-  return h.program.isEmpty() ? QStringLiteral("процесс с PID %1").arg(h.pid)
-                             : QStringLiteral("программа %1 (PID %2)").arg(h.program).arg(h.pid);
+  // A process may give itself any name, control characters included.
+  return h.program.isEmpty()
+             ? QStringLiteral("процесс с PID %1").arg(h.pid)
+             : QStringLiteral("программа %1 (PID %2)").arg(ShownText(h.program)).arg(h.pid);
+}
+
+QString modeText(uint mode) {
+  return QString::number(mode & 07777, 8).rightJustified(4, QLatin1Char('0'));
 }
 
 }  // namespace
@@ -95,6 +105,16 @@ PortFacts probePort(const QString& path) {
   facts.exists = ::stat(native.constData(), &st) == 0;
   facts.accessible = !facts.exists || ::access(native.constData(), R_OK | W_OK) == 0;
   if (const passwd* pw = ::getpwuid(::geteuid())) facts.user = QString::fromLocal8Bit(pw->pw_name);
+  if (facts.exists) {
+    facts.kind = S_ISCHR(st.st_mode)   ? PortFacts::Kind::CharDevice
+                 : S_ISREG(st.st_mode) ? PortFacts::Kind::RegularFile
+                 : S_ISDIR(st.st_mode) ? PortFacts::Kind::Folder
+                                       : PortFacts::Kind::Other;
+    facts.mode = st.st_mode & 07777;
+    facts.groupMayUse = st.st_gid != 0 && (st.st_mode & 060) == 060;
+    const passwd* owner = ::getpwuid(st.st_uid);
+    facts.owner = owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
+  }
   if (facts.exists && st.st_gid != 0) {
     if (const group* gr = ::getgrgid(st.st_gid)) facts.group = QString::fromLocal8Bit(gr->gr_name);
     // Listed in the group's database but not in this session's groups: a new login is due.
@@ -117,18 +137,35 @@ PortFacts probePort(const QString& path) {
     }
   }
 #else
-  facts.exists = QFileInfo::exists(path);
+  const QFileInfo info(path);
+  facts.exists = info.exists();
+  if (info.isFile()) facts.kind = PortFacts::Kind::RegularFile;
+  if (info.isDir()) facts.kind = PortFacts::Kind::Folder;
 #endif
   return facts;
 }
 
-PortReason explainOpenFailure(const QString& path, QSerialPort::SerialPortError error,
+PortReason explainOpenFailure(const QString& portPath, QSerialPort::SerialPortError error,
                               const QString& errorString, const PortFacts& facts) {
+  const QString path = ShownText(portPath);
   if (error == QSerialPort::DeviceNotFoundError || !facts.exists) {
     return {PortFault::Missing,
             QStringLiteral("Порт %1 не найден: такого устройства нет. Подключён ли адаптер? "
                            "Проверьте кабель и имя порта.")
                 .arg(path)};
+  }
+  // Not a port at all: a file, a folder, or a device that takes no line settings (/dev/null).
+  if (facts.kind != PortFacts::Kind::CharDevice ||
+      error == QSerialPort::UnsupportedOperationError) {
+    const QString what = facts.kind == PortFacts::Kind::RegularFile ? QStringLiteral("обычный файл")
+                         : facts.kind == PortFacts::Kind::Folder ? QStringLiteral("папка")
+                         : facts.kind == PortFacts::Kind::Other
+                             ? QStringLiteral("не устройство")
+                             : QStringLiteral("устройство, которое не принимает настроек линии");
+    return {PortFault::NotAPort,
+            QStringLiteral("%1 — не последовательный порт: это %2. Укажите порт адаптера, "
+                           "например /dev/ttyUSB0 или имя из /dev/serial/by-id/.")
+                .arg(path, what)};
   }
   if (facts.holder) {
     if (facts.holder->pid == facts.ownPid)
@@ -140,18 +177,38 @@ PortReason explainOpenFailure(const QString& path, QSerialPort::SerialPortError 
                 .arg(path, holderText(*facts.holder))};
   }
   if (error == QSerialPort::PermissionError && !facts.accessible) {
-    const QString group = facts.group.isEmpty() ? QStringLiteral("dialout") : facts.group;
     const QString user = facts.user.isEmpty() ? QStringLiteral("$USER") : facts.user;
+    const QString owner = facts.owner.isEmpty() ? QStringLiteral("root") : facts.owner;
+    const QString whose =
+        QStringLiteral("владелец %1, группа %2, права %3")
+            .arg(owner, facts.group.isEmpty() ? QStringLiteral("root") : facts.group,
+                 modeText(facts.mode));
+    if (facts.group.isEmpty() || !facts.groupMayUse) {
+      // Joining a group helps only when the port's group may use it: a root-owned 0600 port
+      // needs a udev rule that gives it a group.
+      const QString name = QFileInfo(QFileInfo(portPath).canonicalFilePath()).fileName();
+      return {PortFault::NoPermission,
+              QStringLiteral(
+                  "Нет прав на порт %1 (%2): группа порта не даёт к нему доступа, и вступление "
+                  "в группу не поможет. Дайте порту группу dialout правилом udev, например "
+                  "файлом /etc/udev/rules.d/99-lir.rules со строкой "
+                  "SUBSYSTEM==\"tty\", KERNEL==\"%3\", GROUP=\"dialout\", MODE=\"0660\" — "
+                  "затем sudo udevadm control --reload && sudo udevadm trigger, и если "
+                  "пользователь %4 не в группе dialout: sudo usermod -aG dialout $USER — и "
+                  "войдите в систему заново.")
+                  .arg(path, whose,
+                       ShownText(name.isEmpty() ? QFileInfo(portPath).fileName() : name), user)};
+    }
     if (facts.groupNeedsLogin)
       return {PortFault::NoPermission,
-              QStringLiteral("Нет прав на порт %1: пользователь %2 уже в группе %3, но этот "
+              QStringLiteral("Нет прав на порт %1 (%4): пользователь %2 уже в группе %3, но этот "
                              "сеанс начат раньше. Выйдите из системы и войдите снова.")
-                  .arg(path, user, group)};
+                  .arg(path, user, facts.group, whose)};
     return {PortFault::NoPermission,
-            QStringLiteral("Нет прав на порт %1: пользователь %2 не входит в группу %3. "
+            QStringLiteral("Нет прав на порт %1 (%4): пользователь %2 не входит в группу %3. "
                            "Выполните: sudo usermod -aG %3 $USER — и войдите в систему "
                            "заново (выйдите и войдите), чтобы группа начала действовать.")
-                .arg(path, user, group)};
+                .arg(path, user, facts.group, whose)};
   }
   // The device may be used by this user, yet it was refused: somebody else has it (a lock
   // this program cannot read, or the exclusive mode another program set).
@@ -161,7 +218,8 @@ PortReason explainOpenFailure(const QString& path, QSerialPort::SerialPortError 
                            "ним работает, и повторите.")
                 .arg(path)};
   }
-  return {PortFault::Other, QStringLiteral("Порт %1 не открылся: %2.").arg(path, errorString)};
+  return {PortFault::Other,
+          QStringLiteral("Порт %1 не открылся: %2.").arg(path, ShownText(errorString))};
 }
 
 QString portOpenReason(const QString& portName, QSerialPort::SerialPortError error,
@@ -170,7 +228,23 @@ QString portOpenReason(const QString& portName, QSerialPort::SerialPortError err
   return explainOpenFailure(path, error, errorString, probePort(path)).text;
 }
 
-PortReason explainVanished(const QString& path, bool stillExists) {
+PortArgument resolvePortArgument(const QString& typed) {
+  if (typed.isEmpty() || QDir::isAbsolutePath(typed)) return {typed, {}};
+  // "./x" and "../x" say the folder themselves.
+  if (typed.startsWith(QLatin1String("./")) || typed.startsWith(QLatin1String("../")))
+    return {QDir::cleanPath(QDir::current().absoluteFilePath(typed)), {}};
+  const QFileInfo here(QDir::current(), typed);
+  if (here.exists() || here.isSymLink())
+    return {here.absoluteFilePath(),
+            QStringLiteral("--port %1 взят из текущей папки: %2")
+                .arg(ShownText(typed), ShownPath(here.absoluteFilePath()))};
+  const QString underDev = QStringLiteral("/dev/") + typed;
+  return {underDev, QStringLiteral("--port %1: в текущей папке такого файла нет, взят %2")
+                        .arg(ShownText(typed), ShownText(underDev))};
+}
+
+PortReason explainVanished(const QString& portPath, bool stillExists) {
+  const QString path = ShownText(portPath);
   if (!stillExists)
     return {PortFault::Vanished,
             QStringLiteral("Связь с портом %1 потеряна: устройство исчезло — адаптер "

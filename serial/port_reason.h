@@ -19,10 +19,16 @@ struct PortHolder {
 
 // What the system shows about a port path when it did not open.
 struct PortFacts {
+  enum class Kind { CharDevice, RegularFile, Folder, Other };
   bool exists = true;      // the path names something
+  Kind kind = Kind::CharDevice;  // what it names (through a link)
   bool accessible = true;  // this user may read and write it
   QString user;            // this user's login name
   QString group;           // the group the device belongs to; empty when it is root's own
+  QString owner;           // the user it belongs to
+  uint mode = 0660;        // its permission bits
+  // The device's group may read and write it: joining the group gives access.
+  bool groupMayUse = true;
   // The user is listed in that group, but this session was started before: the group counts
   // only after a new login.
   bool groupNeedsLogin = false;
@@ -34,6 +40,7 @@ enum class PortFault {
   Missing,       // no such device: the adapter is not plugged in, or the name is wrong
   Busy,          // another program (or this one) has the port open
   NoPermission,  // this user may not open it
+  NotAPort,      // the path names no serial port (a regular file, a folder, /dev/null)
   Vanished,      // the line was open and has gone (adapter unplugged, far end closed)
   Other,
 };
@@ -65,6 +72,15 @@ PortReason explainOpenFailure(const QString& path, QSerialPort::SerialPortError 
 // The same with the facts probed now; portName as QSerialPort::portName() gives it.
 QString portOpenReason(const QString& portName, QSerialPort::SerialPortError error,
                        const QString& errorString);
+
+// How a --port name is taken: an absolute path as it is; a relative one in the current folder
+// when something of that name is there, else under /dev. note says which was tried and why,
+// for a name that did not stand as it was typed; empty otherwise.
+struct PortArgument {
+  QString path;
+  QString note;
+};
+PortArgument resolvePortArgument(const QString& typed);
 
 // The reason for a line that was open and failed (a read or write error).
 PortReason explainVanished(const QString& path, bool stillExists);

@@ -10,6 +10,8 @@
 // its deadline to within a few microseconds: the server sleeps until a little before it (the
 // wake-up's usual lateness, learnt as it goes) and waits out the rest on the clock.
 
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 #include "sim/device_model.h"
 #include "sim/line_pacer.h"
 #include "sim/sim_options.h"
@@ -111,10 +113,12 @@ QByteArray hexRecords(const Bootloader* boot) {
   return text;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  return f.write(bytes) == bytes.size();
+// Saved as every file of the project is saved: whole, or the old file kept and the reason told.
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QString reason;
+  if (!SaveFile(path, bytes, &reason))
+    std::fprintf(stderr, "lir2-sim: cannot write %s: %s\n",
+                 ShownPath(path).toLocal8Bit().constData(), reason.toLocal8Bit().constData());
 }
 
 class PtyServer {
@@ -424,15 +428,11 @@ void PtyServer::serve() {
 }
 
 void PtyServer::dump() {
-  if (!opt_.dumpImage.isEmpty() && !writeFile(opt_.dumpImage, hexRecords(model_.bootloader())))
-    std::fprintf(stderr, "lir2-sim: cannot write %s\n",
-                 QFile::encodeName(opt_.dumpImage).constData());
+  if (!opt_.dumpImage.isEmpty()) writeFile(opt_.dumpImage, hexRecords(model_.bootloader()));
   if (!opt_.dumpEeprom.isEmpty()) {
     const DeviceMemory::Eeprom& e = model_.memory().eeprom();
-    const QByteArray bytes(reinterpret_cast<const char*>(e.data()), static_cast<int>(e.size()));
-    if (!writeFile(opt_.dumpEeprom, bytes))
-      std::fprintf(stderr, "lir2-sim: cannot write %s\n",
-                   QFile::encodeName(opt_.dumpEeprom).constData());
+    writeFile(opt_.dumpEeprom,
+              QByteArray(reinterpret_cast<const char*>(e.data()), static_cast<int>(e.size())));
   }
   if (const Bootloader* boot = model_.bootloader())
     say(opt_.verbose, QString("uploads completed: %1").arg(boot->completedUploads()));

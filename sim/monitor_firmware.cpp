@@ -326,6 +326,16 @@ QByteArray MonitorFirmware::binaryReply(const Outcome& o) const {
 }
 
 void MonitorFirmware::answer(Outcome o, bool binary, qint64 now, OutputQueue& out) {
+  if (faultActive() && cfg_.dropReply) {
+    // Done, but not a word of it reaches the host (a reset still restarts the controller).
+    ++answered_;
+    if (resetAfterReply_) {
+      resetAfterReply_ = false;
+      restartingUntil_ = now + kResetSilenceMs;
+      reset();
+    }
+    return;
+  }
   QByteArray r = binary ? binaryReply(o) : textReply(o);
   if (faultActive() && cfg_.missingLf) r.chop(1);
   ++answered_;

@@ -57,7 +57,11 @@ class MonitorFirmware {
     bool write = false;
   };
 
-  bool faultActive() const { return answered_ + 1 >= cfg_.faultFromFrame; }
+  bool faultActive() const {
+    const int command = answered_ + 1;
+    return command >= cfg_.faultFromFrame &&
+           (cfg_.faultFrames <= 0 || command < cfg_.faultFromFrame + cfg_.faultFrames);
+  }
   // The injected error reply stands in for the command: nothing is read or written.
   bool forcedError() const { return faultActive() && cfg_.errorByte != 0; }
   void inputByte(quint8 byte, qint64 now, OutputQueue& out);

@@ -82,7 +82,9 @@ struct FirmwareConfig {
   // Faults. The reply faults apply to commands counted from faultFromFrame on (1 = all).
   int silentAfterFrames = -1;  // after N answered commands: no echo, no reply; -1 = never
   int faultFromFrame = 1;
+  int faultFrames = 0;        // the reply faults last this many commands; 0 = to the end
   bool badChecksum = false;   // reply checksums off by one
+  bool dropReply = false;     // the command is carried out, but its reply never sent
   quint8 errorByte = 0;       // non-zero: every command answered with this error byte
   bool lowerCaseHex = false;  // text replies in lower-case hexadecimal
   bool missingLf = false;     // replies end without their LF

@@ -98,6 +98,9 @@ const std::vector<NumberKnob>& numberKnobs() {
        [](SimProgramOptions& o, qint64 v) {
          o.config.firmware.faultFromFrame = static_cast<int>(v);
        }},
+      {"fault-frames", "Reply faults last N commands from --fault-from on (default: to the end).",
+       0, 1LL << 30,
+       [](SimProgramOptions& o, qint64 v) { o.config.firmware.faultFrames = static_cast<int>(v); }},
       {"error-byte", "Fault: answer every command with this error byte.", 1, 255,
        [](SimProgramOptions& o, qint64 v) {
          o.config.firmware.errorByte = static_cast<quint8>(v);
@@ -147,6 +150,8 @@ const std::vector<FlagKnob>& flagKnobs() {
        [](SimProgramOptions& o) { o.config.firmware.lowerCaseHex = true; }},
       {"missing-lf", "Fault: replies end without their LF.",
        [](SimProgramOptions& o) { o.config.firmware.missingLf = true; }},
+      {"drop-reply", "Fault: commands are carried out, but their replies never sent.",
+       [](SimProgramOptions& o) { o.config.firmware.dropReply = true; }},
       {"modem-silent", "Fault: the modem never answers.",
        [](SimProgramOptions& o) { o.config.modem.silent = true; }},
       {"no-chatter", "No status lines.",

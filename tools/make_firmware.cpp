@@ -4,10 +4,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 #include "tools/firmware_writer.h"
 
 int main(int argc, char** argv) {
@@ -57,10 +58,11 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  QSaveFile out(cl.positionalArguments().constFirst());
-  if (!out.open(QIODevice::WriteOnly) ||
-      out.write(firmwareFile(head, sampleImage(size, s), at, per)) < 0 || !out.commit()) {
-    std::fprintf(stderr, "lir2-make-firmware: %s\n", qPrintable(out.errorString()));
+  const QString out = cl.positionalArguments().constFirst();
+  QString reason;
+  if (!SaveFile(out, firmwareFile(head, sampleImage(size, s), at, per), &reason)) {
+    std::fprintf(stderr, "lir2-make-firmware: %s: %s\n", ShownPath(out).toUtf8().constData(),
+                 reason.toUtf8().constData());
     return 1;
   }
   return 0;

@@ -1,11 +1,16 @@
 // Writes the program's two sounds: data/ok.wav (two short rising beeps) and data/error.wav
 // (a low double buzz). 16-bit mono PCM at 22050 Hz, made from sine and square waves here, so
 // the sounds are ours and reproducible.
+#include <QByteArray>
+#include <QString>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "serial/safe_save.h"
 
 namespace {
 
@@ -32,21 +37,20 @@ std::vector<int16_t> render(const std::vector<Tone>& tones) {
   return samples;
 }
 
-void put32(std::FILE* f, uint32_t v) {
-  for (int i = 0; i < 4; ++i) std::fputc((v >> (8 * i)) & 0xFF, f);
+void put32(QByteArray& f, uint32_t v) {
+  for (int i = 0; i < 4; ++i) f += char((v >> (8 * i)) & 0xFF);
 }
-void put16(std::FILE* f, uint16_t v) {
-  std::fputc(v & 0xFF, f);
-  std::fputc(v >> 8, f);
+void put16(QByteArray& f, uint16_t v) {
+  f += char(v & 0xFF);
+  f += char(v >> 8);
 }
 
 bool writeWave(const std::string& path, const std::vector<int16_t>& samples) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
+  QByteArray f;
   const uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
-  std::fwrite("RIFF", 1, 4, f);
+  f += "RIFF";
   put32(f, 36 + bytes);
-  std::fwrite("WAVEfmt ", 1, 8, f);
+  f += "WAVEfmt ";
   put32(f, 16);
   put16(f, 1);  // PCM
   put16(f, 1);  // mono
@@ -54,10 +58,13 @@ bool writeWave(const std::string& path, const std::vector<int16_t>& samples) {
   put32(f, kRate * 2);
   put16(f, 2);
   put16(f, 16);
-  std::fwrite("data", 1, 4, f);
+  f += "data";
   put32(f, bytes);
   for (int16_t s : samples) put16(f, static_cast<uint16_t>(s));
-  return std::fclose(f) == 0;
+  QString reason;
+  if (SaveFile(QString::fromStdString(path), f, &reason)) return true;
+  std::fprintf(stderr, "lir2-make-tones: %s: %s\n", path.c_str(), reason.toUtf8().constData());
+  return false;
 }
 
 }  // namespace

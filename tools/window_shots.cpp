@@ -8,13 +8,16 @@
 // trend chart (FormTrend-PROFILE.png).
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
-#include <QTimer>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
+
+#include <cstdio>
 
 #include "app/app_windows.h"
 #include "app/form_file.h"
@@ -30,10 +33,24 @@
 #include "protocol/device_link.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
 namespace {
+
+// A picture saved as every file of the project is saved; a failure is told, not passed over.
+void savePng(const QPixmap& picture, const QString& path) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QString reason = QStringLiteral("the picture could not be encoded");
+  if (!picture.save(&buffer, "PNG") || !SaveFile(path, bytes, &reason))
+    std::fprintf(stderr, "lir2-window-shots: %s: %s\n", ShownPath(path).toUtf8().constData(),
+                 reason.toUtf8().constData());
+}
+
 struct Silence final : SoundPlayer {
   void play(Sound) override {}
 };
@@ -76,13 +93,13 @@ int main(int argc, char** argv) {
     w.FormMain->show();
     w.FormMain->Monitor->trigger();
     runFor(6000);  // the parameters, two whole passes over the RAM window
-    w.FormMonitor->grab().save(out + QStringLiteral("/FormMonitor-") + suffix +
-                               QStringLiteral(".png"));
+    savePng(w.FormMonitor->grab(),
+            out + QStringLiteral("/FormMonitor-") + suffix + QStringLiteral(".png"));
     if (auto* map = w.FormMonitor->findChild<QAbstractButton*>(QStringLiteral("SB_EEPromMap"))) {
       map->click();
       runFor(profile == QStringLiteral("gen5") ? 9000 : 4000);
-      w.FormEEProm->grab().save(out + QStringLiteral("/FormEEProm-") + profile +
-                                QStringLiteral(".png"));
+      savePng(w.FormEEProm->grab(),
+              out + QStringLiteral("/FormEEProm-") + profile + QStringLiteral(".png"));
     }
     // The comparison with the map just saved, after two cells changed on the device.
     w.FormEEProm->dialogs.savePath = [&](auto&&...) { return out + QStringLiteral("/eeprom.hex"); };
@@ -98,13 +115,13 @@ int main(int argc, char** argv) {
     w.FormEEProm->B_CompareMapClick();
     runFor(profile == QStringLiteral("gen5") ? 9000 : 4000);
     w.FormEEProm->diffWindow()->B_SelectAllClick();
-    w.FormEEProm->diffWindow()->grab().save(out + QStringLiteral("/FormEEPromDiff-") + profile +
-                                            QStringLiteral(".png"));
+    savePng(w.FormEEProm->diffWindow()->grab(),
+            out + QStringLiteral("/FormEEPromDiff-") + profile + QStringLiteral(".png"));
     if (auto* trend = w.FormMonitor->findChild<QAbstractButton*>(QStringLiteral("B_Trend"))) {
       trend->click();
       runFor(1000);
-      w.FormMonitor->trendWindow().grab().save(out + QStringLiteral("/FormTrend-") + profile +
-                                               QStringLiteral(".png"));
+      savePng(w.FormMonitor->trendWindow().grab(),
+              out + QStringLiteral("/FormTrend-") + profile + QStringLiteral(".png"));
     }
     return 0;
   }
@@ -117,7 +134,7 @@ int main(int argc, char** argv) {
   for (auto [window, name] : windows) {
     window->show();
     QApplication::processEvents();
-    window->grab().save(out + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+    savePng(window->grab(), out + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
     window->hide();
   }
   return 0;

@@ -9,17 +9,24 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <numeric>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "common/sim_process.h"
+#include "common/small_tmpfs.h"
+#include "firmware/firmware_file.h"
 #include "firmware/upload.h"
+#include "serial/safe_save.h"
 
 namespace {
 
@@ -363,13 +370,122 @@ TEST(Cli, BacksUpComparesAndRestoresTheEeprom) {
   expected[71] = 20;
   EXPECT_EQ(readAll(image), expected);
 
-  // The line falls silent after the dump and the first cell: the cells written are named.
-  Sim silent({"--silent-after", "112"});
-  Cli cli({"eeprom", "restore", edited, "--yes", "--port", silent.path});
-  check(cli, {5, {"Запись прервана на ячейке 0x047 (71)", "Записаны ячейки (1): 0x017 (23)."}});
+  // Faults after the dump (110 reads): cell 23 is announced by command 111 and written by 112.
+  // Whatever the line does then, the summary says what the device holds afterwards.
+  const QString one = "Записаны ячейки (1): 0x017 (23).", read = "значение записано";
+  const std::pair<QStringList, Expect> faults[] = {
+      {{"--silent-after", "112"}, {20, {"0x047 (71)", one}}},
+      {{"--fault-frames", "1", "--bad-checksum"}, {17, {read, one}}},
+      {{"--fault-frames", "1", "--drop-reply"}, {20, {read, one}}},
+      {{"--drop-reply"}, {20, {"0x017 (23) возможно записана", "Других"}}},
+  };
+  for (const auto& [fault, expect] : faults) {
+    SCOPED_TRACE(fault.join(' ').toStdString());
+    {
+      Sim faulty(QStringList{"--fault-from", "112", "--no-chatter", "--dump-eeprom", image} +
+                 fault);
+      Cli cli({"eeprom", "restore", edited, "--yes", "--port", faulty.path});
+      check(cli, expect);
+    }
+    const QByteArray device = readAll(image);
+    EXPECT_TRUE(device.size() == 1024 && device[23] == 9 && device[71] == before[71]);
+  }
 }
 
-// The monitor's CSV recording, for N seconds or until Ctrl-C, with its alarms on standard error.
+// The README's table of exit statuses, walked: a run in each situation it names ends with its
+// status, the program's help lists the same, and nothing any run prints holds a raw control
+// character (a firmware header with ESC and BEL among them). What -o names is never replaced by
+// anything but a whole file: a device node, a FIFO or a link to one is refused and left as it
+// was, and a full disk keeps the old backup.
+TEST(Cli, ExitStatusesAreTheReadmesTable) {
+  QFile readme(QString(LIR2_SOURCE_DIR_BUILT) + "/README.md");
+  ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+  static const QRegularExpression row("^\\| (\\d+)(?:–(\\d+))? \\|",
+                                      QRegularExpression::MultilineOption);
+  QList<std::pair<int, int>> table;
+  for (const auto& m : row.globalMatch(QString::fromUtf8(readme.readAll())))
+    table.append({m.captured(1).toInt(),
+                  m.captured(2).isEmpty() ? m.captured(1).toInt() : m.captured(2).toInt()});
+
+  QTemporaryDir dir;
+  SmallTmpfs disk;
+  const auto file = [&](const char* name, const QByteArray& bytes) {
+    EXPECT_TRUE(SaveFile(dir.filePath(name), bytes, nullptr));
+    return dir.filePath(name);
+  };
+  QFile big(file("big.lir2", "lir3v12_4&15#"));
+  ASSERT_TRUE(big.resize(kMaxFirmwareFileBytes + 1));
+  const QString csv = dir.filePath("r.csv"), keep = disk.path("keep.hex");
+  const QByteArray node = QFile::encodeName(dir.filePath("node")), old = "; yesterday's\r\n";
+  // A node of its own, never the system's /dev/null: as root a failure would replace it.
+  const bool haveNode = ::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+  ASSERT_EQ(::symlink("fifo", QFile::encodeName(dir.filePath("link")).constData()), 0);
+  ASSERT_TRUE(!disk.ok() || SaveFile(keep, old, nullptr));
+  disk.fill();
+  const auto interrupt = [](int sig) {
+    return [sig](Cli& cli, Sim* sim) {
+      EXPECT_TRUE(cli.waitFor("Запись:"));
+      QThread::msleep(500);
+      sim ? sim->signal(sig) : (void)::kill(static_cast<pid_t>(cli.proc.processId()), sig);
+    };
+  };
+  const QStringList dump = {"eeprom", "dump", "-o"};
+  const QString esc = file("esc.lir2", "li\x1b]0;p\x98\x07r3v1\x1b[2J#\r\n:00000001FF\r\n");
+  const struct {
+    int status;
+    QStringList simArgs;  // empty: --simulated, where the command takes a line
+    QStringList args;     // an empty one: not possible here
+    std::function<void(Cli&, Sim*)> meanwhile;
+    QStringList says;
+  } cases[] = {
+      {0, {}, {"identify"}, {}, {"Ver 13.3"}},
+      {1, {}, {"eeprom", "diff", file("one.hex", ":01001700FFE9\n:00000001FF\n")}, {}, {}},
+      {2, {}, {"upload"}, {}, {"не хватает аргументов"}},
+      {25, {"--error-byte", "16"}, {"identify"}, {}, {"MErr - не было предварительно"}},
+      {65, {}, {"upload", esc}, {}, {"«li\\x1B»"}},
+      {65, {}, {"upload", big.fileName()}, {}, {"слишком велик"}},
+      {66, {}, {"upload", dir.filePath("none.lir2")}, {}, {"не найден"}},
+      {69, {}, {"identify", "--port", "ttyLIR-none"}, {}, {"/dev/ttyLIR-none не найден"}},
+      {73, {}, dump + QStringList{haveNode ? dir.filePath("node") : ""}, {}, {"это устройство"}},
+      {73, {}, dump + QStringList{dir.filePath("fifo")}, {}, {"это именованный канал"}},
+      {73, {}, dump + QStringList{dir.filePath("link")}, {}, {"это ссылка на"}},
+      {73, {}, dump + QStringList{disk.ok() ? keep : ""}, {}, {"No space left on device"}},
+      {74, {"--profile", "gen9"}, {"record", "-o", csv}, interrupt(SIGKILL), {"Связь с портом"}},
+      {130, {}, {"record", "-o", csv}, interrupt(SIGINT), {"Прервали операцию"}},
+      {143, {}, {"record", "-o", csv}, interrupt(SIGTERM), {"Записано в"}},
+  };
+  static const QRegularExpression control("[\\x00-\\x09\\x0B-\\x1F\\x7F-\\x9F]");
+  QSet<int> walked;
+  for (const auto& c : cases) {
+    if (c.args.contains(QString())) continue;
+    SCOPED_TRACE((c.args.join(' ') + " → " + QString::number(c.status)).toStdString());
+    std::unique_ptr<Sim> sim;
+    const bool line = (c.args[0] != "upload" || c.args.size() > 1) && !c.args.contains("--port");
+    Cli cli(c.args + (line ? lineFor(c.simArgs, sim) : QStringList()));
+    if (c.meanwhile) c.meanwhile(cli, sim.get());
+    check(cli, {c.status, c.says});
+    EXPECT_FALSE((cli.out + cli.err).contains(control)) << (cli.out + cli.err).toStdString();
+    for (const auto& [from, to] : table)
+      if (c.status >= from && c.status <= to) walked << from;
+  }
+  Cli help({"--help"});
+  ASSERT_EQ(help.status(), 0);
+  ASSERT_FALSE(table.isEmpty());
+  for (const auto& [from, to] : table) {
+    EXPECT_TRUE(walked.contains(from)) << "no run ends with status " << from;
+    EXPECT_TRUE(help.out.contains(QRegularExpression(QString("\\n  %1[ -]").arg(from))))
+        << from << " missing from --help";
+  }
+  struct stat st {};
+  EXPECT_TRUE(!haveNode || (::stat(node.constData(), &st) == 0 && S_ISCHR(st.st_mode)));
+  EXPECT_TRUE(::lstat(QFile::encodeName(dir.filePath("link")).constData(), &st) == 0 &&
+              S_ISLNK(st.st_mode));
+  EXPECT_TRUE(!disk.ok() || readAll(keep) == old);
+}
+
+// The monitor's CSV recording, for N seconds or until Ctrl-C, with its alarms on standard error;
+// a device that holds still still gives a row every pass over its RAM (about 1.5 s apart).
 TEST(Cli, RecordsTheMonitorsValues) {
   QTemporaryDir dir;
   const struct {
@@ -378,6 +494,7 @@ TEST(Cli, RecordsTheMonitorsValues) {
     QStringList extra;
     int signal;
     Expect expect;
+    int valueRows = 1;  // at least
   } cases[] = {
       {"seconds", {}, {"--seconds", "2"}, 0, {0, {"Записано в"}}},
       {"alarms",
@@ -385,6 +502,7 @@ TEST(Cli, RecordsTheMonitorsValues) {
        {"--seconds", "3"},
        0,
        {0, {"Напряжение Аккумулятора выше допустимого"}}},
+      {"still", {"--no-drift"}, {"--seconds", "5"}, 0, {0, {"Записано в"}}, 2},
       {"Ctrl-C", {}, {}, SIGINT, {130, {"Прервали операцию"}}},
       {"SIGTERM", {}, {}, SIGTERM, {143, {"Записано в"}}},
   };
@@ -407,6 +525,7 @@ TEST(Cli, RecordsTheMonitorsValues) {
     EXPECT_TRUE(rows[0].startsWith("Время,Запись,Режим,")) << rows[0].toStdString();
     EXPECT_TRUE(rows[1].contains(",Значения,")) << rows[1].toStdString();
     EXPECT_TRUE(text.endsWith("\r\n"));
+    EXPECT_GE(text.count(",Значения,"), c.valueRows) << text.toStdString();
   }
 }
 

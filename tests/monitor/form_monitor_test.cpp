@@ -41,6 +41,7 @@ SimConfig Still(const char* profile, const std::function<void(SimConfig&)>& faul
 struct Rig : SimApp {
   QString savePath, openPath;
   bool answer = true;
+  qsizetype declined = 0;  // the question answered no whatever answer says (1 = the first)
   QStringList questions, warnings;
 
   explicit Rig(const char* profile = "gen9", const std::function<void(SimConfig&)>& fault = {},
@@ -49,7 +50,10 @@ struct Rig : SimApp {
     WindowDialogs d;
     d.savePath = [this](auto&&...) { return savePath; };
     d.openPath = [this](auto&&...) { return openPath; };
-    d.confirm = [this](const QString&, const QString& text) { return questions << text, answer; };
+    d.confirm = [this](const QString&, const QString& text) {
+      questions << text;
+      return answer && questions.size() != declined;
+    };
     d.warn = [this](const QString&, const QString& text) { warnings << text; };
     mon().dialogs = map().dialogs = diff().dialogs = d;
   }
@@ -288,20 +292,23 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
     const char* name;
     bool otherDevice;  // the file is a gen5 board's
     bool answer;
+    qsizetype declined;               // the question answered no
     std::vector<EepromWrite> direct;  // cells asked of the monitor directly, not through the window
     After afterFirst;                 // what happens once the first cell is written
     int questions;
     const char* state;
     std::vector<int> written;
   } cases[] = {
-      {"other device, not confirmed", true, false, {}, Nothing, 1, "", {}},
-      {"other device, confirmed", true, true, {}, Nothing, 2, "Записано ячеек: 2", {23, 30}},
-      {"identification cells", false, true, {{30, 1}, {4, 1}}, Nothing, 0, "", {}},
-      {"beyond the EEPROM", false, true, {{1024, 1}}, Nothing, 0, "", {}},
+      {"other device, not confirmed", true, false, 0, {}, Nothing, 1, "", {}},
+      // Another board generation and power: a second, explicit question.
+      {"other kind, second question declined", true, true, 2, {}, Nothing, 2, "", {}},
+      {"other device, confirmed", true, true, 0, {}, Nothing, 3, "Записано ячеек: 2", {23, 30}},
+      {"identification cells", false, true, 0, {{30, 1}, {4, 1}}, Nothing, 0, "", {}},
+      {"beyond the EEPROM", false, true, 0, {{1024, 1}}, Nothing, 0, "", {}},
       // clang-format off
-      {"stopped after the first", false, true, {}, UserStops, 1, "Запись остановлена. Записано "
+      {"stopped after the first", false, true, 0, {}, UserStops, 1, "Запись остановлена. Записано "
        "ячеек: 1 (0x017 (23)). EEPROM прочитана заново: от файла отличаются ещё ячеек: 1.", {23}},
-      {"second write fails", false, true, {}, LineFails, 1, "Запись прервана на ячейке 0x01E (30): "
+      {"second write fails", false, true, 0, {}, LineFails, 1, "Запись прервана на ячейке 0x01E (30): "
        "Ошибка записи COM порта. Записаны ячейки (1): 0x017 (23).", {23}},
       // clang-format on
   };
@@ -309,6 +316,7 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
     SCOPED_TRACE(c.name);
     Rig rig;
     rig.monitoring().answer = c.answer;
+    rig.declined = c.declined;
     const DeviceMemory::Eeprom before = rig.eeprom();
     DeviceMemory::Eeprom target = before;
     target[23] ^= 0x11, target[30] ^= 0x22;
@@ -339,6 +347,12 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
                              ".\nНа линии: " + IdentityOf(before).describe() + ".";
         EXPECT_TRUE(rig.questions[0].contains(both)) << rig.questions[0].toStdString();
         EXPECT_TRUE(both.contains("LCD Ver 5") && both.contains("LCD SIN  Ver 9"));
+      }
+      if (c.questions > 1 && c.otherDevice) {
+        EXPECT_TRUE(
+            rig.questions[1].contains("другого типа: плата LCD в файле, LCD SIN на линии; "
+                                      "поколение 5 в файле, 9 на линии"))
+            << rig.questions[1].toStdString();
       }
       EXPECT_TRUE(rig.diff().L_RestoreState->text().startsWith(c.state))
           << rig.diff().L_RestoreState->text().toStdString();
@@ -374,11 +388,11 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   Rig rig;
   DeviceMemory& memory = rig.monitoring().model->memory();
-  // A file that cannot be made or that fills the disk stops the recording with a message; the
-  // monitor polls on.
+  // A file that cannot be made, or a device named as the file, stops the recording with a
+  // message (a full disk: saving_test.cpp); the monitor polls on.
   const std::pair<const char*, const char*> unwritable[] = {
       {"missing/values.csv", "не создаётся"},
-      {"/dev/full", "остановлена: не записывается даже заголовок (No space left on device)"}};
+      {"/dev/full", "не создаётся: это устройство, а не обычный файл"}};
   for (auto [path, message] : unwritable) {
     SCOPED_TRACE(path);
     rig.warnings.clear();

@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
+#include <signal.h>
+
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "app/form_opt_soft.h"
@@ -191,6 +193,24 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     std::copy(eeprom.begin(), eeprom.end(), bytes.begin());
     EXPECT_EQ(map.split('\n'), FormatEepromMap(bytes).remove('\r').split('\n'));
   }
+}
+
+// The line lost mid-run (lir2-sim killed, its terminal gone): the reconnects' openings find no
+// port, and the final report still says what happened, the line lost, not a port that does
+// not open.
+TEST(MonitorEndToEnd, ALostLineIsReportedAsLost) {
+  SimWindows e;
+  ASSERT_TRUE(e.start("gen9", {}));
+  e.w->FormMain->Monitor->trigger();
+  TFormMonitor& m = *e.w->FormMonitor;
+  ASSERT_TRUE(runUntil([&] { return e.text("L_OnOff").startsWith("Включен"); }));
+  ::kill(static_cast<pid_t>(e.sim.pid()), SIGKILL);
+  ASSERT_TRUE(runUntil([&] { return !m.isVisible(); }));
+  const QString error = e.w->FormMain->errorText();
+  // (Its terminal's number may already serve another program, which the reason then names.)
+  EXPECT_TRUE(error.contains("Связь с портом") && error.contains("потеряна"))
+      << error.toStdString();
+  EXPECT_FALSE(error.startsWith("Ошибка открытия COM порта")) << error.toStdString();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -29,11 +30,14 @@ TEST(PortReason, ExplainsEveryFaultWithWhatToDo) {
       facts([](PortFacts& f) { f.accessible = false, f.user = "ivan", f.group = "dialout"; });
   const PortFacts later =
       facts([](PortFacts& f) { f.accessible = false, f.group = "uucp", f.groupNeedsLogin = true; });
-  const PortFacts rootGroup = facts([](PortFacts& f) { f.accessible = false; });
+  // Root's own 0600 port: joining a group cannot help.
+  const PortFacts rootGroup =
+      facts([](PortFacts& f) { f.accessible = false, f.mode = 0600, f.groupMayUse = false; });
+  const PortFacts file = facts([](PortFacts& f) { f.kind = PortFacts::Kind::RegularFile; });
   const PortFacts held = facts([](PortFacts& f) { f.holder = PortHolder{4242, "minicom"}; });
   const PortFacts unnamed = facts([](PortFacts& f) { f.holder = PortHolder{4243, ""}; });
   const PortFacts own = facts([](PortFacts& f) { f.holder = PortHolder{f.ownPid = 77, "x"}; });
-  const auto P = QSerialPort::PermissionError;
+  const auto P = QSerialPort::PermissionError, U = QSerialPort::UnsupportedOperationError;
   using F = PortFault;
   const struct {
     QSerialPort::SerialPortError error;
@@ -47,10 +51,13 @@ TEST(PortReason, ExplainsEveryFaultWithWhatToDo) {
       {P, unnamed, F::Busy, {"держит процесс с PID 4243"}},
       {P, own, F::Busy, {"этой же программой (PID 77)"}},
       {P, ok, F::Busy, {"занят другой программой"}},  // refused, though this user may use it
-      {P, denied, F::NoPermission, {"ivan не входит в группу dialout", "sudo usermod -aG dialout"}},
+      {P, denied, F::NoPermission, {"права 0660): пользователь ivan не входит", "-aG dialout"}},
       {P, later, F::NoPermission, {"уже в группе uucp", "Выйдите из системы и войдите снова"}},
-      {P, rootGroup, F::NoPermission, {"sudo usermod -aG dialout $USER", "войдите"}},
-      {QSerialPort::UnsupportedOperationError, ok, F::Other, {"не открылся: Unsupported"}},
+      {P, rootGroup, F::NoPermission, {"(владелец root, группа root, права 0600)", "udevadm"}},
+      {P, rootGroup, F::NoPermission, {"KERNEL==\"ttyUSB0\", GROUP=\"dialout\", MODE=\"0660\""}},
+      {U, ok, F::NotAPort, {"не последовательный порт: это устройство, которое не принимает"}},
+      {U, file, F::NotAPort, {"не последовательный порт: это обычный файл"}},
+      {QSerialPort::UnknownError, ok, F::Other, {"не открылся: Unsupported"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says.join(' ').toStdString());
@@ -62,6 +69,24 @@ TEST(PortReason, ExplainsEveryFaultWithWhatToDo) {
   EXPECT_TRUE(explainVanished("/dev/ttyUSB0", false).text.contains("адаптер отключён"));
   EXPECT_EQ(portSystemLocation("pts/3"), "/dev/pts/3");
   EXPECT_EQ(portSystemLocation("/tmp/port"), "/tmp/port");
+}
+
+// A relative --port: a file of the current folder when there is one, else a device under /dev,
+// and a note that says which (none for a path that stands as typed).
+TEST(PortReason, RelativePortNamesAreTakenHereOrUnderDev) {
+  QTemporaryDir dir;
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()) && QFile(dir.filePath("a.hex")).open(QFile::WriteOnly));
+  const QStringList cases[] = {{"a.hex", dir.filePath("a.hex"), "взят из текущей папки"},
+                               {"pts/3", "/dev/pts/3", "такого файла нет, взят /dev/pts/3"},
+                               {"./ttyUSB7", dir.filePath("ttyUSB7"), ""},
+                               {"/dev/ttyS0", "/dev/ttyS0", ""}};
+  for (const QStringList& c : cases) {
+    const PortArgument a = resolvePortArgument(c[0]);
+    EXPECT_EQ(a.path, c[1]);
+    EXPECT_TRUE(c[2].isEmpty() ? a.note.isEmpty() : a.note.contains(c[2])) << a.note.toStdString();
+  }
+  QDir::setCurrent(before);
 }
 
 // Lock files in the forms programs write them; a lock of a process that has ended is no holder.
@@ -109,6 +134,8 @@ TEST(PortReason, QtSerialDeviceNamesTheReasonOnAPseudoTerminal) {
        pty.path(),
        {"уже открыт этой же программой", QString::number(QCoreApplication::applicationPid())}},
       {"no permission", "", {"Нет прав на порт", "sudo usermod -aG"}, true},
+      {"no port: /dev/null", "/dev/null", {"не последовательный порт", "настроек линии"}},
+      {"no port: a file", QCoreApplication::applicationFilePath(), {"это обычный файл"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
