@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_session.h"
 #include "monitor/monitor_sheet.h"
+#include "monitor/settings_writes.h"
 #include "protocol/result_messages.h"
 #include "serial/window_timer.h"
 #include "sim/device_model.h"
@@ -196,6 +198,48 @@ TEST(FormMonitor, DeviceAtAnotherRateIsNamed) {
             "«Железо»");
   EXPECT_EQ(rig.w->FormOptHard->settings().BaudRate, 19200);
   EXPECT_EQ(rig.model->hostRate(), 19200);  // the line is back at the configured rate
+}
+
+// Typed values at the edges of a signed and an unsigned cell, in both frame formats: a value the
+// cell cannot hold turns its field red, says what the field takes, and sends nothing at all;
+// the others reach the device's cell as typed.
+TEST(FormMonitor, FieldRangesAtTheDevice) {
+  const char* const edges[] = {"-129", "-128", "127", "128", "255", "256", "65536"};
+  const struct {
+    const char *field, *button;
+    int address;
+    const char* range;
+    int bytes[7];  // the cell afterwards, by edge; -1: refused
+  } cells[] = {
+      {"E_I_0Gen", "B_I_0Gen", 20, "от -128 до 127", {-1, 0x80, 127, -1, -1, -1, -1}},
+      {"E_DeathTime", "B_DeathTime", 23, "от 0 до 255", {-1, -1, 127, 128, 255, -1, -1}},
+  };
+  for (const auto& [profile, binary] : {std::pair{"gen5", false}, std::pair{"gen9", true}}) {
+    Rig rig(profile);
+    rig.mon().applyServiceMode(true);
+    rig.monitoring();
+    ASSERT_EQ(rig.link().frameState().BinaryFrames, binary) << profile;
+    MonitorSheet& sheet = rig.mon().sheet();
+    for (const auto& cell : cells) {
+      for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(std::string(profile) + " " + cell.field + " " + edges[i]);
+        rig.model->memory().write(cell.address, 0x55);
+        qobject_cast<QLineEdit*>(sheet.control(cell.field))->setText(edges[i]);
+        const QByteArray sent = rig.wire;
+        qobject_cast<QAbstractButton*>(sheet.control(cell.button))->click();
+        if (cell.bytes[i] < 0) {
+          EXPECT_EQ(rig.wire, sent);
+          EXPECT_EQ(rig.eeprom()[cell.address], 0x55);
+          EXPECT_TRUE(sheet.L_FieldError->text().contains(cell.range))
+              << sheet.L_FieldError->text().toStdString();
+        } else {
+          EXPECT_NE(rig.wire, sent);
+          EXPECT_EQ(rig.eeprom()[cell.address], cell.bytes[i]);
+          EXPECT_TRUE(sheet.L_FieldError->text().isEmpty());
+        }
+      }
+    }
+  }
 }
 
 // Dump, save, three cells changed on the device, compare, restore: the device holds the saved
