@@ -1,6 +1,7 @@
 #include "form_monitor.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +13,11 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "monitor/csv_recording.h"
+#include "monitor/decoders.h"
+#include "monitor/eeprom_backup.h"
 #include "monitor/eeprom_map.h"
 #include "monitor/form_eeprom.h"
 #include "monitor/form_trend.h"
@@ -21,6 +26,7 @@
 #include "monitor/monitor_view.h"
 #include "monitor/settings_writes.h"
 #include "protocol/device_link.h"
+#include "protocol/result_messages.h"
 #include "protocol/sound.h"
 
 using namespace Qt::StringLiterals;
@@ -133,7 +139,9 @@ void TFormMonitor::connectSheet() {
           [s](bool checked) { runIn(s, [s, checked] { s->setTempOkrChecked(checked); }); });
   connect(sheet_, &MonitorSheet::watchedAddressChanged, this,
           [s](const QString& text) { runIn(s, [s, text] { s->setWatchedAddressText(text); }); });
+  connect(sheet_, &MonitorSheet::initEepromRequested, this, &TFormMonitor::B_InitEEClick);
   connect(sheet_, &MonitorSheet::dumpRequested, this, [this, s] {
+    cancelPendingInit(u"EEPROM читается для карты"_s);
     if (mapWindow_) {
       mapWindow_->show();
       mapWindow_->clearMap();
@@ -158,6 +166,7 @@ void TFormMonitor::setMapWindow(TFormEEProm* map) {
           u"Сравнение читает EEPROM устройства: запустите монитор и сравните снова."_s);
       return;
     }
+    cancelPendingInit(u"EEPROM читается для сравнения"_s);
     mapWindow_->clearMap();
     runIn(s, [s] { s->requestDump(); });
   });
@@ -248,19 +257,87 @@ void TFormMonitor::showRamDecode(const MonitorView& view, const DecodeContext& c
 
 void TFormMonitor::showMap(const DeviceImages::Eeprom& eeprom) {
   if (mapWindow_) mapWindow_->showDump(eeprom);
+  if (initBackupPath_.isEmpty()) return;
+  const QString path = std::exchange(initBackupPath_, QString());
+  const QString error = SaveEepromHexFile(path, eeprom, QDateTime::currentDateTime(),
+                                          QCoreApplication::applicationVersion());
+  const QString shown = QDir::toNativeSeparators(path);
+  if (!error.isEmpty()) {
+    // Without its backup the initialisation is not what the user agreed to.
+    logLine(u"Копия EEPROM не сохранена в %1: %2. Инициализация не выполнена."_s.arg(shown, error));
+    dialogs.warn(u"Инициализация"_s,
+                 u"Копия EEPROM не сохранена в «%1»: %2.\nИнициализация не выполнена."_s.arg(
+                     shown, error));
+    return;
+  }
+  logLine(u"Копия EEPROM сохранена в %1"_s.arg(shown));
+  // Queued: the map may arrive in the middle of a tick, and a write goes between two.
+  QMetaObject::invokeMethod(
+      this,
+      [s = &session_] { runIn(s, [s] { s->sendCommand(DeviceCommand::InitEeprom); }); },
+      Qt::QueuedConnection);
+}
+
+void TFormMonitor::B_InitEEClick() {
+  const QStringList buttons{u"Сохранить копию и инициализировать"_s,
+                            u"Инициализировать без копии"_s, u"Отмена"_s};
+  const QString question =
+      u"«Инициализация» вернёт всю EEPROM устройства к заводским значениям: все настройки и "
+      u"калибровка (коррекции тока, напряжения и мощности, транзисторы) будут потеряны.\n\n"
+      u"Сохранить копию EEPROM в файл перед этим? Её можно вернуть через «Load EEProm» → "
+      u"«Сравнить с файлом...»."_s;
+  const int choice = dialogs.choose ? dialogs.choose(u"Инициализация"_s, question, buttons)
+                                    : int(buttons.size() - 1);
+  if (choice == 1) {
+    runIn(&session_, [s = &session_] { s->sendCommand(DeviceCommand::InitEeprom); });
+    return;
+  }
+  if (choice != 0) return;
+  const QString suggested =
+      u"eeprom-"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s) + u".hex"_s;
+  QString path = dialogs.savePath(u"Копия EEPROM перед инициализацией"_s, suggested,
+                                  u"Intel HEX (*.hex)"_s, nullptr);
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path)) path += u".hex"_s;
+  // The EEPROM is read whole between two ticks; the map's answer brings the backup, and then
+  // the command (showMap).
+  initBackupPath_ = path;
+  logLine(u"Инициализация: EEPROM читается для копии"_s);
+  runIn(&session_, [s = &session_] { s->requestDump(); });
+}
+
+void TFormMonitor::cancelPendingInit(const QString& why) {
+  if (initBackupPath_.isEmpty()) return;
+  initBackupPath_.clear();
+  logLine(u"Инициализация отменена: %1"_s.arg(why));
+}
+
+void TFormMonitor::logLine(const QString& text) {
+  QScrollBar* bar = RichEditErr->verticalScrollBar();
+  const bool atEnd = bar->value() == bar->maximum();
+  RichEditErr->appendPlainText(AlarmLogPrefix(QDateTime::currentDateTime()) + text);
+  if (atEnd) bar->setValue(bar->maximum());
 }
 
 void TFormMonitor::writeFinished(quint8 result, quint8 command) {
+  if (command != DeviceCommand::InitEeprom) return;
+  if (result != 0) {
+    logLine(u"Инициализация не выполнена: %1"_s.arg(resultMessage(result)));
+    return;
+  }
+  logLine(u"Инициализация выполнена: EEPROM устройства снова заводская"_s);
   // A successful initialisation is heard whatever the sound switch says.
-  if (command == DeviceCommand::InitEeprom && result == 0 && sounds_) sounds_->play(Sound::Ok);
+  if (sounds_) sounds_->play(Sound::Ok);
 }
 
 void TFormMonitor::runEnded() {
+  cancelPendingInit(u"монитор остановлен"_s);
   if (mainWindow_) mainWindow_->show();
   hide();
 }
 
 void TFormMonitor::FormClose() {
+  cancelPendingInit(u"монитор закрыт"_s);
   if (mainWindow_) mainWindow_->show();
   // A tick that waits for a silent device ends at once; the port stays open.
   session_.link().requestStop();

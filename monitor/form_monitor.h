@@ -51,6 +51,10 @@ class TFormMonitor : public QWidget {
   void B_RecordClick();
   // "Графики": shows the trend chart.
   void B_TrendClick();
+  // "Инициализация": asks first, naming what it resets, and offers a backup of the EEPROM.
+  void B_InitEEClick();
+  // A line in the log under the alarms, stamped as they are.
+  void logLine(const QString& text);
 
   CsvRecording& recording() { return *recording_; }
   TFormTrend& trendWindow() { return *trend_; }
@@ -76,6 +80,9 @@ class TFormMonitor : public QWidget {
                      const DeviceImages& images);
   void showMap(const DeviceImages::Eeprom& eeprom);
   void writeFinished(quint8 result, quint8 command);
+  // An initialisation waiting for its backup drops it (another map was asked for, the run
+  // ended), and says so.
+  void cancelPendingInit(const QString& why);
   // The run ended by its final report.
   void runEnded();
   void recordingStarted(const QString& path);
@@ -91,4 +98,7 @@ class TFormMonitor : public QWidget {
   bool recordingRuns_ = false;
   QString recordingName_;
   std::unique_ptr<TFormTrend> trend_;
+  // The backup file an initialisation waits for: the EEPROM is read whole, saved there, and
+  // only then is the device initialised.
+  QString initBackupPath_;
 };

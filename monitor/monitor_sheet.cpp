@@ -741,8 +741,9 @@ void MonitorSheet::SB_EEPromMapClick() {
 void MonitorSheet::B_ResetClick() {
   emit commandRequested(DeviceCommand::Reset);
 }
+// The whole EEPROM back to the factory's values: the window asks the user first.
 void MonitorSheet::B_InitEEClick() {
-  emit commandRequested(DeviceCommand::InitEeprom);
+  emit initEepromRequested();
 }
 
 // Parameter writes.

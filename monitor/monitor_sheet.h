@@ -110,6 +110,8 @@ class MonitorSheet : public QWidget {
 
  signals:
   void commandRequested(quint8 code);
+  // "Инициализация": the whole EEPROM to the factory's values, once the user agrees.
+  void initEepromRequested();
   // Runs in order; the device line stops at the first failure.
   void eepromWritesRequested(const QList<EepromWrite>& writes);
   void tempOkrChanged(bool checked);

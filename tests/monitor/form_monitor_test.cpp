@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,6 +43,7 @@ SimConfig Still(const char* profile, const std::function<void(SimConfig&)>& faul
 struct Rig : SimApp {
   QString savePath, openPath;
   bool answer = true;
+  int choice = 0;  // the button taken of a question with several
   QStringList questions, warnings;
 
   explicit Rig(const char* profile = "gen9", const std::function<void(SimConfig&)>& fault = {},
@@ -51,6 +53,9 @@ struct Rig : SimApp {
     d.savePath = [this](auto&&...) { return savePath; };
     d.openPath = [this](auto&&...) { return openPath; };
     d.confirm = [this](const QString&, const QString& text) { return questions << text, answer; };
+    d.choose = [this](const QString&, const QString& text, const QStringList&) {
+      return questions << text, choice;
+    };
     d.warn = [this](const QString&, const QString& text) { warnings << text; };
     mon().dialogs = map().dialogs = diff().dialogs = d;
   }
@@ -238,6 +243,81 @@ TEST(FormMonitor, FieldRangesAtTheDevice) {
           EXPECT_TRUE(sheet.L_FieldError->text().isEmpty());
         }
       }
+    }
+  }
+}
+
+// "Инициализация" asks first, naming what it resets. Cancelled, nothing goes out; agreed to, the
+// command goes out exactly as it did when it was not asked; with a backup, the EEPROM is read and
+// saved first, and a backup that cannot be saved stops it. The log says what happened.
+TEST(FormMonitor, InitialisationAsksFirstAndOffersABackup) {
+  enum { Backup, WithoutBackup, Cancel, NoDialog };
+  // The command written directly, as the button wrote it before it asked.
+  auto commandOf = [](const char* profile) {
+    Rig rig(profile);
+    rig.monitoring();
+    const qsizetype at = rig.wire.size();
+    rig.s().sendCommand(DeviceCommand::InitEeprom);
+    return rig.wire.mid(at);
+  };
+  const std::map<std::string, QByteArray> commands = {{"gen9", commandOf("gen9")},
+                                                      {"gen5", commandOf("gen5")}};
+  ASSERT_NE(commands.at("gen9"), commands.at("gen5"));  // binary and text frames
+  const struct {
+    const char* name;
+    int choice;
+    bool unwritable;
+    bool initialised;
+    const char* logged;
+  } cases[] = {
+      {"cancelled", Cancel, false, false, ""},
+      {"no one to ask", NoDialog, false, false, ""},
+      {"without a backup", WithoutBackup, false, true, "Инициализация выполнена"},
+      {"with a backup", Backup, false, true, "Копия EEPROM сохранена"},
+      {"backup not saved", Backup, true, false, "Инициализация не выполнена"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* profile : {"gen9", "gen5"}) {
+      SCOPED_TRACE(profile);
+      Rig rig(profile);
+      rig.monitoring();
+      rig.model->memory().write(64, 0x70);  // a calibration the factory's image does not hold
+      const DeviceMemory::Eeprom before = rig.eeprom();
+      rig.choice = c.choice;
+      if (c.choice == NoDialog) rig.mon().dialogs.choose = nullptr;
+      rig.savePath = rig.dir.filePath(c.unwritable ? "no/such/folder/copy.hex" : "before-init");
+      const qsizetype at = rig.wire.size();
+      qobject_cast<QAbstractButton*>(rig.mon().sheet().control("B_InitEE"))->click();
+      if (c.choice == Backup) {
+        rig.ticks(1);  // the map for the backup
+        QCoreApplication::processEvents();  // then the command, between two ticks
+      }
+      const QByteArray sent = rig.wire.mid(at), command = commands.at(profile);
+      const QString log = rig.mon().RichEditErr->toPlainText();
+      EXPECT_EQ(rig.questions.size(), c.choice == NoDialog ? 0 : 1);
+      if (!rig.questions.isEmpty()) {
+        EXPECT_TRUE(rig.questions[0].contains("всю EEPROM устройства к заводским значениям"));
+        EXPECT_TRUE(rig.questions[0].contains("калибровка"));
+      }
+      EXPECT_EQ(rig.eeprom()[64] != 0x70, c.initialised);
+      if (c.choice == WithoutBackup) {
+        EXPECT_EQ(sent, command);
+      }
+      if (c.choice == Cancel || c.choice == NoDialog) {
+        EXPECT_TRUE(sent.isEmpty());
+      }
+      if (c.choice == Backup) {
+        EXPECT_EQ(sent.endsWith(command), c.initialised);
+      }
+      if (c.choice == Backup && !c.unwritable) {
+        const EepromHexRead copy = ReadEepromHexFile(rig.savePath + ".hex");
+        ASSERT_TRUE(copy.file) << copy.error.toStdString();
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), copy.file->data.begin()));
+      }
+      EXPECT_EQ(rig.warnings.size(), c.unwritable ? 1 : 0);
+      EXPECT_TRUE(*c.logged ? log.contains(QString::fromUtf8(c.logged)) : log.isEmpty())
+          << log.toStdString();
     }
   }
 }

@@ -172,6 +172,8 @@ struct SheetRig {
     });
     QObject::connect(&sheet, &MonitorSheet::commandRequested,
                      [this](quint8 code) { requests << QStringLiteral("#%1").arg(code); });
+    QObject::connect(&sheet, &MonitorSheet::initEepromRequested,
+                     [this] { requests << QStringLiteral("init?"); });
     QObject::connect(&sheet, &MonitorSheet::tempOkrChanged,
                      [this](bool on) { requests << QStringLiteral("TempOkr %1").arg(on); });
     QObject::connect(&sheet, &MonitorSheet::dumpRequested, [this] { ++dumps; });
@@ -384,7 +386,7 @@ TEST(MonitorSheet, CommandsAndTransistorWrite) {
   rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(2);  // no value stored directly: kept
   rig.click("B_Pr_Tr");
   rig.click("B_ResetPow");
-  EXPECT_EQ(rig.requests, QStringList({"#1", "#5", "#2", "#4", "#6", "#7", "56=90 17=90",
+  EXPECT_EQ(rig.requests, QStringList({"#1", "#5", "#2", "#4", "#6", "init?", "56=90 17=90",
                                        "56=45 17=45", "56=45 17=45", "5=255"}));
   EXPECT_EQ(rig.dumps, 1);
   // Nothing chosen that has a value: nothing written rather than zeros.
