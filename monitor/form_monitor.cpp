@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -84,8 +86,54 @@ TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWid
 
 TFormMonitor::~TFormMonitor() = default;
 
+namespace {
+
+// The alarm log asks only for a few lines: the sheet keeps the room it needs while the window
+// shrinks, and the log gets what is left over.
+class AlarmLog final : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+  static constexpr int kLines = 3;
+  QSize sizeHint() const override { return minimumSizeHint(); }
+  QSize minimumSizeHint() const override {
+    const int frame = 2 * frameWidth() + int(2 * document()->documentMargin());
+    return {QPlainTextEdit::minimumSizeHint().width(),
+            kLines * fontMetrics().lineSpacing() + frame};
+  }
+};
+
+// The sheet's frame: it asks for the whole sheet (a plain scroll area asks for a small part of
+// it), and asks again whenever the sheet's controls come and go (the area filters the sheet's
+// events from setWidget on).
+class SheetArea final : public QScrollArea {
+ public:
+  explicit SheetArea(QWidget* parent) : QScrollArea(parent) {}
+  QSize sizeHint() const override {
+    const int frame = 2 * frameWidth();
+    return widget() ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == widget() && event->type() == QEvent::LayoutRequest) updateGeometry();
+    return QScrollArea::eventFilter(watched, event);
+  }
+};
+
+// How high the log is when the window opens, if the screen has room.
+constexpr int kLogHeight = 110;
+constexpr int kTitleBarGuess = 32;
+
+}  // namespace
+
 void TFormMonitor::createControls() {
-  sheet_ = new MonitorSheet(this);
+  sheet_ = new MonitorSheet;
+  // On a small screen the sheet scrolls rather than squeezing its controls.
+  sheetArea_ = new SheetArea(this);
+  sheetArea_->setObjectName(QStringLiteral("SheetArea"));
+  sheetArea_->setWidget(sheet_);
+  sheetArea_->setWidgetResizable(true);
+  sheetArea_->setFrameShape(QFrame::NoFrame);
 
   ProgressBarRS232 = new QProgressBar(this);
   ProgressBarRS232->setObjectName(QStringLiteral("ProgressBarRS232"));
@@ -95,11 +143,10 @@ void TFormMonitor::createControls() {
   ProgressBarRS232->setTextVisible(false);
   ProgressBarRS232->setFixedSize(14, 64);
 
-  RichEditErr = new QPlainTextEdit(this);
+  RichEditErr = new AlarmLog(this);
   RichEditErr->setObjectName(QStringLiteral("RichEditErr"));
   RichEditErr->setReadOnly(true);
   RichEditErr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  RichEditErr->setFixedHeight(110);
 
   B_Record = new QPushButton(u"Запись..."_s, this);
   B_Record->setObjectName(u"B_Record"_s);
@@ -113,7 +160,7 @@ void TFormMonitor::createControls() {
   connect(B_Trend, &QPushButton::clicked, this, &TFormMonitor::B_TrendClick);
 
   auto* top = new QHBoxLayout;
-  top->addWidget(sheet_, 1);
+  top->addWidget(sheetArea_, 1);
   top->addWidget(ProgressBarRS232, 0, Qt::AlignTop);
   auto* records = new QHBoxLayout;
   records->addWidget(B_Record);
@@ -121,11 +168,34 @@ void TFormMonitor::createControls() {
   records->addWidget(L_Record, 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
-  layout->addLayout(top, 1);
+  // The sheet keeps its height (stretch 0) while there is room; a taller window goes to the log,
+  // a shorter one takes from the log down to its few lines, and only then does the sheet scroll.
+  layout->addLayout(top, 0);
   layout->addLayout(records);
-  layout->addWidget(RichEditErr);
-  // The window takes the size its contents ask for.
-  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->addWidget(RichEditErr, 1);
+}
+
+QSize TFormMonitor::sizeHint() const {
+  // The whole sheet, room for its scroll bar should the screen be short, and the log as high as
+  // it used to be.
+  const QSize hint = QWidget::sizeHint();
+  return {hint.width() + sheetArea_->verticalScrollBar()->sizeHint().width(),
+          hint.height() + std::max(0, kLogHeight - RichEditErr->sizeHint().height())};
+}
+
+void TFormMonitor::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (sized_) return;
+  sized_ = true;
+  // The first time, the size the window asks for, within the screen it opens on.
+  QSize size = sizeHint();
+  if (const QScreen* screen = this->screen()) {
+    // Before the window manager has framed it, a title bar's height is a fair guess.
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isEmpty()) frame = {0, kTitleBarGuess};
+    size = size.boundedTo(screen->availableGeometry().size() - frame);
+  }
+  resize(size);
 }
 
 void TFormMonitor::connectSheet() {

@@ -17,6 +17,7 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class SoundPlayer;
 class TFormEEProm;
 class TFormTrend;
@@ -68,8 +69,11 @@ class TFormMonitor : public QWidget {
   QLabel* L_Record = nullptr;
   WindowDialogs dialogs;
 
+ QSize sizeHint() const override;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void createControls();
@@ -90,6 +94,8 @@ class TFormMonitor : public QWidget {
 
   MonitorSession& session_;
   MonitorSheet* sheet_ = nullptr;
+  QScrollArea* sheetArea_ = nullptr;
+  bool sized_ = false;  // the first showing has fitted the window to its screen
   QWidget* mainWindow_ = nullptr;
   TFormEEProm* mapWindow_ = nullptr;
   SoundPlayer* sounds_ = nullptr;

@@ -292,10 +292,10 @@ void MonitorSheet::buildLayout() {
   for (QGroupBox* box : {battery, mains, device}) columns->addWidget(box, 0, Qt::AlignTop);
   columns->addLayout(cells);
   columns->setAlignment(cells, Qt::AlignTop);
-  columns->addStretch();
+  columns->addStretch(1);  // a wider window widens nothing but the gap
   auto* service = new QHBoxLayout;
   for (QGroupBox* box : {current, calibration, settings}) service->addWidget(box, 0, Qt::AlignTop);
-  service->addStretch();
+  service->addStretch(1);
 
   // Why a field is red and what it takes: the field's button sends nothing meanwhile.
   L_FieldError = new QLabel(TS_LIR);

@@ -5,12 +5,14 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QTableWidget>
 
 #include "app/form_opt_hard.h"
@@ -318,6 +320,51 @@ TEST(FormMonitor, InitialisationAsksFirstAndOffersABackup) {
       EXPECT_EQ(rig.warnings.size(), c.unwritable ? 1 : 0);
       EXPECT_TRUE(*c.logged ? log.contains(QString::fromUtf8(c.logged)) : log.isEmpty())
           << log.toStdString();
+    }
+  }
+}
+
+// With -s on a laptop's screen (1366 or 1024 wide, about 700 high under the title and the task
+// bar) every control keeps at least the size it asks for, none covers another, and all of the
+// sheet is in view: the alarm log gives up its height first.
+TEST(FormMonitor, ServiceSheetFitsALaptopScreen) {
+  for (const char* profile : {"gen9", "gen5"}) {
+    Rig rig(profile);
+    rig.mon().applyServiceMode(true);
+    rig.monitoring();
+    TFormMonitor& m = rig.mon();
+    for (const QSize size : {QSize(1366, 700), QSize(1024, 700)}) {
+      SCOPED_TRACE(std::string(profile) + " " + std::to_string(size.width()));
+      m.resize(size);
+      for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+      ASSERT_EQ(m.size(), size);
+      const auto* area = m.findChild<QScrollArea*>("SheetArea");
+      ASSERT_NE(area, nullptr);
+      const QRect view(area->viewport()->mapTo(&m, QPoint()), area->viewport()->size());
+      QList<QPair<QString, QRect>> placed;
+      QList<QWidget*> controls{m.B_Record, m.B_Trend, m.RichEditErr, m.ProgressBarRS232};
+      for (const QString& name : m.sheet().controlNames()) {
+        QWidget* w = m.sheet().control(name);
+        // Containers hold controls; the controls themselves are what must not collide.
+        if (!qobject_cast<QGroupBox*>(w) && name != "PC_Mon" && name != "TS_LIR") controls << w;
+      }
+      for (QWidget* w : controls) {
+        if (!w->isVisibleTo(&m)) continue;
+        const QString name = w->objectName();
+        const QSize least = (w->minimumSize().isNull() ? w->minimumSizeHint() : w->minimumSize())
+                                .boundedTo(w->maximumSize());
+        EXPECT_GE(w->width(), least.width()) << name.toStdString();
+        EXPECT_GE(w->height(), std::min(w->sizeHint().height(), w->maximumHeight()))
+            << name.toStdString();
+        const QRect at(w->mapTo(&m, QPoint()), w->size());
+        if (w->parentWidget() != &m) {
+          EXPECT_TRUE(view.contains(at)) << name.toStdString();
+        }
+        for (const auto& [other, rect] : placed)
+          EXPECT_FALSE(rect.intersects(at)) << name.toStdString() << " / " << other.toStdString();
+        placed.append({name, at});
+      }
+      EXPECT_GE(m.RichEditErr->height(), m.RichEditErr->minimumSizeHint().height());
     }
   }
 }
