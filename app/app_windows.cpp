@@ -46,6 +46,7 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
     if (options.selectSimulated && options.portPath.isEmpty()) setup.preselect = kSimulatedPortName;
   }
   setup.configPath = options.configPath;
+  setup.discover = options.discoverPorts;
   FormOptHard = std::make_unique<TFormOptHard>(*FormMain, std::move(setup));
   FormOptSoft = std::make_unique<TFormOptSoft>(options.serviceMode);
 
@@ -61,6 +62,11 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
   };
   link = std::make_unique<DeviceLink>(factory, FormOptHard->entries(), clock, bridge.get(),
                                       bridge.get(), &FormOptSoft->switches());
+  // Ports plugged in or pulled while "Железо" is open: the line opens by the list as it is now.
+  QObject::connect(FormOptHard.get(), &TFormOptHard::entriesChanged, link.get(),
+                   [l = link.get()](const QList<PortEntry>& entries) {
+                     l->post([l, entries] { l->port().setEntries(entries); });
+                   });
   monitorSession = new MonitorSession(*link, report.get());
 
   FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), *monitorSession);

@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
   options.portPath = cl.portPath;
   options.selectSimulated = cl.simulated;
   options.systemPorts = discoverSystemPorts();
+  options.discoverPorts = discoverSystemPorts;
   options.lineThread = true;
   options.simulatedDevice = [model, &clock](const PortEntry&) -> std::unique_ptr<SerialDevice> {
     return std::make_unique<SimulatedSerialDevice>(model, clock);
