@@ -48,6 +48,70 @@ TEST(Startup, PortAndProfileOptions) {
   EXPECT_FALSE(cl.error.isEmpty());
 }
 
+// Help and version, Qt's own options taken, and anything unknown an error: the program never
+// starts silently with an option it does not know.
+TEST(Startup, UnknownOptionsAreErrors) {
+  const struct {
+    const char* args;  // | between them
+    const char* error;
+    bool help = false, version = false;
+  } cases[] = {
+      {"--help", ""},  // the flags are checked below
+      {"-h", ""},
+      {"--version", ""},
+      {"-s|--help", ""},
+      {"-service|--simulated|-platform|offscreen|-style=fusion|-reverse", ""},
+      {"--bogus", "неизвестный ключ: --bogus"},
+      {"-s|--bogus", "неизвестный ключ: --bogus"},
+      {"--simulated|stray", "лишний аргумент: stray"},
+      {"-S", "неизвестный ключ: -S"},
+      {"--port|x|-s", "неизвестный ключ: -s"},  // the switch counts only at the start
+      {"--sim-profile", "ключу --sim-profile нужно значение"},
+  };
+  for (const auto& c : cases) {
+    const CommandLine cl = parseCommandLine(QStringList{"lir2gui"} + QString(c.args).split('|'));
+    EXPECT_EQ(cl.error, QString::fromUtf8(c.error)) << c.args;
+    EXPECT_EQ(cl.help, QString(c.args).contains("-h")) << c.args;
+    EXPECT_EQ(cl.version, QString(c.args).contains("--version")) << c.args;
+  }
+}
+
+// As a user types them: help and version print and end at once, without a display; a wrong
+// option ends with the usage and status 2.
+TEST(Startup, HelpVersionAndWrongOptionEndTheProgram) {
+#ifndef LIR2GUI_BUILT
+  GTEST_SKIP() << "lir2gui is not built";
+#else
+  const struct {
+    QStringList args;
+    int status;
+    const char *out, *err;
+  } cases[] = {
+      {{"--help"}, 0, "Использование: lir2gui [-s]", ""},
+      {{"--version"}, 0, "lir2gui 8.0", ""},
+      {{"-s", "--bogus"}, 2, "", "lir2gui: неизвестный ключ: --bogus"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess gui;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    gui.setProcessEnvironment(env);
+    gui.start(QStringLiteral(LIR2GUI_BUILT), c.args);
+    ASSERT_TRUE(gui.waitForFinished(10000));
+    EXPECT_EQ(gui.exitCode(), c.status);
+    const QString out = QString::fromUtf8(gui.readAllStandardOutput());
+    const QString err = QString::fromUtf8(gui.readAllStandardError());
+    const QString wantOut = QString::fromUtf8(c.out), wantErr = QString::fromUtf8(c.err);
+    EXPECT_EQ(wantOut.isEmpty() ? out : out.left(wantOut.size()), wantOut) << out.toStdString();
+    EXPECT_EQ(wantErr.isEmpty() ? err : err.left(wantErr.size()), wantErr) << err.toStdString();
+    if (c.status == 2) {
+      EXPECT_TRUE(err.contains("Использование:"));
+    }
+  }
+#endif
+}
+
 // The run-time files of a checkout, an installed program and a build tree.
 TEST(DataPaths, DataFolderFirstThenTheInstalledLayout) {
   QTemporaryDir root;
