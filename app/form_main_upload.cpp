@@ -182,7 +182,8 @@ void TFormMain::LoadProgExecute() {
     const quint8 code = runUploadSession(link, job, window);
     // The report on the window's side owns the code from here.
     link.exchange().ResultCode = 0;
-    const QString reason = link.port().PortOpen ? QString() : link.port().problem();
+    // Why: the port that went away, or the versions that did not match.
+    const QString reason = link.port().PortOpen ? window.failureDetail : link.port().problem();
     runIn(this, [this, code, reason] { uploadFinished(code, reason); });
   });
 }

@@ -6,6 +6,7 @@
 #include "firmware/upload.h"
 #include "firmware/upload_session.h"
 #include "protocol/device_link.h"
+#include "protocol/result_messages.h"
 #include "serial/result_code.h"
 
 namespace {
@@ -102,6 +103,11 @@ int runUpload(const Invocation& inv) {
     printErr(QStringLiteral("Передано %1 из %2 байт программы.\n")
                  .arg(window.progress().bytesSent())
                  .arg(window.progress().bytesTotal()));
+  }
+  // A mismatch names both versions, as the window's error bar does.
+  if (code != Result::Ok && !window.failureDetail.isEmpty()) {
+    printError(resultMessage(code) + QStringLiteral(": ") + window.failureDetail);
+    return line.finish(code, true);
   }
   return line.finish(code);
 }
