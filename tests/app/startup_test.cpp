@@ -112,6 +112,33 @@ TEST(Startup, HelpVersionAndWrongOptionEndTheProgram) {
 #endif
 }
 
+// lir2-window-shots: its help, a folder that looks like an option refused, and nothing but
+// pictures in the folder it fills (the configuration it needs lives elsewhere).
+TEST(WindowShots, WritesOnlyPictures) {
+#ifndef LIR2_WINDOW_SHOTS_BUILT
+  GTEST_SKIP() << "lir2-window-shots is not built";
+#else
+  QTemporaryDir work;
+  const struct {
+    QStringList args;
+    int status;
+  } cases[] = {{{"--help"}, 0}, {{"--", "--help"}, 2}, {{"-x"}, 2}, {{"pictures"}, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess shots;
+    shots.setWorkingDirectory(work.path());
+    shots.start(QStringLiteral(LIR2_WINDOW_SHOTS_BUILT), c.args);
+    ASSERT_TRUE(shots.waitForFinished(60000));
+    EXPECT_EQ(shots.exitCode(), c.status) << shots.readAllStandardError().toStdString();
+  }
+  EXPECT_EQ(QDir(work.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+            QStringList{"pictures"});  // no folder named after an option
+  const QStringList written = QDir(work.filePath("pictures")).entryList(QDir::Files);
+  EXPECT_TRUE(written.contains("FormMain.png"));
+  EXPECT_EQ(QDir(work.filePath("pictures")).entryList({"*.png"}, QDir::Files), written);
+#endif
+}
+
 // The run-time files of a checkout, an installed program and a build tree.
 TEST(DataPaths, DataFolderFirstThenTheInstalledLayout) {
   QTemporaryDir root;
