@@ -4,11 +4,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
-#include <QHelpEvent>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -102,9 +102,7 @@ TEST(FormMain, EveryPortMessageIsReadWhole) {
     m.setErrorText(text);
     m.setFileNameText("/home/technician/firmware/" + QString(60, 'x') + ".lir2");
     for (int i = 0; i < 4; ++i) QCoreApplication::processEvents();
-    EXPECT_EQ(bar->text(), text);
     EXPECT_EQ(bar->shownText(), text);
-    EXPECT_FALSE(bar->elided());
     EXPECT_GE(bar->height(), bar->minimumSizeHint().height());  // all its lines are in view
     EXPECT_LE(m.frameGeometry().width(), screen.width());
     EXPECT_LE(m.frameGeometry().height(), screen.height());
