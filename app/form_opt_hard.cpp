@@ -49,7 +49,8 @@ QString ButtonText(const PortEntry& e) {
   for (const QString& part : {e.description, e.manufacturer})
     if (!part.isEmpty() && !parts.contains(part)) parts << part;
   if (!e.serialNumber.isEmpty()) parts << QStringLiteral("№ ") + e.serialNumber;
-  return parts.isEmpty() ? e.name : e.name + QStringLiteral("   ") + parts.join(QStringLiteral(" · "));
+  return parts.isEmpty() ? e.name
+                         : e.name + QStringLiteral("   ") + parts.join(QStringLiteral(" · "));
 }
 
 // "ttyUSB1 (FT232R USB UART)" for the notice of a port that came or went.
@@ -158,7 +159,8 @@ void TFormOptHard::buildList() {
   listLayout->setContentsMargins(6, 0, 6, 0);
   listLayout->setSpacing(0);
   for (int i = 0; i < names_.size(); ++i) {
-    auto* button = new QRadioButton(i < entries_.size() ? ButtonText(entries_[i]) : names_[i], list_);
+    auto* button =
+        new QRadioButton(i < entries_.size() ? ButtonText(entries_[i]) : names_[i], list_);
     // The group's height leaves a port about 17 pixels beside the title when there are few:
     // let the items shrink to that instead of scrolling.
     button->setMinimumHeight(16);

@@ -59,8 +59,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "lir2gui: %s\n\n%s", qPrintable(cl.error), qPrintable(usage));
       return 2;
     }
-    if (cl.help) std::printf("%s", qPrintable(usage));
-    else std::printf("lir2gui %s\n", kProgramVersion);
+    if (cl.help)
+      std::printf("%s", qPrintable(usage));
+    else
+      std::printf("lir2gui %s\n", kProgramVersion);
     return 0;
   }
   bool platformArgument = false;

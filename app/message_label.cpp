@@ -87,8 +87,8 @@ int MessageLabel::heightFor(int lineCount) const {
 
 QSize MessageLabel::sizeHint() const {
   const QMargins m = contentsMargins();
-  const int width = std::min(fontMetrics().horizontalAdvance(text()),
-                             fontMetrics().averageCharWidth() * 60);
+  const int width =
+      std::min(fontMetrics().horizontalAdvance(text()), fontMetrics().averageCharWidth() * 60);
   return {width + m.left() + m.right(), heightFor(int(lines().size()))};
 }
 
@@ -105,7 +105,8 @@ void MessageLabel::copyMessage() const {
 void MessageLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   drawFrame(&painter);
-  const QRect area = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin()));
+  const QRect area =
+      contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin()));
   const int step = fontMetrics().lineSpacing();
   int y = area.top();
   for (const QString& line : lines()) {

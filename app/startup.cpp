@@ -4,9 +4,9 @@ namespace {
 
 // Qt's own options, which QApplication takes; those of the first list take a value.
 const char* const kQtValueOptions[] = {
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
-    "-qwindowtitle", "-qwindowicon", "-style", "-stylesheet", "-session", "-display",
-    "-geometry", "-title", "-name"};
+    "-platform",     "-platformpluginpath", "-platformtheme", "-plugin",     "-qwindowgeometry",
+    "-qwindowtitle", "-qwindowicon",        "-style",         "-stylesheet", "-session",
+    "-display",      "-geometry",           "-title",         "-name"};
 const char* const kQtFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
 
 }  // namespace

@@ -335,16 +335,15 @@ void TFormMonitor::showMap(const DeviceImages::Eeprom& eeprom) {
   if (!error.isEmpty()) {
     // Without its backup the initialisation is not what the user agreed to.
     logLine(u"Копия EEPROM не сохранена в %1: %2. Инициализация не выполнена."_s.arg(shown, error));
-    dialogs.warn(u"Инициализация"_s,
-                 u"Копия EEPROM не сохранена в «%1»: %2.\nИнициализация не выполнена."_s.arg(
-                     shown, error));
+    dialogs.warn(
+        u"Инициализация"_s,
+        u"Копия EEPROM не сохранена в «%1»: %2.\nИнициализация не выполнена."_s.arg(shown, error));
     return;
   }
   logLine(u"Копия EEPROM сохранена в %1"_s.arg(shown));
   // Queued: the map may arrive in the middle of a tick, and a write goes between two.
   QMetaObject::invokeMethod(
-      this,
-      [s = &session_] { runIn(s, [s] { s->sendCommand(DeviceCommand::InitEeprom); }); },
+      this, [s = &session_] { runIn(s, [s] { s->sendCommand(DeviceCommand::InitEeprom); }); },
       Qt::QueuedConnection);
 }
 

@@ -69,7 +69,7 @@ class TFormMonitor : public QWidget {
   QLabel* L_Record = nullptr;
   WindowDialogs dialogs;
 
- QSize sizeHint() const override;
+  QSize sizeHint() const override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

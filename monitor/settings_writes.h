@@ -13,7 +13,6 @@
 #include <array>
 #include <optional>
 
-
 // Command codes written to the device's command register (address 0).
 namespace DeviceCommand {
 inline constexpr quint8 SwitchOff = 1;

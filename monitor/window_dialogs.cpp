@@ -24,8 +24,8 @@ WindowDialogs WindowDialogs::standard(QWidget* parent) {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, owner);
     QList<QAbstractButton*> made;
     for (qsizetype i = 0; i < buttons.size(); ++i)
-      made << box.addButton(buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole
-                                                                 : QMessageBox::AcceptRole);
+      made << box.addButton(
+          buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
     if (!made.isEmpty()) {
       box.setDefaultButton(qobject_cast<QPushButton*>(made.back()));
       box.setEscapeButton(made.back());

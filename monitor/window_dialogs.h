@@ -23,8 +23,7 @@ struct WindowDialogs {
   // A question with buttons of these captions, the last one the cancel and default: the index
   // of the button taken (the last one when the dialog is closed). Left unset, every question
   // is taken as cancelled.
-  std::function<int(const QString& title, const QString& text, const QStringList& buttons)>
-      choose;
+  std::function<int(const QString& title, const QString& text, const QStringList& buttons)> choose;
   // A warning with an OK button.
   std::function<void(const QString& title, const QString& text)> warn;
 

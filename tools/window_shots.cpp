@@ -14,13 +14,13 @@
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QEventLoop>
-#include <QTimer>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cstdio>
@@ -70,8 +70,12 @@ class WorkFolder {
     QFile::remove(path_ + kEeprom);
     if (made_) QDir().rmdir(path_);
   }
-  QString config() const { return path_ + kConfig; }
-  QString eeprom() const { return path_ + kEeprom; }
+  QString config() const {
+    return path_ + kConfig;
+  }
+  QString eeprom() const {
+    return path_ + kEeprom;
+  }
 
  private:
   static inline const QString kConfig = QStringLiteral("/config.txt");
@@ -116,9 +120,9 @@ int main(int argc, char** argv) {
       QStringLiteral("size"),
       QStringLiteral("render the monitor (or the main window) also at this size, e.g. 1024x700"),
       QStringLiteral("WxH"));
-  const QCommandLineOption errorOption(
-      QStringLiteral("error"), QStringLiteral("a message for the main window's error bar"),
-      QStringLiteral("TEXT"));
+  const QCommandLineOption errorOption(QStringLiteral("error"),
+                                       QStringLiteral("a message for the main window's error bar"),
+                                       QStringLiteral("TEXT"));
   parser.addOptions({serviceOption, monitorOption, sizeOption, errorOption});
   if (!parser.parse(QApplication::arguments())) {
     std::fprintf(stderr, "lir2-window-shots: %s\n\n%s", qPrintable(parser.errorText()),

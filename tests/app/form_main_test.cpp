@@ -90,8 +90,9 @@ TEST(FormMain, EveryPortMessageIsReadWhole) {
       open + explainOpenFailure(path, QSerialPort::PermissionError, {}, relogin).text,
       open + explainOpenFailure(path, QSerialPort::OpenError, {}, busy).text,
       resultMessage(Result::NoReply) + ": " + explainVanished(path, false).text,
-      resultMessage(Result::NoReply) + ". Устройство отвечает на скорости 9600 — выберите её в "
-                                       "«Железо»",
+      resultMessage(Result::NoReply) +
+          ". Устройство отвечает на скорости 9600 — выберите её в "
+          "«Железо»",
   };
   AppRig rig;
   TFormMain& m = rig.main();

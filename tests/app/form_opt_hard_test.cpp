@@ -8,8 +8,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
-#include <QPushButton>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -154,8 +154,8 @@ TEST(FormOptHard, UnwritableDataFolderKeepsThePortAndSaysSo) {
 // pulled out, and the device line learns every change.
 TEST(FormOptHard, RefreshesThePortsWhileOpen) {
   const PortEntry s0{"ttyS0", "/dev/ttyS0", PortEntry::Kind::System};
-  const PortEntry ftdi{"ttyUSB0", "/dev/ttyUSB0", PortEntry::Kind::System,
-                       "FT232R USB UART", "FTDI", "A1B2C3D4"};
+  const PortEntry ftdi{"ttyUSB0",         "/dev/ttyUSB0", PortEntry::Kind::System,
+                       "FT232R USB UART", "FTDI",         "A1B2C3D4"};
   const PortEntry ch340{"ttyUSB1", "/dev/ttyUSB1", PortEntry::Kind::System, "USB Serial", "", ""};
   QList<PortEntry> present{s0};
   Dialog d;
@@ -172,15 +172,29 @@ TEST(FormOptHard, RefreshesThePortsWhileOpen) {
     QStringList notice;  // parts of the notice
     int emitted;         // times the line has been told of a new list, so far
   } steps[] = {
-      {"plugged in before opening", {s0, ftdi}, false, {"ttyS0", "ttyUSB0"}, "ttyS0",
-       {"Подключён: ttyUSB0 (FT232R USB UART)"}, 1},
-      {"chosen, pulled, another plugged", {s0, ch340}, true, {"ttyS0", "ttyUSB0", "ttyUSB1"},
+      {"plugged in before opening",
+       {s0, ftdi},
+       false,
+       {"ttyS0", "ttyUSB0"},
+       "ttyS0",
+       {"Подключён: ttyUSB0 (FT232R USB UART)"},
+       1},
+      {"chosen, pulled, another plugged",
+       {s0, ch340},
+       true,
+       {"ttyS0", "ttyUSB0", "ttyUSB1"},
        "ttyUSB0   (отключён)",
        {"Подключён: ttyUSB1 (USB Serial)", "Отключён: ttyUSB0 (FT232R USB UART)",
-        "ttyUSB0 сейчас отсутствует; он остаётся выбранным"}, 2},
+        "ttyUSB0 сейчас отсутствует; он остаётся выбранным"},
+       2},
       // The same list as while it was away: only its mark goes.
-      {"plugged in again", {s0, ftdi, ch340}, true, {"ttyS0", "ttyUSB0", "ttyUSB1"},
-       "ttyUSB0   FT232R USB UART · FTDI · № A1B2C3D4", {"Подключён: ttyUSB0"}, 2},
+      {"plugged in again",
+       {s0, ftdi, ch340},
+       true,
+       {"ttyS0", "ttyUSB0", "ttyUSB1"},
+       "ttyUSB0   FT232R USB UART · FTDI · № A1B2C3D4",
+       {"Подключён: ttyUSB0"},
+       2},
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(s.step);

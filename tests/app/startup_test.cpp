@@ -80,7 +80,8 @@ TEST(Startup, HelpVersionAndWrongOptionEndTheProgram) {
 #if !defined(LIR2GUI_BUILT) || !defined(LIR2_WINDOW_SHOTS_BUILT)
   GTEST_SKIP() << "lir2gui or lir2-window-shots is not built";
 #else
-  const QString gui = QStringLiteral(LIR2GUI_BUILT), shots = QStringLiteral(LIR2_WINDOW_SHOTS_BUILT);
+  const QString gui = QStringLiteral(LIR2GUI_BUILT),
+                shots = QStringLiteral(LIR2_WINDOW_SHOTS_BUILT);
   QTemporaryDir work;
   const struct {
     QString program;

@@ -286,7 +286,7 @@ TEST(FormMonitor, InitialisationAsksFirstAndOffersABackup) {
       const qsizetype at = rig.wire.size();
       qobject_cast<QAbstractButton*>(rig.mon().sheet().control("B_InitEE"))->click();
       if (c.choice == Backup) {
-        rig.ticks(1);  // the map for the backup
+        rig.ticks(1);                       // the map for the backup
         QCoreApplication::processEvents();  // then the command, between two ticks
       }
       const QByteArray sent = rig.wire.mid(at);
