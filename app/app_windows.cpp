@@ -49,6 +49,7 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
     if (options.selectSimulated && options.portPath.isEmpty()) setup.preselect = kSimulatedPortName;
   }
   setup.configPath = options.configPath;
+  setup.discover = options.discoverPorts;
   FormOptHard = std::make_unique<TFormOptHard>(*FormMain, std::move(setup));
   FormOptSoft = std::make_unique<TFormOptSoft>(options.serviceMode);
 
@@ -64,6 +65,9 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
   };
   link = std::make_unique<DeviceLink>(factory, FormOptHard->entries(), clock, bridge.get(),
                                       bridge.get(), &FormOptSoft->switches());
+  // Ports plugged in or pulled while "Железо" is open: the line opens by the list as it is now.
+  QObject::connect(FormOptHard.get(), &TFormOptHard::entriesChanged, link.get(),
+                   [l = link.get()](const QList<PortEntry>& entries) { l->setEntries(entries); });
   monitorSession = new MonitorSession(*link, report.get());
   upload = new UploadSession(*link);
   translation = new TranslationSession(*link);

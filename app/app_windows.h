@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "protocol/report.h"
@@ -33,6 +34,8 @@ struct AppOptions {
   QString portPath;              // a port path named on the command line; listed and selected
   bool selectSimulated = false;  // select the simulated device whatever the file remembers
   QList<PortEntry> systemPorts;  // the machine's serial ports
+  // Finds the machine's ports again while "Железо" is open; without it the list stays.
+  std::function<QList<PortEntry>()> discoverPorts;
   QString configPath = QStringLiteral("data/config.txt");
   // Makes the built-in simulated device; without it the list has no simulated entry.
   PortControl::DeviceFactory simulatedDevice;

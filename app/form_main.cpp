@@ -21,6 +21,7 @@
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
+#include "app/message_label.h"
 #include "monitor/form_monitor.h"
 #include "firmware/upload_session.h"
 #include "protocol/device_link.h"
@@ -56,8 +57,8 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   createMenusAndToolBar();
   createClientArea();
   createStatusBars();
-  // A fixed border around a client area of 707 × 223.
-  setFixedSize(707, 223);
+  // A client area of 707 × 223, which grows when a message needs more lines to be read whole.
+  resize(707, 223);
   dialogs = WindowDialogs::standard(this);
 
   RunMode = Run::None;
@@ -202,9 +203,8 @@ void TFormMain::createStatusBars() {
     r.panels[0] = new QLabel(r.title, bars);
     r.panels[0]->setObjectName(QString::fromLatin1(r.name) + QStringLiteral("_0"));
     r.panels[0]->setFixedWidth(100);
-    r.panels[1] = new QLabel(bars);
+    r.panels[1] = new MessageLabel(bars);  // wraps: every message is read whole
     r.panels[1]->setObjectName(QString::fromLatin1(r.name) + QStringLiteral("_1"));
-    r.panels[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     for (QLabel* panel : {r.panels[0], r.panels[1]}) {
       panel->setFrameShape(QFrame::StyledPanel);
       panel->setFrameShadow(QFrame::Sunken);

@@ -5,9 +5,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "serial/status.h"
@@ -24,7 +27,10 @@ QList<PortEntry> buildEntries(const QList<PortEntry>& system, const QList<PortEn
     const auto number = comPortNumber(name);
     for (const PortEntry& e : system) {
       if (e.name == name || (number && comPortNumber(e.name) == number)) {
-        entries.append({name, e.path == e.name ? name : e.path, PortEntry::Kind::System});
+        PortEntry entry = e;
+        entry.name = name;
+        entry.path = e.path == e.name ? name : e.path;
+        entries.append(entry);
         break;
       }
     }
@@ -35,6 +41,21 @@ QList<PortEntry> buildEntries(const QList<PortEntry>& system, const QList<PortEn
     if (!listed) entries.append(e);
   }
   return entries;
+}
+
+// "ttyUSB0   FT232R USB UART · FTDI · № A1B2C3D4": the name, then what tells the adapter apart.
+QString ButtonText(const PortEntry& e) {
+  QStringList parts;
+  for (const QString& part : {e.description, e.manufacturer})
+    if (!part.isEmpty() && !parts.contains(part)) parts << part;
+  if (!e.serialNumber.isEmpty()) parts << QStringLiteral("№ ") + e.serialNumber;
+  return parts.isEmpty() ? e.name
+                         : e.name + QStringLiteral("   ") + parts.join(QStringLiteral(" · "));
+}
+
+// "ttyUSB1 (FT232R USB UART)" for the notice of a port that came or went.
+QString NoticeName(const PortEntry& e) {
+  return e.description.isEmpty() ? e.name : QStringLiteral("%1 (%2)").arg(e.name, e.description);
 }
 
 }  // namespace
@@ -63,41 +84,41 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   OptionsReady = false;
 
   // The port list: one radio item per port, scrolling when the machine has many.
-  entries_ = buildEntries(setup.systemPorts, setup.extraEntries);
-  const QList<PortEntry>& entries = entries_;
-  QStringList names;
-  for (const PortEntry& e : entries) names.append(e.name);
-  if (names.isEmpty()) names.append(kNoPortText);
-
+  extraEntries_ = setup.extraEntries;
+  discover_ = std::move(setup.discover);
+  systemPorts_ = setup.systemPorts;
+  entries_ = buildEntries(systemPorts_, extraEntries_);
   RadioGroupCOM = new QGroupBox(QStringLiteral("COM Порты"), this);
   RadioGroupCOM->setObjectName(QStringLiteral("RadioGroupCOM"));
-  RadioGroupCOM->setFixedHeight(portGroupHeight(entries.size()));
   RadioGroupCOMButtons = new QButtonGroup(this);
-  auto* list = new QWidget;
-  auto* listLayout = new QVBoxLayout(list);
-  listLayout->setContentsMargins(6, 0, 6, 0);
-  listLayout->setSpacing(0);
-  for (int i = 0; i < names.size(); ++i) {
-    auto* button = new QRadioButton(names[i], list);
-    // The group's height leaves a port about 17 pixels beside the title when there are few:
-    // let the items shrink to that instead of scrolling.
-    button->setMinimumHeight(16);
-    RadioGroupCOMButtons->addButton(button, i);
-    listLayout->addWidget(button);
-  }
-  listLayout->addStretch();
   auto* scroll = new QScrollArea(RadioGroupCOM);
-  scroll->setWidget(list);
+  scroll->setObjectName(QStringLiteral("PortScroll"));
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   auto* groupLayout = new QVBoxLayout(RadioGroupCOM);
   groupLayout->setContentsMargins(0, 0, 0, 0);
   groupLayout->addWidget(scroll);
-  RadioGroupCOM->setMinimumWidth(list->sizeHint().width() + 40);
+  buildList();
+  const QStringList& names = names_;
+
+  B_Refresh = new QPushButton(QStringLiteral("Обновить"), this);
+  B_Refresh->setObjectName(QStringLiteral("B_Refresh"));
+  B_Refresh->setToolTip(QStringLiteral("Найти порты снова: адаптер, подключённый сейчас"));
+  B_Refresh->setVisible(bool(discover_));
+  L_PortsChanged = new QLabel(this);
+  L_PortsChanged->setObjectName(QStringLiteral("L_PortsChanged"));
+  L_PortsChanged->setWordWrap(true);
+  L_PortsChanged->setVisible(false);
+  rescan_ = new QTimer(this);
+  rescan_->setInterval(kRescanMs);
+  connect(rescan_, &QTimer::timeout, this, &TFormOptHard::refreshPorts);
+  connect(B_Refresh, &QPushButton::clicked, this, &TFormOptHard::refreshPorts);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(RadioGroupCOM);
+  layout->addWidget(L_PortsChanged);
+  layout->addWidget(B_Refresh, 0, Qt::AlignLeft);
   layout->addWidget(ComboBoxRate);
   layout->addWidget(CheckBoxSound);
   layout->addWidget(Ok, 0, Qt::AlignHCenter);
@@ -126,10 +147,102 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   OptionsReady = true;
 }
 
+// One radio item per entry (or "Нет COM"), the group as high as the rule for its count.
+void TFormOptHard::buildList() {
+  names_.clear();
+  for (const PortEntry& e : entries_) names_.append(e.name);
+  if (names_.isEmpty()) names_.append(kNoPortText);
+  auto* scroll = RadioGroupCOM->findChild<QScrollArea*>(QStringLiteral("PortScroll"));
+  for (QAbstractButton* b : RadioGroupCOMButtons->buttons()) RadioGroupCOMButtons->removeButton(b);
+  list_ = new QWidget;
+  auto* listLayout = new QVBoxLayout(list_);
+  listLayout->setContentsMargins(6, 0, 6, 0);
+  listLayout->setSpacing(0);
+  for (int i = 0; i < names_.size(); ++i) {
+    auto* button =
+        new QRadioButton(i < entries_.size() ? ButtonText(entries_[i]) : names_[i], list_);
+    // The group's height leaves a port about 17 pixels beside the title when there are few:
+    // let the items shrink to that instead of scrolling.
+    button->setMinimumHeight(16);
+    RadioGroupCOMButtons->addButton(button, i);
+    listLayout->addWidget(button);
+  }
+  listLayout->addStretch();
+  delete scroll->takeWidget();
+  scroll->setWidget(list_);
+  RadioGroupCOM->setFixedHeight(portGroupHeight(int(entries_.size())));
+  RadioGroupCOM->setMinimumWidth(list_->sizeHint().width() + 40);
+}
+
+void TFormOptHard::refreshPorts() {
+  if (!discover_) return;
+  const QList<PortEntry> found = discover_();
+  // The chosen port stays in the list while it is away, so it stays chosen (and remembered).
+  QList<PortEntry> system = found;
+  const QString chosen = settings_.PortName;
+  bool away = false;
+  const auto listed = [](const QList<PortEntry>& list, const QString& name) {
+    for (const PortEntry& e : list)
+      if (e.name == name) return true;
+    return false;
+  };
+  QStringList came, went;
+  for (const PortEntry& e : found)
+    if (!listed(systemPorts_, e.name)) came << NoticeName(e);
+  for (const PortEntry& e : systemPorts_) {
+    if (listed(found, e.name)) continue;
+    went << NoticeName(e);
+    if (e.name == chosen) {
+      away = true;
+      system.append(e);
+    }
+  }
+  systemPorts_ = found;
+  const QList<PortEntry> entries = buildEntries(system, extraEntries_);
+  if (!came.isEmpty() || !went.isEmpty()) {
+    QStringList notice;
+    if (!came.isEmpty()) notice << QStringLiteral("Подключён: ") + came.join(QStringLiteral(", "));
+    if (!went.isEmpty()) notice << QStringLiteral("Отключён: ") + went.join(QStringLiteral(", "));
+    if (away)
+      notice << QStringLiteral("Выбранный порт %1 сейчас отсутствует; он остаётся выбранным.")
+                    .arg(chosen);
+    L_PortsChanged->setText(notice.join(QStringLiteral(". ")));
+    L_PortsChanged->setVisible(true);
+  }
+  const QString awayName = away ? chosen : QString();
+  const bool listChanged = entries != entries_;
+  if (!listChanged && awayName == away_) return;
+  entries_ = entries;
+  away_ = awayName;
+  const bool ready = OptionsReady;
+  OptionsReady = false;  // choosing the kept port again is no click of the user's
+  buildList();
+  const qsizetype index = names_.indexOf(chosen);
+  RadioGroupCOMButtons->button(int(std::max<qsizetype>(index, 0)))->setChecked(true);
+  if (index >= 0 && away)
+    RadioGroupCOMButtons->button(int(index))->setText(chosen + QStringLiteral("   (отключён)"));
+  if (index < 0) settings_.PortName = names_.front();  // no list ever loses its chosen port
+  OptionsReady = ready;
+  if (listChanged) emit entriesChanged(entries_);
+}
+
+void TFormOptHard::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!discover_) return;
+  // What changed since the dialog was last open is news again; older news is not.
+  L_PortsChanged->clear();
+  L_PortsChanged->setVisible(false);
+  refreshPorts();
+  rescan_->start();
+}
+
+void TFormOptHard::hideEvent(QHideEvent* event) {
+  rescan_->stop();
+  QDialog::hideEvent(event);
+}
+
 QStringList TFormOptHard::items() const {
-  QStringList names;
-  for (QAbstractButton* b : RadioGroupCOMButtons->buttons()) names.append(b->text());
-  return names;
+  return names_;
 }
 
 int TFormOptHard::selectedIndex() const {
@@ -138,7 +251,7 @@ int TFormOptHard::selectedIndex() const {
 
 void TFormOptHard::RadioGroupCOMClick(int index) {
   if (!OptionsReady) return;
-  settings_.PortName = RadioGroupCOMButtons->button(index)->text();
+  settings_.PortName = names_.value(index);
   config_.setLine1(settings_.PortName);
   saveConfig();
 }

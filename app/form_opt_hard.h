@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <atomic>
+#include <functional>
 
 #include "serial/config_file.h"
 #include "serial/port_control.h"
@@ -13,7 +14,9 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
+class QTimer;
 class QVBoxLayout;
 class StatusBars;
 
@@ -30,7 +33,13 @@ class TFormOptHard : public QDialog {
                                     // path named on the command line, the simulated device);
                                     // it is not remembered unless the user chooses it here
     QString configPath = QStringLiteral("data/config.txt");
+    // Looks for the machine's ports again: when the dialog opens, on "Обновить", and every
+    // kRescanMs while it is open, so an adapter plugged in or pulled meanwhile shows. Without
+    // it the list stays as it was built.
+    std::function<QList<PortEntry>()> discover;
   };
+
+  static constexpr int kRescanMs = 1500;
 
   TFormOptHard(StatusBars& status, Setup setup, QWidget* parent = nullptr);
 
@@ -42,17 +51,33 @@ class TFormOptHard : public QDialog {
   bool soundsOn() const { return sounds_.load(std::memory_order_relaxed); }
   void setOptionsAction(QAction* action) { optionsAction_ = action; }
   const ConfigFile& config() const { return config_; }
+  // The names listed, in order (the buttons add what is known of each adapter).
   QStringList items() const;
   int selectedIndex() const;
+  // Looks for the machine's ports again and shows what changed; the chosen port stays chosen
+  // by its name, also while it is unplugged.
+  void refreshPorts();
 
   QGroupBox* RadioGroupCOM = nullptr;
   QButtonGroup* RadioGroupCOMButtons = nullptr;
   QComboBox* ComboBoxRate = nullptr;
   QCheckBox* CheckBoxSound = nullptr;
   QPushButton* Ok = nullptr;
+  QPushButton* B_Refresh = nullptr;
+  // What the last look for ports found new or missing.
+  QLabel* L_PortsChanged = nullptr;
   bool OptionsReady = false;
 
+ signals:
+  // The list changed: the device line opens ports by these entries.
+  void entriesChanged(const QList<PortEntry>& entries);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
  private:
+  void buildList();
   void RadioGroupCOMClick(int index);
   void ComboBoxRateChange(int index);
   void OkClick();
@@ -61,6 +86,13 @@ class TFormOptHard : public QDialog {
   StatusBars& status_;
   PortSettings settings_;
   QList<PortEntry> entries_;
+  QStringList names_;  // as listed: the entries' names, or "Нет COM"
+  QList<PortEntry> extraEntries_;
+  std::function<QList<PortEntry>()> discover_;
+  QList<PortEntry> systemPorts_;  // as last discovered
+  QString away_;                  // the chosen port, while it is not there
+  QWidget* list_ = nullptr;
+  QTimer* rescan_ = nullptr;
   std::atomic<bool> sounds_{true};
   ConfigFile config_;
   QAction* optionsAction_ = nullptr;

@@ -50,6 +50,22 @@ long residentKb() {
 int main(int argc, char** argv) {
   QElapsedTimer sinceStart;
   sinceStart.start();
+  // The command line first: --help, --version and a wrong option need no display.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const CommandLine cl = parseCommandLine(arguments);
+  if (cl.help || cl.version || !cl.error.isEmpty()) {
+    const QString usage = usageText(simProfileNames());
+    if (!cl.error.isEmpty()) {
+      std::fprintf(stderr, "lir2gui: %s\n\n%s", qPrintable(cl.error), qPrintable(usage));
+      return 2;
+    }
+    if (cl.help)
+      std::printf("%s", qPrintable(usage));
+    else
+      std::printf("lir2gui %s\n", kProgramVersion);
+    return 0;
+  }
   bool platformArgument = false;
   for (int i = 1; i < argc; ++i) platformArgument |= qstrcmp(argv[i], "-platform") == 0;
   if (!displayAvailable() && !platformArgument) {
@@ -63,16 +79,15 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("LIR2Gui"));
-  QApplication::setApplicationVersion(QStringLiteral("8.0"));
+  QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
   // The program ends when the main window closes, whatever other windows are open.
   QApplication::setQuitOnLastWindowClosed(false);
   // The framework's dialogs and buttons speak the program's language.
   installQtRussianTranslation(app);
 
-  const CommandLine cl = parseCommandLine(QApplication::arguments());
   QString profileName = cl.simProfile.isEmpty() ? QStringLiteral("lir") : cl.simProfile;
   std::optional<SimConfig> simConfig = simConfigForProfile(profileName);
-  QString startupError = cl.error;
+  QString startupError;
   if (!simConfig) {
     startupError = QStringLiteral("Неизвестный профиль симулятора: %1 (есть: %2)")
                        .arg(profileName, simProfileNames().join(QStringLiteral(", ")));
@@ -93,6 +108,7 @@ int main(int argc, char** argv) {
   options.portPath = resolvePortArgument(cl.portPath).path;
   options.selectSimulated = cl.simulated;
   options.systemPorts = discoverSystemPorts();
+  options.discoverPorts = discoverSystemPorts;
   options.lineThread = true;
   options.simulatedDevice = [model, &clock](const PortEntry&) -> std::unique_ptr<SerialDevice> {
     return std::make_unique<SimulatedSerialDevice>(model, clock);

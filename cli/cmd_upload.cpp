@@ -6,6 +6,7 @@
 #include "firmware/upload.h"
 #include "firmware/upload_session.h"
 #include "protocol/device_link.h"
+#include "protocol/result_messages.h"
 #include "serial/result_code.h"
 #include "serial/run_stop.h"
 #include "serial/shown_text.h"
@@ -38,8 +39,9 @@ class TerminalUpload {
       printOut(text + QLatin1Char('\n'));
     });
     QObject::connect(&session, &UploadSession::finished,
-                     [this](RunId, quint8 code, const QString&, bool partial) {
+                     [this](RunId, quint8 code, const QString& reason, bool partial) {
                        code_ = code;
+                       reason_ = reason;
                        partial_ = partial;
                      });
   }
@@ -47,6 +49,7 @@ class TerminalUpload {
   UploadProgress& progress() { return progress_; }
   quint8 code() const { return code_; }
   bool partial() const { return partial_; }
+  const QString& reason() const { return reason_; }
 
  private:
   Clock& clock_;
@@ -54,6 +57,7 @@ class TerminalUpload {
   UploadProgress progress_;
   quint8 code_ = Result::Interrupted;  // a run that never began: stopped before its start
   bool partial_ = false;
+  QString reason_;
 };
 
 int runUpload(const Invocation& inv) {
@@ -115,6 +119,13 @@ int runUpload(const Invocation& inv) {
                  .arg(window.progress().bytesSent())
                  .arg(window.progress().bytesTotal())
                  .arg(partialProgramText()));
+  }
+  // A mismatch names both versions, as the window's error bar does; a port that went away or did
+  // not open is told by finish().
+  if (code != Result::Ok && code != Result::OpenFailed && !link.port().lineLost() &&
+      !window.reason().isEmpty()) {
+    printError(resultMessage(code) + QStringLiteral(": ") + window.reason());
+    return line.finish(code, true);
   }
   return line.finish(code);
 }

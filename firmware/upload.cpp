@@ -60,6 +60,10 @@ QString elapsedTimeText(qint64 ms, const QLocale& locale) {
   return locale.toString(time, format);
 }
 
+QString mismatchText(quint8 device, quint8 file, const QString& part) {
+  return QStringLiteral("у устройства %1, файл для %2 (%3)").arg(device).arg(file).arg(part);
+}
+
 BootUpload::BootUpload(Exchange& exchange, UploadWindow& window, FileVersions file,
                        bool keepSettings)
     : ex_(exchange), window_(window), file_(file), keepSettings_(keepSettings) {}
@@ -86,6 +90,7 @@ quint8 BootUpload::BootHandshake(char mode) {
   Clock& clock = ex_.clock();
   const qint64 start = clock.nowMs();
   static const QByteArray kGreeting("Load\r\n");
+  window_.failureDetail.clear();
 
   // Lines are taken in pieces of at most 19 characters until one is exactly the greeting.
   QByteArray line;
@@ -112,17 +117,22 @@ quint8 BootUpload::BootHandshake(char mode) {
   if (DevVerPlatPow != file_.VerPlatPow) {
     abandon();
     window_.appendPowerBoardText(QStringLiteral(" != %1").arg(DevVerPlatPow));
+    window_.failureDetail =
+        mismatchText(DevVerPlatPow, file_.VerPlatPow, QStringLiteral("силовая плата"));
     return fail(Result::WrongBoard);
   }
   if (VerBoot >= 11) {
     if (!readVersion(DevVerCPU)) return ex_.ResultCode;
     if (DevVerCPU != file_.VerCPU) {
       abandon();
+      window_.failureDetail = mismatchText(DevVerCPU, file_.VerCPU, QStringLiteral("процессор"));
       return fail(Result::WrongCpu);
     }
     if (!readVersion(DevVerPlatPic)) return ex_.ResultCode;
     if (DevVerPlatPic != file_.VerPlatPic) {
       abandon();
+      window_.failureDetail =
+          mismatchText(DevVerPlatPic, file_.VerPlatPic, QStringLiteral("плата контроллера"));
       return fail(Result::WrongBoard);
     }
   }

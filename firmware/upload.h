@@ -41,7 +41,16 @@ class UploadWindow {
   virtual void setElapsedText(const QString& text) = 0;        // L_Time
   virtual void setStateText(const QString& text) = 0;          // the state bar
   virtual void setErrorText(const QString& text) = 0;          // the error bar
+
+  // What the failure's message alone does not say, set by the upload: for a board or
+  // processor mismatch, the version the device has and the one the file is for. The report
+  // puts it behind the message: "Не та версия платы: у устройства 4, файл для 5 (силовая плата)".
+  QString failureDetail;
 };
+
+// "у устройства 4, файл для 5 (силовая плата)": a version the device reported against the
+// file's; part names which board or chip.
+QString mismatchText(quint8 device, quint8 file, const QString& part);
 
 // The versions of the opened file that the device must match.
 struct FileVersions {

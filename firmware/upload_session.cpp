@@ -36,7 +36,8 @@ void UploadSession::begin(RunId run, const UploadJob& job) {
   }
   // The report on the windows' side owns the code from here.
   ex.ResultCode = Result::Ok;
-  const QString reason = line.port().PortOpen ? QString() : line.port().problem();
+  // Why: the port that went away or did not open, or the versions that did not match.
+  const QString reason = line.port().PortOpen ? failureDetail : line.port().problem();
   // A run that another has replaced meanwhile leaves the port to it.
   if (line.activeRun() == run) {
     line.closePort();

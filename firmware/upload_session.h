@@ -38,8 +38,8 @@ class UploadSession : public LineSession, private UploadWindow {
   void elapsedShown(const QString& text);  // L_Time
   void stateShown(const QString& text);
   void errorShown(const QString& text);
-  // The upload's end: its result code, and why the port is not there when it went away or did
-  // not open. A port that does not open ends it at once with Result::OpenFailed (nothing is sent
+  // The upload's end: its result code, and why: the port that went away or did not open, or the
+  // versions that did not match. A port that does not open ends it at once with Result::OpenFailed (nothing is sent
   // into a port that is not there). A stopped run that had begun reports Result::Interrupted.
   // partial: the device had taken "run" and begun to receive the program, which a failure leaves
   // incomplete: the device needs a whole upload before it will work.

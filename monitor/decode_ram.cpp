@@ -198,7 +198,9 @@ QString TimeFormatWithoutZone(const QString& format) {
 }  // namespace
 
 QString AlarmLogPrefix(const QDateTime& now) {
-  const QLocale locale;
+  // The program speaks Russian, and so do its dates, whatever the system's language: a C or
+  // English locale would write "7 Dec 2026".
+  const QLocale locale(QLocale::Russian, QLocale::Russia);
   const QDateTime local = now.toLocalTime();
   return locale.toString(local.date(), QLocale::ShortFormat) + u" "_s +
          locale.toString(local.time(),

@@ -50,6 +50,7 @@ QString MainsCurrentText(const RamValues& values, Separator separator = Separato
 // alarms that appeared since the last pass, each stamped with `now` in local time.
 MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDateTime& now);
 
-// The stamp in front of every alarm line of one pass: the local date in the locale's short
-// format, a blank, the time in its long format without a time-zone part, then four blanks.
+// The stamp in front of every alarm line of one pass: the local date in the Russian short
+// format, a blank, the time in its long format without a time-zone part, then four blanks
+// ("05.03.2024 14:07:09    "), whatever the system's locale.
 QString AlarmLogPrefix(const QDateTime& now);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <functional>
@@ -364,4 +365,13 @@ RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile
                         out.remaining->size());
   for (const EepromWrite& w : r.written) out.failure |= r.eeprom[w.address] != w.value;
   return out;
+}
+
+QString SaveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eeprom,
+                          const QDateTime& saved, const QString& programVersion) {
+  const QByteArray bytes = WriteEepromHex(eeprom, saved, programVersion);
+  QSaveFile file(path);
+  if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    return {};
+  return file.errorString();
 }

@@ -38,6 +38,11 @@ EepromIdentity IdentityOf(const DeviceImages::Eeprom& eeprom);
 QByteArray WriteEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& saved,
                           const QString& programVersion);
 
+// Writes that file aside and puts it in place whole, so a failure leaves an earlier file as it
+// was. Empty, or why it was not saved.
+QString SaveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eeprom,
+                          const QDateTime& saved, const QString& programVersion);
+
 // A read EEPROM file: the bytes it gives and which cells it gives them for, and the device its
 // header names (none for a file without our header).
 struct EepromHexFile {

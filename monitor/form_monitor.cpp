@@ -1,6 +1,7 @@
 #include "form_monitor.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -8,10 +9,16 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "monitor/csv_recording.h"
+#include "monitor/decoders.h"
+#include "monitor/eeprom_backup.h"
 #include "monitor/eeprom_map.h"
 #include "monitor/form_eeprom.h"
 #include "monitor/form_trend.h"
@@ -20,6 +27,7 @@
 #include "monitor/monitor_view.h"
 #include "monitor/settings_writes.h"
 #include "protocol/device_link.h"
+#include "protocol/result_messages.h"
 #include "protocol/sound.h"
 #include "serial/shown_text.h"
 
@@ -78,8 +86,54 @@ TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWid
 
 TFormMonitor::~TFormMonitor() = default;
 
+namespace {
+
+// The alarm log asks only for a few lines: the sheet keeps the room it needs while the window
+// shrinks, and the log gets what is left over.
+class AlarmLog final : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+  static constexpr int kLines = 3;
+  QSize sizeHint() const override { return minimumSizeHint(); }
+  QSize minimumSizeHint() const override {
+    const int frame = 2 * frameWidth() + int(2 * document()->documentMargin());
+    return {QPlainTextEdit::minimumSizeHint().width(),
+            kLines * fontMetrics().lineSpacing() + frame};
+  }
+};
+
+// The sheet's frame: it asks for the whole sheet (a plain scroll area asks for a small part of
+// it), and asks again whenever the sheet's controls come and go (the area filters the sheet's
+// events from setWidget on).
+class SheetArea final : public QScrollArea {
+ public:
+  explicit SheetArea(QWidget* parent) : QScrollArea(parent) {}
+  QSize sizeHint() const override {
+    const int frame = 2 * frameWidth();
+    return widget() ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == widget() && event->type() == QEvent::LayoutRequest) updateGeometry();
+    return QScrollArea::eventFilter(watched, event);
+  }
+};
+
+// How high the log is when the window opens, if the screen has room.
+constexpr int kLogHeight = 110;
+constexpr int kTitleBarGuess = 32;
+
+}  // namespace
+
 void TFormMonitor::createControls() {
-  sheet_ = new MonitorSheet(this);
+  sheet_ = new MonitorSheet;
+  // On a small screen the sheet scrolls rather than squeezing its controls.
+  sheetArea_ = new SheetArea(this);
+  sheetArea_->setObjectName(QStringLiteral("SheetArea"));
+  sheetArea_->setWidget(sheet_);
+  sheetArea_->setWidgetResizable(true);
+  sheetArea_->setFrameShape(QFrame::NoFrame);
 
   ProgressBarRS232 = new QProgressBar(this);
   ProgressBarRS232->setObjectName(QStringLiteral("ProgressBarRS232"));
@@ -89,11 +143,10 @@ void TFormMonitor::createControls() {
   ProgressBarRS232->setTextVisible(false);
   ProgressBarRS232->setFixedSize(14, 64);
 
-  RichEditErr = new QPlainTextEdit(this);
+  RichEditErr = new AlarmLog(this);
   RichEditErr->setObjectName(QStringLiteral("RichEditErr"));
   RichEditErr->setReadOnly(true);
   RichEditErr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  RichEditErr->setFixedHeight(110);
 
   B_Record = new QPushButton(u"Запись..."_s, this);
   B_Record->setObjectName(u"B_Record"_s);
@@ -107,7 +160,7 @@ void TFormMonitor::createControls() {
   connect(B_Trend, &QPushButton::clicked, this, &TFormMonitor::B_TrendClick);
 
   auto* top = new QHBoxLayout;
-  top->addWidget(sheet_, 1);
+  top->addWidget(sheetArea_, 1);
   top->addWidget(ProgressBarRS232, 0, Qt::AlignTop);
   auto* records = new QHBoxLayout;
   records->addWidget(B_Record);
@@ -115,11 +168,34 @@ void TFormMonitor::createControls() {
   records->addWidget(L_Record, 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 6);
-  layout->addLayout(top, 1);
+  // The sheet keeps its height (stretch 0) while there is room; a taller window goes to the log,
+  // a shorter one takes from the log down to its few lines, and only then does the sheet scroll.
+  layout->addLayout(top, 0);
   layout->addLayout(records);
-  layout->addWidget(RichEditErr);
-  // The window takes the size its contents ask for.
-  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->addWidget(RichEditErr, 1);
+}
+
+QSize TFormMonitor::sizeHint() const {
+  // The whole sheet, room for its scroll bar should the screen be short, and the log as high as
+  // it used to be.
+  const QSize hint = QWidget::sizeHint();
+  return {hint.width() + sheetArea_->verticalScrollBar()->sizeHint().width(),
+          hint.height() + std::max(0, kLogHeight - RichEditErr->sizeHint().height())};
+}
+
+void TFormMonitor::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (sized_) return;
+  sized_ = true;
+  // The first time, the size the window asks for, within the screen it opens on.
+  QSize size = sizeHint();
+  if (const QScreen* screen = this->screen()) {
+    // Before the window manager has framed it, a title bar's height is a fair guess.
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isEmpty()) frame = {0, kTitleBarGuess};
+    size = size.boundedTo(screen->availableGeometry().size() - frame);
+  }
+  resize(size);
 }
 
 void TFormMonitor::connectSheet() {
@@ -133,7 +209,9 @@ void TFormMonitor::connectSheet() {
           [s](bool checked) { runIn(s, [s, checked] { s->setTempOkrChecked(checked); }); });
   connect(sheet_, &MonitorSheet::watchedAddressChanged, this,
           [s](const QString& text) { runIn(s, [s, text] { s->setWatchedAddressText(text); }); });
+  connect(sheet_, &MonitorSheet::initEepromRequested, this, &TFormMonitor::B_InitEEClick);
   connect(sheet_, &MonitorSheet::dumpRequested, this, [this, s] {
+    cancelPendingInit(u"EEPROM читается для карты"_s);
     if (mapWindow_) {
       mapWindow_->show();
       mapWindow_->clearMap();
@@ -158,6 +236,7 @@ void TFormMonitor::setMapWindow(TFormEEProm* map) {
           u"Сравнение читает EEPROM устройства: запустите монитор и сравните снова."_s);
       return;
     }
+    cancelPendingInit(u"EEPROM читается для сравнения"_s);
     mapWindow_->clearMap();
     runIn(s, [s] { s->requestDump(); });
   });
@@ -249,19 +328,86 @@ void TFormMonitor::showRamDecode(const MonitorView& view, const DecodeContext& c
 
 void TFormMonitor::showMap(const DeviceImages::Eeprom& eeprom) {
   if (mapWindow_) mapWindow_->showDump(eeprom);
+  if (initBackupPath_.isEmpty()) return;
+  const QString path = std::exchange(initBackupPath_, QString());
+  const QString error = SaveEepromHexFile(path, eeprom, QDateTime::currentDateTime(),
+                                          QCoreApplication::applicationVersion());
+  const QString shown = ShownPath(path);
+  if (!error.isEmpty()) {
+    // Without its backup the initialisation is not what the user agreed to.
+    logLine(u"Копия EEPROM не сохранена в %1: %2. Инициализация не выполнена."_s.arg(shown, error));
+    dialogs.warn(
+        u"Инициализация"_s,
+        u"Копия EEPROM не сохранена в «%1»: %2.\nИнициализация не выполнена."_s.arg(shown, error));
+    return;
+  }
+  logLine(u"Копия EEPROM сохранена в %1"_s.arg(shown));
+  // Queued: the map may arrive in the middle of a tick, and a write goes between two.
+  QMetaObject::invokeMethod(
+      this, [s = &session_] { runIn(s, [s] { s->sendCommand(DeviceCommand::InitEeprom); }); },
+      Qt::QueuedConnection);
+}
+
+void TFormMonitor::B_InitEEClick() {
+  const QStringList buttons{u"Сохранить копию и инициализировать"_s,
+                            u"Инициализировать без копии"_s, u"Отмена"_s};
+  const QString question =
+      u"«Инициализация» вернёт всю EEPROM устройства к заводским значениям: все настройки и "
+      u"калибровка (коррекции тока, напряжения и мощности, транзисторы) будут потеряны.\n\n"
+      u"Сохранить копию EEPROM в файл перед этим? Её можно вернуть через «Load EEProm» → "
+      u"«Сравнить с файлом...»."_s;
+  const int choice = dialogs.choose ? dialogs.choose(u"Инициализация"_s, question, buttons)
+                                    : int(buttons.size() - 1);
+  if (choice == 1) {
+    runIn(&session_, [s = &session_] { s->sendCommand(DeviceCommand::InitEeprom); });
+    return;
+  }
+  if (choice != 0) return;
+  const QString suggested =
+      u"eeprom-"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s) + u".hex"_s;
+  QString path = dialogs.savePath(u"Копия EEPROM перед инициализацией"_s, suggested,
+                                  u"Intel HEX (*.hex)"_s, nullptr);
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path)) path += u".hex"_s;
+  // The EEPROM is read whole between two ticks; the map's answer brings the backup, and then
+  // the command (showMap).
+  initBackupPath_ = path;
+  logLine(u"Инициализация: EEPROM читается для копии"_s);
+  runIn(&session_, [s = &session_] { s->requestDump(); });
+}
+
+void TFormMonitor::cancelPendingInit(const QString& why) {
+  if (initBackupPath_.isEmpty()) return;
+  initBackupPath_.clear();
+  logLine(u"Инициализация отменена: %1"_s.arg(why));
+}
+
+void TFormMonitor::logLine(const QString& text) {
+  QScrollBar* bar = RichEditErr->verticalScrollBar();
+  const bool atEnd = bar->value() == bar->maximum();
+  RichEditErr->appendPlainText(AlarmLogPrefix(QDateTime::currentDateTime()) + text);
+  if (atEnd) bar->setValue(bar->maximum());
 }
 
 void TFormMonitor::writeFinished(quint8 result, quint8 command) {
+  if (command != DeviceCommand::InitEeprom) return;
+  if (result != 0) {
+    logLine(u"Инициализация не выполнена: %1"_s.arg(resultMessage(result)));
+    return;
+  }
+  logLine(u"Инициализация выполнена: EEPROM устройства снова заводская"_s);
   // A successful initialisation is heard whatever the sound switch says.
-  if (command == DeviceCommand::InitEeprom && result == 0 && sounds_) sounds_->play(Sound::Ok);
+  if (sounds_) sounds_->play(Sound::Ok);
 }
 
 void TFormMonitor::runEnded() {
+  cancelPendingInit(u"монитор остановлен"_s);
   if (mainWindow_) mainWindow_->show();
   hide();
 }
 
 void TFormMonitor::FormClose() {
+  cancelPendingInit(u"монитор закрыт"_s);
   if (mainWindow_) mainWindow_->show();
   // A tick that waits for a silent device ends at once; the port stays open.
   session_.stop();

@@ -17,6 +17,7 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class SoundPlayer;
 class TFormEEProm;
 class TFormTrend;
@@ -51,6 +52,10 @@ class TFormMonitor : public QWidget {
   void B_RecordClick();
   // "Графики": shows the trend chart.
   void B_TrendClick();
+  // "Инициализация": asks first, naming what it resets, and offers a backup of the EEPROM.
+  void B_InitEEClick();
+  // A line in the log under the alarms, stamped as they are.
+  void logLine(const QString& text);
 
   CsvRecording& recording() { return *recording_; }
   TFormTrend& trendWindow() { return *trend_; }
@@ -64,8 +69,11 @@ class TFormMonitor : public QWidget {
   QLabel* L_Record = nullptr;
   WindowDialogs dialogs;
 
+  QSize sizeHint() const override;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void createControls();
@@ -76,6 +84,9 @@ class TFormMonitor : public QWidget {
                      const DeviceImages& images);
   void showMap(const DeviceImages::Eeprom& eeprom);
   void writeFinished(quint8 result, quint8 command);
+  // An initialisation waiting for its backup drops it (another map was asked for, the run
+  // ended), and says so.
+  void cancelPendingInit(const QString& why);
   // The run ended by its final report.
   void runEnded();
   void recordingStarted(const QString& path);
@@ -83,6 +94,8 @@ class TFormMonitor : public QWidget {
 
   MonitorSession& session_;
   MonitorSheet* sheet_ = nullptr;
+  QScrollArea* sheetArea_ = nullptr;
+  bool sized_ = false;  // the first showing has fitted the window to its screen
   QWidget* mainWindow_ = nullptr;
   TFormEEProm* mapWindow_ = nullptr;
   SoundPlayer* sounds_ = nullptr;
@@ -91,4 +104,7 @@ class TFormMonitor : public QWidget {
   bool recordingRuns_ = false;
   QString recordingName_;
   std::unique_ptr<TFormTrend> trend_;
+  // The backup file an initialisation waits for: the EEPROM is read whole, saved there, and
+  // only then is the device initialised.
+  QString initBackupPath_;
 };

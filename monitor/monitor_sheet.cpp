@@ -149,6 +149,7 @@ void SetRole(QWidget* w, QPalette::ColorRole role, const QColor& color) {
 MonitorSheet::MonitorSheet(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("MonitorSheet"));
   buildLayout();
+  L_FieldError->setVisible(false);
   for (const char* name : kHiddenAtStart) control(QLatin1String(name))->setVisible(false);
   for (const char* name : kServiceControls) control(QLatin1String(name))->setVisible(false);
   connectHandlers();
@@ -291,10 +292,19 @@ void MonitorSheet::buildLayout() {
   for (QGroupBox* box : {battery, mains, device}) columns->addWidget(box, 0, Qt::AlignTop);
   columns->addLayout(cells);
   columns->setAlignment(cells, Qt::AlignTop);
-  columns->addStretch();
+  columns->addStretch(1);  // a wider window widens nothing but the gap
   auto* service = new QHBoxLayout;
   for (QGroupBox* box : {current, calibration, settings}) service->addWidget(box, 0, Qt::AlignTop);
-  service->addStretch();
+  service->addStretch(1);
+
+  // Why a field is red and what it takes: the field's button sends nothing meanwhile.
+  L_FieldError = new QLabel(TS_LIR);
+  L_FieldError->setObjectName(QStringLiteral("L_FieldError"));
+  L_FieldError->setTextFormat(Qt::PlainText);
+  L_FieldError->setWordWrap(true);
+  L_FieldError->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  L_FieldError->setMinimumHeight(L_FieldError->fontMetrics().lineSpacing());
+  SetRole(L_FieldError, QPalette::WindowText, kPureRed);
 
   auto* page = new QVBoxLayout(TS_LIR);
   page->setContentsMargins(6, 6, 6, 6);
@@ -302,6 +312,7 @@ void MonitorSheet::buildLayout() {
   page->addWidget(state);
   page->addLayout(columns);
   page->addLayout(service);
+  page->addWidget(L_FieldError);
   page->addStretch();
 
   auto* sheet = new QVBoxLayout(this);
@@ -520,6 +531,7 @@ void MonitorSheet::connectHandlers() {
 
 void MonitorSheet::applyServiceMode(bool serviceMode) {
   for (const char* name : kServiceControls) control(QLatin1String(name))->setVisible(serviceMode);
+  L_FieldError->setVisible(serviceMode);
   for (const char* name : kServiceEnabled) control(QLatin1String(name))->setEnabled(serviceMode);
   updateSections();
 }
@@ -647,19 +659,31 @@ bool MonitorSheet::isRed(const QLineEdit* f) const {
   return f->palette().color(QPalette::Base) == kPureRed;
 }
 
-void MonitorSheet::markField(QLineEdit* f, bool acceptable) {
+void MonitorSheet::markField(QLineEdit* f, bool acceptable, const QString& refusal) {
   if (acceptable) {
     f->setPalette(QPalette());  // back to the normal colours
   } else {
     SetRole(f, QPalette::Base, kPureRed);
   }
+  f->setToolTip(refusal);
+  showRefusal(f, refusal);
+}
+
+// The label speaks of the field typed in last; a field put right takes its words back.
+void MonitorSheet::showRefusal(QLineEdit* f, const QString& refusal) {
+  if (refusal.isEmpty() && refusalField_ != f) return;
+  refusalField_ = refusal.isEmpty() ? nullptr : f;
+  L_FieldError->setText(refusal);
 }
 
 void MonitorSheet::checkParameterField(const char* button) {
   const ParameterField& p = Parameter(button);
-  const NumberKind kind = IsUakbKorr(p) ? UakbKorrKind(generation_, firmware_) : p.kind;
+  const bool uakb = IsUakbKorr(p);
+  const NumberKind kind = uakb ? UakbKorrKind(generation_, firmware_) : p.kind;
+  const ByteRule rule = uakb ? UakbKorrRule(generation_, firmware_) : p.rule;
   QLineEdit* f = field(p.field);
-  markField(f, IsAcceptable(f->text(), kind));
+  markField(f, IsAcceptable(f->text(), kind, rule, p.sign),
+            FieldRefusal(QString::fromUtf8(p.caption), f->text(), kind, rule, p.sign));
 }
 
 void MonitorSheet::E_I_0GenChange() {
@@ -691,13 +715,16 @@ void MonitorSheet::E_IAcc_CorrKZChange() {
 }
 
 void MonitorSheet::E_Addr_EEChange() {
-  markField(E_Addr_EE, IsAcceptableAddress(E_Addr_EE->text()));
+  markField(E_Addr_EE, IsAcceptableAddress(E_Addr_EE->text()), {});
   E_DataEE->clear();
   emit watchedAddressChanged(E_Addr_EE->text());
 }
 
 void MonitorSheet::E_DataEEChange() {
-  markField(E_DataEE, IsAcceptableData(E_DataEE->text()));
+  const QString text = E_DataEE->text();
+  markField(E_DataEE, IsAcceptableData(text),
+            FieldRefusal(kRawDataCaption, text, NumberKind::Integer, ByteRule::Plain,
+                         CellSign::Unsigned));
 }
 
 // Commands.
@@ -714,8 +741,9 @@ void MonitorSheet::SB_EEPromMapClick() {
 void MonitorSheet::B_ResetClick() {
   emit commandRequested(DeviceCommand::Reset);
 }
+// The whole EEPROM back to the factory's values: the window asks the user first.
 void MonitorSheet::B_InitEEClick() {
-  emit commandRequested(DeviceCommand::InitEeprom);
+  emit initEepromRequested();
 }
 
 // Parameter writes.
@@ -723,11 +751,14 @@ void MonitorSheet::B_InitEEClick() {
 void MonitorSheet::writeParameter(const char* button) {
   const ParameterField& p = Parameter(button);
   QLineEdit* f = field(p.field);
-  if (isRed(f)) return;
+  if (isRed(f)) {
+    showRefusal(f, f->toolTip());  // said again: the click sends nothing
+    return;
+  }
   const bool uakb = IsUakbKorr(p);
   const FieldByte byte =
       ConvertField(f->text(), uakb ? UakbKorrKind(generation_, firmware_) : p.kind,
-                   uakb ? UakbKorrRule(generation_, firmware_) : p.rule);
+                   uakb ? UakbKorrRule(generation_, firmware_) : p.rule, p.sign);
   if (!byte.message.isEmpty()) showMessage(byte.message);
   if (byte.value) emit eepromWritesRequested({EepromWrite{p.address, *byte.value}});
 }
@@ -786,9 +817,13 @@ void MonitorSheet::CB_KorrChange(int index) {
 }
 
 void MonitorSheet::B_SaveEEClick() {
+  if (isRed(E_DataEE)) showRefusal(E_DataEE, E_DataEE->toolTip());
   if (isRed(E_DataEE) || isRed(E_Addr_EE)) return;
   const RawWritePlan plan = PlanRawWrite(E_Addr_EE->text(), E_DataEE->text());
-  if (plan.dataText) E_DataEE->setText(*plan.dataText);
+  if (!plan.refusal.isEmpty()) {
+    showRefusal(E_DataEE, plan.refusal);
+    return;
+  }
   if (!plan.message.isEmpty()) {
     showMessage(plan.message);
     return;

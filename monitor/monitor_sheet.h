@@ -66,6 +66,8 @@ class MonitorSheet : public QWidget {
   QComboBox* CB_Pr_Tr = nullptr;
   QComboBox* CB_Pr_TrNum = nullptr;
   QSlider* TB_frec = nullptr;
+  // Why the field typed in last is red, and what it takes (with -s, where the fields are).
+  QLabel* L_FieldError = nullptr;
 
   // Handlers, named after control and event.
   void SB_LIROnClick();
@@ -108,6 +110,8 @@ class MonitorSheet : public QWidget {
 
  signals:
   void commandRequested(quint8 code);
+  // "Инициализация": the whole EEPROM to the factory's values, once the user agrees.
+  void initEepromRequested();
   // Runs in order; the device line stops at the first failure.
   void eepromWritesRequested(const QList<EepromWrite>& writes);
   void tempOkrChanged(bool checked);
@@ -141,7 +145,8 @@ class MonitorSheet : public QWidget {
   T* find(const char* name) const;
   QLineEdit* field(const char* name) const;
   bool isRed(const QLineEdit* field) const;
-  void markField(QLineEdit* field, bool acceptable);
+  void markField(QLineEdit* field, bool acceptable, const QString& refusal);
+  void showRefusal(QLineEdit* field, const QString& refusal);
   void checkParameterField(const char* button);
   void writeParameter(const char* button);
   void writeIfUnguarded(quint16 address, int value);
@@ -151,6 +156,7 @@ class MonitorSheet : public QWidget {
   QStringList names_;
   QList<Section> sections_;
   QSet<QString> warnedNames_;
+  QLineEdit* refusalField_ = nullptr;  // the field L_FieldError speaks of
   quint8 generation_ = 0;
   quint16 firmware_ = 0;
   bool lirOn_ = false;

@@ -5,8 +5,32 @@
 
 namespace {
 
-bool InFieldRange(double value) {
-  return value >= kFieldMin && value <= kFieldMax;  // false for NaN as well
+// The numbers a cell takes, as the field's rule reads them: a byte as typed, tenths of a volt
+// whose ×10 fits the byte, or a coefficient from 0 on (its byte is capped).
+struct Range {
+  double min, max;
+};
+Range CellRange(ByteRule rule, CellSign sign) {
+  const Range byte = sign == CellSign::Signed ? Range{-128, 127} : Range{0, 255};
+  switch (rule) {
+    case ByteRule::Plain:
+      return byte;
+    case ByteRule::Tenths:
+      return {byte.min / 10, byte.max / 10};
+    case ByteRule::Times128:
+      return {0, kFieldMax};
+  }
+  return byte;
+}
+
+bool InRange(double value, ByteRule rule, CellSign sign) {
+  // Tenths are judged by the number written, cut toward zero as TenthsByte cuts it.
+  if (rule == ByteRule::Tenths) {
+    value = std::trunc(value * 10.0);
+    rule = ByteRule::Plain;
+  }
+  const Range r = CellRange(rule, sign);
+  return value >= r.min && value <= r.max;  // false for NaN as well
 }
 
 }  // namespace
@@ -45,23 +69,46 @@ std::optional<double> ToDecimal(const QString& text, const QLocale& locale) {
   return value;
 }
 
-bool IsAcceptable(const QString& text, NumberKind kind, const QLocale& locale) {
+bool IsAcceptable(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
+                  const QLocale& locale) {
+  std::optional<double> value;
   if (kind == NumberKind::Integer) {
-    const auto value = ToInteger(text);
-    return value && InFieldRange(*value) && *value != kFailureMarker;
+    if (const auto i = ToInteger(text)) value = *i;
+  } else {
+    value = ToDecimal(text, locale);
   }
-  const auto value = ToDecimal(text, locale);
-  return value && InFieldRange(*value) && *value != kFailureMarker;
+  return value && *value != kFailureMarker && InRange(*value, rule, sign);
 }
 
-// The raw writer's fields take 999 as a number like any other: it is an address of the EEPROM.
+// The raw writer's address takes 999 as a number like any other: it is an address of the EEPROM.
+// Any 16-bit number, signed or not, is an address; one outside the writer's range is corrected.
 bool IsAcceptableAddress(const QString& text) {
   const auto value = ToInteger(text);
-  return value && InFieldRange(*value);
+  return value && *value >= -32768 && *value <= 0xFFFF;
 }
 
 bool IsAcceptableData(const QString& text) {
-  return text.isEmpty() || IsAcceptableAddress(text);
+  if (text.isEmpty()) return true;
+  const auto value = ToInteger(text);
+  return value && *value >= 0 && *value <= 255;
+}
+
+QString FieldRangeText(NumberKind kind, ByteRule rule, CellSign sign, const QLocale& locale) {
+  const Range r = CellRange(rule, sign);
+  const QLocale l = FieldLocale(locale);
+  const QString range = QStringLiteral("от %1 до %2").arg(l.toString(r.min), l.toString(r.max));
+  if (kind == NumberKind::Integer) return QStringLiteral("целое число ") + range;
+  if (rule == ByteRule::Times128)
+    return QStringLiteral("число %1, кроме 999 (больше %2 записывается как %2)")
+        .arg(range, l.toString(255.0 / 128, 'f', 2));
+  return QStringLiteral("число ") + range;
+}
+
+QString FieldRefusal(const QString& caption, const QString& text, NumberKind kind, ByteRule rule,
+                     CellSign sign, const QLocale& locale) {
+  if (text.isEmpty() || IsAcceptable(text, kind, rule, sign, locale)) return {};
+  return QStringLiteral("«%1»: «%2» не записать — нужно %3")
+      .arg(caption, text.trimmed(), FieldRangeText(kind, rule, sign, locale));
 }
 
 NumberKind UakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion) {
@@ -70,7 +117,7 @@ NumberKind UakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion) {
 
 ByteRule UakbKorrRule(quint8 boardGeneration, quint16 firmwareVersion) {
   return UakbKorrKind(boardGeneration, firmwareVersion) == NumberKind::Decimal ? ByteRule::Tenths
-                                                                               : ByteRule::LowByte;
+                                                                               : ByteRule::Plain;
 }
 
 quint8 LowByte(int value) {
@@ -80,7 +127,7 @@ quint8 LowByte(int value) {
 quint8 Times128Byte(float value) {
   float product = value * 128.0f;
   if (product > 255.0f) product = 255.0f;
-  // Field values are limited to 16 bits, so the product always fits an int.
+  // Field values are limited to 0..65535, so the product always fits an int.
   return LowByte(int(product));
 }
 
@@ -94,7 +141,8 @@ QString ConversionMessage(const QString& text, NumberKind kind) {
              : QStringLiteral("'%1' is not a valid floating point value").arg(text);
 }
 
-FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule, const QLocale& locale) {
+FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
+                       const QLocale& locale) {
   FieldByte result;
   double number = 0;
   if (kind == NumberKind::Integer) {
@@ -112,9 +160,9 @@ FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule, cons
     }
     number = *value;
   }
-  if (!IsAcceptable(text, kind, locale)) return result;
+  if (!IsAcceptable(text, kind, rule, sign, locale)) return result;
   switch (rule) {
-    case ByteRule::LowByte:
+    case ByteRule::Plain:  // a signed cell holds its negative numbers in two's complement
       result.value = LowByte(int(number));
       break;
     case ByteRule::Times128:
@@ -135,12 +183,12 @@ RawWritePlan PlanRawWrite(const QString& addressText, const QString& dataText) {
     plan.message = ConversionMessage(dataText, NumberKind::Integer);
     return plan;
   }
-  quint8 value = quint8(*data);
-  // A negative number is a large one to a 16-bit cell: both write the byte's ceiling.
-  if (*data >= 255 || *data < 0) {
-    value = 255;
-    plan.dataText = QStringLiteral("255");
+  if (!IsAcceptableData(dataText)) {
+    plan.refusal = FieldRefusal(kRawDataCaption, dataText, NumberKind::Integer, ByteRule::Plain,
+                                CellSign::Unsigned);
+    return plan;
   }
+  const quint8 value = quint8(*data);
   const auto address = ToInteger(addressText);
   if (!address) {
     plan.message = ConversionMessage(addressText, NumberKind::Integer);

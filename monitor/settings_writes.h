@@ -13,7 +13,6 @@
 #include <array>
 #include <optional>
 
-
 // Command codes written to the device's command register (address 0).
 namespace DeviceCommand {
 inline constexpr quint8 SwitchOff = 1;
@@ -29,10 +28,13 @@ enum class NumberKind { Integer, Decimal };
 
 // How a field's number becomes the byte written.
 enum class ByteRule {
-  LowByte,   // the integer's lowest 8 bits
+  Plain,     // the integer itself, which must fit the cell
   Times128,  // correction coefficients in 1/128 units, capped at 255
-  Tenths,    // battery-voltage correction in 0.1 V units: number × 10 toward zero, low byte
+  Tenths,    // battery-voltage correction in 0.1 V units: number × 10 toward zero
 };
+
+// Whether the cell holds its byte as a signed number (-128..127) or not (0..255).
+enum class CellSign { Unsigned, Signed };
 
 // A parameter field with its button: the byte goes to `address`.
 struct ParameterField {
@@ -41,17 +43,28 @@ struct ParameterField {
   quint16 address;
   NumberKind kind;  // E_Uakb_korr: the kind of older devices; see UakbKorrKind
   ByteRule rule;
+  CellSign sign;
+  const char* caption;  // the button's text, which names the field in a message
 };
 inline constexpr std::array<ParameterField, 9> kParameterFields{{
-    {"B_I_0Gen", "E_I_0Gen", 20, NumberKind::Integer, ByteRule::LowByte},
-    {"B_I_0Ch", "E_I_0Ch", 21, NumberKind::Integer, ByteRule::LowByte},
-    {"B_Uakb_korr", "E_Uakb_korr", 22, NumberKind::Integer, ByteRule::LowByte},
-    {"B_DeathTime", "E_DeathTime", 23, NumberKind::Integer, ByteRule::LowByte},
-    {"B_POW_Korr", "E_POW_Korr", 28, NumberKind::Decimal, ByteRule::Times128},
-    {"B_I_Charge", "E_I_Charge", 29, NumberKind::Decimal, ByteRule::Times128},
-    {"B_Overload_Add", "E_Overload_Add", 30, NumberKind::Integer, ByteRule::LowByte},
-    {"B_IAcc_Corr", "E_IAcc_Corr", 64, NumberKind::Decimal, ByteRule::Times128},
-    {"B_IAcc_CorrKZ", "E_IAcc_CorrKZ", 70, NumberKind::Decimal, ByteRule::Times128},
+    {"B_I_0Gen", "E_I_0Gen", 20, NumberKind::Integer, ByteRule::Plain, CellSign::Signed,
+     "Коррекция 0 тока АКБ Генерации"},
+    {"B_I_0Ch", "E_I_0Ch", 21, NumberKind::Integer, ByteRule::Plain, CellSign::Signed,
+     "Коррекция 0 тока АКБ Заряда"},
+    {"B_Uakb_korr", "E_Uakb_korr", 22, NumberKind::Integer, ByteRule::Plain, CellSign::Signed,
+     "Коррекция напряжения АКБ"},
+    {"B_DeathTime", "E_DeathTime", 23, NumberKind::Integer, ByteRule::Plain, CellSign::Unsigned,
+     "DeathTime"},
+    {"B_POW_Korr", "E_POW_Korr", 28, NumberKind::Decimal, ByteRule::Times128, CellSign::Unsigned,
+     "Корр мощности (стенд/ЖКИ)"},
+    {"B_I_Charge", "E_I_Charge", 29, NumberKind::Decimal, ByteRule::Times128, CellSign::Unsigned,
+     "Корр тока Заряда (Тестер/ЖКИ)"},
+    {"B_Overload_Add", "E_Overload_Add", 30, NumberKind::Integer, ByteRule::Plain,
+     CellSign::Unsigned, "Перегрузка + xx%"},
+    {"B_IAcc_Corr", "E_IAcc_Corr", 64, NumberKind::Decimal, ByteRule::Times128, CellSign::Unsigned,
+     "Коррекция тока"},
+    {"B_IAcc_CorrKZ", "E_IAcc_CorrKZ", 70, NumberKind::Decimal, ByteRule::Times128,
+     CellSign::Unsigned, "Коррекция тока КЗ"},
 }};
 
 // Fixed EEPROM addresses of the other controls.
@@ -69,9 +82,7 @@ inline constexpr quint16 RawFirst = 5;       // the raw writer's range
 inline constexpr quint16 RawLast = 1092;
 }  // namespace SettingsAddress
 
-// The number a field may carry: what fits a 16-bit cell, signed or unsigned. A larger number
-// is refused rather than cut, so nothing the user did not type is ever written.
-inline constexpr int kFieldMin = -32768;
+// The largest number a ×128 field takes (its byte is capped at 255 long before).
 inline constexpr int kFieldMax = 65535;
 // What a failed conversion used to read as: a field showing it is not acceptable.
 inline constexpr int kFailureMarker = 999;
@@ -85,16 +96,28 @@ std::optional<int> ToInteger(const QString& text);
 // A finite decimal number with the locale's decimal separator, or nothing.
 std::optional<double> ToDecimal(const QString& text, const QLocale& locale = QLocale());
 
-// The field checks, run on every change of a field's text: false turns the field red.
-bool IsAcceptable(const QString& text, NumberKind kind, const QLocale& locale = QLocale());
-bool IsAcceptableAddress(const QString& text);  // E_Addr_EE
-bool IsAcceptableData(const QString& text);     // E_DataEE: empty, or a whole number
+// The field checks, run on every change of a field's text: false turns the field red. A number
+// is acceptable only when its byte holds it as typed: 300 does not fit a byte, and its low byte
+// (44) is not what the user asked for. The ×128 fields keep their cap: a coefficient above
+// 1,99 writes 255; they take no negative number, which their unsigned cells cannot hold.
+bool IsAcceptable(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
+                  const QLocale& locale = QLocale());
+bool IsAcceptableAddress(const QString& text);  // E_Addr_EE: a 16-bit number
+bool IsAcceptableData(const QString& text);     // E_DataEE: empty, or a byte, 0 to 255
+
+// What a field accepts, for its message: "целое число от -128 до 127".
+QString FieldRangeText(NumberKind kind, ByteRule rule, CellSign sign,
+                       const QLocale& locale = QLocale());
+// Why a field is red, naming the field and what it takes; empty for an acceptable text.
+QString FieldRefusal(const QString& caption, const QString& text, NumberKind kind, ByteRule rule,
+                     CellSign sign, const QLocale& locale = QLocale());
+inline const QString kRawDataCaption = QStringLiteral("Данные EE");
 
 // E_Uakb_korr takes tenths of a volt from generation 9 with firmware 11.0.
 NumberKind UakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion);
 ByteRule UakbKorrRule(quint8 boardGeneration, quint16 firmwareVersion);
 
-// The byte rules.
+// The byte rules, for numbers the field checks accepted.
 quint8 LowByte(int value);
 quint8 Times128Byte(float value);  // single precision, as the device's coefficients were made
 quint8 TenthsByte(double value);
@@ -103,24 +126,24 @@ quint8 TenthsByte(double value);
 QString ConversionMessage(const QString& text, NumberKind kind);
 
 // A button's field turned into its byte: the byte, or the conversion message, or neither when
-// the number is not acceptable (a field in that state is red and its button does nothing).
+// the number is not acceptable (a field in that state is red and its button sends nothing).
 struct FieldByte {
   std::optional<quint8> value;
   QString message;
 };
-FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule,
+FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
                        const QLocale& locale = QLocale());
 
 // The raw writer: what to send and what the two fields become.
 struct RawWritePlan {
   std::optional<EepromWrite> write;
-  std::optional<QString> dataText;     // the new text of E_DataEE
   std::optional<QString> addressText;  // the new text of E_Addr_EE
   QString message;                     // a conversion message; then nothing more happens
+  QString refusal;                     // a value no byte holds; nothing is sent
 };
-// A value of 255 or more, or a negative one, writes 255 and shows "255". An address outside
-// 5 to 1092 is corrected to 1092 in the field and nothing is sent: the user sees the address
-// and presses again if that is the cell they meant.
+// The value must be a byte, 0 to 255: anything else sends nothing. An address outside 5 to
+// 1092 is corrected to 1092 in the field and nothing is sent: the user sees the address and
+// presses again if that is the cell they meant.
 RawWritePlan PlanRawWrite(const QString& addressText, const QString& dataText);
 
 // CB_KZHARD25: the quarter switch of the hard short-circuit threshold.

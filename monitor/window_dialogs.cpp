@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 
 WindowDialogs WindowDialogs::standard(QWidget* parent) {
   // The parent may go before the dialogs are asked for; they then stand on their own.
@@ -18,6 +19,20 @@ WindowDialogs WindowDialogs::standard(QWidget* parent) {
   d.confirm = [owner](const QString& title, const QString& text) {
     return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
+  };
+  d.choose = [owner](const QString& title, const QString& text, const QStringList& buttons) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, owner);
+    QList<QAbstractButton*> made;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+      made << box.addButton(
+          buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    if (!made.isEmpty()) {
+      box.setDefaultButton(qobject_cast<QPushButton*>(made.back()));
+      box.setEscapeButton(made.back());
+    }
+    box.exec();
+    const qsizetype index = made.indexOf(box.clickedButton());
+    return int(index < 0 ? buttons.size() - 1 : index);
   };
   d.warn = [owner](const QString& title, const QString& text) {
     QMessageBox::warning(owner, title, text);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -19,6 +20,10 @@ struct WindowDialogs {
   std::function<QString(const QString& title, const QString& filter)> openPath;
   // A question with Yes and No, No the default; true for Yes.
   std::function<bool(const QString& title, const QString& text)> confirm;
+  // A question with buttons of these captions, the last one the cancel and default: the index
+  // of the button taken (the last one when the dialog is closed). Left unset, every question
+  // is taken as cancelled.
+  std::function<int(const QString& title, const QString& text, const QStringList& buttons)> choose;
   // A warning with an OK button.
   std::function<void(const QString& title, const QString& text)> warn;
 

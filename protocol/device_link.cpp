@@ -76,6 +76,10 @@ void DeviceLink::stopRun(RunId run) {
   });
 }
 
+void DeviceLink::setEntries(QList<PortEntry> entries) {
+  runIn(this, [this, entries = std::move(entries)] { port_.setEntries(entries); });
+}
+
 void DeviceLink::endAllRuns() {
   stopAllRuns();
   runIn(this, [this] {

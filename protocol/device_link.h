@@ -62,6 +62,9 @@ class DeviceLink : public QObject {
   // taken the line since its own.
   RunId lastStartedRun() const { return lastStarted_.load(std::memory_order_relaxed); }
 
+  // The ports the line may open, as the port list has them now.
+  void setEntries(QList<PortEntry> entries);
+
   // The rest runs on the line's thread, for the sessions.
 
   // The run that holds the line now, or 0.

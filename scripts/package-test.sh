@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes the Debian package from the existing build, installs it as a user would
-# (apt-get install ./lir2gui_….deb), starts the installed lir2gui offscreen from a folder
-# without data/ and checks that it comes up, stays up, keeps its configuration in the user's
-# configuration folder and ends cleanly on SIGTERM; then removes the package again.
+# Makes the Debian package from the existing build, checks it with lintian (no error may
+# remain), installs it as a user would (apt-get install ./lir2gui_….deb), starts the
+# installed lir2gui offscreen from a folder without data/ and checks that it comes up, stays
+# up, keeps its configuration in the user's configuration folder and ends cleanly on
+# SIGTERM; then removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${LIR2_BUILD_DIR:-build}
@@ -20,12 +21,20 @@ fi
 fail() { echo "package test FAILED: $*" >&2; exit 1; }
 
 [ -f "$build/CPackConfig.cmake" ] || scripts/build.sh
-cmake --build "$build" --target lir2gui lir2-sim -j"$(nproc)" >/dev/null
+cmake --build "$build" --target lir2gui lir2-sim lir2-cli lir2_debian_changelog -j"$(nproc)" >/dev/null
 rm -rf "$build/package"
 (cd "$build" && cpack -G DEB -B package >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack"; }
 deb=$(ls "$build"/package/lir2gui_*.deb)
 echo "package: $deb"
 dpkg-deb -f "$deb" Depends | sed 's/^/  Depends: /'
+dpkg-deb -f "$deb" Maintainer | grep -qv localhost || fail "the maintainer is no one's address"
+if command -v lintian >/dev/null; then
+  # Warnings are shown; an error fails the test.
+  status=0
+  report=$(lintian --fail-on error "$deb" 2>&1) || status=$?
+  echo "$report" | grep -v -e 'root privileges' -e '^$' | sed 's/^/  lintian: /' || true
+  [ "$status" -eq 0 ] || fail "lintian finds errors in the package"
+fi
 
 preinstalled=0
 dpkg-query -W -f='${Status}' lir2gui 2>/dev/null | grep -q "install ok installed" && preinstalled=1
@@ -43,12 +52,18 @@ trap cleanup EXIT
 
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
   apt-get install -y -qq --no-install-recommends "$(realpath "$deb")" >/dev/null
-for f in /usr/bin/lir2gui /usr/bin/lir2-sim /usr/share/lir2gui/sounds/ok.wav \
+for f in /usr/bin/lir2gui /usr/bin/lir2-sim /usr/bin/lir2-cli /usr/share/lir2gui/sounds/ok.wav \
          /usr/share/lir2gui/sounds/error.wav /usr/share/lir2gui/samples/lir-small.lir2 \
          /usr/share/applications/org.lir2gui.Lir2Gui.desktop \
          /usr/share/icons/hicolor/scalable/apps/org.lir2gui.Lir2Gui.svg \
-         /usr/share/metainfo/org.lir2gui.Lir2Gui.metainfo.xml; do
+         /usr/share/metainfo/org.lir2gui.Lir2Gui.metainfo.xml \
+         /usr/share/doc/lir2gui/copyright /usr/share/doc/lir2gui/changelog.gz \
+         /usr/share/doc/lir2gui/README.md; do
   [ -f "$f" ] || fail "$f is not installed"
+done
+# The README's pictures where its links lead.
+for picture in $(grep -o 'docs/[A-Za-z0-9_.-]*\.png' README.md | sort -u); do
+  [ -f "/usr/share/doc/lir2gui/$picture" ] || fail "/usr/share/doc/lir2gui/$picture is not installed"
 done
 
 # The installed program, as a user starts it: from a folder without data/, with a home of its own.

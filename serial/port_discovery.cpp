@@ -19,7 +19,8 @@ QList<PortEntry> discoverSystemPorts() {
   }
 #else
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-    ports.append({info.portName(), info.systemLocation(), PortEntry::Kind::System});
+    ports.append({info.portName(), info.systemLocation(), PortEntry::Kind::System,
+                  info.description(), info.manufacturer(), info.serialNumber()});
 #endif
   return ports;
 }

@@ -16,6 +16,11 @@ struct PortEntry {
   QString name;  // as the list shows it and the configuration file remembers it
   QString path;  // what is opened: the device path; empty for the simulated device
   Kind kind = Kind::System;
+  // What the system knows of the adapter behind a port (a USB serial adapter says all three;
+  // a built-in port usually nothing), so that two adapters can be told apart.
+  QString description = {};
+  QString manufacturer = {};
+  QString serialNumber = {};
 
   bool operator==(const PortEntry&) const = default;
 };

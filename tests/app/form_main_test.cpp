@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 
 #include "app/app_windows.h"
 #include "app/form_file.h"
@@ -23,12 +27,16 @@
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
+#include "app/message_label.h"
 #include "common/recorders.h"
 #include "common/scripted_device.h"
 #include "host/form_sms_modem.h"
 #include "monitor/form_eeprom.h"
 #include "monitor/form_monitor.h"
 #include "protocol/device_link.h"
+#include "protocol/result_messages.h"
+#include "serial/port_reason.h"
+#include "serial/result_code.h"
 #include "serial/window_timer.h"
 
 namespace {
@@ -61,6 +69,56 @@ QStringList names(const QList<QAction*>& actions) {
   for (QAction* a : actions)
     if (!a->isSeparator()) list.append(a->objectName());
   return list;
+}
+
+// The port messages the README's troubleshooting table tells the user to read, each read whole
+// in the error bar: wrapped over as many lines as it takes, the window growing to show them,
+// and still within a 1024 × 768 screen at 125 % (819 × 614 of the window's own pixels; a scale
+// factor enlarges everything alike, so this is the narrower of the two).
+TEST(FormMain, EveryPortMessageIsReadWhole) {
+  const QString path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0";
+  const QString open = resultMessage(Result::OpenFailed) + ": ";
+  PortFacts missing, held, refused, relogin, busy;
+  missing.exists = false;
+  held.holder = PortHolder{123456, "ModemManager"};
+  refused.accessible = false, refused.user = "technician", refused.group = "dialout";
+  relogin = refused, relogin.groupNeedsLogin = true;
+  const QString messages[] = {
+      open + explainOpenFailure(path, QSerialPort::DeviceNotFoundError, {}, missing).text,
+      open + explainOpenFailure(path, QSerialPort::PermissionError, {}, held).text,
+      open + explainOpenFailure(path, QSerialPort::PermissionError, {}, refused).text,
+      open + explainOpenFailure(path, QSerialPort::PermissionError, {}, relogin).text,
+      open + explainOpenFailure(path, QSerialPort::OpenError, {}, busy).text,
+      resultMessage(Result::NoReply) + ": " + explainVanished(path, false).text,
+      resultMessage(Result::NoReply) +
+          ". Устройство отвечает на скорости 9600 — выберите её в "
+          "«Железо»",
+  };
+  AppRig rig;
+  TFormMain& m = rig.main();
+  auto* bar = static_cast<MessageLabel*>(m.StatusBarError[1]);
+  const QSize screen = QSize(1024, 768) / 1.25;
+  for (const QString& text : messages) {
+    SCOPED_TRACE(text.toStdString());
+    m.setErrorText(text);
+    m.setFileNameText("/home/technician/firmware/" + QString(60, 'x') + ".lir2");
+    for (int i = 0; i < 4; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(bar->shownText(), text);
+    EXPECT_GE(bar->height(), bar->minimumSizeHint().height());  // all its lines are in view
+    EXPECT_LE(m.frameGeometry().width(), screen.width());
+    EXPECT_LE(m.frameGeometry().height(), screen.height());
+  }
+  // Whatever does not fit its lines ends in "…" and is whole in the tool tip; and it copies.
+  const QString huge = QString("Порт %1 занят. ").arg(path).repeated(20);
+  m.setErrorText(huge);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(bar->elided());
+  EXPECT_TRUE(bar->shownText().endsWith("…"));
+  QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), bar->mapToGlobal(QPoint(4, 4)));
+  QApplication::sendEvent(bar, &help);
+  EXPECT_EQ(QToolTip::text(), huge);
+  bar->copyMessage();
+  EXPECT_EQ(QApplication::clipboard()->text(), huge);
 }
 
 // The window as it starts: its actions with their captions, tips, keys and states, the menus and
@@ -108,8 +166,9 @@ TEST(FormMain, StartsAsDesigned) {
   EXPECT_EQ(style(m.StopExec), Qt::ToolButtonIconOnly);
   EXPECT_EQ(style(m.Monitor), Qt::ToolButtonTextOnly);
 
+  // 707 × 223 at the start, and free to grow for a long message.
   EXPECT_EQ(m.size(), QSize(707, 223));
-  EXPECT_EQ(m.minimumSize(), m.maximumSize());
+  EXPECT_NE(m.minimumSize(), m.maximumSize());
   EXPECT_EQ(m.windowTitle(), "LIR2Gui Ver 8.0");
   // Stacked top to bottom: errors, state, file name; their titles 100 wide.
   QLabel* const* bars[] = {m.StatusBarError, m.StatusBarMesage, m.StatusBar_filename};

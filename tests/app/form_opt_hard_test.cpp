@@ -8,10 +8,13 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/app_windows.h"
 #include "app/form_opt_hard.h"
@@ -37,8 +40,10 @@ struct Dialog {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(text);
   }
-  void make(const QStringList& names, QList<PortEntry> extra = {}, QString preselect = {}) {
+  void make(const QStringList& names, QList<PortEntry> extra = {}, QString preselect = {},
+            std::function<QList<PortEntry>()> discover = {}) {
     TFormOptHard::Setup setup;
+    setup.discover = std::move(discover);
     for (const QString& n : names) setup.systemPorts.append({n, n, PortEntry::Kind::System});
     setup.extraEntries = std::move(extra);
     setup.preselect = std::move(preselect);
@@ -142,6 +147,76 @@ TEST(FormOptHard, UnwritableDataFolderKeepsThePortAndSaysSo) {
   d.form->RadioGroupCOMButtons->button(1)->click();
   EXPECT_EQ(d.form->settings().PortName, "COM2");  // in use for this run
   EXPECT_FALSE(d.status.error.isEmpty());
+}
+
+// The list looks again when the dialog opens, on "Обновить" and every moment it is open: an
+// adapter plugged in shows with what it is, the chosen port stays chosen by its name while it is
+// pulled out, and the device line learns every change.
+TEST(FormOptHard, RefreshesThePortsWhileOpen) {
+  const PortEntry s0{"ttyS0", "/dev/ttyS0", PortEntry::Kind::System};
+  const PortEntry ftdi{"ttyUSB0",         "/dev/ttyUSB0", PortEntry::Kind::System,
+                       "FT232R USB UART", "FTDI",         "A1B2C3D4"};
+  const PortEntry ch340{"ttyUSB1", "/dev/ttyUSB1", PortEntry::Kind::System, "USB Serial", "", ""};
+  QList<PortEntry> present{s0};
+  Dialog d;
+  d.writeConfig("ttyS0\r\nkeep me\r\n");
+  d.make({"ttyS0"}, {}, {}, [&present] { return present; });
+  QSignalSpy changed(d.form.get(), &TFormOptHard::entriesChanged);
+  auto* rescan = d.form->findChild<QTimer*>();
+  const struct {
+    const char* step;
+    QList<PortEntry> present;
+    bool click;  // "Обновить"; else the dialog is opened
+    QStringList items;
+    QString chosenText;  // the chosen button's text
+    QStringList notice;  // parts of the notice
+    int emitted;         // times the line has been told of a new list, so far
+  } steps[] = {
+      {"plugged in before opening",
+       {s0, ftdi},
+       false,
+       {"ttyS0", "ttyUSB0"},
+       "ttyS0",
+       {"Подключён: ttyUSB0 (FT232R USB UART)"},
+       1},
+      {"chosen, pulled, another plugged",
+       {s0, ch340},
+       true,
+       {"ttyS0", "ttyUSB0", "ttyUSB1"},
+       "ttyUSB0   (отключён)",
+       {"Подключён: ttyUSB1 (USB Serial)", "Отключён: ttyUSB0 (FT232R USB UART)",
+        "ttyUSB0 сейчас отсутствует; он остаётся выбранным"},
+       2},
+      // The same list as while it was away: only its mark goes.
+      {"plugged in again",
+       {s0, ftdi, ch340},
+       true,
+       {"ttyS0", "ttyUSB0", "ttyUSB1"},
+       "ttyUSB0   FT232R USB UART · FTDI · № A1B2C3D4",
+       {"Подключён: ttyUSB0"},
+       2},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    present = s.present;
+    s.click ? d.form->B_Refresh->click() : d.form->show();
+    EXPECT_TRUE(rescan->isActive());
+    EXPECT_EQ(d.form->items(), s.items);
+    EXPECT_EQ(d.form->RadioGroupCOMButtons->checkedButton()->text(), s.chosenText);
+    for (const QString& part : s.notice)
+      EXPECT_TRUE(d.form->L_PortsChanged->text().contains(part))
+          << d.form->L_PortsChanged->text().toStdString();
+    ASSERT_EQ(changed.size(), s.emitted);
+    EXPECT_EQ(changed.last().at(0).value<QList<PortEntry>>(), d.form->entries());
+    if (!s.click) d.form->RadioGroupCOMButtons->button(1)->click();  // the user's choice
+  }
+  EXPECT_EQ(d.form->entries()[1], ftdi);  // opened by its path, known by what it is
+  EXPECT_EQ(d.form->settings().PortName, "ttyUSB0");
+  EXPECT_EQ(fileText(d.config()), "ttyUSB0\r\nkeep me\r\n");  // line 1 as ever: the name
+  d.form->B_Refresh->click();  // nothing changed: nothing to tell the line
+  EXPECT_EQ(changed.size(), 2);
+  d.form->hide();
+  EXPECT_FALSE(rescan->isActive());
 }
 
 // The program's --simulated chooses the simulated device whatever line 1 remembers.

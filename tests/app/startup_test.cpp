@@ -48,6 +48,82 @@ TEST(Startup, PortAndProfileOptions) {
   EXPECT_FALSE(cl.error.isEmpty());
 }
 
+// Help and version, Qt's own options taken, and anything unknown an error: the program never
+// starts silently with an option it does not know.
+TEST(Startup, UnknownOptionsAreErrors) {
+  const struct {
+    const char* args;  // | between them
+    const char* error;
+  } cases[] = {
+      {"-s|--help", ""},  // help and version are looked at below
+      {"--version", ""},
+      {"-service|--simulated|-platform|offscreen|-style=fusion|-reverse", ""},
+      {"--bogus", "неизвестный ключ: --bogus"},
+      {"-s|--bogus", "неизвестный ключ: --bogus"},
+      {"--simulated|stray", "лишний аргумент: stray"},
+      {"-S", "неизвестный ключ: -S"},
+      {"--port|x|-s", "неизвестный ключ: -s"},  // the switch counts only at the start
+      {"--sim-profile", "ключу --sim-profile нужно значение"},
+  };
+  for (const auto& c : cases) {
+    const CommandLine cl = parseCommandLine(QStringList{"lir2gui"} + QString(c.args).split('|'));
+    EXPECT_EQ(cl.error, QString::fromUtf8(c.error)) << c.args;
+    EXPECT_EQ(cl.help, QString(c.args).contains("-h")) << c.args;
+    EXPECT_EQ(cl.version, QString(c.args).contains("--version")) << c.args;
+  }
+}
+
+// As a user types them: help and version print and end at once, without a display; a wrong
+// option ends with the usage and status 2. lir2-window-shots likewise, and it makes no folder
+// named like an option and puts nothing but pictures into the one it fills.
+TEST(Startup, HelpVersionAndWrongOptionEndTheProgram) {
+#if !defined(LIR2GUI_BUILT) || !defined(LIR2_WINDOW_SHOTS_BUILT)
+  GTEST_SKIP() << "lir2gui or lir2-window-shots is not built";
+#else
+  const QString gui = QStringLiteral(LIR2GUI_BUILT),
+                shots = QStringLiteral(LIR2_WINDOW_SHOTS_BUILT);
+  QTemporaryDir work;
+  const struct {
+    QString program;
+    QStringList args;
+    int status;
+    const char *out, *err;
+  } cases[] = {
+      {gui, {"--help"}, 0, "Использование: lir2gui [-s]", ""},
+      {gui, {"--version"}, 0, "lir2gui 8.0", ""},
+      {gui, {"-s", "--bogus"}, 2, "", "lir2gui: неизвестный ключ: --bogus"},
+      {shots, {"--help"}, 0, "Usage:", ""},
+      {shots, {"--", "--help"}, 2, "", ""},
+      {shots, {"-x"}, 2, "", "lir2-window-shots: Unknown option 'x'."},
+      {shots, {"pictures"}, 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (c.program == gui)
+      for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(work.path());
+    p.start(c.program, c.args);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), c.status);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(out.startsWith(QString::fromUtf8(c.out)) || !*c.out) << out.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8(c.err)) || !*c.err) << err.toStdString();
+    if (c.program == gui) {
+      EXPECT_EQ(c.status == 2, err.contains("Использование:"));
+    }
+  }
+  EXPECT_EQ(QDir(work.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+            QStringList{"pictures"});
+  const QDir pictures(work.filePath("pictures"));
+  EXPECT_TRUE(pictures.exists("FormMain.png"));
+  EXPECT_EQ(pictures.entryList({"*.png"}, QDir::Files), pictures.entryList(QDir::Files));
+#endif
+}
+
 // The run-time files of a checkout, an installed program and a build tree.
 TEST(DataPaths, DataFolderFirstThenTheInstalledLayout) {
   QTemporaryDir root;

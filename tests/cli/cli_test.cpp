@@ -207,7 +207,7 @@ TEST(Cli, UploadsAsTheWindowDoes) {
       {"power board",
        kFastBoot + QStringList{"--power-board", "4"},
        {},
-       {14, {"VerPlatPow = 3.x != 4", "Не та версия платы"}}},
+       {14, {"VerPlatPow = 3.x != 4", "Не та версия платы: у устройства 4, файл для 3"}}},
       {"device error",
        kFastBoot + QStringList{"--error-at", "40"},
        {},

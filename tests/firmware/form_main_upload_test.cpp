@@ -203,8 +203,14 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     QString platPow = "VerPlatPow = 3.x";
     End end = None;  // as the opening 'U' has gone out
   } cases[] = {
-      {"power board", firmwareFile("lir4v12_4&15#", kImage), "Не та версия платы", true, false,
+      // A mismatch names what the device has and what the file is for.
+      {"power board", firmwareFile("lir4v12_4&15#", kImage),
+       "Не та версия платы: у устройства 3, файл для 4 (силовая плата)", true, false,
        "VerPlatPow = 4.x != 3"},
+      {"controller board", firmwareFile("lir3v12_4&14#", kImage),
+       "Не та версия платы: у устройства 5, файл для 4 (плата контроллера)", true},
+      {"processor", firmwareFile("lir3v12_4&05#", kImage),
+       "Не та версия процессора: у устройства 1, файл для 0 (процессор)", true},
       // Nothing is sent into a port that is not there: the run ends with the opening's code.
       {"port does not open", kGoodFile, "Ошибка открытия COM порта", false, true},
       // A text that would go out as wrong bytes starts no run at all.

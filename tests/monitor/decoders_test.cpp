@@ -200,7 +200,12 @@ TEST_F(Decoders, AlarmLogListsEachAppearanceOnce) {
   DecodeContext c;
   c.BoardGeneration = 9;
   const QString prefix = "05.03.2024 14:07:09    ";
-  EXPECT_EQ(AlarmLogPrefix(kNow), prefix);
+  // In Russian whatever the system's locale: "5 Mar 2024" would be English, "3/5/24" American.
+  for (const QLocale& system : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                QLocale(QLocale::Russian, QLocale::Russia)}) {
+    QLocale::setDefault(system);
+    EXPECT_EQ(AlarmLogPrefix(kNow), prefix) << system.name().toStdString();
+  }
   auto pass = [&] { return DecodeRam(im, c, kNow).alarmLines; };
   auto lines = [&](std::initializer_list<const char*> messages) {
     QStringList out;

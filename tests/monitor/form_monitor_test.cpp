@@ -4,12 +4,16 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QTableWidget>
 
 #include "app/form_opt_hard.h"
@@ -23,6 +27,7 @@
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_session.h"
 #include "monitor/monitor_sheet.h"
+#include "monitor/settings_writes.h"
 #include "protocol/result_messages.h"
 #include "serial/window_timer.h"
 #include "sim/device_model.h"
@@ -42,6 +47,7 @@ struct Rig : SimApp {
   QString savePath, openPath;
   bool answer = true;
   qsizetype declined = 0;  // the question answered no whatever answer says (1 = the first)
+  int choice = 0;  // the button taken of a question with several
   QStringList questions, warnings;
 
   explicit Rig(const char* profile = "gen9", const std::function<void(SimConfig&)>& fault = {},
@@ -53,6 +59,9 @@ struct Rig : SimApp {
     d.confirm = [this](const QString&, const QString& text) {
       questions << text;
       return answer && questions.size() != declined;
+    };
+    d.choose = [this](const QString&, const QString& text, const QStringList&) {
+      return questions << text, choice;
     };
     d.warn = [this](const QString&, const QString& text) { warnings << text; };
     mon().dialogs = map().dialogs = diff().dialogs = d;
@@ -236,6 +245,156 @@ TEST(FormMonitor, SilentDeviceEndsTheRunAfterFiveReconnectsAndOneProbe) {
   EXPECT_LE(rig.clock.nowMs(), (6 + 4) * 3000 + 6 * 300 + 100);
   EXPECT_EQ(rig.main().errorText(), "Долго нет ответа при чтении");
   EXPECT_EQ(rig.model->portOpenings(), 1 + 4 + 1 + 5);  // start, probe and back, reconnects
+}
+
+// Typed values at the edges of a signed and an unsigned cell, in both frame formats: a value the
+// cell cannot hold turns its field red, says what the field takes, and sends nothing at all;
+// the others reach the device's cell as typed.
+TEST(FormMonitor, FieldRangesAtTheDevice) {
+  const char* const edges[] = {"-129", "-128", "127", "128", "255", "256", "65536"};
+  const struct {
+    const char *field, *button;
+    int address;
+    const char* range;
+    int bytes[7];  // the cell afterwards, by edge; -1: refused
+  } cells[] = {
+      {"E_I_0Gen", "B_I_0Gen", 20, "от -128 до 127", {-1, 0x80, 127, -1, -1, -1, -1}},
+      {"E_DeathTime", "B_DeathTime", 23, "от 0 до 255", {-1, -1, 127, 128, 255, -1, -1}},
+  };
+  for (const auto& [profile, binary] : {std::pair{"gen5", false}, std::pair{"gen9", true}}) {
+    Rig rig(profile);
+    rig.mon().applyServiceMode(true);
+    rig.monitoring();
+    ASSERT_EQ(rig.link().frameState().BinaryFrames, binary) << profile;
+    MonitorSheet& sheet = rig.mon().sheet();
+    for (const auto& cell : cells) {
+      for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(std::string(profile) + " " + cell.field + " " + edges[i]);
+        rig.model->memory().write(cell.address, 0x55);
+        qobject_cast<QLineEdit*>(sheet.control(cell.field))->setText(edges[i]);
+        const QByteArray sent = rig.wire;
+        qobject_cast<QAbstractButton*>(sheet.control(cell.button))->click();
+        if (cell.bytes[i] < 0) {
+          EXPECT_EQ(rig.wire, sent);
+          EXPECT_EQ(rig.eeprom()[cell.address], 0x55);
+          EXPECT_TRUE(sheet.L_FieldError->text().contains(cell.range))
+              << sheet.L_FieldError->text().toStdString();
+        } else {
+          EXPECT_NE(rig.wire, sent);
+          EXPECT_EQ(rig.eeprom()[cell.address], cell.bytes[i]);
+          EXPECT_TRUE(sheet.L_FieldError->text().isEmpty());
+        }
+      }
+    }
+  }
+}
+
+// "Инициализация" asks first, naming what it resets. Cancelled, nothing goes out; agreed to, the
+// command goes out exactly as it did when it was not asked; with a backup, the EEPROM is read and
+// saved first, and a backup that cannot be saved stops it. The log says what happened.
+TEST(FormMonitor, InitialisationAsksFirstAndOffersABackup) {
+  enum { Backup, WithoutBackup, Cancel, NoDialog };
+  const struct {
+    const char* name;
+    int choice;
+    bool unwritable, initialised;
+    const char* logged;
+  } cases[] = {
+      {"cancelled", Cancel, false, false, ""},
+      {"no one to ask", NoDialog, false, false, ""},
+      {"without a backup", WithoutBackup, false, true, "Инициализация выполнена"},
+      {"with a backup", Backup, false, true, "Копия EEPROM сохранена"},
+      {"backup not saved", Backup, true, false, "Инициализация не выполнена"},
+  };
+  for (const char* profile : {"gen9", "gen5"}) {
+    QByteArray command;  // written directly, as the button wrote it before it asked
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(profile) + " " + c.name);
+      Rig rig(profile);
+      rig.monitoring();
+      if (command.isEmpty()) {
+        const qsizetype at = rig.wire.size();
+        rig.s().sendCommand(DeviceCommand::InitEeprom);
+        command = rig.wire.mid(at);
+        rig.mon().RichEditErr->clear();
+      }
+      rig.model->memory().write(64, 0x70);  // a calibration the factory's image does not hold
+      const DeviceMemory::Eeprom before = rig.eeprom();
+      rig.choice = c.choice;
+      if (c.choice == NoDialog) rig.mon().dialogs.choose = nullptr;
+      rig.savePath = rig.dir.filePath(c.unwritable ? "no/such/folder/copy.hex" : "before-init");
+      const qsizetype at = rig.wire.size();
+      qobject_cast<QAbstractButton*>(rig.mon().sheet().control("B_InitEE"))->click();
+      if (c.choice == Backup) {
+        rig.ticks(1);                       // the map for the backup
+        QCoreApplication::processEvents();  // then the command, between two ticks
+      }
+      const QByteArray sent = rig.wire.mid(at);
+      EXPECT_EQ(rig.questions.size(), c.choice == NoDialog ? 0 : 1);
+      for (const QString& q : rig.questions)
+        EXPECT_TRUE(q.contains("всю EEPROM устройства к заводским значениям") &&
+                    q.contains("калибровка"));
+      EXPECT_EQ(rig.eeprom()[64] != 0x70, c.initialised);
+      // Nothing at all, the command alone, or the map's reads and then the command.
+      EXPECT_EQ(sent.endsWith(command), c.initialised);
+      EXPECT_EQ(sent.isEmpty(), c.choice >= Cancel);
+      EXPECT_EQ(sent == command, c.choice == WithoutBackup);
+      if (c.choice == Backup && !c.unwritable) {
+        const EepromHexRead copy = ReadEepromHexFile(rig.savePath + ".hex");
+        ASSERT_TRUE(copy.file) << copy.error.toStdString();
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), copy.file->data.begin()));
+      }
+      EXPECT_EQ(rig.warnings.size(), c.unwritable ? 1 : 0);
+      const QString log = rig.mon().RichEditErr->toPlainText();
+      EXPECT_TRUE(*c.logged ? log.contains(QString::fromUtf8(c.logged)) : log.isEmpty())
+          << log.toStdString();
+    }
+  }
+}
+
+// With -s on a laptop's screen (1366 or 1024 wide, about 700 high under the title and the task
+// bar) every control keeps at least the size it asks for, none covers another, and all of the
+// sheet is in view: the alarm log gives up its height first.
+TEST(FormMonitor, ServiceSheetFitsALaptopScreen) {
+  for (const char* profile : {"gen9", "gen5"}) {
+    Rig rig(profile);
+    rig.mon().applyServiceMode(true);
+    rig.monitoring();
+    TFormMonitor& m = rig.mon();
+    for (const QSize size : {QSize(1366, 700), QSize(1024, 700)}) {
+      SCOPED_TRACE(std::string(profile) + " " + std::to_string(size.width()));
+      m.resize(size);
+      for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+      ASSERT_EQ(m.size(), size);
+      const auto* area = m.findChild<QScrollArea*>("SheetArea");
+      ASSERT_NE(area, nullptr);
+      const QRect view(area->viewport()->mapTo(&m, QPoint()), area->viewport()->size());
+      QList<QPair<QString, QRect>> placed;
+      QList<QWidget*> controls{m.B_Record, m.B_Trend, m.RichEditErr, m.ProgressBarRS232};
+      for (const QString& name : m.sheet().controlNames()) {
+        QWidget* w = m.sheet().control(name);
+        // Containers hold controls; the controls themselves are what must not collide.
+        if (!qobject_cast<QGroupBox*>(w) && name != "PC_Mon" && name != "TS_LIR") controls << w;
+      }
+      for (QWidget* w : controls) {
+        if (!w->isVisibleTo(&m)) continue;
+        const QString name = w->objectName();
+        const QSize least = (w->minimumSize().isNull() ? w->minimumSizeHint() : w->minimumSize())
+                                .boundedTo(w->maximumSize());
+        EXPECT_GE(w->width(), least.width()) << name.toStdString();
+        EXPECT_GE(w->height(), std::min(w->sizeHint().height(), w->maximumHeight()))
+            << name.toStdString();
+        const QRect at(w->mapTo(&m, QPoint()), w->size());
+        if (w->parentWidget() != &m) {
+          EXPECT_TRUE(view.contains(at)) << name.toStdString();
+        }
+        for (const auto& [other, rect] : placed)
+          EXPECT_FALSE(rect.intersects(at)) << name.toStdString() << " / " << other.toStdString();
+        placed.append({name, at});
+      }
+      EXPECT_GE(m.RichEditErr->height(), m.RichEditErr->minimumSizeHint().height());
+    }
+  }
 }
 
 // Dump, save, three cells changed on the device, compare, restore: the device holds the saved

@@ -22,10 +22,14 @@ namespace {
 const QLocale kRussian(QLocale::Russian, QLocale::Russia);
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 
-// What each kind of field accepts (red otherwise), under the locale's separator.
+// What each kind of field accepts (red otherwise), under the locale's separator: a number its
+// cell holds as typed, signed or not; the ×128 coefficients from 0 on, capped when written.
 TEST(SettingsWrites, FieldChecks) {
-  auto kind = [](NumberKind k, const QLocale& l) {
-    return [k, &l](const QString& t) { return IsAcceptable(t, k, l); };
+  constexpr auto I = NumberKind::Integer, D = NumberKind::Decimal;
+  constexpr auto P = ByteRule::Plain, T128 = ByteRule::Times128, T10 = ByteRule::Tenths;
+  constexpr auto S = CellSign::Signed, U = CellSign::Unsigned;
+  auto field = [](NumberKind k, ByteRule r, CellSign c, const QLocale& l) {
+    return [=](const QString& t) { return IsAcceptable(t, k, r, c, l); };
   };
   const struct {
     const char* name;
@@ -33,15 +37,19 @@ TEST(SettingsWrites, FieldChecks) {
     std::vector<const char*> good, bad;
   } cases[] = {
       // clang-format off
-      {"integer", kind(NumberKind::Integer, kRussian), {"16", " -128 ", "65535", "-32768"},
-       {"999", "0999", "1,5", "", "abc", "65536", "-32769", "99999999999"}},
-      {"decimal", kind(NumberKind::Decimal, kRussian), {"1,5", "-0,5"},
-       {"1.5", "999", "999,0", "9,99e2", "", "inf", "nan", "1 000", "65535,5"}},
-      {"decimal en", kind(NumberKind::Decimal, kEnglish), {"1.5"}, {"1,5", "1,000"}},
-      // The raw writer's fields: 999 is an address like any other; the value may be left empty.
+      {"signed byte", field(I, P, S, kRussian), {" -128 ", "127", "0", "+5"},
+       {"-129", "128", "255", "999", "1,5", "", "abc", "65536", "99999999999"}},
+      {"unsigned byte", field(I, P, U, kRussian), {"0", "16", "255"},
+       {"-1", "256", "300", "999", "0999", "65535"}},
+      {"tenths", field(D, T10, S, kRussian), {"-12,8", "12,7", "-12,85", "12,79", "0,5"},
+       {"-12,9", "12,8", "13", "1.5", "999"}},
+      {"coefficient", field(D, T128, U, kRussian), {"0", "1,5", "2,5", "65535"},
+       {"-0,5", "1.5", "999", "999,0", "9,99e2", "", "inf", "nan", "1 000", "65535,5"}},
+      {"coefficient en", field(D, T128, U, kEnglish), {"1.5"}, {"1,5", "1,000"}},
+      // The raw writer: 999 is an address like any other; the value may be left empty.
       {"address", IsAcceptableAddress, {"999", "0", "-1", "1092", "65535"},
        {"", "x", "1,5", "65536", "-40000"}},
-      {"data", IsAcceptableData, {""}, {"abc"}},
+      {"data", IsAcceptableData, {"", "0", "255"}, {"abc", "-1", "256", "65536"}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -50,60 +58,72 @@ TEST(SettingsWrites, FieldChecks) {
     for (const char* text : c.bad)
       EXPECT_FALSE(c.accepts(QString::fromUtf8(text))) << c.name << " " << text;
   }
+  // A refusal names the field and what it takes.
+  EXPECT_EQ(FieldRefusal("DeathTime", "300", I, P, U, kRussian),
+            "«DeathTime»: «300» не записать — нужно целое число от 0 до 255");
+  EXPECT_EQ(FieldRefusal("U", "13", D, T10, S, kRussian),
+            "«U»: «13» не записать — нужно число от -12,8 до 12,7");
+  EXPECT_EQ(FieldRefusal("U", "1", D, T10, S, kRussian), "");
 }
 
 // The byte a typed value becomes, by its field's rule, or the conversion's message.
 TEST(SettingsWrites, FieldBytes) {
   constexpr auto I = NumberKind::Integer, D = NumberKind::Decimal;
-  constexpr auto L = ByteRule::LowByte, T128 = ByteRule::Times128, T10 = ByteRule::Tenths;
+  constexpr auto P = ByteRule::Plain, T128 = ByteRule::Times128, T10 = ByteRule::Tenths;
+  constexpr auto S = CellSign::Signed, U = CellSign::Unsigned;
   const struct {
     const char* text;
     NumberKind kind;
     ByteRule rule;
+    CellSign sign;
     int byte;  // -1: nothing written
     const char* message = "";
   } cases[] = {
       // clang-format off
-      {"300", I, L, 44}, {"-1", I, L, 255}, {"999", I, L, -1}, {"70000", I, L, -1},
-      {"1", D, T128, 128}, {"0,6", D, T128, 76}, {"1,4", D, T128, 179}, {"1,2", D, T128, 153},
-      {"2", D, T128, 255}, {"2,5", D, T128, 255}, {"-0,5", D, T128, 192},
-      {"1,5", D, T10, 15}, {"0,3", D, T10, 3}, {"-1", D, T10, 246}, {"-0,35", D, T10, 253},
-      {"", I, L, -1, "'' is not a valid integer value"},
-      {"1.2", D, T128, -1, "'1.2' is not a valid floating point value"},
+      {"300", I, P, U, -1}, {"-1", I, P, S, 255}, {"-1", I, P, U, -1}, {"-128", I, P, S, 128},
+      {"200", I, P, U, 200}, {"999", I, P, S, -1}, {"70000", I, P, U, -1},
+      {"1", D, T128, U, 128}, {"0,6", D, T128, U, 76}, {"1,4", D, T128, U, 179},
+      {"1,2", D, T128, U, 153}, {"2", D, T128, U, 255}, {"2,5", D, T128, U, 255},
+      {"-0,5", D, T128, U, -1},
+      {"1,5", D, T10, S, 15}, {"0,3", D, T10, S, 3}, {"-1", D, T10, S, 246},
+      {"-0,35", D, T10, S, 253}, {"-12,8", D, T10, S, 128}, {"12,8", D, T10, S, -1},
+      {"", I, P, U, -1, "'' is not a valid integer value"},
+      {"1.2", D, T128, U, -1, "'1.2' is not a valid floating point value"},
       // clang-format on
   };
   for (const auto& c : cases) {
-    const FieldByte b = ConvertField(QString::fromUtf8(c.text), c.kind, c.rule, kRussian);
+    const FieldByte b = ConvertField(QString::fromUtf8(c.text), c.kind, c.rule, c.sign, kRussian);
     EXPECT_EQ(b.value ? int(*b.value) : -1, c.byte) << c.text;
     EXPECT_EQ(b.message, QString::fromUtf8(c.message)) << c.text;
   }
   EXPECT_EQ(UakbKorrRule(9, 110), T10);
-  EXPECT_EQ(UakbKorrRule(9, 109), L);
-  EXPECT_EQ(UakbKorrRule(8, 200), L);
+  EXPECT_EQ(UakbKorrRule(9, 109), P);
+  EXPECT_EQ(UakbKorrRule(8, 200), P);
 }
 
-// The raw writer: the value as a byte, an address outside 5..1092 corrected to 1092 and nothing
-// sent; the texts the fields then show ("-": left as typed).
+// The raw writer: a byte as typed, an address outside 5..1092 corrected to 1092 and nothing
+// sent; the address field's new text ("-": left as typed).
 TEST(SettingsWrites, RawWriter) {
   const struct {
     const char *address, *data;
     int written;  // address << 8 | value, or -1 for nothing sent
-    const char *dataText = "-", *addressText = "-", *message = "";
+    const char *addressText = "-", *message = "";
+    bool refused = false;
   } cases[] = {
       // clang-format off
-      {"100", "7", 100 << 8 | 7}, {"5", "0", 5 << 8 | 0}, {"1092", "254", 1092 << 8 | 254},
-      {"100", "-1", 100 << 8 | 255, "255"}, {"100", "300", 100 << 8 | 255, "255"},
-      {"3", "7", -1, "-", "1092"}, {"1093", "7", -1, "-", "1092"}, {"-5", "-1", -1, "255", "1092"},
-      {"100", "", -1, "-", "-", "'' is not a valid integer value"},
+      {"100", "7", 100 << 8 | 7}, {"5", "0", 5 << 8 | 0}, {"1092", "255", 1092 << 8 | 255},
+      {"100", "-1", -1, "-", "", true}, {"100", "256", -1, "-", "", true},
+      {"3", "7", -1, "1092"}, {"1093", "7", -1, "1092"}, {"-5", "1", -1, "1092"},
+      {"100", "", -1, "-", "'' is not a valid integer value"},
       // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.address) + " " + c.data);
     const RawWritePlan plan = PlanRawWrite(c.address, c.data);
     EXPECT_EQ(plan.write ? plan.write->address << 8 | plan.write->value : -1, c.written);
-    EXPECT_EQ(plan.dataText.value_or("-"), c.dataText);
     EXPECT_EQ(plan.addressText.value_or("-"), c.addressText);
     EXPECT_EQ(plan.message, c.message);
+    EXPECT_EQ(plan.refusal.contains("от 0 до 255"), c.refused);
   }
 }
 
@@ -152,6 +172,8 @@ struct SheetRig {
     });
     QObject::connect(&sheet, &MonitorSheet::commandRequested,
                      [this](quint8 code) { requests << QStringLiteral("#%1").arg(code); });
+    QObject::connect(&sheet, &MonitorSheet::initEepromRequested,
+                     [this] { requests << QStringLiteral("init?"); });
     QObject::connect(&sheet, &MonitorSheet::tempOkrChanged,
                      [this](bool on) { requests << QStringLiteral("TempOkr %1").arg(on); });
     QObject::connect(&sheet, &MonitorSheet::dumpRequested, [this] { ++dumps; });
@@ -272,7 +294,8 @@ TEST(MonitorSheet, ParameterButtons) {
     const char* request;  // nullptr: red, nothing sent
   } cases[] = {
       {"I_0Gen", "999", 9, 133, nullptr},      {"I_0Gen", "-3", 9, 133, "20=253"},
-      {"I_0Ch", "5", 9, 133, "21=5"},          {"DeathTime", "300", 9, 133, "23=44"},
+      {"I_0Ch", "5", 9, 133, "21=5"},          {"DeathTime", "300", 9, 133, nullptr},
+      {"DeathTime", "255", 9, 133, "23=255"},  {"I_0Ch", "128", 9, 133, nullptr},
       {"Overload_Add", "1,5", 7, 90, nullptr}, {"POW_Korr", "1,5", 7, 90, "28=192"},
       {"I_Charge", "0,6", 7, 90, "29=76"},     {"IAcc_Corr", "2,5", 7, 90, "64=255"},
       {"Uakb_korr", "-1,5", 9, 110, "22=241"}, {"Uakb_korr", "-1,5", 9, 109, nullptr},
@@ -288,6 +311,13 @@ TEST(MonitorSheet, ParameterButtons) {
     rig.click(button.constData());
     EXPECT_EQ(rig.requests, c.request ? QStringList{c.request} : QStringList{});
     EXPECT_TRUE(rig.messages.isEmpty());
+    // A refused entry says why, under the fields and over the field itself.
+    const QString why = rig.sheet.L_FieldError->text();
+    EXPECT_EQ(why.isEmpty(), bool(c.request)) << why.toStdString();
+    EXPECT_EQ(rig.get(field.constData())->toolTip(), why);
+    if (!c.request) {
+      EXPECT_TRUE(why.contains(" до ")) << why.toStdString();
+    }
   }
 }
 
@@ -320,9 +350,13 @@ TEST(MonitorSheet, RawWriterAndWatchedAddress) {
   EXPECT_EQ(rig.get<QLineEdit>("E_Addr_EE")->text(), "1092");
   EXPECT_EQ(rig.get<QLineEdit>("E_DataEE")->text(), "");
   rig.type("E_Addr_EE", "100");
-  rig.type("E_DataEE", "-1");
+  rig.type("E_DataEE", "-1");  // no byte holds it: red, and nothing sent
+  EXPECT_TRUE(rig.red("E_DataEE"));
   rig.click("B_SaveEE");
-  EXPECT_EQ(rig.get<QLineEdit>("E_DataEE")->text(), "255");
+  EXPECT_TRUE(rig.sheet.L_FieldError->text().contains("от 0 до 255"));
+  rig.type("E_DataEE", "255");
+  EXPECT_TRUE(rig.sheet.L_FieldError->text().isEmpty());
+  rig.click("B_SaveEE");
   rig.click("B_SaveEE");
   rig.type("E_DataEE", "x");
   EXPECT_TRUE(rig.red("E_DataEE"));
@@ -352,7 +386,7 @@ TEST(MonitorSheet, CommandsAndTransistorWrite) {
   rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(2);  // no value stored directly: kept
   rig.click("B_Pr_Tr");
   rig.click("B_ResetPow");
-  EXPECT_EQ(rig.requests, QStringList({"#1", "#5", "#2", "#4", "#6", "#7", "56=90 17=90",
+  EXPECT_EQ(rig.requests, QStringList({"#1", "#5", "#2", "#4", "#6", "init?", "56=90 17=90",
                                        "56=45 17=45", "56=45 17=45", "5=255"}));
   EXPECT_EQ(rig.dumps, 1);
   // Nothing chosen that has a value: nothing written rather than zeros.
