@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "serial/port_discovery.h"
 #include "serial/status.h"
 
 namespace {
@@ -73,6 +74,7 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   RadioGroupCOM->setObjectName(QStringLiteral("RadioGroupCOM"));
   RadioGroupCOM->setFixedHeight(portGroupHeight(entries.size()));
   RadioGroupCOMButtons = new QButtonGroup(this);
+  const QHash<QString, QString> adapters = adapterDescriptions();
   auto* list = new QWidget;
   auto* listLayout = new QVBoxLayout(list);
   listLayout->setContentsMargins(6, 0, 6, 0);
@@ -82,6 +84,8 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
     // The group's height leaves a port about 17 pixels beside the title when there are few:
     // let the items shrink to that instead of scrolling.
     button->setMinimumHeight(16);
+    // Which adapter a port is ("USB Serial Port, FTDI, ..."), where the system knows it.
+    if (i < entries.size()) button->setToolTip(adapters.value(entries[i].path));
     RadioGroupCOMButtons->addButton(button, i);
     listLayout->addWidget(button);
   }
