@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 ConfigFile::ConfigFile(QString path) : path_(std::move(path)) {}
 
@@ -79,4 +80,9 @@ void ConfigFile::setLine1(const QString& text) {
     lines_.append(text.toLocal8Bit());
   else
     lines_.first() = text.toLocal8Bit();
+}
+
+bool folderWritable(const QString& folder) {
+  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("lir2-XXXXXX.tmp")));
+  return probe.open();  // removed again when it goes
 }
