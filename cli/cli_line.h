@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/cli_app.h"
+#include "cli/interrupt.h"
 #include "serial/clock.h"
 #include "serial/port_control.h"
 #include "serial/serial_device.h"
@@ -70,19 +71,3 @@ class CliLine final : public StatusBars {
 // monitor run reads it. Returns 0 or the code of the first failed read; a first read met by
 // silence or garbage looks for the device at the other rates, as the monitor does.
 quint8 readParameterList(CliLine& line, DeviceImages& images);
-
-// Ctrl-C and SIGTERM: the signal stops whatever runs on the watched line at its next byte (the
-// handler only raises the line's atomic stop flag). A second signal ends the program at once.
-namespace Interrupt {
-void install();
-void watch(DeviceLink* link);
-// While a restore writes: a signal stops it before its next cell instead of the line at its next
-// byte, so no cell is left half-announced. nullptr ends it.
-void watchRestore(MonitorSession* session);
-// The signal caught, or 0.
-int caught();
-// Readable once a signal came: an event loop waits on it instead of asking caught() in turns.
-int wakeFd();
-// A run's start clears the line's stop flag; this raises it again when a signal came before.
-void reassert();
-}  // namespace Interrupt

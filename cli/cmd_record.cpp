@@ -3,7 +3,6 @@
 // the same CSV recording, its alarm lines to standard error.
 #include <QDir>
 #include <QEventLoop>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -89,9 +88,7 @@ int runRecord(const Invocation& inv) {
                      loop.quit();
                    });
   QObject::connect(&session, &MonitorSession::runEnded, &loop, &QEventLoop::quit);
-  QSocketNotifier wake(Interrupt::wakeFd(), QSocketNotifier::Read);
-  wake.setEnabled(Interrupt::wakeFd() >= 0);
-  QObject::connect(&wake, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+  Interrupt::quitOnSignal(loop);
   QTimer limit;
   limit.setSingleShot(true);
   limit.setTimerType(Qt::PreciseTimer);
