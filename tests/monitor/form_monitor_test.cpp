@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTableWidget>
 
 #include "app/form_opt_hard.h"
@@ -345,6 +346,8 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
       {"/dev/full", "остановлена: не записывается даже заголовок (No space left on device)"}};
   for (auto [path, message] : unwritable) {
     SCOPED_TRACE(path);
+    // A disk that is full on demand is Linux's; Windows has none.
+    if (QString(path) == "/dev/full" && QSysInfo::kernelType() != "linux") continue;
     rig.warnings.clear();
     rig.savePath = QString(path).startsWith('/') ? path : rig.dir.filePath(path);
     rig.mon().B_RecordClick();
