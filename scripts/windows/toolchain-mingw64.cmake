@@ -18,7 +18,7 @@ if(NOT LIR2_WIN_QT AND DEFINED ENV{LIR2_WIN_QT})
   set(LIR2_WIN_QT $ENV{LIR2_WIN_QT})
 endif()
 # try_compile projects read this file again without the cache: hand the prefix on.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LIR2_WIN_QT)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LIR2_WIN_QT LIR2_BUILDING_QT)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${_triplet} ${LIR2_WIN_QT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
@@ -31,4 +31,7 @@ set(QT_HOST_PATH /usr CACHE PATH "")
 set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
 
 # Test programs (and their listing for CTest) run through Wine with the Qt and MinGW DLLs found.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+# Not while Qt itself is built (build-qt.sh): its configuration has nothing to run.
+if(NOT LIR2_BUILDING_QT)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+endif()
