@@ -1,8 +1,8 @@
 # The Windows resources of a program (icon, version, manifest), from program.rc.in.
 enable_language(RC)
 
-function(lir2_windows_resources target name description)
-  set(LIR2_RC_NAME ${name})
+function(lir2_windows_resources target description)
+  set(LIR2_RC_NAME ${target})
   set(LIR2_RC_DESCRIPTION ${description})
   set(LIR2_RC_ICON ${CMAKE_SOURCE_DIR}/packaging/windows/lir2gui.ico)
   set(LIR2_RC_MANIFEST ${CMAKE_SOURCE_DIR}/packaging/windows/program.manifest)

@@ -28,10 +28,10 @@ mkdir -p "$work"
 cli=$win_build/cli/lir2-cli.exe
 run=("$repo/scripts/windows/wine-run.sh")
 status=0
-peer=
+peers=()
 
 cleanup() {
-  [ -n "$peer" ] && kill "$peer" 2>/dev/null || true
+  for p in "${peers[@]}"; do kill "$p" 2>/dev/null || true; done
   WINEPREFIX=$clean_prefix wineserver -k >/dev/null 2>&1 || true
   wineserver -k >/dev/null 2>&1 || true
 }
@@ -79,13 +79,16 @@ cli() {
 # The prefix, made on first use.
 "${run[@]}" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
-# A COM port for the tests: COM5 on a pseudo-terminal whose other side records what arrives.
-# COM6 leads to a device the system refuses to open ("access denied", as Windows answers for
-# a port another program holds: Wine itself lets two programs open one port).
-python3 "$repo/scripts/windows/pty-peer.py" "$work/com5" "$work/com5.bytes" &
-peer=$!
-for _ in $(seq 50); do [ -L "$work/com5" ] && break; sleep 0.1; done
-wine64 reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$(readlink "$work/com5")" /f >/dev/null 2>&1
+# COM ports for the tests: COM5 and COM12 on pseudo-terminals whose other sides record what
+# arrives. COM6 leads to a device the system refuses to open ("access denied", as Windows
+# answers for a port another program holds: Wine itself lets two programs open one port).
+for port in COM5 COM12; do
+  python3 "$repo/scripts/windows/pty-peer.py" "$work/$port" "$work/$port.bytes" &
+  peers+=($!)
+  for _ in $(seq 50); do [ -L "$work/$port" ] && break; sleep 0.1; done
+  wine64 reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$(readlink "$work/$port")" /f \
+    >/dev/null 2>&1
+done
 wine64 reg add 'HKLM\Software\Wine\Ports' /v COM6 /t REG_SZ /d /sys/kernel/notes /f >/dev/null 2>&1
 # The mapping is read when Wine starts.
 wineserver -k >/dev/null 2>&1 || true
@@ -144,15 +147,18 @@ wait "$recorder" || rc=$?
 check "Ctrl-C ends record" 130 "$work/record.txt" "$rc" "Записано в" "Прервали операцию"
 
 echo "== (c) COM ports under Wine"
-cli "ports lists COM5" 0 "COM5	\\\\.\\COM5" -- ports
-: >"$work/com5.bytes"
-cli "COM5 without a device" 20 "Долго нет ответа при чтении" -- identify --port COM5 --rate 9600
+cli "ports lists COM5 and COM12" 0 "COM5	\\\\.\\COM5" "COM12	\\\\.\\COM12" -- ports
+if ! grep -A100 '^COM5	' "$work/out.txt" | grep -q '^COM12	'; then
+  fail "ports lists COM12 before COM5"
+fi
+: >"$work/COM12.bytes"
+cli "COM12 without a device" 20 "Долго нет ответа при чтении" -- identify --port COM12
 # lir2-cli asks at every rate before it gives up; the first byte of its first frame ("PCRD")
-# arrived each time.
-if grep -q '^PPPPP$' <(tr -d '\n' <"$work/com5.bytes"; echo); then
-  ok "the bytes written to COM5 arrive at the pseudo-terminal"
+# arrived each time, through \\.\COM12.
+if grep -qx 'P\+' "$work/COM12.bytes"; then
+  ok "the bytes written to COM12 arrive at the pseudo-terminal"
 else
-  fail "COM5's pseudo-terminal received $(od -c "$work/com5.bytes" | head -3)"
+  fail "COM12's pseudo-terminal received $(od -c "$work/COM12.bytes" | head -3)"
 fi
 cli "missing COM9" 69 "Ошибка открытия COM порта: Порт COM9 не найден" -- identify --port COM9
 cli "refused COM6" 69 "Ошибка открытия COM порта: Порт COM6 занят другой программой" -- \
