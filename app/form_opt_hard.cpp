@@ -74,7 +74,6 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   RadioGroupCOM->setObjectName(QStringLiteral("RadioGroupCOM"));
   RadioGroupCOM->setFixedHeight(portGroupHeight(entries.size()));
   RadioGroupCOMButtons = new QButtonGroup(this);
-  const QHash<QString, QString> adapters = adapterDescriptions();
   auto* list = new QWidget;
   auto* listLayout = new QVBoxLayout(list);
   listLayout->setContentsMargins(6, 0, 6, 0);
@@ -84,8 +83,6 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
     // The group's height leaves a port about 17 pixels beside the title when there are few:
     // let the items shrink to that instead of scrolling.
     button->setMinimumHeight(16);
-    // Which adapter a port is ("USB Serial Port, FTDI, ..."), where the system knows it.
-    if (i < entries.size()) button->setToolTip(adapters.value(entries[i].path));
     RadioGroupCOMButtons->addButton(button, i);
     listLayout->addWidget(button);
   }
@@ -128,6 +125,15 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   connect(ComboBoxRate, &QComboBox::currentIndexChanged, this, &TFormOptHard::ComboBoxRateChange);
   connect(Ok, &QPushButton::clicked, this, &TFormOptHard::OkClick);
   OptionsReady = true;
+}
+
+void TFormOptHard::showEvent(QShowEvent* event) {
+  // Which adapter a port is ("USB Serial Port, FTDI, ..."), where the system knows it.
+  const QHash<QString, QString> adapters = adapterDescriptions();
+  for (int i = 0; i < entries_.size(); ++i)
+    if (QAbstractButton* b = RadioGroupCOMButtons->button(i))
+      b->setToolTip(adapters.value(entries_[i].path));
+  QDialog::showEvent(event);
 }
 
 QStringList TFormOptHard::items() const {

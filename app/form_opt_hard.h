@@ -52,6 +52,10 @@ class TFormOptHard : public QDialog {
   QPushButton* Ok = nullptr;
   bool OptionsReady = false;
 
+ protected:
+  // Each port's adapter as its tooltip, as the system knows it when the dialog opens.
+  void showEvent(QShowEvent* event) override;
+
  private:
   void RadioGroupCOMClick(int index);
   void ComboBoxRateChange(int index);
