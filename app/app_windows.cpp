@@ -7,21 +7,24 @@
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/log_view.h"
+#include "firmware/upload_session.h"
 #include "host/form_sms_modem.h"
+#include "host/modem_session.h"
 #include "monitor/form_eeprom.h"
 #include "monitor/form_monitor.h"
 #include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
+#include "protocol/translation_session.h"
 #include "protocol/window_bridge.h"
 #include "serial/qt_serial_device.h"
 
-void PortLogs::appendRead(QStringView text) {
+void PortLogs::appendRead(QStringView text, RunId) {
   read->log()->append(text);
 }
-void PortLogs::appendWrite(QStringView text) {
+void PortLogs::appendWrite(QStringView text, RunId) {
   write->log()->append(text);
 }
-void PortLogs::clearLogs() {
+void PortLogs::clearLogs(RunId) {
   read->log()->clearLog();
   write->log()->clearLog();
 }
@@ -62,13 +65,16 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
   link = std::make_unique<DeviceLink>(factory, FormOptHard->entries(), clock, bridge.get(),
                                       bridge.get(), &FormOptSoft->switches());
   monitorSession = new MonitorSession(*link, report.get());
+  upload = new UploadSession(*link);
+  translation = new TranslationSession(*link);
+  modem = new ModemSession(*link);
 
   FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), *monitorSession);
   FormMonitor->applyServiceMode(options.serviceMode);
   FormEEProm = std::make_unique<TFormEEProm>();
   FormMonitor->setMapWindow(FormEEProm.get());
   FormMonitor->setSounds(&sounds);
-  FormSmsModem = std::make_unique<TFormSmsModem>(*link);
+  FormSmsModem = std::make_unique<TFormSmsModem>(*modem);
   FormMain->attach(this);
   // Last: from here on the line's work runs on its own thread.
   if (options.lineThread) linkThread = std::make_unique<LinkThread>(*link);

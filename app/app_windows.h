@@ -12,7 +12,10 @@
 class Clock;
 class DeviceLink;
 class LinkThread;
+class ModemSession;
 class MonitorSession;
+class TranslationSession;
+class UploadSession;
 class SoundPlayer;
 class WindowBridge;
 class TFormEEProm;
@@ -44,9 +47,9 @@ inline const QString kSimulatedPortName = QStringLiteral("Симулятор LIR
 // The read and write logs as the byte primitives see them.
 class PortLogs final : public TrafficLog {
  public:
-  void appendRead(QStringView text) override;
-  void appendWrite(QStringView text) override;
-  void clearLogs() override;
+  void appendRead(QStringView text, RunId run) override;
+  void appendWrite(QStringView text, RunId run) override;
+  void clearLogs(RunId run) override;
 
   TFormPortLog* read = nullptr;
   TFormPortLog* write = nullptr;
@@ -73,8 +76,11 @@ class AppWindows {
   // What the line's thread tells the windows: status texts, sounds, logged traffic.
   std::unique_ptr<WindowBridge> bridge;
   std::unique_ptr<FinalReport> report;
-  // The device line and the monitor on it (a child of the line).
+  // The device line and its run modes (children of the line).
   std::unique_ptr<DeviceLink> link;
   MonitorSession* monitorSession = nullptr;
+  UploadSession* upload = nullptr;
+  TranslationSession* translation = nullptr;
+  ModemSession* modem = nullptr;
   std::unique_ptr<LinkThread> linkThread;
 };

@@ -22,7 +22,9 @@
 #include "app/gauge.h"
 #include "app/log_view.h"
 #include "monitor/form_monitor.h"
+#include "firmware/upload_session.h"
 #include "protocol/device_link.h"
+#include "protocol/translation_session.h"
 #include "protocol/report.h"
 #include "protocol/window_bridge.h"
 #include "serial/result_code.h"
@@ -56,6 +58,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   createStatusBars();
   // A fixed border around a client area of 707 × 223.
   setFixedSize(707, 223);
+  dialogs = WindowDialogs::standard(this);
 
   RunMode = Run::None;
   DeviceKind = 1;
@@ -97,7 +100,9 @@ void TFormMain::createActions() {
   connect(LoadProg, &QAction::triggered, this, &TFormMain::LoadProgExecute);
   connect(Translate, &QAction::triggered, this, &TFormMain::TranslateExecute);
   connect(Monitor, &QAction::triggered, this, &TFormMain::MonitorExecute);
-  connect(StopExec, &QAction::triggered, this, &TFormMain::StopExecExecute);
+  connect(StopExec, &QAction::triggered, this, [this] {
+    if (confirmStop()) StopExecExecute();
+  });
   connect(FOptions, &QAction::triggered, this, &TFormMain::FOptionsExecute);
   connect(OptSoft, &QAction::triggered, this, &TFormMain::OptSoftExecute);
   connect(AReadPort, &QAction::triggered, this, &TFormMain::AReadPortExecute);
@@ -217,12 +222,8 @@ void TFormMain::attach(AppWindows* windows) {
   w_->FormOptHard->setOptionsAction(FOptions);
   w_->FormOptSoft->setOptionsAction(OptSoft);
   w_->FormMonitor->setMainWindow(this);
-  connect(w_->link.get(), &DeviceLink::translationEnded, this,
-          [this](quint8 code, const QString& reason) {
-    if (RunMode != Run::Translation) return;
-    w_->report->run(code, false, {}, reason);
-    StopExecExecute();
-  });
+  connect(w_->translation, &TranslationSession::ended, this, &TFormMain::runEndedByItself);
+  connectUpload();
   // Closing a window with its close button inverts its action's check mark.
   connect(w_->FormReadPort.get(), &TFormPortLog::closedByUser, this,
           [this] { AReadPort->setChecked(!AReadPort->isChecked()); });
@@ -230,6 +231,11 @@ void TFormMain::attach(AppWindows* windows) {
           [this] { AWritePort->setChecked(!AWritePort->isChecked()); });
   connect(w_->FormFile.get(), &TFormFile::closedByUser, this,
           [this] { AFile->setChecked(!AFile->isChecked()); });
+}
+
+void TFormMain::showSuccess(bool on) {
+  showsSuccess_ = on;
+  StatusBarError[1]->setStyleSheet(on ? QString() : QStringLiteral("color: red;"));
 }
 
 void TFormMain::setErrorText(const QString& text) {
@@ -252,21 +258,19 @@ QString TFormMain::fileNameText() const {
 }
 
 void TFormMain::BeginRun() {
-  w_->bridge->clearLogs();
   StopExec->setEnabled(true);
   for (QAction* a : {Translate, FileOpen1, LoadProg, Monitor}) a->setEnabled(false);
   CGauge1->setMaxValue(static_cast<qint64>(ProgramLength) - 1);
+  CGauge1->setProgress(0);
+  showSuccess(false);
+  running_ = true;
 }
 
 void TFormMain::StopExecExecute() {
-  // Whatever runs on the line ends at its next byte (an upload with "Прервали операцию", which
-  // then comes back here); the line closes the port once it is free.
-  DeviceLink& link = *w_->link;
-  link.requestStop();
-  link.post([&link] {
-    link.stopTranslation();
-    link.closePort();
-  });
+  // The window's run ends at its next byte (an upload with "Прервали операцию", which it then
+  // reports); its session closes the port. No other run is touched.
+  if (runSession_) runSession_->stop();
+  running_ = false;
   RunMode = Run::None;
   w_->FormMonitor->hide();
   // An upload that ends after the window was closed must not bring it back.
@@ -274,7 +278,19 @@ void TFormMain::StopExecExecute() {
   StopExec->setEnabled(false);
   for (QAction* a : {Translate, FileOpen1, Monitor}) a->setEnabled(true);
   LoadProg->setEnabled(DeviceKind != 1);
-  CGauge1->setProgress(0);
+  if (!showsSuccess_) CGauge1->setProgress(0);
+}
+
+bool TFormMain::isCurrentRun(RunId run) const {
+  // A report of any other run belongs to a run the user has left behind.
+  return runSession_ && run == runSession_->run();
+}
+
+void TFormMain::runEndedByItself(RunId run, quint8 code, const QString& reason) {
+  if (!isCurrentRun(run)) return;
+  w_->report->run(code, false, {}, reason);
+  // A run the user stopped has been through the stop step already.
+  if (running_) StopExecExecute();
 }
 
 void TFormMain::TranslateExecute() {
@@ -282,28 +298,14 @@ void TFormMain::TranslateExecute() {
   ProgramLength = 1;
   setStateText(QStringLiteral("Режим Трансляции"));
   BeginRun();
-  DeviceLink& link = *w_->link;
-  link.post([this, &link, settings = w_->FormOptHard->settings()] {
-    link.beginRun();
-    link.exchange().ResultCode = 0;
-    if (link.reopen(settings, settings.BaudRate) == 0) {
-      link.startTranslation();
-      return;
-    }
-    // Nothing can come through a port that did not open: the run ends with the reason.
-    runIn(this, [this, reason = link.port().problem()] {
-      quint8 code = Result::OpenFailed;
-      w_->report->run(code, false, {}, reason);
-      StopExecExecute();
-    });
-  });
+  runSession_ = w_->translation;
+  w_->translation->start(w_->FormOptHard->settings());
 }
 
 void TFormMain::MonitorExecute() {
   hide();
   w_->FormMonitor->show();
   RunMode = Run::Monitor;
-  w_->bridge->clearLogs();
   w_->FormMonitor->startRun(w_->FormOptHard->settings());
 }
 
@@ -327,17 +329,25 @@ void TFormMain::OptSoftExecute() {
 void TFormMain::FormClose() {
   closed_ = true;
   if (!w_) return;
-  // The line ends what it is doing and closes the port; the program then ends, and the line's
-  // thread with it.
-  DeviceLink& link = *w_->link;
-  link.requestStop();
-  link.post([&link] {
-    link.stopTranslation();
-    link.closePort();
-  });
+  // The program ends: every run on the line stops, and the line's end closes the port.
+  w_->link->endAllRuns();
+}
+
+bool TFormMain::confirmStop() {
+  if (!running_ || (RunMode != Run::Upload && RunMode != Run::UploadFresh)) return true;
+  const bool yes = dialogs.confirm(
+      QStringLiteral("Остановить загрузку"),
+      QStringLiteral("Остановить загрузку программы?\n\nУстройство останется с неполной "
+                     "программой и не будет работать, пока программу не загрузят снова."));
+  // The upload may have ended while the question stood: the stop step is then harmless.
+  return yes;
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+  if (!confirmStop()) {
+    event->ignore();
+    return;
+  }
   FormClose();
   event->accept();
   emit closed();

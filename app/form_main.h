@@ -5,9 +5,12 @@
 
 #include <functional>
 
+#include "monitor/window_dialogs.h"
+#include "serial/run_stop.h"
 #include "serial/status.h"
 
 class AppWindows;
+class LineSession;
 class Gauge;
 class QAction;
 class QLabel;
@@ -109,6 +112,8 @@ class TFormMain : public QMainWindow, public StatusBars {
   bool PrepareProgramText(ProgramFault* fault = nullptr);
   // The forms framework's error box; a test may put a recorder here instead.
   std::function<void(const QString&)> messageBox;
+  // The questions the window asks; tests answer them.
+  WindowDialogs dialogs;
   void showFrameworkError(const QString& text);
 
   // The modem mode, entered through the hidden B_Modem.
@@ -137,10 +142,25 @@ class TFormMain : public QMainWindow, public StatusBars {
   void createStatusBars();
   void FormClose();
 
+  // The upload's signals into the labels, gauge and bars.
+  void connectUpload();
   // An upload's end, back on the window's thread: the report, then the stop step.
-  void uploadFinished(quint8 code, const QString& reason);
+  void uploadFinished(RunId run, quint8 code, const QString& reason, bool partial);
+  // The user's Stop or close during an upload asks first: the device would be left with a
+  // partial program. True to go on with the stop (always when no upload runs).
+  bool confirmStop();
+  // A run (upload or translation) that ended by itself: the report, then the stop step, unless
+  // the user's Stop has been through it already.
+  void runEndedByItself(RunId run, quint8 code, const QString& reason);
+  // Whether a report of run is for the window's present run, not one the user left behind.
+  bool isCurrentRun(RunId run) const;
+  // A successful upload's look, kept until the next run: its message in the usual colour.
+  void showSuccess(bool on);
 
   AppWindows* w_ = nullptr;
+  LineSession* runSession_ = nullptr;  // the session of the window's last upload or translation
+  bool running_ = false;   // and it has not been through the stop step yet
+  bool showsSuccess_ = false;
   ShutdownBackend* shutdownBackend_ = nullptr;
   bool closed_ = false;  // the window was closed: nothing may show it again
 };

@@ -20,11 +20,9 @@ void TFormMain::B_ModemClick() {
   // left as they are.
   w_->FormReadPort->show();
   w_->FormWritePort->show();
-  w_->bridge->clearLogs();
   w_->FormOptSoft->CheckBoxRead->setChecked(true);
   w_->FormOptSoft->CheckBoxWrite->setChecked(true);
-  // A port that does not open is shown in the error bar; the mode goes on, and each exchange
-  // then fails with its own code. The modem is set up on the line while the window shows.
+  // The modem is set up on the line while the window shows; its run empties the logs.
   w_->FormSmsModem->show();
   w_->FormSmsModem->startModem(w_->FormOptHard->settings());
 }

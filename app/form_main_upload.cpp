@@ -23,6 +23,7 @@
 #include "protocol/report.h"
 #include "protocol/result_messages.h"
 #include "protocol/sound.h"
+#include "serial/result_code.h"
 
 namespace {
 
@@ -30,41 +31,6 @@ const QString kFirmwareFilter = QStringLiteral("Прошивки ( *.lir2)");
 const QString kAllFilesFilter = QStringLiteral("все файлы (*)");
 const QString kAllFilesName = QStringLiteral("все файлы");
 const QString kWrongFile = QStringLiteral("Не верный файл");
-
-// The upload's view of the main window, from the line's thread: every change goes to the
-// window's thread. The gauge moves with every character of the program; only enough of those
-// moves to show it smoothly (about a thousand) are sent.
-class MainUploadWindow final : public UploadWindow {
- public:
-  MainUploadWindow(TFormMain& main, qint64 length)
-      : m_(&main), step_(std::max<qint64>(1, length / 1000)), length_(length) {}
-  void setBootVersionText(const QString& text) override {
-    runIn(m_, [m = m_, text] { m->LVerBoot->setText(text); });
-  }
-  void appendPowerBoardText(const QString& text) override {
-    runIn(m_, [m = m_, text] { m->LVerPlatPow->setText(m->LVerPlatPow->text() + text); });
-  }
-  void setProgress(qint64 value) override {
-    if (value - shown_ < step_ && value != length_) return;
-    shown_ = value;
-    runIn(m_, [m = m_, value] { m->CGauge1->setProgress(value); });
-  }
-  void setElapsedText(const QString& text) override {
-    runIn(m_, [m = m_, text] { m->L_Time->setText(text); });
-  }
-  void setStateText(const QString& text) override {
-    runIn(m_, [m = m_, text] { m->setStateText(text); });
-  }
-  void setErrorText(const QString& text) override {
-    runIn(m_, [m = m_, text] { m->setErrorText(text); });
-  }
-
- private:
-  TFormMain* m_;
-  qint64 step_;
-  qint64 length_;
-  qint64 shown_ = 0;
-};
 
 }  // namespace
 
@@ -176,18 +142,33 @@ void TFormMain::LoadProgExecute() {
   job.versions = {VerPlatPow, VerCPU, VerPlatPic};
   job.keepSettings = w_->FormOptSoft->keepSettings();
   job.port = w_->FormOptHard->settings();
-  DeviceLink& link = *w_->link;
-  link.post([this, &link, job] {
-    MainUploadWindow window(*this, job.programText.size());
-    const quint8 code = runUploadSession(link, job, window);
-    // The report on the window's side owns the code from here.
-    link.exchange().ResultCode = 0;
-    const QString reason = link.port().PortOpen ? QString() : link.port().problem();
-    runIn(this, [this, code, reason] { uploadFinished(code, reason); });
-  });
+  runSession_ = w_->upload;
+  w_->upload->start(job);
 }
 
-void TFormMain::uploadFinished(quint8 code, const QString& reason) {
-  w_->report->run(code, false, {}, code != 0 ? reason : QString());
-  StopExecExecute();
+void TFormMain::connectUpload() {
+  UploadSession* upload = w_->upload;
+  connect(upload, &UploadSession::bootVersionShown, LVerBoot, &QLabel::setText);
+  connect(upload, &UploadSession::powerBoardAppended, this,
+          [this](const QString& text) { LVerPlatPow->setText(LVerPlatPow->text() + text); });
+  connect(upload, &UploadSession::progressed, CGauge1, &Gauge::setProgress);
+  connect(upload, &UploadSession::elapsedShown, L_Time, &QLabel::setText);
+  connect(upload, &UploadSession::stateShown, this, &TFormMain::setStateText);
+  connect(upload, &UploadSession::errorShown, this, &TFormMain::setErrorText);
+  connect(upload, &UploadSession::finished, this, &TFormMain::uploadFinished);
+}
+
+void TFormMain::uploadFinished(RunId run, quint8 code, const QString& reason, bool partial) {
+  if (!isCurrentRun(run)) return;
+  const bool success = code == Result::Ok;
+  QString why = success ? QString() : reason;
+  // The device cannot run what it holds now: the user must know before walking away.
+  if (partial) why = why.isEmpty() ? partialProgramText() : why + QStringLiteral("; ") + partialProgramText();
+  runEndedByItself(run, code, why);
+  if (success) {
+    // A finished upload says so until the next run: the gauge full, the upload's own last state.
+    showSuccess(true);
+    CGauge1->setProgress(CGauge1->maxValue());
+    setStateText(QStringLiteral("Файл Загружен"));
+  }
 }

@@ -140,7 +140,7 @@ void CliLine::setErrorText(const QString& text) {
 int CliLine::finish(quint8 code, bool told) {
   // The line's own failure closes the port; whether it did tells a vanished line from a
   // silent one.
-  const bool lineLost = !link_->port().PortOpen;
+  const bool lineLost = link_->port().lineLost();
   link_->closePort();
   if (code == Result::Ok) return Exit::Ok;
   if (code == Result::Interrupted && Interrupt::caught()) {
@@ -170,16 +170,9 @@ int CliLine::finish(quint8 code, bool told) {
   return std::min<int>(code, Result::Unknown);
 }
 
-quint8 readParameterList(CliLine& line, DeviceImages& images) {
+quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate) {
   DeviceLink& link = line.link();
-  link.frameState().BinaryFrames = false;
-  for (const quint16 address : MonitorRun::kEepromParamList) {
-    if (const quint8 code = link.frames().ReadDeviceMemory(address, 0)) {
-      if (address == MonitorRun::kEepromParamList[0] && DeviceLink::isGarbledLine(code))
-        line.noteAnsweringRate(link.findAnsweringRate());
-      return code;
-    }
-    images.EepromImage[address] = link.frameState().ReplyByte0;
-  }
-  return Result::Ok;
+  session.start(line.settings(rate));
+  if (link.allRunsStopped()) return Result::Interrupted;
+  return link.port().PortOpen ? Result::Ok : Result::OpenFailed;
 }

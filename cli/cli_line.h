@@ -17,7 +17,6 @@
 class DeviceLink;
 class DeviceModel;
 class MonitorSession;
-struct DeviceImages;
 
 // What the command line chose to talk to.
 struct LineChoice {
@@ -67,7 +66,6 @@ class CliLine final : public StatusBars {
   qint32 answeringRate_ = 0;
 };
 
-// The parameter list into the image, one cell at a time in text frames, as the first tick of a
-// monitor run reads it. Returns 0 or the code of the first failed read; a first read met by
-// silence or garbage looks for the device at the other rates, as the monitor does.
-quint8 readParameterList(CliLine& line, DeviceImages& images);
+// Starts session's monitor run on line at rate: 0 when the port is open and the run has the line,
+// Result::Interrupted after Ctrl-C, Result::OpenFailed when the port did not open.
+quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate);

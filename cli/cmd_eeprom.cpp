@@ -44,11 +44,11 @@ class EepromLine {
   quint8 read() {
     DeviceLink& link = line_.link();
     Interrupt::watch(&link);
-    link.exchange().ResultCode = Result::Ok;
-    session_.start(line_.settings(rate_));
-    Interrupt::reassert();
-    if (!link.port().PortOpen) return Result::OpenFailed;
-    if (const quint8 code = readParameterList(line_, session_.images())) return code;
+    if (const quint8 code = startMonitorRun(line_, session_, rate_)) return code;
+    if (const quint8 code = session_.readParameterList()) {
+      line_.noteAnsweringRate(session_.answeringRate());
+      return code;
+    }
     ::DecodeEeprom(session_.images(), session_.context(), link.frameState().BinaryFrames);
     return session_.DumpEeprom(0, DeviceImages::kEepromSize - 1);
   }

@@ -5,6 +5,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_line.h"
 #include "monitor/decoders.h"
+#include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
 
@@ -30,16 +31,16 @@ int runIdentify(const Invocation& inv) {
   if (!choice) return Exit::Usage;
 
   CliLine line(*choice);
-  DeviceLink& link = line.link();
-  Interrupt::watch(&link);
-  link.beginRun();
-  Interrupt::reassert();
-  link.exchange().ResultCode = Result::Ok;
-  DeviceImages images;
-  quint8 code = link.reopen(line.settings(rate), rate);
-  if (code == Result::Ok) code = readParameterList(line, images);
-  if (code != Result::Ok) return line.finish(code);
+  MonitorSession session(line.link(), nullptr);
+  Interrupt::watch(&line.link());
+  quint8 code = startMonitorRun(line, session, rate);
+  if (code == Result::Ok) code = session.readParameterList();
+  if (code != Result::Ok) {
+    line.noteAnsweringRate(session.answeringRate());
+    return line.finish(code);
+  }
   line.finish(code);
+  const DeviceImages& images = session.images();
 
   DecodeContext ctx;
   bool binaryFrames = false;

@@ -95,9 +95,7 @@ int runRecord(const Invocation& inv) {
   QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
 
   Interrupt::watch(&link);
-  session.start(line.settings(rate));
-  Interrupt::reassert();
-  if (!link.port().PortOpen) return line.finish(Result::OpenFailed);
+  if (const quint8 code = startMonitorRun(line, session, rate)) return line.finish(code);
   recording.start(path);
   if (!fileError.isEmpty()) {
     line.finish(Result::Ok);
@@ -112,7 +110,7 @@ int runRecord(const Invocation& inv) {
   if (seconds > 0) limit.start(static_cast<int>(std::min(seconds * 1000, 2147483647.0)));
   if (!Interrupt::caught()) loop.exec();
 
-  session.end();
+  session.stop();
   // The recording ends with its last whole row; the port closes in finish().
   recording.stop();
   if (!fileError.isEmpty()) {

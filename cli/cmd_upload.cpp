@@ -8,6 +8,7 @@
 #include "firmware/upload_session.h"
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
+#include "serial/run_stop.h"
 
 namespace {
 
@@ -15,38 +16,44 @@ const QString kKeep = QStringLiteral("--keep-settings");
 const QString kReserve = QStringLiteral("--reserve");
 const QString kErase = QStringLiteral("--erase-settings");
 
-// The upload's view of the terminal: what the window shows in its labels and status bars,
-// as lines, and its gauge as a progress bar.
-class TerminalUploadWindow final : public UploadWindow {
+// What the window shows of an upload in its labels and status bars, as lines on the terminal, and
+// its gauge as a progress bar.
+class TerminalUpload {
  public:
-  TerminalUploadWindow(Clock& clock, QByteArrayView program, quint8 VerPlatPow)
+  TerminalUpload(UploadSession& session, Clock& clock, QByteArrayView program, quint8 VerPlatPow)
       : clock_(clock),
         VerPlatPow_(VerPlatPow),
-        progress_(program, terminalWidth(), [](const QString& text) { printOut(text); }) {}
-
-  void setBootVersionText(const QString& text) override { printOut(text + QLatin1Char('\n')); }
-  // A board mismatch: the window appends the device's version to the file's label.
-  void appendPowerBoardText(const QString& text) override {
-    printOut(platPowLabelText(VerPlatPow_) + text + QLatin1Char('\n'));
+        progress_(program, terminalWidth(), [](const QString& text) { printOut(text); }) {
+    // The session runs on this thread: each signal comes at once, while the upload runs.
+    QObject::connect(&session, &UploadSession::bootVersionShown,
+                     [](const QString& text) { printOut(text + QLatin1Char('\n')); });
+    // A board mismatch: the window appends the device's version to the file's label.
+    QObject::connect(&session, &UploadSession::powerBoardAppended, [this](const QString& text) {
+      printOut(platPowLabelText(VerPlatPow_) + text + QLatin1Char('\n'));
+    });
+    QObject::connect(&session, &UploadSession::progressed,
+                     [this](qint64 value) { progress_.update(value, clock_.nowMs()); });
+    QObject::connect(&session, &UploadSession::stateShown, [this](const QString& text) {
+      progress_.finish();
+      printOut(text + QLatin1Char('\n'));
+    });
+    QObject::connect(&session, &UploadSession::finished,
+                     [this](RunId, quint8 code, const QString&, bool partial) {
+                       code_ = code;
+                       partial_ = partial;
+                     });
   }
-  void setProgress(qint64 value) override {
-    Interrupt::reassert();
-    progress_.update(value, clock_.nowMs());
-  }
-  void setElapsedText(const QString&) override {}  // the progress line says it
-  void setStateText(const QString& text) override {
-    progress_.finish();
-    printOut(text + QLatin1Char('\n'));
-  }
-  // "Нет ошибок" when the line is open: the run has begun, and a stop asked before counts.
-  void setErrorText(const QString&) override { Interrupt::reassert(); }
 
   UploadProgress& progress() { return progress_; }
+  quint8 code() const { return code_; }
+  bool partial() const { return partial_; }
 
  private:
   Clock& clock_;
   quint8 VerPlatPow_;
   UploadProgress progress_;
+  quint8 code_ = Result::Interrupted;  // a run that never began: stopped before its start
+  bool partial_ = false;
 };
 
 int runUpload(const Invocation& inv) {
@@ -93,16 +100,19 @@ int runUpload(const Invocation& inv) {
                                      : QStringLiteral("настройки стираются")));
 
   DeviceLink& link = line.link();
-  TerminalUploadWindow window(link.clock(), job.programText, versions.VerPlatPow);
+  UploadSession session(link);
+  TerminalUpload window(session, link.clock(), job.programText, versions.VerPlatPow);
   Interrupt::watch(&link);
-  const quint8 code = runUploadSession(link, job, window);
+  session.start(job);
+  const quint8 code = window.code();
   window.progress().finish();
   if (code == Result::Ok) {
     printOut(QStringLiteral("Нет ошибок\n"));
-  } else if (window.progress().bytesSent() > 0) {
-    printErr(QStringLiteral("Передано %1 из %2 байт программы.\n")
+  } else if (window.partial()) {
+    printErr(QStringLiteral("Передано %1 из %2 байт программы: %3.\n")
                  .arg(window.progress().bytesSent())
-                 .arg(window.progress().bytesTotal()));
+                 .arg(window.progress().bytesTotal())
+                 .arg(partialProgramText()));
   }
   return line.finish(code);
 }

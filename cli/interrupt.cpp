@@ -26,13 +26,13 @@ bool deliver(int sig) {
   if (MonitorSession* restore = g_restore.load())
     restore->requestRestoreStop();
   else if (DeviceLink* link = g_link.load())
-    link->requestStop();
+    link->stopAllRuns();
   return true;
 }
 
 void watch(DeviceLink* link) {
   g_link.store(link);
-  reassert();
+  if (link && g_signal.load() != 0) link->stopAllRuns();
 }
 
 void watchRestore(MonitorSession* session) {
@@ -42,11 +42,6 @@ void watchRestore(MonitorSession* session) {
 
 int caught() {
   return g_signal.load();
-}
-
-void reassert() {
-  if (g_signal.load() == 0) return;
-  if (DeviceLink* link = g_link.load()) link->requestStop();
 }
 
 }  // namespace Interrupt

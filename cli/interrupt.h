@@ -1,8 +1,9 @@
 #pragma once
 
 // Ctrl-C and SIGTERM (on Windows: Ctrl-C, Ctrl-Break and the console's closing): the signal stops
-// whatever runs on the watched line at its next byte (the handler only raises the line's atomic
-// stop flag). A second signal ends the program at once.
+// every run on the watched line, the present one at its next byte and any later one before it
+// begins (the handler only raises the line's atomic stop flag). A second signal ends the program
+// at once.
 class DeviceLink;
 class MonitorSession;
 class QEventLoop;
@@ -17,8 +18,6 @@ void watchRestore(MonitorSession* session);
 int caught();
 // Makes loop quit when a signal comes while it runs, instead of asking caught() in turns.
 void quitOnSignal(QEventLoop& loop);
-// A run's start clears the line's stop flag; this raises it again when a signal came before.
-void reassert();
 
 // For the platform's handler: records sig and stops the watched run. False when a signal had
 // come before: the program is then to end at once. Async-signal-safe.

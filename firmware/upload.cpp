@@ -193,3 +193,9 @@ quint8 BootUpload::TransferProgram(QByteArrayView text) {
   window_.setStateText(QStringLiteral("Файл Загружен"));
   return 0;
 }
+
+QString partialProgramText() {
+  return QStringLiteral(
+      "в устройстве осталась неполная программа: загрузите программу снова, до этого "
+      "устройство не будет работать");
+}

@@ -10,6 +10,9 @@
 
 class Exchange;
 
+// What a failed upload adds when the device had begun to take the program.
+QString partialProgramText();
+
 // The program text of an upload: the firmware text without its header.
 struct PreparedProgram {
   enum class Problem {

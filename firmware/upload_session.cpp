@@ -1,17 +1,69 @@
 #include "firmware/upload_session.h"
 
+#include <algorithm>
+
 #include "protocol/device_link.h"
 #include "protocol/result_messages.h"
 #include "serial/result_code.h"
 
-quint8 runUploadSession(DeviceLink& link, const UploadJob& job, UploadWindow& window) {
-  Exchange& ex = link.exchange();
-  link.beginRun();
+UploadSession::UploadSession(DeviceLink& link) : LineSession(link) {
+  setObjectName(QStringLiteral("UploadSession"));
+}
+
+RunId UploadSession::start(const UploadJob& job) {
+  return startRun([this, job](RunId run) { begin(run, job); });
+}
+
+void UploadSession::begin(RunId run, const UploadJob& job) {
+  DeviceLink& line = link();
+  Exchange& ex = line.exchange();
+  length_ = job.programText.size();
+  step_ = std::max<qint64>(1, length_ / 1000);
+  shown_ = 0;
+  quint8 code = Result::Ok;
+  bool began = false;
+  if (line.reopen(job.port, kUploadRate) != Result::Ok) {
+    code = Result::OpenFailed;
+  } else {
+    // The line is open: no error so far (the opening has just emptied the error bar).
+    setErrorText(resultMessage(Result::Ok));
+    BootUpload upload(ex, *this, job.versions, job.keepSettings);
+    if (upload.BootHandshake('l') == Result::Ok) {
+      began = true;
+      upload.TransferProgram(job.programText);
+    }
+    code = ex.ResultCode;
+  }
+  // The report on the windows' side owns the code from here.
   ex.ResultCode = Result::Ok;
-  if (link.reopen(job.port, kUploadRate) != Result::Ok) return ex.ResultCode = Result::OpenFailed;
-  // The line is open: no error so far (the opening has just emptied the error bar).
-  window.setErrorText(resultMessage(Result::Ok));
-  BootUpload upload(ex, window, job.versions, job.keepSettings);
-  if (upload.BootHandshake('l') == Result::Ok) upload.TransferProgram(job.programText);
-  return ex.ResultCode;
+  const QString reason = line.port().PortOpen ? QString() : line.port().problem();
+  line.closePort();
+  line.endRun(run);
+  const bool partial = began && code != Result::Ok;
+  toWindows([this, run, code, reason, partial] { emit finished(run, code, reason, partial); });
+}
+
+void UploadSession::halted() {
+  link().closePort();
+}
+
+void UploadSession::setBootVersionText(const QString& text) {
+  toWindows([this, text] { emit bootVersionShown(text); });
+}
+void UploadSession::appendPowerBoardText(const QString& text) {
+  toWindows([this, text] { emit powerBoardAppended(text); });
+}
+void UploadSession::setProgress(qint64 value) {
+  if (value - shown_ < step_ && value != length_) return;
+  shown_ = value;
+  toWindows([this, value] { emit progressed(value); });
+}
+void UploadSession::setElapsedText(const QString& text) {
+  toWindows([this, text] { emit elapsedShown(text); });
+}
+void UploadSession::setStateText(const QString& text) {
+  toWindows([this, text] { emit stateShown(text); });
+}
+void UploadSession::setErrorText(const QString& text) {
+  toWindows([this, text] { emit errorShown(text); });
 }

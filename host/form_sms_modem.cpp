@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "protocol/device_link.h"
+#include "host/modem_session.h"
 #include "serial/window_timer.h"
 
 namespace {
@@ -18,8 +18,8 @@ W* named(W* widget, const char* name) {
 
 }  // namespace
 
-TFormSmsModem::TFormSmsModem(DeviceLink& link, QWidget* parent)
-    : QWidget(parent, Qt::Window), link_(link), modem_(link.exchange()) {
+TFormSmsModem::TFormSmsModem(ModemSession& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session) {
   setObjectName(QStringLiteral("FormSmsModem"));
   setWindowTitle(QStringLiteral("FormSmsModem"));
 
@@ -58,14 +58,11 @@ TFormSmsModem::TFormSmsModem(DeviceLink& link, QWidget* parent)
   connect(Timer1, &WindowTimer::timeout, this, &TFormSmsModem::Timer1Timer);
   connect(B_SmsSend, &QPushButton::clicked, this, &TFormSmsModem::B_SmsSendClick);
   connect(B_Stop, &QPushButton::clicked, this, &TFormSmsModem::B_StopClick);
+  connect(&session_, &ModemSession::sent, this, &TFormSmsModem::smsSent);
 }
 
 void TFormSmsModem::startModem(const PortSettings& settings) {
-  link_.post([this, settings] {
-    link_.beginRun();
-    link_.reopen(settings, settings.BaudRate);
-    modem_.ModemInit();
-  });
+  session_.start(settings);
 }
 
 void TFormSmsModem::B_SmsSendClick() {
@@ -74,21 +71,18 @@ void TFormSmsModem::B_SmsSendClick() {
   // the line busy for at least one second of every three (five with a silent modem), to read
   // answers that only the read log shows.
   Timer1->setInterval(0);
-  const QByteArray text = SmsModem::messageBytes(E_SmsSend->text());
-  link_.post([this, text] {
-    const quint8 code = modem_.SendSms(text);
-    runIn(this, [this, code] {
-      L_err->setText(smsResultText(code));
-      Timer1->setInterval(SmsModem::kPollIntervalMs);
-    });
-  });
+  session_.sendSms(SmsModem::messageBytes(E_SmsSend->text()));
+}
+
+void TFormSmsModem::smsSent(quint8 code) {
+  L_err->setText(smsResultText(code));
+  Timer1->setInterval(SmsModem::kPollIntervalMs);
 }
 
 void TFormSmsModem::B_StopClick() {
-  const QByteArray text = SmsModem::commandBytes(E_SmsReceive->text());
-  link_.post([this, text] { modem_.SendRaw(text); });
+  session_.sendRaw(SmsModem::commandBytes(E_SmsReceive->text()));
 }
 
 void TFormSmsModem::Timer1Timer() {
-  link_.post([this] { modem_.ReceivePoll(); });
+  session_.receivePoll();
 }

@@ -4,7 +4,7 @@
 
 #include "host/sms_modem.h"
 
-class DeviceLink;
+class ModemSession;
 class QLabel;
 struct PortSettings;
 class QLineEdit;
@@ -13,12 +13,12 @@ class WindowTimer;
 
 // The GSM modem window, reached through the main window's hidden modem button: a message to
 // send, a raw command, and the result of the last send. Closing it only hides it; the modem
-// mode has no stop of its own. The modem's exchanges run on the device line's thread; the
-// window only asks for them and shows their results.
+// mode has no stop of its own. The modem's exchanges are the modem session's, on the device
+// line's thread; the window only asks for them and shows their results.
 class TFormSmsModem : public QWidget {
   Q_OBJECT
  public:
-  explicit TFormSmsModem(DeviceLink& link, QWidget* parent = nullptr);
+  explicit TFormSmsModem(ModemSession& session, QWidget* parent = nullptr);
 
   QLabel* L_SmsSend = nullptr;
   QLineEdit* E_SmsSend = nullptr;
@@ -30,9 +30,7 @@ class TFormSmsModem : public QWidget {
   // The receive poll. It stays disabled: a send only sets its interval (see B_SmsSendClick).
   WindowTimer* Timer1 = nullptr;
 
-  SmsModem& modem() { return modem_; }
-
-  // The modem mode's start, run by the main window: the line reopened at the configured rate,
+  // The modem mode's start, run by the main window: the port reopened at the configured rate,
   // then the modem's set-up.
   void startModem(const PortSettings& settings);
   void B_SmsSendClick();
@@ -40,6 +38,7 @@ class TFormSmsModem : public QWidget {
   void Timer1Timer();
 
  private:
-  DeviceLink& link_;
-  SmsModem modem_;  // on the line's exchange; used on the line's thread only
+  void smsSent(quint8 code);
+
+  ModemSession& session_;
 };

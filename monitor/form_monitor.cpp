@@ -221,7 +221,7 @@ void TFormMonitor::recordingStopped(const QString& path, qint64 rows, const QStr
 void TFormMonitor::startRun(const PortSettings& settings) {
   RichEditErr->clear();
   trend_->clearHistory();
-  runIn(&session_, [s = &session_, settings] { s->start(settings); });
+  session_.start(settings);
 }
 
 void TFormMonitor::showEepromDecode(const MonitorView& view, const DecodeContext& context,
@@ -263,8 +263,7 @@ void TFormMonitor::runEnded() {
 void TFormMonitor::FormClose() {
   if (mainWindow_) mainWindow_->show();
   // A tick that waits for a silent device ends at once; the port stays open.
-  session_.link().requestStop();
-  runIn(&session_, [s = &session_] { s->end(); });
+  session_.stop();
   runIn(recording_, [r = recording_] { r->stop(); });
   hide();
 }

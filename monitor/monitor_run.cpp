@@ -67,7 +67,12 @@ void MonitorRun::PollTick() {
   // The user ended the run while the tick waited: the window is gone, no tick follows.
   if (endedByUser()) return;
 
-  if (ex_.ResultCode != 0 && firstTick_ && firstTickFailed) firstTickFailed();
+  if (ex_.ResultCode != 0 && firstTick_ && firstTickFailed) {
+    firstTick_ = false;
+    firstTickFailed();
+    // The probe waits too: a close meanwhile is the user's, whatever the probe found.
+    if (endedByUser()) return;
+  }
   firstTick_ = false;
   if (ex_.ResultCode != 0)
     ReportResult(true);
@@ -163,7 +168,8 @@ bool MonitorRun::readRamSlice() {
 }
 
 bool MonitorRun::endedByUser() {
-  if (ex_.ResultCode != Result::Interrupted || !link_.stopRequested()) return false;
+  // Whatever failed once the run was stopped failed because of the stop, or no longer matters.
+  if (!link_.stopRequested()) return false;
   ex_.ResultCode = Result::Ok;
   return true;
 }

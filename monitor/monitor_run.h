@@ -71,8 +71,8 @@ class MonitorRun {
   // unpaid and the exchange failed; otherwise the final report, and with close the end of the
   // run.
   void ReportResult(bool close);
-  // An exchange the user ended (the window closed, the program ends): nothing is reported and
-  // nothing reconnects. True when that is why the exchange failed; the code is then cleared.
+  // A run the user ended (the window closed, the program ends): nothing is reported and nothing
+  // reconnects. True when the run has been stopped; the code is then cleared.
   bool endedByUser();
 
   // The RAM image holds a whole pass read from the device: until then (the program's first

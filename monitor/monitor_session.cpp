@@ -15,7 +15,7 @@
 #include "serial/window_timer.h"
 
 MonitorSession::MonitorSession(DeviceLink& link, FinalReport* report)
-    : QObject(&link), link_(link) {
+    : LineSession(link), link_(link) {
   setObjectName(QStringLiteral("MonitorSession"));
   Timer3 = new WindowTimer(this);
   Timer3->setObjectName(QStringLiteral("Timer3"));
@@ -29,22 +29,20 @@ MonitorSession::MonitorSession(DeviceLink& link, FinalReport* report)
 
 MonitorSession::~MonitorSession() = default;
 
-void MonitorSession::start(const PortSettings& settings) {
-  link_.beginRun();
+RunId MonitorSession::start(const PortSettings& settings) {
+  return startRun([this, settings](RunId run) { begin(run, settings); });
+}
+
+void MonitorSession::begin(RunId run, const PortSettings& settings) {
+  running_ = run;
+  answeringRate_ = 0;
   link_.reopen(settings, settings.BaudRate);
   run_->prepareRun();
 }
 
-void MonitorSession::end() {
+void MonitorSession::halted() {
   Timer3->setInterval(0);
   Timer3->setEnabled(false);
-}
-
-void MonitorSession::toWindows(std::function<void()> signal) {
-  // The session may be gone by the time the windows' thread gets to it (the program ending).
-  runIn(QCoreApplication::instance(), [alive = QPointer<MonitorSession>(this), signal] {
-    if (alive) signal();
-  });
 }
 
 void MonitorSession::showWatchedValue(const QString& text) {
@@ -77,17 +75,21 @@ void MonitorSession::DecodeRam() {
 }
 
 void MonitorSession::FormClose() {
-  end();
+  halted();
+  link_.endRun(running_);
   toWindows([this] { emit runEnded(); });
 }
 
 void MonitorSession::sendCommand(quint8 code) {
+  // A click that arrives after the run ended (the window closing) writes nothing.
+  if (!holdsLine()) return;
   PendingCommand = code;
   const quint8 result = WriteCommandByte();
   toWindows([this, result, code] { emit writeFinished(result, code); });
 }
 
 void MonitorSession::writeEeprom(const QList<EepromWrite>& writes) {
+  if (!holdsLine()) return;
   quint8 code = Result::Ok;
   for (const EepromWrite& w : writes) {
     EepromAddress = w.address;
@@ -229,6 +231,19 @@ void MonitorSession::probeOtherRates() {
         resultMessage(code) +
         QStringLiteral(". Устройство отвечает на скорости %1 — ").arg(answering) +
         (rateAdvice_.contains(QLatin1String("%1")) ? rateAdvice_.arg(answering) : rateAdvice_));
+}
+
+quint8 MonitorSession::readParameterList() {
+  link_.frameState().BinaryFrames = false;
+  for (const quint16 address : MonitorRun::kEepromParamList) {
+    if (const quint8 code = link_.frames().ReadDeviceMemory(address, 0)) {
+      if (address == MonitorRun::kEepromParamList[0] && DeviceLink::isGarbledLine(code))
+        answeringRate_ = link_.findAnsweringRate();
+      return code;
+    }
+    images_.EepromImage[address] = link_.frameState().ReplyByte0;
+  }
+  return Result::Ok;
 }
 
 bool MonitorSession::dumpsInBlocks(const DeviceImages::Eeprom& eeprom) {

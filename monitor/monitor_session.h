@@ -14,6 +14,7 @@
 #include "monitor/monitor_run.h"
 #include "monitor/monitor_view.h"
 #include "monitor/ram_values.h"
+#include "protocol/line_session.h"
 
 class DeviceLink;
 class FinalReport;
@@ -21,23 +22,25 @@ struct PortSettings;
 class WindowTimer;
 
 // The monitor on the device line's thread: the poll timer, the two images, the decode context,
-// the pending write and the EEPROM map. The monitor window asks it for work through the line
-// (start, end, a write, a map) and learns what the device shows through its signals, which are
-// emitted in the windows' thread; it never waits for the device.
-class MonitorSession : public QObject, private MonitorSurface {
+// the pending write and the EEPROM map. The monitor window starts and stops its run through it,
+// asks it for work (a write, a map) and learns what the device shows through its signals, which
+// are emitted in the windows' thread; it never waits for the device.
+class MonitorSession : public LineSession, private MonitorSurface {
   Q_OBJECT
  public:
   // A child of the line, so it lives on the line's thread.
   MonitorSession(DeviceLink& link, FinalReport* report);
   ~MonitorSession() override;
 
+  // From the windows' thread: the run's start, through the line: the port reopened at the
+  // configured rate, a full refresh in text frames, the first tick 10 ms later. The window's
+  // close stops it with stop(): polling ends; the port stays open.
+  RunId start(const PortSettings& settings);
+
   // Everything below runs on the line's thread.
 
-  // The run's start: the line reopened at the configured rate, a full refresh in text frames,
-  // the first tick 10 ms later.
-  void start(const PortSettings& settings);
-  // The window closed: polling stops; the port stays open.
-  void end();
+  // The run was stopped (the window closed) or another run took the line: polling stops.
+  void halted() override;
   // The other rate the device was found answering at, when the first tick's probe ended the run
   // for it; 0 otherwise. Read on the line's side after the run.
   qint32 answeringRate() const { return answeringRate_; }
@@ -69,6 +72,10 @@ class MonitorSession : public QObject, private MonitorSurface {
   // The writes themselves, on the pending members below; a failure ends through ReportResult.
   quint8 WriteCommandByte();
   quint8 WriteEepromByte(quint8 n);
+  // The parameter list into the image, one cell at a time in text frames, as the first tick of a
+  // run reads it: 0 or the code of the first failed read. A first read met by silence or garbage
+  // looks for the device at the other rates (answeringRate() tells what it found).
+  quint8 readParameterList();
   // The whole EEPROM into the image, in blocks of 16 or in single bytes by the device's kind,
   // the activity bar stepping; 0 or the code of the first failed read.
   quint8 DumpEeprom(quint16 first, quint16 last);
@@ -87,7 +94,6 @@ class MonitorSession : public QObject, private MonitorSurface {
   PollState& poll() { return poll_; }
   DecodeContext& context() { return context_; }
   MonitorRun& run() { return *run_; }
-  DeviceLink& link() { return link_; }
 
  signals:
   // An EEPROM decode: what to show, and the context and images it decoded (the settings
@@ -122,9 +128,6 @@ class MonitorSession : public QObject, private MonitorSurface {
   void DecodeRam() override;
   void FormClose() override;
 
-  // Emits a signal in the windows' thread: what the windows hear from the line always arrives
-  // through the one handover of runIn, in the order it was said.
-  void toWindows(std::function<void()> signal);
   // Common end of both writes.
   quint8 finishWrite(quint8 code);
   // The run's first tick found no device, or one it could not understand: a device set to
@@ -133,7 +136,10 @@ class MonitorSession : public QObject, private MonitorSurface {
   // configured rate is never changed here.
   void probeOtherRates();
 
+  void begin(RunId run, const PortSettings& settings);
+
   DeviceLink& link_;
+  RunId running_ = 0;  // the run the poll timer ticks for, on the line's thread
   DeviceImages images_;
   PollState poll_;
   DecodeContext context_;

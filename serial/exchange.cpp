@@ -13,13 +13,13 @@ Exchange::Exchange(PortControl& port, Clock& clock, TrafficLog* log, const LogSw
 void Exchange::appendRead(quint8 byte, int logMode) {
   QChar text[2];
   if (const int n = formatLoggedByte(byte, logMode, text); n > 0 && log_)
-    log_->appendRead(QStringView(text, n));
+    log_->appendRead(QStringView(text, n), run());
 }
 
 void Exchange::appendWrite(quint8 byte, int logMode) {
   QChar text[2];
   if (const int n = formatLoggedByte(byte, logMode, text); n > 0 && log_)
-    log_->appendWrite(QStringView(text, n));
+    log_->appendWrite(QStringView(text, n), run());
 }
 
 bool Exchange::receive(int timeoutMs) {
@@ -44,7 +44,7 @@ bool Exchange::receive(int timeoutMs) {
     // The wait ends 1 ms past the limit, so the test above sees "more than" the time-out; with a
     // stop flag it wakes now and then to look at it.
     qint64 wait = timeoutMs - elapsed + 1;
-    if (stop_) wait = std::min<qint64>(wait, kStopCheckMs);
+    if (run_ || lineStop_) wait = std::min<qint64>(wait, kStopCheckMs);
     device->waitForReadyRead(static_cast<int>(wait));
   }
 }
@@ -76,7 +76,8 @@ int Exchange::ReadReceived(int logMode, int max) {
   SerialDevice* device = port_.device();
   int taken = 0;
   quint8 byte = 0;
-  while (device && taken < max && device->readByte(byte) == SerialDevice::Read::Byte) {
+  while (device && taken < max && !stopped() &&
+         device->readByte(byte) == SerialDevice::Read::Byte) {
     RxByte = byte;
     appendRead(byte, logMode);
     ++taken;
@@ -118,7 +119,7 @@ quint8 Exchange::ModemWriteString(QByteArrayView text, int pauseMs) {
   for (qint64 end = clock_.nowMs() + pauseMs; !stopped();) {
     const qint64 left = end - clock_.nowMs();
     if (left <= 0) break;
-    clock_.sleepMs(static_cast<int>(stop_ ? std::min<qint64>(left, kStopCheckMs) : left));
+    clock_.sleepMs(static_cast<int>(run_ || lineStop_ ? std::min<qint64>(left, kStopCheckMs) : left));
   }
   return 0;
 }

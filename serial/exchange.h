@@ -5,7 +5,9 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
 
+#include "serial/run_stop.h"
 #include "serial/traffic_log.h"
 
 class Clock;
@@ -31,7 +33,7 @@ class Exchange {
   // Waits up to 3000 ms for one byte: 0 with the byte in RxByte, or 20 (1 when stopped).
   quint8 ReadByte(int logMode);
   // Takes, without waiting, up to max bytes that have already arrived; each becomes RxByte in
-  // turn and is logged. Returns how many were taken.
+  // turn and is logged. A stop ends it. Returns how many were taken.
   int ReadReceived(int logMode, int max);
   // Sends TxByte: 0, or 4 when it was not written.
   quint8 WriteByte(int logMode);
@@ -43,11 +45,18 @@ class Exchange {
   // Reads one line up to LF into ReplyBuf, each character within timeoutMs: 0 or 20.
   quint8 ModemReadLine(quint16 timeoutMs);
 
-  // A flag the user's Stop raises from any thread: reads and writes then fail at once with
-  // Result::Interrupted instead of waiting out their time-outs. Waits look at it every
-  // kStopCheckMs, so a silent device never holds a stop for longer.
-  void setStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
-  bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+  // The run whose exchanges these are: its stop, raised from any thread, makes reads and writes
+  // fail at once with Result::Interrupted instead of waiting out their time-outs, and its number
+  // goes with every logged byte. Waits look at the stop every kStopCheckMs, so a silent device
+  // never holds a stop for longer. Set by the line when a run gets it; null between runs.
+  void setRun(std::shared_ptr<const RunStop> run) { run_ = std::move(run); }
+  RunId run() const { return run_ ? run_->id : 0; }
+  // A second stop that ends every run, this one and all to come: the program's end, Ctrl-C.
+  void setLineStop(const std::atomic<bool>* flag) { lineStop_ = flag; }
+  bool stopped() const {
+    return (lineStop_ && lineStop_->load(std::memory_order_relaxed)) ||
+           (run_ && run_->raised.load(std::memory_order_relaxed));
+  }
   static constexpr int kStopCheckMs = 25;
 
   PortControl& port() { return port_; }
@@ -70,5 +79,6 @@ class Exchange {
   Clock& clock_;
   TrafficLog* log_;
   const LogSwitches* switches_;
-  const std::atomic<bool>* stop_ = nullptr;
+  std::shared_ptr<const RunStop> run_;
+  const std::atomic<bool>* lineStop_ = nullptr;
 };

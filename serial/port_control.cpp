@@ -22,6 +22,7 @@ quint8 PortControl::OpenPort(qint32 rate) {
     }
   }
   path_.clear();
+  lineLost_ = false;
   for (const PortEntry& entry : entries_)
     if (entry.name == PortName && entry.kind != PortEntry::Kind::Simulated)
       path_ = entry.path.isEmpty() ? entry.name : entry.path;
@@ -63,6 +64,7 @@ void PortControl::release() {
 void PortControl::noteLineFailure() {
   if (PortOpen && device_ && !device_->isOpen()) {
     ClosePort();
+    lineLost_ = true;
     // A system port says why; the simulated device has no path to look at.
     if (!path_.isEmpty()) problem_ = portVanishedReason(path_);
   }

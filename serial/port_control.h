@@ -51,6 +51,8 @@ class PortControl {
   const QString& problem() const { return problem_; }
   // The last opening failed (as against a line that went away after it opened).
   bool openFailed() const { return openFailed_; }
+  // The line went away after the last opening (as against closed on purpose, which keeps this).
+  bool lineLost() const { return lineLost_; }
   // Closes the port and lets go of its handle, so the next opening makes a new one.
   void release();
 
@@ -62,4 +64,5 @@ class PortControl {
   QString path_;  // what the last opening opened
   QString problem_;
   bool openFailed_ = false;
+  bool lineLost_ = false;
 };

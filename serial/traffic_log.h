@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "serial/run_stop.h"
+
 // How a caller asks a byte primitive to copy traffic into the port logs.
 enum LogMode : int {
   LogNone = 0,  // nothing
@@ -12,13 +14,15 @@ enum LogMode : int {
   LogHex = 2,   // each byte as two upper-case hexadecimal digits
 };
 
-// The read log and the write log (the two port log windows).
+// The read log and the write log (the two port log windows). Each piece of text names the run
+// whose traffic it is.
 class TrafficLog {
  public:
   virtual ~TrafficLog() = default;
-  virtual void appendRead(QStringView text) = 0;
-  virtual void appendWrite(QStringView text) = 0;
-  virtual void clearLogs() = 0;
+  virtual void appendRead(QStringView text, RunId run) = 0;
+  virtual void appendWrite(QStringView text, RunId run) = 0;
+  // Empties both logs for run: the traffic of earlier runs that is still on its way is dropped.
+  virtual void clearLogs(RunId run) = 0;
 };
 
 // The two logging switches of the software options, read at the moment a byte is logged.

@@ -143,6 +143,8 @@ TEST(FormMain, StartsAsDesigned) {
 TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   AppRig rig;
   TFormMain& m = rig.main();
+  auto* timer = rig.link().findChild<WindowTimer*>("TranslationTimer");
+  ASSERT_NE(timer, nullptr);
   rig.w->FormOptHard->ComboBoxRate->setCurrentIndex(4);
   rig.w->FormReadPort->log()->append(u"old");
   m.Translate->trigger();
@@ -154,15 +156,15 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   EXPECT_TRUE(m.StopExec->isEnabled());
   for (QAction* locked : {m.Translate, m.FileOpen1, m.LoadProg, m.Monitor})
     EXPECT_FALSE(locked->isEnabled()) << locked->objectName().toStdString();
-  EXPECT_EQ(rig.link().TranslationTimer->interval(), 100);
-  EXPECT_TRUE(rig.link().TranslationTimer->isActive());
+  EXPECT_EQ(timer->interval(), 100);
+  EXPECT_TRUE(timer->isActive());
 
   rig.line->send("U=26.4\r\n");
-  emit rig.link().TranslationTimer->timeout();
+  emit timer->timeout();
   // One tick shows everything that has arrived, without waiting for more.
   EXPECT_EQ(rig.w->FormReadPort->log()->logText(), "U=26.4\r\n");
   EXPECT_EQ(rig.clock.nowMs(), 0);
-  emit rig.link().TranslationTimer->timeout();
+  emit timer->timeout();
   // The second tick waited 3000 ms for nothing: not reported, not kept.
   EXPECT_GT(rig.clock.nowMs(), 3000);
   EXPECT_EQ(rig.link().exchange().ResultCode, 0);
@@ -172,7 +174,7 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   m.StopExec->trigger();
   EXPECT_EQ(m.RunMode, 0);
   EXPECT_FALSE(rig.link().port().PortOpen);
-  EXPECT_FALSE(rig.link().TranslationTimer->isActive());
+  EXPECT_FALSE(timer->isActive());
   EXPECT_FALSE(m.StopExec->isEnabled());
   EXPECT_TRUE(m.Translate->isEnabled());
   EXPECT_FALSE(m.LoadProg->isEnabled());                           // no firmware file held
@@ -185,7 +187,7 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   EXPECT_EQ(m.stateText(), "Выключенно");
   EXPECT_EQ(m.RunMode, 0);
   EXPECT_FALSE(m.StopExec->isEnabled());
-  EXPECT_FALSE(rig.link().TranslationTimer->isActive());
+  EXPECT_FALSE(timer->isActive());
   EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error});
 }
 
@@ -226,7 +228,7 @@ TEST(FormMain, ClosingEndsTheProgramAndClosesThePort) {
   rig.main().FileExit1->trigger();
   EXPECT_EQ(closed.count(), 1);
   EXPECT_FALSE(rig.link().port().PortOpen);
-  EXPECT_TRUE(rig.link().stopRequested());
+  EXPECT_TRUE(rig.link().allRunsStopped());
 }
 
 // The service controls show only with -s; every upload keeps the settings by default; Ok keeps

@@ -42,6 +42,8 @@ struct ThreadedApp {
     options.configPath = dir.filePath("data/config.txt");
     options.lineThread = true;
     w = std::make_unique<AppWindows>(options, clock, sounds);
+    // Stop and close during an upload ask first; here the user says yes.
+    w->FormMain->dialogs.confirm = [](const QString&, const QString&) { return true; };
     w->FormMain->show();
   }
   TFormMain& main() { return *w->FormMain; }
@@ -181,7 +183,7 @@ TEST(EndToEnd, TranslationShowsTheSimulatorsLinesAndStopClosesThePort) {
   bool open = true, ticking = true;
   onLine(*app.w->link, [&] {
     open = app.w->link->port().PortOpen;
-    ticking = app.w->link->TranslationTimer->isActive();
+    ticking = app.w->link->findChild<WindowTimer*>("TranslationTimer")->isActive();
   });
   EXPECT_FALSE(open);
   EXPECT_FALSE(ticking);

@@ -28,9 +28,9 @@ struct SoundRecorder final : SoundPlayer {
 
 struct LogRecorder final : TrafficLog {
   QString read, write;
-  void appendRead(QStringView t) override { read += t; }
-  void appendWrite(QStringView t) override { write += t; }
-  void clearLogs() override {
+  void appendRead(QStringView t, RunId) override { read += t; }
+  void appendWrite(QStringView t, RunId) override { write += t; }
+  void clearLogs(RunId) override {
     read.clear();
     write.clear();
   }

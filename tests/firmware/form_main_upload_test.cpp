@@ -16,6 +16,7 @@
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
+#include "firmware/upload.h"
 #include "common/on_line.h"
 #include "common/sim_process.h"
 #include "upload_rig.h"
@@ -33,7 +34,14 @@ QString asMemoText(const QByteArray& text) {
 }
 
 struct UploadApp : SimApp {
-  explicit UploadApp(const SimConfig& cfg = simProfile("boot")) : SimApp(cfg) {}
+  explicit UploadApp(const SimConfig& cfg = simProfile("boot")) : SimApp(cfg) {
+    main().dialogs.confirm = [this](const QString&, const QString& text) {
+      questions.append(text);
+      return answer;
+    };
+  }
+  QStringList questions;  // asked by Stop or close during an upload
+  bool answer = true;
   // Opens a file written into the rig's folder; null bytes: a file that does not exist.
   QString open(const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
@@ -50,12 +58,14 @@ struct UploadApp : SimApp {
                        m.LVerPO->text(), m.LVerCPU->text()}
         .join('|');
   }
-  // After a run, whatever its end: stopped, the port closed, the actions back.
-  void expectStopped() {
+  // After a run, whatever its end: stopped, the port closed, the actions back. A successful
+  // upload says so until the next run: the gauge full, "Файл Загружен", the message not in red.
+  void expectStopped(bool success = false) {
     TFormMain& m = main();
-    EXPECT_EQ(m.stateText(), "Выключенно");
+    EXPECT_EQ(m.stateText(), success ? "Файл Загружен" : "Выключенно");
     EXPECT_EQ(m.RunMode, 0);
-    EXPECT_EQ(m.CGauge1->progress(), 0);
+    EXPECT_EQ(m.CGauge1->progress(), success ? m.CGauge1->maxValue() : 0);
+    EXPECT_EQ(m.findChild<QLabel*>("StatusBarError_1")->styleSheet().contains("red"), !success);
     EXPECT_FALSE(link().port().PortOpen);
     EXPECT_FALSE(m.StopExec->isEnabled());
     for (QAction* a : {m.LoadProg, m.FileOpen1, m.Translate, m.Monitor})
@@ -133,6 +143,8 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
   }
 }
 
+const QString kStoppedMidway = "Прервали операцию: " + partialProgramText();
+
 // The samples the README offers, each uploaded twice through the window to the built-in device a
 // newcomer starts with: its bootloader greets for a while after the port opens.
 TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
@@ -164,7 +176,7 @@ TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Ok}));
     EXPECT_EQ(m.LVerBoot->text(), "VerBoot = 11");
     EXPECT_EQ(rig.w->FormFile->MemoHexProg->toPlainText(), asMemoText(program));
-    rig.expectStopped();
+    rig.expectStopped(true);
 
     // The same file again sends the same bytes.
     const QString firstLog = rig.w->FormWritePort->log()->logText();
@@ -205,8 +217,8 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
        {},
        "Не верный файл, строка 1: файл короче заголовка, и в нём нет «#»",
        false},
-      {"stopped", kGoodFile, "Прервали операцию", true, false, "VerPlatPow = 3.x", Stop},
-      {"closed", kGoodFile, "Прервали операцию", true, false, "VerPlatPow = 3.x", Close},
+      {"stopped", kGoodFile, kStoppedMidway, true, false, "VerPlatPow = 3.x", Stop},
+      {"closed", kGoodFile, kStoppedMidway, true, false, "VerPlatPow = 3.x", Close},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -238,6 +250,34 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     // A closed window stays closed; a stopped one is still there.
     EXPECT_EQ(closed.count(), c.end == Close ? 1 : 0);
     EXPECT_EQ(m.isVisible(), c.end != Close);
+    EXPECT_EQ(rig.questions.size(), c.end == None ? 0 : 1);
+  }
+}
+
+// Stop and close during an upload ask first: a no leaves the upload running to its end, byte for
+// byte as without the question; a Stop while nothing uploads asks nothing.
+TEST(FormMainUpload, StopAndCloseAskFirst) {
+  for (bool close : {false, true}) {
+    SCOPED_TRACE(close ? "close" : "stop");
+    UploadApp rig;
+    TFormMain& m = rig.main();
+    rig.open("good.lir2", kGoodFile);
+    rig.answer = false;
+    bool asked = false;
+    rig.onWrite = [&] {
+      if (asked || received(rig).transferBytes == 0) return;
+      asked = true;
+      close ? (void)m.close() : m.StopExec->trigger();
+    };
+    m.LoadProg->trigger();
+    EXPECT_EQ(rig.questions.size(), 1);
+    EXPECT_TRUE(received(rig).completed);
+    EXPECT_EQ(m.errorText(), "Нет ошибок");
+    EXPECT_TRUE(m.isVisible());
+    rig.expectStopped(true);
+    m.StopExec->setEnabled(true);
+    m.StopExec->trigger();
+    EXPECT_EQ(rig.questions.size(), 1);
   }
 }
 
@@ -259,19 +299,20 @@ TEST(UploadEndToEnd, UploadThenCloseDuringTheNextOne) {
   AppWindows w(options, clock, sounds);
   TFormMain& m = *w.FormMain;
   m.messageBox = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
+  m.dialogs.confirm = [](const QString&, const QString&) { return true; };
   m.show();
   m.FileOpen1Accept(sample("lir-small.lir2"));
   ASSERT_TRUE(m.LoadProg->isEnabled()) << sim.errors().toStdString();
   m.LoadProg->trigger();
   EXPECT_EQ(m.stateText(), "Загрузка Файла");
-  ASSERT_TRUE(runUntil([&] { return m.stateText() == "Выключенно"; }, 60000));
+  ASSERT_TRUE(runUntil([&] { return m.stateText() == "Файл Загружен"; }, 60000));
   EXPECT_EQ(m.errorText(), "Нет ошибок");
 
   m.FileOpen1Accept(sample("lir-64k.lir2"));
   m.LoadProg->trigger();
   ASSERT_TRUE(runUntil([&] { return m.CGauge1->progress() > 100; }));
   m.close();
-  EXPECT_TRUE(runUntil([&] { return m.errorText() == "Прервали операцию"; }, 2000));
+  EXPECT_TRUE(runUntil([&] { return m.errorText() == kStoppedMidway; }, 2000));
   EXPECT_FALSE(m.isVisible());
   bool open = true;
   onLine(*w.link, [&] { open = w.link->port().PortOpen; });

@@ -139,7 +139,7 @@ TEST(Exchange, StopEndsAWaitAtItsNextLook) {
     port.PortName = "COM1";
     port.OpenPort(19200);
     Exchange ex(port, clock, nullptr, nullptr);
-    ex.setStopFlag(&clock.stop);
+    ex.setLineStop(&clock.stop);
     EXPECT_EQ(wait(ex), 1);
     EXPECT_EQ(ex.ResultCode, 1);
     EXPECT_LE(clock.nowMs(), 1000 + Exchange::kStopCheckMs);
