@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "serial/port_discovery.h"
 #include "serial/status.h"
 
 namespace {

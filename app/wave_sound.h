@@ -6,6 +6,6 @@
 
 #include "protocol/sound.h"
 
-// "ok.wav" and "error.wav" from the folder, through Qt Multimedia. A missing file or a machine
-// without sound plays nothing.
+// "ok.wav" and "error.wav" from the folder, through Qt Multimedia (on Windows through the
+// system's sound call). A missing file or a machine without sound plays nothing.
 std::unique_ptr<SoundPlayer> makeWaveSoundPlayer(QString folder = QStringLiteral("data"));

@@ -3,12 +3,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <atomic>
-
-#include <errno.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include "monitor/monitor_run.h"
 #include "monitor/monitor_session.h"
@@ -28,33 +22,6 @@ const QString kSimulatedName = QStringLiteral("Симулятор LIR");
 
 // The rates of the hardware options' list.
 constexpr qint32 kRates[] = {2400, 9600, 19200, 57600, 115200};
-
-volatile sig_atomic_t g_signal = 0;
-// The self-pipe of the signals: its read end wakes an event loop.
-int g_wakeRead = -1;
-int g_wakeWrite = -1;
-std::atomic<DeviceLink*> g_link{nullptr};
-std::atomic<MonitorSession*> g_restore{nullptr};
-static_assert(std::atomic<DeviceLink*>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);  // DeviceLink's stop flag
-
-extern "C" void onSignal(int sig) {
-  // Only async-signal-safe steps: a flag, the line's lock-free stop flag and one byte into a
-  // pipe.
-  if (g_signal != 0) _exit(Exit::SignalBase + sig);
-  g_signal = sig;
-  // A restore stops between two cells, as the window's Стоп does; anything else at its next byte.
-  if (MonitorSession* restore = g_restore.load())
-    restore->requestRestoreStop();
-  else if (DeviceLink* link = g_link.load())
-    link->stopAllRuns();
-  const int saved = errno;
-  if (g_wakeWrite >= 0) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_wakeWrite, &byte, 1);
-  }
-  errno = saved;
-}
 
 }  // namespace
 
@@ -217,38 +184,3 @@ quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate) {
   if (link.allRunsStopped()) return Result::Interrupted;
   return link.port().PortOpen ? Result::Ok : Result::OpenFailed;
 }
-
-namespace Interrupt {
-
-void install() {
-  int fds[2];
-  if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
-    g_wakeRead = fds[0];
-    g_wakeWrite = fds[1];
-  }
-  struct sigaction sa {};
-  sa.sa_handler = onSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-}
-
-void watch(DeviceLink* link) {
-  g_link.store(link);
-  if (link && g_signal != 0) link->stopAllRuns();
-}
-
-void watchRestore(MonitorSession* session) {
-  g_restore.store(session);
-  if (session && g_signal != 0) session->requestRestoreStop();
-}
-
-int caught() {
-  return g_signal;
-}
-
-int wakeFd() {
-  return g_wakeRead;
-}
-
-}  // namespace Interrupt

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/cli_app.h"
+#include "cli/interrupt.h"
 #include "serial/clock.h"
 #include "serial/port_control.h"
 #include "serial/serial_device.h"
@@ -69,18 +70,3 @@ class CliLine final : public StatusBars {
 // Starts session's monitor run on line at rate: 0 when the port is open and the run has the line,
 // Result::Interrupted after Ctrl-C, Result::OpenFailed when the port did not open.
 quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate);
-
-// Ctrl-C and SIGTERM: the signal stops every run on the watched line, the present one at its next
-// byte and any later one before it begins (the handler only raises the line's atomic stop flag).
-// A second signal ends the program at once.
-namespace Interrupt {
-void install();
-void watch(DeviceLink* link);
-// While a restore writes: a signal stops it before its next cell instead of the line at its next
-// byte, so no cell is left half-announced. nullptr ends it.
-void watchRestore(MonitorSession* session);
-// The signal caught, or 0.
-int caught();
-// Readable once a signal came: an event loop waits on it instead of asking caught() in turns.
-int wakeFd();
-}  // namespace Interrupt

@@ -10,10 +10,9 @@
 
 #include <cstdio>
 
-#include <unistd.h>
-
 #include "cli/cli_commands.h"
 #include "cli/cli_line.h"
+#include "cli/terminal.h"
 #include "monitor/decoders.h"
 #include "monitor/eeprom_backup.h"
 #include "monitor/eeprom_cells.h"
@@ -196,12 +195,12 @@ int runDiff(const Invocation& inv) {
 // A yes from the terminal; a signal or the end of the input is a no.
 bool confirmed(const QString& question) {
   printOut(question + QStringLiteral(" [да/нет] "));
-  char answer[64] = {};
-  if (!std::fgets(answer, sizeof answer, stdin)) {
+  const std::optional<QString> answer = readInputLine();
+  if (!answer) {
     printOut(QStringLiteral("\n"));
     return false;
   }
-  const QString a = QString::fromLocal8Bit(answer).trimmed().toLower();
+  const QString a = answer->trimmed().toLower();
   return a == QStringLiteral("да") || a == QStringLiteral("д") || a == QLatin1String("y") ||
          a == QLatin1String("yes");
 }
@@ -211,7 +210,7 @@ int runRestore(const Invocation& inv) {
   const std::optional<LineChoice> choice = monitorLine(inv, rate);
   if (!choice) return Exit::Usage;
   const bool yes = inv.has(kYes);
-  if (!yes && !::isatty(STDIN_FILENO)) {
+  if (!yes && !inputIsTerminal()) {
     printError(
         QStringLiteral("запись спрашивает подтверждения с терминала; в сценарии добавьте --yes"));
     return Exit::Usage;

@@ -1,6 +1,4 @@
 // lir2-cli ports: the machine's serial ports, as the hardware options list them.
-#include <QSerialPortInfo>
-
 #include "cli/cli_commands.h"
 #include "serial/port_discovery.h"
 #include "serial/port_list.h"
@@ -8,24 +6,11 @@
 
 namespace {
 
-// "FT232R USB UART, FTDI, USB 0403:6001" from what the system knows of the adapter.
-QString adapterText(const QSerialPortInfo& info) {
-  QStringList parts;
-  if (!info.description().isEmpty()) parts << info.description();
-  if (!info.manufacturer().isEmpty() && info.manufacturer() != info.description())
-    parts << info.manufacturer();
-  if (info.hasVendorIdentifier() && info.hasProductIdentifier())
-    parts << QStringLiteral("USB %1:%2")
-                 .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                 .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
-  if (!info.serialNumber().isEmpty()) parts << QStringLiteral("s/n ") + info.serialNumber();
-  return parts.join(QStringLiteral(", "));
-}
-
 int runPorts(const Invocation&) {
   QStringList names;
-  for (const PortEntry& e : discoverSystemPorts()) names << e.name;
-  const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+  const QList<PortEntry> ports = discoverSystemPorts();
+  const QHash<QString, QString> adapters = adapterDescriptions();
+  for (const PortEntry& e : ports) names << e.name;
   const QStringList ordered = orderPortNames(names);
   if (ordered.isEmpty()) {
     printErr(
@@ -35,10 +20,10 @@ int runPorts(const Invocation&) {
   }
   for (const QString& name : ordered) {
     QString path = name, adapter;
-    for (const QSerialPortInfo& info : infos) {
-      if (info.portName() != name) continue;
-      path = info.systemLocation();
-      adapter = adapterText(info);
+    for (const PortEntry& e : ports) {
+      if (e.name != name) continue;
+      path = e.path;
+      adapter = adapters.value(e.path);
       break;
     }
     // The adapter's words come from its USB descriptors: anything may stand in them.

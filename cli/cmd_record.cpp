@@ -2,7 +2,6 @@
 // on this thread's event loop as it does on the line's thread in the program; its values go to
 // the same CSV recording, its alarm lines to standard error.
 #include <QEventLoop>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -89,9 +88,7 @@ int runRecord(const Invocation& inv) {
                      loop.quit();
                    });
   QObject::connect(&session, &MonitorSession::runEnded, &loop, &QEventLoop::quit);
-  QSocketNotifier wake(Interrupt::wakeFd(), QSocketNotifier::Read);
-  wake.setEnabled(Interrupt::wakeFd() >= 0);
-  QObject::connect(&wake, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+  Interrupt::quitOnSignal(loop);
   QTimer limit;
   limit.setSingleShot(true);
   limit.setTimerType(Qt::PreciseTimer);

@@ -2,6 +2,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_line.h"
 #include "cli/progress.h"
+#include "cli/terminal.h"
 #include "firmware/firmware_file.h"
 #include "firmware/upload.h"
 #include "firmware/upload_session.h"

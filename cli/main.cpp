@@ -5,11 +5,13 @@
 
 #include "cli/cli_app.h"
 #include "cli/cli_line.h"
+#include "cli/terminal.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("lir2-cli"));
   QCoreApplication::setApplicationVersion(QStringLiteral(LIR2_VERSION));
+  prepareTerminal();
   Interrupt::install();
   return runCli(QCoreApplication::arguments());
 }

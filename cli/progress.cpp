@@ -1,8 +1,5 @@
 #include "cli/progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 namespace {
 
 constexpr qint64 kRedrawMs = 100;  // a bar redrawn more often only flickers
@@ -72,11 +69,4 @@ void UploadProgress::update(qint64 characters, qint64 nowMs) {
 void UploadProgress::finish() {
   if (barShown_) write_(QStringLiteral("\n"));
   barShown_ = false;
-}
-
-int terminalWidth() {
-  if (!::isatty(STDOUT_FILENO)) return 0;
-  winsize ws{};
-  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20) return ws.ws_col;
-  return 80;
 }

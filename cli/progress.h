@@ -44,6 +44,3 @@ class UploadProgress {
   int shownTenth_ = 0;
   bool barShown_ = false;
 };
-
-// Columns of the terminal on standard output, or 0 when standard output is no terminal.
-int terminalWidth();

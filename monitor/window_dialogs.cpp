@@ -1,9 +1,29 @@
 #include "monitor/window_dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QStandardPaths>
+
+#include "serial/config_file.h"
+
+namespace {
+
+// A suggested name alone is offered in the working folder, as always; where the user may not
+// write there (a Windows program installed under Program Files and started from its menu
+// entry, which works in its own folder), in the user's documents instead.
+QString savePlace(const QString& suggested) {
+  if (suggested.isEmpty() || QFileInfo(suggested).isAbsolute() ||
+      folderWritable(QDir::currentPath()))
+    return suggested;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return documents.isEmpty() ? suggested : QDir(documents).filePath(suggested);
+}
+
+}  // namespace
 
 WindowDialogs WindowDialogs::standard(QWidget* parent) {
   // The parent may go before the dialogs are asked for; they then stand on their own.
@@ -11,7 +31,7 @@ WindowDialogs WindowDialogs::standard(QWidget* parent) {
   WindowDialogs d;
   d.savePath = [owner](const QString& title, const QString& suggested, const QString& filter,
                        QString* chosenFilter) {
-    return QFileDialog::getSaveFileName(owner, title, suggested, filter, chosenFilter);
+    return QFileDialog::getSaveFileName(owner, title, savePlace(suggested), filter, chosenFilter);
   };
   d.openPath = [owner](const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileName(owner, title, QString(), filter);

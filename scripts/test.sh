@@ -3,7 +3,9 @@
 # protocol and firmware readers with AddressSanitizer and UndefinedBehaviorSanitizer and runs
 # their randomized tests again under them; then builds the end-to-end tests with ThreadSanitizer
 # and runs them (scripts/tsan.sh); then makes the Debian package from the build, installs it,
-# starts the installed program and removes the package (scripts/package-test.sh).
+# starts the installed program and removes the package (scripts/package-test.sh); then
+# cross-builds the Windows programs and tests them under Wine (scripts/windows/test.sh), or says
+# in one line how to get the Windows Qt it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -12,3 +14,4 @@ scripts/build.sh
 if [ -f scripts/sanitize.sh ]; then scripts/sanitize.sh; fi
 scripts/tsan.sh
 scripts/package-test.sh
+scripts/windows/test.sh

@@ -6,6 +6,8 @@
 
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
+#include <QSaveFile>
+#include <QTemporaryFile>
 
 ConfigFile::ConfigFile(QString path) : path_(std::move(path)) {}
 
@@ -76,4 +78,9 @@ void ConfigFile::setLine1(const QString& text) {
     lines_.append(text.toLocal8Bit());
   else
     lines_.first() = text.toLocal8Bit();
+}
+
+bool folderWritable(const QString& folder) {
+  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("lir2-XXXXXX.tmp")));
+  return probe.open();  // removed again when it goes
 }

@@ -28,3 +28,8 @@ class ConfigFile {
   QList<QByteArray> lines_;
   bool keepOff_ = false;  // the file exists but could not be read
 };
+
+// Whether this user may create files in the folder, as saving the configuration does (through a
+// temporary file beside it). Found by trying: on Windows a folder's attributes say nothing of the
+// user's rights (Program Files is closed to users, yet not read-only).
+bool folderWritable(const QString& folder);

@@ -7,7 +7,7 @@
 #include <sys/ioctl.h>
 #endif
 
-bool requestLowLatency(int fd, const SerialIoctl& ioctl) {
+bool requestLowLatency(SerialHandle fd, const SerialIoctl& ioctl) {
 #ifdef Q_OS_LINUX
   const SerialIoctl call = ioctl ? ioctl : [](int f, unsigned long request, void* arg) {
     return ::ioctl(f, request, arg);

@@ -7,15 +7,9 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
-#include <grp.h>
-#include <pwd.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <vector>
 #endif
 
 #include "serial/shown_text.h"
@@ -55,13 +49,6 @@ QString modeText(uint mode) {
 
 }  // namespace
 
-QString portSystemLocation(const QString& portName) {
-  if (portName.startsWith(QLatin1Char('/')) || portName.startsWith(QLatin1String("./")) ||
-      portName.startsWith(QLatin1String("../")))
-    return portName;
-  return QStringLiteral("/dev/") + portName;
-}
-
 QStringList portLockFileCandidates(const QString& path) {
   QStringList names{lockName(path), QStringLiteral("LCK..") + QFileInfo(path).fileName()};
   // A symlink (/dev/serial/by-id/...) is locked by whoever opened it under its target's name.
@@ -91,58 +78,6 @@ std::optional<PortHolder> lockFileHolder(const QString& lockFile) {
   if (comm.open(QIODevice::ReadOnly))
     holder.program = QString::fromLocal8Bit(comm.readAll()).trimmed();
   return holder;
-}
-
-PortFacts probePort(const QString& path) {
-  PortFacts facts;
-  facts.ownPid = QCoreApplication::applicationPid();
-  for (const QString& lock : portLockFileCandidates(path)) {
-    if ((facts.holder = lockFileHolder(lock))) break;
-  }
-#ifdef Q_OS_UNIX
-  const QByteArray native = QFile::encodeName(path);
-  struct stat st {};
-  facts.exists = ::stat(native.constData(), &st) == 0;
-  facts.accessible = !facts.exists || ::access(native.constData(), R_OK | W_OK) == 0;
-  if (const passwd* pw = ::getpwuid(::geteuid())) facts.user = QString::fromLocal8Bit(pw->pw_name);
-  if (facts.exists) {
-    facts.kind = S_ISCHR(st.st_mode)   ? PortFacts::Kind::CharDevice
-                 : S_ISREG(st.st_mode) ? PortFacts::Kind::RegularFile
-                 : S_ISDIR(st.st_mode) ? PortFacts::Kind::Folder
-                                       : PortFacts::Kind::Other;
-    facts.mode = st.st_mode & 07777;
-    facts.groupMayUse = st.st_gid != 0 && (st.st_mode & 060) == 060;
-    const passwd* owner = ::getpwuid(st.st_uid);
-    facts.owner = owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(st.st_uid);
-  }
-  if (facts.exists && st.st_gid != 0) {
-    if (const group* gr = ::getgrgid(st.st_gid)) facts.group = QString::fromLocal8Bit(gr->gr_name);
-    // Listed in the group's database but not in this session's groups: a new login is due.
-    int n = ::getgroups(0, nullptr);
-    std::vector<gid_t> session(static_cast<size_t>(std::max(n, 0)));
-    if (n > 0) n = ::getgroups(n, session.data());
-    session.resize(static_cast<size_t>(std::max(n, 0)));
-    const bool inSession = ::getegid() == st.st_gid ||
-                           std::find(session.begin(), session.end(), st.st_gid) != session.end();
-    const passwd* pw = ::getpwuid(::geteuid());
-    if (pw && !inSession) {
-      int count = 64;
-      std::vector<gid_t> listed(static_cast<size_t>(count));
-      if (::getgrouplist(pw->pw_name, pw->pw_gid, listed.data(), &count) < 0) {
-        listed.resize(static_cast<size_t>(count));
-        ::getgrouplist(pw->pw_name, pw->pw_gid, listed.data(), &count);
-      }
-      listed.resize(static_cast<size_t>(std::max(count, 0)));
-      facts.groupNeedsLogin = std::find(listed.begin(), listed.end(), st.st_gid) != listed.end();
-    }
-  }
-#else
-  const QFileInfo info(path);
-  facts.exists = info.exists();
-  if (info.isFile()) facts.kind = PortFacts::Kind::RegularFile;
-  if (info.isDir()) facts.kind = PortFacts::Kind::Folder;
-#endif
-  return facts;
 }
 
 PortReason explainOpenFailure(const QString& portPath, QSerialPort::SerialPortError error,
@@ -257,5 +192,5 @@ PortReason explainVanished(const QString& portPath, bool stillExists) {
 }
 
 QString portVanishedReason(const QString& path) {
-  return explainVanished(path, QFileInfo::exists(path)).text;
+  return explainVanished(path, portPresent(path)).text;
 }

@@ -51,8 +51,12 @@ struct PortReason {
 };
 
 // The device path of a port as QSerialPort names it: a bare name ("ttyUSB0", "pts/3") lives
-// under /dev, anything else is a path already.
+// under /dev, anything else is a path already. On Windows the port's name (COM3, also for
+// \\.\COM3), as messages name it.
 QString portSystemLocation(const QString& portName);
+
+// Whether the system has the port (the device file; on Windows the device name) now.
+bool portPresent(const QString& path);
 
 // The lock files that may hold a port, in the places and forms that programs use
 // (LCK..ttyUSB0 under /run/lock and its kin; LCK..pts_3 for a name with a slash).
@@ -62,7 +66,8 @@ QStringList portLockFileCandidates(const QString& path);
 // decimal text, alone or as the first line.
 std::optional<PortHolder> lockFileHolder(const QString& lockFile);
 
-// Looks at the port path as the system shows it now.
+// Looks at the port path as the system shows it now (port_probe_posix.cpp,
+// port_probe_windows.cpp).
 PortFacts probePort(const QString& path);
 
 // The reason for a failed opening, from what QSerialPort reported and the facts.

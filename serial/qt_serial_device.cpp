@@ -46,7 +46,7 @@ SerialDevice::OpenResult QtSerialDevice::open(qint32 baudRate) {
   port_.setRequestToSend(true);
   port_.clearError();
   // Where the driver refuses, the line works as before, only with its usual delays.
-  requestLowLatency(static_cast<int>(port_.handle()), ioctl_);
+  requestLowLatency(port_.handle(), ioctl_);
   return result;
 }
 

@@ -1,4 +1,6 @@
 // The machine's shutdown on Windows: enable the shutdown privilege, then ask to exit.
+#include <QString>
+
 #include <windows.h>
 
 #include "host/system/system_shutdown.h"
@@ -19,7 +21,10 @@ class WindowsShutdown final : public ShutdownBackend {
         AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
       CloseHandle(token);
     }
-    return ExitWindowsEx(flags, 0) != 0;
+    if (ExitWindowsEx(flags, 0)) return true;
+    // Refused: the caller learns it from the result; the system's reason goes to the log.
+    qWarning("ExitWindowsEx(%u) refused: %s", flags, qPrintable(qt_error_string(GetLastError())));
+    return false;
   }
 };
 

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include "app/form_opt_hard.h"
 #include "common/recorders.h"
 #include "serial/clock.h"
+#include "serial/port_discovery.h"
 
 namespace {
 
@@ -234,6 +236,25 @@ TEST(FormOptHard, SimulatedDeviceCanBeChosenFromTheCommandLine) {
     AppWindows w(options, clock, sounds);
     EXPECT_EQ(w.FormOptHard->settings().PortName, select ? kSimulatedPortName : QString("ttyS0"));
   }
+}
+
+// The machine's own ports reach the list as the system names them, each opened by its device
+// path (\\.\COM5 on Windows). Run where a port is known to be there: scripts/windows/test.sh
+// maps COM5 to a pseudo-terminal under Wine and names it in LIR2_TEST_SYSTEM_PORT.
+TEST(FormOptHard, ListsTheMachinesPorts) {
+  const QString expected = qEnvironmentVariable("LIR2_TEST_SYSTEM_PORT");
+  if (expected.isEmpty()) GTEST_SKIP() << "no port named in LIR2_TEST_SYSTEM_PORT";
+  Dialog d;
+  TFormOptHard::Setup setup;
+  setup.systemPorts = discoverSystemPorts();
+  setup.configPath = d.config();
+  d.form = std::make_unique<TFormOptHard>(d.status, std::move(setup));
+  const QStringList items = d.form->items();
+  ASSERT_TRUE(items.contains(expected)) << items.join(' ').toStdString();
+  const PortEntry& entry = d.form->entries()[items.indexOf(expected)];
+  EXPECT_EQ(entry.kind, PortEntry::Kind::System);
+  EXPECT_EQ(entry.path,
+            QSysInfo::kernelType() == "winnt" ? "\\\\.\\" + expected : "/dev/" + expected);
 }
 
 }  // namespace

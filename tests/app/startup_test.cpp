@@ -1,17 +1,12 @@
-// Start-up and end: the command line, where the run-time files are, Qt's own texts in Russian,
-// and SIGTERM and SIGINT ending the program as its window's closing does.
+// Start-up: the command line, where the run-time files are, Qt's own texts in Russian.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTranslator>
-
-#include <signal.h>
 
 #include "app/data_paths.h"
 #include "app/qt_translation.h"
@@ -124,26 +119,36 @@ TEST(Startup, HelpVersionAndWrongOptionEndTheProgram) {
 #endif
 }
 
-// The run-time files of a checkout, an installed program and a build tree.
-TEST(DataPaths, DataFolderFirstThenTheInstalledLayout) {
+// The run-time files of a checkout, a Windows folder (portable or under Program Files), an
+// installed Linux program and a build tree.
+TEST(DataPaths, DataFolderFirstThenBesideTheProgramThenTheInstalledLayout) {
   QTemporaryDir root;
   const QDir r(root.path());
-  for (const char* dir : {"work/data", "plain", "usr/bin", "usr/share/lir2gui/sounds", "build/app"})
+  for (const char* dir :
+       {"work/data", "plain", "LIR2Gui/data", "usr/bin", "usr/share/lir2gui/sounds", "build/app"})
     ASSERT_TRUE(r.mkpath(QString::fromLatin1(dir)));
   const QString config = r.filePath("home/.config/LIR2Gui");
+  const QString userConfig = config + "/config.txt";
+  const QString windows = r.filePath("LIR2Gui/data");
   const struct {
     const char* name;
     const char *working, *program;
+    bool closed;  // the user may not write in the data folder
     QString configPath, soundsFolder;
   } cases[] = {
-      {"data/ in the working folder", "work", "usr/bin", "data/config.txt", "data"},
-      {"installed", "plain", "usr/bin", config + "/config.txt",
-       r.filePath("usr/share/lir2gui/sounds")},
-      {"build tree", "plain", "build/app", "data/config.txt", "data"},
+      {"data/ in the working folder", "work", "usr/bin", false, "data/config.txt", "data"},
+      {"data/ in the working folder, closed", "work", "usr/bin", true, userConfig, "data"},
+      {"portable, started from elsewhere", "plain", "LIR2Gui", false, windows + "/config.txt",
+       windows},
+      {"under Program Files", "plain", "LIR2Gui", true, userConfig, windows},
+      {"under Program Files, from its folder", "LIR2Gui", "LIR2Gui", true, userConfig, "data"},
+      {"installed", "plain", "usr/bin", false, userConfig, r.filePath("usr/share/lir2gui/sounds")},
+      {"build tree", "plain", "build/app", false, "data/config.txt", "data"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const DataPaths p = chooseDataPaths(r.filePath(c.working), r.filePath(c.program), config);
+    const DataPaths p = chooseDataPaths(r.filePath(c.working), r.filePath(c.program), config,
+                                        [&](const QString&) { return !c.closed; });
     EXPECT_EQ(p.configPath, c.configPath);
     EXPECT_EQ(p.soundsFolder, c.soundsFolder);
   }
@@ -156,42 +161,6 @@ TEST(QtTranslation, StandardButtonsSpeakRussian) {
     QCoreApplication::removeTranslator(t);
     delete t;
   }
-}
-
-// Whether the process has its own handler for the signal (SigCgt in /proc/PID/status).
-bool catches(qint64 pid, int signal) {
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (!status.open(QIODevice::ReadOnly)) return false;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("SigCgt:"))
-      return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
-  return false;
-}
-
-// SIGTERM and SIGINT end the program as its window's closing does, with exit code 0, rather
-// than killing it where it stands.
-TEST(UnixSignals, TerminationEndsTheProgramNormally) {
-#ifndef LIR2GUI_BUILT
-  GTEST_SKIP() << "lir2gui is not built";
-#else
-  const QString program = QStringLiteral(LIR2GUI_BUILT);
-  for (const int signal : {SIGTERM, SIGINT}) {
-    SCOPED_TRACE(signal);
-    QTemporaryDir work;
-    ASSERT_TRUE(QDir(work.path()).mkpath("data"));
-    QProcess gui;  // offscreen, with a home of its own, as every test runs
-    gui.setWorkingDirectory(work.path());
-    gui.start(program, {"--simulated"});
-    ASSERT_TRUE(gui.waitForStarted(5000));
-    QDeadlineTimer deadline(10000);
-    while (!catches(gui.processId(), signal) && !deadline.hasExpired()) QThread::msleep(10);
-    ASSERT_TRUE(catches(gui.processId(), signal)) << "no handler installed";
-    ::kill(static_cast<pid_t>(gui.processId()), signal);
-    ASSERT_TRUE(gui.waitForFinished(10000));
-    EXPECT_EQ(gui.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(gui.exitCode(), 0);
-  }
-#endif
 }
 
 }  // namespace

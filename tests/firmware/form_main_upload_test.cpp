@@ -116,7 +116,7 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
       {"not a number", kGoodFile, "b.hex", "abc3vx#:00000001FF\r\n", kGoodLabels, 0, "", true,
        "'x' is not a valid integer value"},
       {"cannot be read", kGoodFile, "gone.lir2", none, kGoodLabels, 0, "", true,
-       "Cannot open file \"%1\". No such file or directory"},
+       "Cannot open file \"%1\". %2"},  // %2: the system's words for a missing file
       {"line breaks read as CR LF", none, "lf.lir2", "lir3v12_4&15#:00000001FF\r:00000001FF\n",
        kGoodLabels, 0, "", true, "", true, "lir3v12_4&15#:00000001FF\r\n:00000001FF\r\n"},
   };
@@ -133,7 +133,9 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
     EXPECT_EQ(m.LoadProg->isEnabled(), c.loadProg);
     EXPECT_EQ(std::count(rig.sounds.played.begin(), rig.sounds.played.end(), Sound::Error),
               c.errorSounds);
-    EXPECT_EQ(rig.messages.join(""), QString(c.message).replace("%1", path));
+    QFile missing(path);
+    const QString reason = missing.open(QIODevice::ReadOnly) ? QString() : missing.errorString();
+    EXPECT_EQ(rig.messages.join(""), QString(c.message).replace("%1", path).replace("%2", reason));
     // The file as read is shown and kept; the prepared program is not there yet.
     EXPECT_EQ(m.fileNameText(), path);
     EXPECT_EQ(m.FirmwareText, c.text.isNull() ? c.bytes : c.text);

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QSysInfo>
 #include <QTableWidget>
 
 #include "app/form_opt_hard.h"
@@ -554,6 +555,8 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
       {"/dev/full", "не создаётся: это устройство, а не обычный файл"}};
   for (auto [path, message] : unwritable) {
     SCOPED_TRACE(path);
+    // A disk that is full on demand is Linux's; Windows has none.
+    if (QString(path) == "/dev/full" && QSysInfo::kernelType() != "linux") continue;
     rig.warnings.clear();
     rig.savePath = QString(path).startsWith('/') ? path : rig.dir.filePath(path);
     rig.mon().B_RecordClick();

@@ -65,4 +65,18 @@ TEST(ConfigFile, OnlyLineOneChangesAndNothingUnreadIsOverwritten) {
   }
 }
 
+// Writing is tried, and the try leaves nothing behind.
+TEST(ConfigFile, FolderWritableIsFoundByTrying) {
+  QTemporaryDir root;
+  const QDir r(root.path());
+  ASSERT_TRUE(r.mkdir("open"));
+  QFile file(r.filePath("a file"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  EXPECT_TRUE(folderWritable(r.filePath("open")));
+  EXPECT_TRUE(QDir(r.filePath("open")).isEmpty());
+  EXPECT_FALSE(folderWritable(r.filePath("missing")));
+  EXPECT_FALSE(folderWritable(r.filePath("a file")));
+}
+
 }  // namespace
