@@ -173,9 +173,14 @@ PortArgument resolvePortArgument(const QString& typed) {
     return {here.absoluteFilePath(),
             QStringLiteral("--port %1 взят из текущей папки: %2")
                 .arg(ShownText(typed), ShownPath(here.absoluteFilePath()))};
+#ifdef Q_OS_WIN
+  // A port's name (COM3) is the system's to find: there is no folder of devices to look in.
+  return {typed, {}};
+#else
   const QString underDev = QStringLiteral("/dev/") + typed;
   return {underDev, QStringLiteral("--port %1: в текущей папке такого файла нет, взят %2")
                         .arg(ShownText(typed), ShownText(underDev))};
+#endif
 }
 
 PortReason explainVanished(const QString& portPath, bool stillExists) {

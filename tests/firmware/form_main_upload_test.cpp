@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -135,9 +136,9 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
               c.errorSounds);
     QFile missing(path);
     const QString reason = missing.open(QIODevice::ReadOnly) ? QString() : missing.errorString();
-    EXPECT_EQ(rig.messages.join(""), QString(c.message).replace("%1", path).replace("%2", reason));
+    EXPECT_EQ(rig.messages.join(""), QString(c.message).replace("%1", QDir::toNativeSeparators(path)).replace("%2", reason));
     // The file as read is shown and kept; the prepared program is not there yet.
-    EXPECT_EQ(m.fileNameText(), path);
+    EXPECT_EQ(m.fileNameText(), QDir::toNativeSeparators(path));
     EXPECT_EQ(m.FirmwareText, c.text.isNull() ? c.bytes : c.text);
     EXPECT_EQ(rig.w->FormFile->MemoHex->toPlainText(), asMemoText(m.FirmwareText));
     EXPECT_EQ(rig.w->FormFile->MemoHexProg->toPlainText(), "");
