@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "bare_echo.h"
 #include "common/sim_process.h"
 #include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
@@ -105,6 +106,16 @@ void report(benchmark::State& state, double wall, double bytes) {
   state.counters["ratio"] = wall / floor;
 }
 
+// The same bytes, as many as all iterations exchanged, by the barest host (bare_echo.h) right
+// after: its ratio to the floor, and the monitor's ratio over it, both measured in the same run.
+void compareWithBare(benchmark::State& state, double wall, double bytes) {
+  const BareEcho bare = bareEcho(static_cast<qint64>(bytes / 2));
+  if (!bare.error.isEmpty()) return;
+  const double bareRatio = bare.wallS / (bytes * kByteSeconds);
+  state.counters["bare_ratio"] = bareRatio;
+  state.counters["over_bare"] = wall / (bytes * kByteSeconds) / bareRatio;
+}
+
 quint64 total(const Counts& c) {
   return c.written + c.read;
 }
@@ -134,6 +145,7 @@ void measure(benchmark::State& state, const char* profile, Step step) {
   if (bench.failed(state)) return;
   const double n = double(state.iterations());
   report(state, wall / n, bytes / n);
+  compareWithBare(state, wall, double(bytes));
 }
 
 // A tick that re-reads the 46 parameters (after a write, or a reconnect): the refresh, the
@@ -181,6 +193,7 @@ void BM_RamPass(benchmark::State& state, const char* profile) {
   if (bench.failed(state)) return;
   const double n = double(state.iterations());
   report(state, wall / n, bytes / n);
+  compareWithBare(state, wall, double(bytes));
   state.counters["block_tick_ms"] = blockTicks / (4 * n) * 1e3;
   state.counters["singles_tick_ms"] = singlesTick / n * 1e3;
 }

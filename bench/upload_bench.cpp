@@ -11,17 +11,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
-#include <ctime>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "app/app_windows.h"
 #include "app/form_main.h"
 #include "firmware/upload.h"
+#include "bare_echo.h"
 #include "upload_wire.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
@@ -31,12 +28,6 @@ namespace {
 struct Silence final : SoundPlayer {
   void play(Sound) override {}
 };
-
-double processCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
 
 struct Run {
   double wallS = 0, cpuS = 0;
@@ -63,6 +54,8 @@ Run uploadOnce(const QStringList& simArgs) {
     AppOptions options;
     options.portPath = path;
     options.configPath = dir.filePath(QStringLiteral("data/config.txt"));
+    // As in the program: the line on its own thread, the window on this one.
+    options.lineThread = true;
     AppWindows w(options, clock, silence);
     w.FormMain->show();
     w.FormMain->FileOpen1Accept(samplePath());
@@ -71,6 +64,15 @@ Run uploadOnce(const QStringList& simArgs) {
     const double cpu0 = processCpuSeconds();
     wall.start();
     w.FormMain->LoadProg->trigger();
+    // The window's thread sleeps in its event loop meanwhile; a timer looks for the end.
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+      if (!w.FormMain->StopExec->isEnabled()) loop.quit();
+    });
+    look.start(20);
+    QTimer::singleShot(600000, &loop, &QEventLoop::quit);
+    loop.exec();
     run.wallS = wall.nsecsElapsed() / 1e9;
     run.cpuS = processCpuSeconds() - cpu0;
     if (w.FormMain->errorText() != QStringLiteral("Нет ошибок"))
@@ -123,58 +125,21 @@ void BM_UploadUnpaced(benchmark::State& state) {
 }
 BENCHMARK(BM_UploadUnpaced)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// The same number of echoed bytes through lir2-sim's echo profile by the barest host there is:
-// write a byte, block in poll() until its echo is readable, read it. What the emulated line and
-// the simulator allow any host, for comparison with the upload above.
+// The same number of echoed bytes by the barest host there is (bare_echo.h), for comparison.
 void BM_BareEchoAtLineRate(benchmark::State& state) {
   const qint64 wire = transferWireBytes(sampleProgram());
   for (auto _ : state) {
-    QProcess sim;
-    sim.start(QStringLiteral(LIR2_SIM_BUILT),
-              {"--profile", "echo", "--emulate-rate", "--rate", "19200"});
-    QDeadlineTimer deadline(5000);
-    while (!sim.canReadLine() && !deadline.hasExpired()) sim.waitForReadyRead(100);
-    const QByteArray path = sim.readLine().trimmed();
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
-    if (path.isEmpty() || fd < 0) {
-      state.SkipWithError("lir2-sim did not start");
-      return;
-    }
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    cfsetispeed(&t, B19200);
-    cfsetospeed(&t, B19200);
-    tcsetattr(fd, TCSANOW, &t);
-    ::usleep(50000);  // the simulator sees the opening
-    tcflush(fd, TCIOFLUSH);
-    QElapsedTimer wall;
-    const double cpu0 = processCpuSeconds();
-    wall.start();
-    qint64 echoed = 0;
-    for (qint64 i = 0; i < wire; ++i) {
-      const unsigned char out = static_cast<unsigned char>(i * 37);
-      unsigned char in = 0;
-      if (::write(fd, &out, 1) != 1) break;
-      pollfd p{fd, POLLIN, 0};
-      if (::poll(&p, 1, 3000) != 1 || ::read(fd, &in, 1) != 1) break;
-      echoed += in == out;
-    }
-    const double wallS = wall.nsecsElapsed() / 1e9;
-    const double cpuS = processCpuSeconds() - cpu0;
-    ::close(fd);
-    sim.terminate();
-    sim.waitForFinished(5000);
-    if (echoed != wire) {
-      state.SkipWithError("echo lost");
+    const BareEcho bare = bareEcho(wire);
+    if (!bare.error.isEmpty()) {
+      state.SkipWithError(bare.error.toLocal8Bit().constData());
       return;
     }
     const double floorS = wire * 2.0 * 10.0 / 19200.0;
-    state.SetIterationTime(wallS);
+    state.SetIterationTime(bare.wallS);
     state.counters["wire_bytes"] = static_cast<double>(wire);
-    state.counters["wall_s"] = wallS;
-    state.counters["wall_over_floor"] = wallS / floorS;
-    state.counters["cpu_share_pct"] = 100.0 * cpuS / wallS;
+    state.counters["wall_s"] = bare.wallS;
+    state.counters["wall_over_floor"] = bare.wallS / floorS;
+    state.counters["cpu_share_pct"] = 100.0 * bare.cpuS / bare.wallS;
   }
 }
 BENCHMARK(BM_BareEchoAtLineRate)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

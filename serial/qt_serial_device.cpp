@@ -2,13 +2,6 @@
 
 #include <QFileInfo>
 
-#ifdef Q_OS_UNIX
-#include <errno.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
-
 #include "serial/port_reason.h"
 
 QString canonicalPortPath(const QString& path) {
@@ -71,14 +64,6 @@ bool QtSerialDevice::lineGone() const {
          e == QSerialPort::ResourceError;
 }
 
-int QtSerialDevice::descriptor() const {
-#ifdef Q_OS_UNIX
-  return port_.isOpen() ? static_cast<int>(port_.handle()) : -1;
-#else
-  return -1;
-#endif
-}
-
 SerialDevice::Read QtSerialDevice::readByte(quint8& byte) {
   if (!port_.isOpen()) return Read::Failed;
   if (port_.bytesAvailable() > 0) {
@@ -88,21 +73,6 @@ SerialDevice::Read QtSerialDevice::readByte(quint8& byte) {
       return Read::Byte;
     }
   }
-#ifdef Q_OS_UNIX
-  if (const int fd = descriptor(); fd >= 0) {
-    char c = 0;
-    const ssize_t n = ::read(fd, &c, 1);
-    if (n == 1) {
-      byte = static_cast<quint8>(c);
-      return Read::Byte;
-    }
-    // Nothing there yet: a raw terminal answers 0, or "try again" when opened without waiting.
-    if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return Read::Empty;
-    // The far end has gone (EIO on a terminal whose other side closed, an unplugged adapter).
-    close();
-    return Read::Failed;
-  }
-#endif
   if (lineGone()) {
     close();
     return Read::Failed;
@@ -113,21 +83,6 @@ SerialDevice::Read QtSerialDevice::readByte(quint8& byte) {
 bool QtSerialDevice::waitForReadyRead(int ms) {
   if (!port_.isOpen()) return false;
   if (port_.bytesAvailable() > 0) return true;
-#ifdef Q_OS_UNIX
-  if (const int fd = descriptor(); fd >= 0) {
-    // Blocks in the system's wait; returns early when a byte comes.
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, ms) <= 0) return false;
-    // A hang-up or an error with no byte left to read: the line has gone.
-    int left = 0;
-    if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) &&
-        (::ioctl(fd, FIONREAD, &left) != 0 || left == 0)) {
-      close();
-      return false;
-    }
-    return (p.revents & POLLIN) != 0;
-  }
-#endif
   // Blocks in the operating system's wait; returns early when a byte comes.
   if (port_.waitForReadyRead(ms)) return true;
   if (lineGone()) close();
@@ -137,24 +92,6 @@ bool QtSerialDevice::waitForReadyRead(int ms) {
 bool QtSerialDevice::writeByte(quint8 byte) {
   if (!port_.isOpen()) return false;
   const char c = static_cast<char>(byte);
-#ifdef Q_OS_UNIX
-  if (const int fd = descriptor(); fd >= 0) {
-    // Usually the byte leaves at once; only a full output buffer makes it wait, at most 100 ms.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      const ssize_t n = ::write(fd, &c, 1);
-      if (n == 1) return true;
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        close();
-        return false;
-      }
-      pollfd p{fd, POLLOUT, 0};
-      if (::poll(&p, 1, 100) <= 0) break;
-    }
-    // Not sent within the bound: drop it rather than let it leave late, out of step.
-    port_.clear(QSerialPort::Output);
-    return false;
-  }
-#endif
   if (port_.write(&c, 1) != 1) {
     if (lineGone()) close();
     return false;

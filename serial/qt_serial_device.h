@@ -10,11 +10,7 @@
 // as given when it does not lead to a file (a bare port name, a path that is gone).
 QString canonicalPortPath(const QString& path);
 
-// A port of the machine (or any device path, a pseudo-terminal's say) through QSerialPort. On a
-// POSIX system the bytes of an exchange go straight through the port's descriptor once Qt has
-// opened and set it up: one read, write or poll per byte, as lean as the line allows, where Qt's
-// own buffering would add a few system calls and a copy to every echoed byte. What Qt's reader
-// took in between exchanges (the line's thread idles in its event loop) is read first.
+// A port of the machine (or any device path, a pseudo-terminal's say) through QSerialPort.
 class QtSerialDevice final : public SerialDevice {
  public:
   // ioctl: the driver's requests go through it (a test's stand-in); empty: the system's.
@@ -32,8 +28,6 @@ class QtSerialDevice final : public SerialDevice {
  private:
   // A read or write error means the line has gone (peer closed, adapter unplugged).
   bool lineGone() const;
-  // The descriptor of the open port on a POSIX system, else -1.
-  int descriptor() const;
 
   QString path_;
   SerialIoctl ioctl_;
