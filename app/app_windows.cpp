@@ -19,14 +19,14 @@
 #include "serial/qt_serial_device.h"
 
 void PortLogs::appendRead(QStringView text, RunId) {
-  read->log()->append(text);
+  read->append(text);
 }
 void PortLogs::appendWrite(QStringView text, RunId) {
-  write->log()->append(text);
+  write->append(text);
 }
 void PortLogs::clearLogs(RunId) {
-  read->log()->clearLog();
-  write->log()->clearLog();
+  read->clear();
+  write->clear();
 }
 
 AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sounds)
@@ -73,13 +73,26 @@ AppWindows::AppWindows(const AppOptions& options, Clock& clock, SoundPlayer& sou
   translation = new TranslationSession(*link);
   modem = new ModemSession(*link);
 
-  FormMonitor = std::make_unique<TFormMonitor>(FormMain->Monitor->text(), *monitorSession);
+  FormMonitor = std::make_unique<TFormMonitor>(FormMain->monitorCaption(), *monitorSession);
   FormMonitor->applyServiceMode(options.serviceMode);
   FormEEProm = std::make_unique<TFormEEProm>();
   FormMonitor->setMapWindow(FormEEProm.get());
   FormMonitor->setSounds(&sounds);
   FormSmsModem = std::make_unique<TFormSmsModem>(*modem);
-  FormMain->attach(this);
+  MainWindowParts parts;
+  parts.hardware = FormOptHard.get();
+  parts.software = FormOptSoft.get();
+  parts.file = FormFile.get();
+  parts.readLog = FormReadPort.get();
+  parts.writeLog = FormWritePort.get();
+  parts.monitor = FormMonitor.get();
+  parts.modem = FormSmsModem.get();
+  parts.link = link.get();
+  parts.upload = upload;
+  parts.translation = translation;
+  parts.report = report.get();
+  parts.sounds = &sounds;
+  FormMain->attach(parts);
   // Last: from here on the line's work runs on its own thread.
   if (options.lineThread) linkThread = std::make_unique<LinkThread>(*link);
 }

@@ -7,6 +7,8 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "firmware/firmware_header.h"
+
 namespace {
 QPlainTextEdit* memoIn(QGroupBox* group, const QString& name) {
   auto* memo = new QPlainTextEdit(group);
@@ -40,6 +42,15 @@ TFormFile::TFormFile(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(splitter);
+}
+
+void TFormFile::showFirmware(const QByteArray& firmwareText) {
+  MemoHexProg->clear();
+  MemoHex->setPlainText(fromSingleByteText(firmwareText));
+}
+
+void TFormFile::showProgram(const QByteArray& programText) {
+  MemoHexProg->setPlainText(fromSingleByteText(programText));
 }
 
 void TFormFile::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QWidget>
 
 class QPlainTextEdit;
@@ -10,12 +11,18 @@ class TFormFile : public QWidget {
  public:
   explicit TFormFile(QWidget* parent = nullptr);
 
-  QPlainTextEdit* MemoHex = nullptr;
-  QPlainTextEdit* MemoHexProg = nullptr;
+  // Shows the firmware file as read, and empties the program prepared from it.
+  void showFirmware(const QByteArray& firmwareText);
+  // Shows the program text the upload sends (the file without its header).
+  void showProgram(const QByteArray& programText);
 
  signals:
   void closedByUser();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QPlainTextEdit* MemoHex = nullptr;
+  QPlainTextEdit* MemoHexProg = nullptr;
 };

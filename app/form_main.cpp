@@ -14,7 +14,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/app_windows.h"
 #include "app/form_file.h"
 #include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
@@ -22,11 +21,11 @@
 #include "app/gauge.h"
 #include "app/log_view.h"
 #include "app/message_label.h"
-#include "monitor/form_monitor.h"
 #include "firmware/upload_session.h"
+#include "monitor/form_monitor.h"
 #include "protocol/device_link.h"
-#include "protocol/translation_session.h"
 #include "protocol/report.h"
+#include "protocol/translation_session.h"
 #include "protocol/window_bridge.h"
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
@@ -217,19 +216,23 @@ void TFormMain::createStatusBars() {
   statusBar()->addWidget(bars, 1);
 }
 
-void TFormMain::attach(AppWindows* windows) {
-  w_ = windows;
-  w_->FormOptHard->setOptionsAction(FOptions);
-  w_->FormOptSoft->setOptionsAction(OptSoft);
-  w_->FormMonitor->setMainWindow(this);
-  connect(w_->translation, &TranslationSession::ended, this, &TFormMain::runEndedByItself);
+QString TFormMain::monitorCaption() const {
+  return Monitor->text();
+}
+
+void TFormMain::attach(const MainWindowParts& parts) {
+  p_ = parts;
+  p_.hardware->setOptionsAction(FOptions);
+  p_.software->setOptionsAction(OptSoft);
+  p_.monitor->setMainWindow(this);
+  connect(p_.translation, &TranslationSession::ended, this, &TFormMain::runEndedByItself);
   connectUpload();
   // Closing a window with its close button inverts its action's check mark.
-  connect(w_->FormReadPort.get(), &TFormPortLog::closedByUser, this,
+  connect(p_.readLog, &TFormPortLog::closedByUser, this,
           [this] { AReadPort->setChecked(!AReadPort->isChecked()); });
-  connect(w_->FormWritePort.get(), &TFormPortLog::closedByUser, this,
+  connect(p_.writeLog, &TFormPortLog::closedByUser, this,
           [this] { AWritePort->setChecked(!AWritePort->isChecked()); });
-  connect(w_->FormFile.get(), &TFormFile::closedByUser, this,
+  connect(p_.file, &TFormFile::closedByUser, this,
           [this] { AFile->setChecked(!AFile->isChecked()); });
 }
 
@@ -272,7 +275,7 @@ void TFormMain::StopExecExecute() {
   if (runSession_) runSession_->stop();
   running_ = false;
   RunMode = Run::None;
-  w_->FormMonitor->hide();
+  p_.monitor->hide();
   // An upload that ends after the window was closed must not bring it back.
   if (!closed_) show();
   StopExec->setEnabled(false);
@@ -288,7 +291,7 @@ bool TFormMain::isCurrentRun(RunId run) const {
 
 void TFormMain::runEndedByItself(RunId run, quint8 code, const QString& reason) {
   if (!isCurrentRun(run)) return;
-  w_->report->run(code, false, {}, reason);
+  p_.report->run(code, false, {}, reason);
   // A run the user stopped has been through the stop step already.
   if (running_) StopExecExecute();
 }
@@ -298,39 +301,39 @@ void TFormMain::TranslateExecute() {
   ProgramLength = 1;
   setStateText(QStringLiteral("Режим Трансляции"));
   BeginRun();
-  runSession_ = w_->translation;
-  w_->translation->start(w_->FormOptHard->settings());
+  runSession_ = p_.translation;
+  p_.translation->start(p_.hardware->settings());
 }
 
 void TFormMain::MonitorExecute() {
   hide();
-  w_->FormMonitor->show();
+  p_.monitor->show();
   RunMode = Run::Monitor;
-  w_->FormMonitor->startRun(w_->FormOptHard->settings());
+  p_.monitor->startRun(p_.hardware->settings());
 }
 
 void TFormMain::AReadPortExecute(bool checked) {
-  w_->FormReadPort->setVisible(checked);
+  p_.readLog->setVisible(checked);
 }
 void TFormMain::AWritePortExecute(bool checked) {
-  w_->FormWritePort->setVisible(checked);
+  p_.writeLog->setVisible(checked);
 }
 void TFormMain::AFileExecute(bool checked) {
-  w_->FormFile->setVisible(checked);
+  p_.file->setVisible(checked);
 }
 
 void TFormMain::FOptionsExecute() {
-  w_->FormOptHard->exec();
+  p_.hardware->exec();
 }
 void TFormMain::OptSoftExecute() {
-  w_->FormOptSoft->exec();
+  p_.software->exec();
 }
 
 void TFormMain::FormClose() {
   closed_ = true;
-  if (!w_) return;
+  if (!p_.link) return;
   // The program ends: every run on the line stops, and the line's end closes the port.
-  w_->link->endAllRuns();
+  p_.link->endAllRuns();
 }
 
 bool TFormMain::confirmStop() {

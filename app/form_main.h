@@ -9,8 +9,18 @@
 #include "serial/run_stop.h"
 #include "serial/status.h"
 
-class AppWindows;
+class DeviceLink;
+class FinalReport;
 class LineSession;
+class SoundPlayer;
+class TFormFile;
+class TFormMonitor;
+class TFormOptHard;
+class TFormOptSoft;
+class TFormPortLog;
+class TFormSmsModem;
+class TranslationSession;
+class UploadSession;
 class Gauge;
 class QAction;
 class QLabel;
@@ -24,13 +34,30 @@ struct ProgramFault;
 namespace Run {
 enum Mode : char {
   None = 0,
-  Upload = 'l',        // firmware upload, keeping the device's settings
-  UploadFresh = 'f',   // firmware upload without them
-  Translation = 'T',   // showing what the device sends
+  Upload = 'l',       // firmware upload, keeping the device's settings
+  UploadFresh = 'f',  // firmware upload without them
+  Translation = 'T',  // showing what the device sends
   Monitor = '!',
   Modem = 'M',
 };
 }  // namespace Run
+
+// What the main window works with: the windows it shows or asks, the run modes' sessions, the
+// line it ends with the program, the report and the sounds.
+struct MainWindowParts {
+  TFormOptHard* hardware = nullptr;
+  TFormOptSoft* software = nullptr;
+  TFormFile* file = nullptr;
+  TFormPortLog* readLog = nullptr;
+  TFormPortLog* writeLog = nullptr;
+  TFormMonitor* monitor = nullptr;
+  TFormSmsModem* modem = nullptr;
+  DeviceLink* link = nullptr;
+  UploadSession* upload = nullptr;
+  TranslationSession* translation = nullptr;
+  FinalReport* report = nullptr;
+  SoundPlayer* sounds = nullptr;
+};
 
 // The main window: the actions, the run modes, the upload's gauge and version labels, and the
 // three status bars every part of the program reports into.
@@ -41,7 +68,9 @@ class TFormMain : public QMainWindow, public StatusBars {
   ~TFormMain() override;
 
   // Connects the window to the others once they all exist.
-  void attach(AppWindows* windows);
+  void attach(const MainWindowParts& parts);
+  // The monitor action's caption, which the monitor window takes as its own.
+  QString monitorCaption() const;
 
   // StatusBars: panel 1 of the error, state and file-name bars.
   void setErrorText(const QString& text) override;
@@ -63,35 +92,6 @@ class TFormMain : public QMainWindow, public StatusBars {
   quint8 VerPOMajor = 0;
   quint8 VerPOMinor = 0;
   quint8 VerCPU = 0;
-
-  // Actions, shared by the menu bar and the tool bar.
-  QAction* FileOpen1 = nullptr;
-  QAction* FileExit1 = nullptr;
-  QAction* Translate = nullptr;
-  QAction* LoadProg = nullptr;
-  QAction* Monitor = nullptr;
-  QAction* StopExec = nullptr;
-  QAction* FOptions = nullptr;
-  QAction* OptSoft = nullptr;
-  QAction* AReadPort = nullptr;
-  QAction* AWritePort = nullptr;
-  QAction* AFile = nullptr;
-
-  QMenuBar* ActionMainMenuBar1 = nullptr;
-  QToolBar* ActionToolBar1 = nullptr;
-  Gauge* CGauge1 = nullptr;
-  QLabel* L_Time = nullptr;
-  QLabel* LVerDevice = nullptr;
-  QLabel* LVerPlatPic = nullptr;
-  QLabel* LVerPlatPow = nullptr;
-  QLabel* LVerCPU = nullptr;
-  QLabel* LVerBoot = nullptr;
-  QLabel* LVerPO = nullptr;
-  QPushButton* B_Modem = nullptr;
-  // Panel 0 (title) and panel 1 (text) of each status bar.
-  QLabel* StatusBarError[2] = {};
-  QLabel* StatusBarMesage[2] = {};
-  QLabel* StatusBar_filename[2] = {};
 
   // The common start of a run that uses the port (upload, translation) and the common stop.
   void BeginRun();
@@ -136,6 +136,35 @@ class TFormMain : public QMainWindow, public StatusBars {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Actions, shared by the menu bar and the tool bar.
+  QAction* FileOpen1 = nullptr;
+  QAction* FileExit1 = nullptr;
+  QAction* Translate = nullptr;
+  QAction* LoadProg = nullptr;
+  QAction* Monitor = nullptr;
+  QAction* StopExec = nullptr;
+  QAction* FOptions = nullptr;
+  QAction* OptSoft = nullptr;
+  QAction* AReadPort = nullptr;
+  QAction* AWritePort = nullptr;
+  QAction* AFile = nullptr;
+
+  QMenuBar* ActionMainMenuBar1 = nullptr;
+  QToolBar* ActionToolBar1 = nullptr;
+  Gauge* CGauge1 = nullptr;
+  QLabel* L_Time = nullptr;
+  QLabel* LVerDevice = nullptr;
+  QLabel* LVerPlatPic = nullptr;
+  QLabel* LVerPlatPow = nullptr;
+  QLabel* LVerCPU = nullptr;
+  QLabel* LVerBoot = nullptr;
+  QLabel* LVerPO = nullptr;
+  QPushButton* B_Modem = nullptr;
+  // Panel 0 (title) and panel 1 (text) of each status bar.
+  QLabel* StatusBarError[2] = {};
+  QLabel* StatusBarMesage[2] = {};
+  QLabel* StatusBar_filename[2] = {};
+
   void createActions();
   void createMenusAndToolBar();
   void createClientArea();
@@ -157,9 +186,9 @@ class TFormMain : public QMainWindow, public StatusBars {
   // A successful upload's look, kept until the next run: its message in the usual colour.
   void showSuccess(bool on);
 
-  AppWindows* w_ = nullptr;
+  MainWindowParts p_;
   LineSession* runSession_ = nullptr;  // the session of the window's last upload or translation
-  bool running_ = false;   // and it has not been through the stop step yet
+  bool running_ = false;               // and it has not been through the stop step yet
   bool showsSuccess_ = false;
   ShutdownBackend* shutdownBackend_ = nullptr;
   bool closed_ = false;  // the window was closed: nothing may show it again

@@ -1,7 +1,6 @@
 // The main window's ways out to the host: the modem mode and the machine's shutdown.
 #include <QCheckBox>
 
-#include "app/app_windows.h"
 #include "app/form_main.h"
 #include "app/form_opt_hard.h"
 #include "app/form_opt_soft.h"
@@ -18,11 +17,10 @@ void TFormMain::B_ModemClick() {
   RunMode = Run::Modem;
   // The logs are the only place the modem's answers show; their actions' check marks are
   // left as they are.
-  w_->FormReadPort->show();
-  w_->FormWritePort->show();
-  w_->FormOptSoft->CheckBoxRead->setChecked(true);
-  w_->FormOptSoft->CheckBoxWrite->setChecked(true);
+  p_.readLog->show();
+  p_.writeLog->show();
+  p_.software->switchLoggingOn();
   // The modem is set up on the line while the window shows; its run empties the logs.
-  w_->FormSmsModem->show();
-  w_->FormSmsModem->startModem(w_->FormOptHard->settings());
+  p_.modem->show();
+  p_.modem->startModem(p_.hardware->settings());
 }

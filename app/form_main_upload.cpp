@@ -7,7 +7,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
-#include "app/app_windows.h"
 #include "app/firmware_open_dialog.h"
 #include "app/form_file.h"
 #include "app/form_main.h"
@@ -68,8 +67,7 @@ void TFormMain::FileOpen1Execute() {
 }
 
 void TFormMain::FileOpen1Accept(const QString& fileName) {
-  w_->FormFile->MemoHex->clear();
-  w_->FormFile->MemoHexProg->clear();
+  p_.file->showFirmware({});
   FirmwareText.clear();
 
   FirmwareFileName = fileName;
@@ -82,7 +80,7 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
     return;
   }
   FirmwareText = file.text;
-  w_->FormFile->MemoHex->setPlainText(fromSingleByteText(FirmwareText));
+  p_.file->showFirmware(FirmwareText);
 
   const FirmwareHeader& h = file.header;
   if (h.deviceKind)
@@ -111,15 +109,15 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
   LVerPO->setText(firmwareVersionLabelText(VerPOMajor, VerPOMinor));
   LVerCPU->setText(cpuLabelText(VerCPU));
   LoadProg->setEnabled(DeviceKind != kDeviceNone);
-  if (suspect && w_->FormOptHard->soundsOn()) w_->sounds.play(Sound::Error);
+  if (suspect && p_.hardware->soundsOn()) p_.sounds->play(Sound::Error);
 }
 
 bool TFormMain::PrepareProgramText(ProgramFault* fault) {
-  w_->FormFile->MemoHexProg->clear();
+  p_.file->showProgram({});
   PreparedProgram p = prepareProgramText(FirmwareText);
   ProgramText = std::move(p.text);
   ProgramLength = static_cast<quint32>(ProgramText.size());
-  w_->FormFile->MemoHexProg->setPlainText(fromSingleByteText(ProgramText));
+  p_.file->showProgram(ProgramText);
   if (fault) *fault = p.fault;
   return p.ok();
 }
@@ -132,7 +130,7 @@ void TFormMain::LoadProgExecute() {
     // where the file is wrong.
     RunMode = Run::None;
     setErrorText(wrongFileText(fault));
-    if (w_->FormOptHard->soundsOn()) w_->sounds.play(Sound::Error);
+    if (p_.hardware->soundsOn()) p_.sounds->play(Sound::Error);
     return;
   }
   setStateText(QStringLiteral("Загрузка Файла"));
@@ -141,14 +139,14 @@ void TFormMain::LoadProgExecute() {
   UploadJob job;
   job.programText = ProgramText;
   job.versions = {VerPlatPow, VerCPU, VerPlatPic};
-  job.keepSettings = w_->FormOptSoft->keepSettings();
-  job.port = w_->FormOptHard->settings();
-  runSession_ = w_->upload;
-  w_->upload->start(job);
+  job.keepSettings = p_.software->keepSettings();
+  job.port = p_.hardware->settings();
+  runSession_ = p_.upload;
+  p_.upload->start(job);
 }
 
 void TFormMain::connectUpload() {
-  UploadSession* upload = w_->upload;
+  UploadSession* upload = p_.upload;
   connect(upload, &UploadSession::bootVersionShown, LVerBoot, &QLabel::setText);
   connect(upload, &UploadSession::powerBoardAppended, this,
           [this](const QString& text) { LVerPlatPow->setText(LVerPlatPow->text() + text); });
@@ -164,7 +162,8 @@ void TFormMain::uploadFinished(RunId run, quint8 code, const QString& reason, bo
   const bool success = code == Result::Ok;
   QString why = success ? QString() : reason;
   // The device cannot run what it holds now: the user must know before walking away.
-  if (partial) why = why.isEmpty() ? partialProgramText() : why + QStringLiteral("; ") + partialProgramText();
+  if (partial)
+    why = why.isEmpty() ? partialProgramText() : why + QStringLiteral("; ") + partialProgramText();
   runEndedByItself(run, code, why);
   if (success) {
     // A finished upload says so until the next run: the gauge full, the upload's own last state.

@@ -92,6 +92,7 @@ TFormOptHard::TFormOptHard(StatusBars& status, Setup setup, QWidget* parent)
   RadioGroupCOM = new QGroupBox(QStringLiteral("COM Порты"), this);
   RadioGroupCOM->setObjectName(QStringLiteral("RadioGroupCOM"));
   RadioGroupCOMButtons = new QButtonGroup(this);
+  RadioGroupCOMButtons->setObjectName(QStringLiteral("RadioGroupCOMButtons"));
   auto* scroll = new QScrollArea(RadioGroupCOM);
   scroll->setObjectName(QStringLiteral("PortScroll"));
   scroll->setWidgetResizable(true);

@@ -58,14 +58,6 @@ class TFormOptHard : public QDialog {
   // by its name, also while it is unplugged.
   void refreshPorts();
 
-  QGroupBox* RadioGroupCOM = nullptr;
-  QButtonGroup* RadioGroupCOMButtons = nullptr;
-  QComboBox* ComboBoxRate = nullptr;
-  QCheckBox* CheckBoxSound = nullptr;
-  QPushButton* Ok = nullptr;
-  QPushButton* B_Refresh = nullptr;
-  // What the last look for ports found new or missing.
-  QLabel* L_PortsChanged = nullptr;
   bool OptionsReady = false;
 
  signals:
@@ -77,6 +69,15 @@ class TFormOptHard : public QDialog {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  QGroupBox* RadioGroupCOM = nullptr;
+  QButtonGroup* RadioGroupCOMButtons = nullptr;
+  QComboBox* ComboBoxRate = nullptr;
+  QCheckBox* CheckBoxSound = nullptr;
+  QPushButton* Ok = nullptr;
+  QPushButton* B_Refresh = nullptr;
+  // What the last look for ports found new or missing.
+  QLabel* L_PortsChanged = nullptr;
+
   void buildList();
   void RadioGroupCOMClick(int index);
   void ComboBoxRateChange(int index);

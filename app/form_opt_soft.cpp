@@ -67,3 +67,8 @@ void TFormOptSoft::OkClick() {
   if (optionsAction_) optionsAction_->setChecked(false);
   accept();
 }
+
+void TFormOptSoft::switchLoggingOn() {
+  CheckBoxRead->setChecked(true);
+  CheckBoxWrite->setChecked(true);
+}

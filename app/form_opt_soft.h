@@ -24,13 +24,16 @@ class TFormOptSoft : public QDialog {
   bool keepSettings() const;
   void setOptionsAction(QAction* action) { optionsAction_ = action; }
 
+  // Both logging switches on, as the modem mode needs them: its answers show only in the logs.
+  void switchLoggingOn();
+
+ private:
   QCheckBox* CheckBoxRead = nullptr;
   QCheckBox* CheckBoxWrite = nullptr;
   QCheckBox* CB_Reserv = nullptr;
   QGroupBox* GroupBoxProg = nullptr;
   QPushButton* OkButton = nullptr;
 
- private:
   void OkClick();
 
   QAction* optionsAction_ = nullptr;

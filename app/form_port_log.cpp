@@ -68,3 +68,15 @@ void TFormPortLog::closeEvent(QCloseEvent* event) {
   event->accept();
   emit closedByUser();
 }
+
+void TFormPortLog::append(QStringView text) {
+  log_->append(text);
+}
+
+void TFormPortLog::clear() {
+  log_->clearLog();
+}
+
+QString TFormPortLog::logText() const {
+  return log_->logText();
+}

@@ -17,13 +17,15 @@ class TFormPortLog : public QWidget {
   enum class Kind { Read, Write };
   explicit TFormPortLog(Kind kind, QWidget* parent = nullptr);
 
-  LogView* log() const { return log_; }
+  // The traffic as the line logged it, and the log emptied for a new run.
+  void append(QStringView text);
+  void clear();
+  // The log's whole text, as shown.
+  QString logText() const;
 
   // "Сохранить...": the log's text to a file, with the time stamps when they are shown.
   void B_SaveLogClick();
 
-  QPushButton* B_SaveLog = nullptr;
-  QCheckBox* CB_TimeStamps = nullptr;
   WindowDialogs dialogs;
 
  signals:
@@ -33,6 +35,8 @@ class TFormPortLog : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  QPushButton* B_SaveLog = nullptr;
+  QCheckBox* CB_TimeStamps = nullptr;
   LogView* log_;
   Kind kind_;
 };

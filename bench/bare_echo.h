@@ -31,7 +31,8 @@ struct BareEcho {
 inline BareEcho bareEcho(qint64 bytes) {
   BareEcho run;
   QProcess sim;
-  sim.start(QStringLiteral(LIR2_SIM_BUILT), {"--profile", "echo", "--emulate-rate", "--rate", "19200"});
+  sim.start(QStringLiteral(LIR2_SIM_BUILT),
+            {"--profile", "echo", "--emulate-rate", "--rate", "19200"});
   QDeadlineTimer deadline(5000);
   while (!sim.canReadLine() && !deadline.hasExpired()) sim.waitForReadyRead(100);
   const QByteArray path = sim.readLine().trimmed();

@@ -17,7 +17,8 @@ double residentMb() {
   QFile status(QStringLiteral("/proc/self/status"));
   if (!status.open(QIODevice::ReadOnly)) return -1;
   for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    if (line.startsWith("VmRSS:"))
+      return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
   return -1;
 }
 
@@ -31,21 +32,22 @@ void BM_LogAppendBuffered(benchmark::State& state) {
   const int bytes = static_cast<int>(state.range(0));
   for (auto _ : state) {
     TFormPortLog window(TFormPortLog::Kind::Read);
+    LogView* log = window.findChild<LogView*>();
     window.show();
     QApplication::processEvents();
     QChar buf[2];
     for (int i = 0; i < bytes; ++i) {
-      window.log()->append(hexOf(static_cast<quint8>(i), buf));
+      log->append(hexOf(static_cast<quint8>(i), buf));
       // The upload lets the window handle its events between characters. Bringing the view up
       // to date every 1024 bytes is more often than its timer does: the worst case.
       if ((i & 1023) == 0) {
-        window.log()->flush();
+        log->flush();
         QApplication::processEvents();
       }
     }
-    window.log()->flush();
+    log->flush();
     QApplication::processEvents();  // the view paints what it has
-    benchmark::DoNotOptimize(window.log()->logText().size());
+    benchmark::DoNotOptimize(log->logText().size());
     state.counters["rss_MB_with_log"] = residentMb();
   }
   state.SetItemsProcessed(state.iterations() * bytes);

@@ -49,14 +49,15 @@ void BM_WindowGapWhileSilent(benchmark::State& state, const char* mode) {
     QTimer tick;
     QElapsedTimer since;
     qint64 worst = 0;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-      worst = std::max(worst, since.restart());
-    });
+    QObject::connect(&tick, &QTimer::timeout, [&] { worst = std::max(worst, since.restart()); });
     tick.start(20);
     since.start();
-    if (QLatin1String(mode) == QLatin1String("monitor")) w.FormMain->Monitor->trigger();
-    if (QLatin1String(mode) == QLatin1String("translation")) w.FormMain->Translate->trigger();
-    if (QLatin1String(mode) == QLatin1String("modem")) w.FormMain->B_Modem->click();
+    if (QLatin1String(mode) == QLatin1String("monitor"))
+      w.FormMain->findChild<QAction*>(QStringLiteral("Monitor"))->trigger();
+    if (QLatin1String(mode) == QLatin1String("translation"))
+      w.FormMain->findChild<QAction*>(QStringLiteral("Translate"))->trigger();
+    if (QLatin1String(mode) == QLatin1String("modem"))
+      w.FormMain->findChild<QPushButton*>(QStringLiteral("B_Modem"))->click();
     QEventLoop loop;
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
     loop.exec();
@@ -73,8 +74,6 @@ BENCHMARK_CAPTURE(BM_WindowGapWhileSilent, monitor, "monitor")
 BENCHMARK_CAPTURE(BM_WindowGapWhileSilent, translation, "translation")
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
-BENCHMARK_CAPTURE(BM_WindowGapWhileSilent, modem, "modem")
-    ->Unit(benchmark::kSecond)
-    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_WindowGapWhileSilent, modem, "modem")->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace

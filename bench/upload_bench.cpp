@@ -13,15 +13,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-
-
 #include "app/app_windows.h"
 #include "app/form_main.h"
-#include "firmware/upload.h"
 #include "bare_echo.h"
-#include "upload_wire.h"
+#include "firmware/upload.h"
 #include "protocol/sound.h"
 #include "serial/clock.h"
+#include "upload_wire.h"
 
 namespace {
 
@@ -63,12 +61,12 @@ Run uploadOnce(const QStringList& simArgs) {
     QElapsedTimer wall;
     const double cpu0 = processCpuSeconds();
     wall.start();
-    w.FormMain->LoadProg->trigger();
+    w.FormMain->findChild<QAction*>(QStringLiteral("LoadProg"))->trigger();
     // The window's thread sleeps in its event loop meanwhile; a timer looks for the end.
     QEventLoop loop;
     QTimer look;
     QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-      if (!w.FormMain->StopExec->isEnabled()) loop.quit();
+      if (!w.FormMain->findChild<QAction*>(QStringLiteral("StopExec"))->isEnabled()) loop.quit();
     });
     look.start(20);
     QTimer::singleShot(600000, &loop, &QEventLoop::quit);

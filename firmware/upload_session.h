@@ -32,17 +32,17 @@ class UploadSession : public LineSession, private UploadWindow {
   void halted() override;
 
  signals:
-  void bootVersionShown(const QString& text);  // LVerBoot
+  void bootVersionShown(const QString& text);    // LVerBoot
   void powerBoardAppended(const QString& text);  // behind LVerPlatPow's text
-  void progressed(qint64 value);  // characters of the program text sent
-  void elapsedShown(const QString& text);  // L_Time
+  void progressed(qint64 value);                 // characters of the program text sent
+  void elapsedShown(const QString& text);        // L_Time
   void stateShown(const QString& text);
   void errorShown(const QString& text);
   // The upload's end: its result code, and why: the port that went away or did not open, or the
-  // versions that did not match. A port that does not open ends it at once with Result::OpenFailed (nothing is sent
-  // into a port that is not there). A stopped run that had begun reports Result::Interrupted.
-  // partial: the device had taken "run" and begun to receive the program, which a failure leaves
-  // incomplete: the device needs a whole upload before it will work.
+  // versions that did not match. A port that does not open ends it at once with Result::OpenFailed
+  // (nothing is sent into a port that is not there). A stopped run that had begun reports
+  // Result::Interrupted. partial: the device had taken "run" and begun to receive the program,
+  // which a failure leaves incomplete: the device needs a whole upload before it will work.
   void finished(RunId run, quint8 code, const QString& reason, bool partial);
 
  private:

@@ -20,16 +20,6 @@ class TFormSmsModem : public QWidget {
  public:
   explicit TFormSmsModem(ModemSession& session, QWidget* parent = nullptr);
 
-  QLabel* L_SmsSend = nullptr;
-  QLineEdit* E_SmsSend = nullptr;
-  QPushButton* B_SmsSend = nullptr;
-  QLabel* L_SmsReceive = nullptr;
-  QLineEdit* E_SmsReceive = nullptr;
-  QPushButton* B_Stop = nullptr;
-  QLabel* L_err = nullptr;
-  // The receive poll. It stays disabled: a send only sets its interval (see B_SmsSendClick).
-  WindowTimer* Timer1 = nullptr;
-
   // The modem mode's start, run by the main window: the port reopened at the configured rate,
   // then the modem's set-up.
   void startModem(const PortSettings& settings);
@@ -39,6 +29,16 @@ class TFormSmsModem : public QWidget {
 
  private:
   void smsSent(quint8 code);
+
+  QLabel* L_SmsSend = nullptr;
+  QLineEdit* E_SmsSend = nullptr;
+  QPushButton* B_SmsSend = nullptr;
+  QLabel* L_SmsReceive = nullptr;
+  QLineEdit* E_SmsReceive = nullptr;
+  QPushButton* B_Stop = nullptr;
+  QLabel* L_err = nullptr;
+  // The receive poll. It stays disabled: a send only sets its interval (see B_SmsSendClick).
+  WindowTimer* Timer1 = nullptr;
 
   ModemSession& session_;
 };

@@ -101,11 +101,11 @@ struct EepromRestoreResult {
     Unknown,     // possibly written: it could not be read back
   };
   FailedCell failedCell = FailedCell::NotWritten;
-  quint8 code = 0;                    // the failure's result code (the write's or the read-back's)
-  bool stopped = false;               // the user stopped it between two cells
-  QString refusal;                    // nothing was written, and why
-  bool readBack = false;              // the whole EEPROM was read again afterwards
-  DeviceImages::Eeprom eeprom{};      // what it held then
+  quint8 code = 0;                // the failure's result code (the write's or the read-back's)
+  bool stopped = false;           // the user stopped it between two cells
+  QString refusal;                // nothing was written, and why
+  bool readBack = false;          // the whole EEPROM was read again afterwards
+  DeviceImages::Eeprom eeprom{};  // what it held then
 };
 
 // "0x017 (23)" and "0x07 (7)": an address and a value, as the comparison shows them.

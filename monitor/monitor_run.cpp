@@ -209,7 +209,8 @@ void MonitorRun::ReportResult(bool close) {
     }
   }
   if (report_) {
-    report_->run(ex_.ResultCode, close, [this] { surface_.FormClose(); }, reason);
+    report_->run(
+        ex_.ResultCode, close, [this] { surface_.FormClose(); }, reason);
   } else {
     ex_.ResultCode = 0;
     if (close) surface_.FormClose();

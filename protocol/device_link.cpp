@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include "protocol/line_session.h"
 #include "serial/clock.h"
 #include "serial/port_list.h"
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
-#include "protocol/line_session.h"
 
 DeviceLink::DeviceLink(PortControl::DeviceFactory factory, QList<PortEntry> entries, Clock& clock,
                        StatusBars* status, TrafficLog* log, const LogSwitches* switches,

@@ -4,10 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "serial/safe_save.h"
-#include "serial/shown_text.h"
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include "serial/safe_save.h"
+#include "serial/shown_text.h"
 
 ConfigFile::ConfigFile(QString path) : path_(std::move(path)) {}
 

@@ -119,7 +119,8 @@ quint8 Exchange::ModemWriteString(QByteArrayView text, int pauseMs) {
   for (qint64 end = clock_.nowMs() + pauseMs; !stopped();) {
     const qint64 left = end - clock_.nowMs();
     if (left <= 0) break;
-    clock_.sleepMs(static_cast<int>(run_ || lineStop_ ? std::min<qint64>(left, kStopCheckMs) : left));
+    clock_.sleepMs(
+        static_cast<int>(run_ || lineStop_ ? std::min<qint64>(left, kStopCheckMs) : left));
   }
   return 0;
 }

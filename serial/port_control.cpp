@@ -36,7 +36,8 @@ quint8 PortControl::OpenPort(qint32 rate) {
   if (!result.opened) {
     openFailed_ = true;
     problem_ = result.detail;
-    QString text = result.message.isEmpty() ? QStringLiteral("Open COM port Error") : result.message;
+    QString text =
+        result.message.isEmpty() ? QStringLiteral("Open COM port Error") : result.message;
     if (!problem_.isEmpty()) text += QStringLiteral(": ") + problem_;
     if (status_) status_->setErrorText(text);
     return Result::OpenFailed;

@@ -20,13 +20,13 @@ struct PortHolder {
 // What the system shows about a port path when it did not open.
 struct PortFacts {
   enum class Kind { CharDevice, RegularFile, Folder, Other };
-  bool exists = true;      // the path names something
+  bool exists = true;            // the path names something
   Kind kind = Kind::CharDevice;  // what it names (through a link)
-  bool accessible = true;  // this user may read and write it
-  QString user;            // this user's login name
-  QString group;           // the group the device belongs to; empty when it is root's own
-  QString owner;           // the user it belongs to
-  uint mode = 0660;        // its permission bits
+  bool accessible = true;        // this user may read and write it
+  QString user;                  // this user's login name
+  QString group;                 // the group the device belongs to; empty when it is root's own
+  QString owner;                 // the user it belongs to
+  uint mode = 0660;              // its permission bits
   // The device's group may read and write it: joining the group gives access.
   bool groupMayUse = true;
   // The user is listed in that group, but this session was started before: the group counts

@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
   if (monitor) {
     const QString suffix = profile + (service ? QStringLiteral("-s") : QString());
     w.FormMain->show();
-    w.FormMain->Monitor->trigger();
+    w.FormMain->findChild<QAction*>(QStringLiteral("Monitor"))->trigger();
     runFor(6000);  // the parameters, two whole passes over the RAM window
     // As it opens on a screen that has room for it (the offscreen screen is small).
     w.FormMonitor->resize(w.FormMonitor->sizeHint());

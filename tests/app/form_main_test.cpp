@@ -28,6 +28,7 @@
 #include "app/gauge.h"
 #include "app/log_view.h"
 #include "app/message_label.h"
+#include "common/find.h"
 #include "common/recorders.h"
 #include "common/scripted_device.h"
 #include "host/form_sms_modem.h"
@@ -96,7 +97,7 @@ TEST(FormMain, EveryPortMessageIsReadWhole) {
   };
   AppRig rig;
   TFormMain& m = rig.main();
-  auto* bar = static_cast<MessageLabel*>(m.StatusBarError[1]);
+  auto* bar = static_cast<MessageLabel*>(child<QLabel>(m, "StatusBarError_1"));
   const QSize screen = QSize(1024, 768) / 1.25;
   for (const QString& text : messages) {
     SCOPED_TRACE(text.toStdString());
@@ -128,17 +129,17 @@ TEST(FormMain, StartsAsDesigned) {
   TFormMain& m = rig.main();
   // caption, tip, key; then enabled, visible, checkable
   const std::pair<QAction*, QString> actions[] = {
-      {m.FileOpen1, "&Открыть...|Open|Ctrl+O|110"},
-      {m.FileExit1, "E&xit|Exit||110"},
-      {m.Translate, "&Трансляция|Режим трансляции||110"},
-      {m.LoadProg, "Загрузить Программу|Загрузить Программу||010"},
-      {m.Monitor, "&Монитор Ver 7.8|Мониторинг||110"},
-      {m.StopExec, "&Стоп|Стоп|Esc|010"},
-      {m.FOptions, "Железо|Железо||110"},
-      {m.OptSoft, "&soft|soft||110"},
-      {m.AReadPort, "Чтение Порта|Чтение Порта||111"},
-      {m.AWritePort, "Запись в Порт|Запись в Порт||111"},
-      {m.AFile, "&Hex Файл|Hex Файл||001"},  // hidden: cannot be chosen
+      {action(m, "FileOpen1"), "&Открыть...|Open|Ctrl+O|110"},
+      {action(m, "FileExit1"), "E&xit|Exit||110"},
+      {action(m, "Translate"), "&Трансляция|Режим трансляции||110"},
+      {action(m, "LoadProg"), "Загрузить Программу|Загрузить Программу||010"},
+      {action(m, "Monitor"), "&Монитор Ver 7.8|Мониторинг||110"},
+      {action(m, "StopExec"), "&Стоп|Стоп|Esc|010"},
+      {action(m, "FOptions"), "Железо|Железо||110"},
+      {action(m, "OptSoft"), "&soft|soft||110"},
+      {action(m, "AReadPort"), "Чтение Порта|Чтение Порта||111"},
+      {action(m, "AWritePort"), "Запись в Порт|Запись в Порт||111"},
+      {action(m, "AFile"), "&Hex Файл|Hex Файл||001"},  // hidden: cannot be chosen
   };
   for (const auto& [a, want] : actions) {
     const QString states =
@@ -151,27 +152,31 @@ TEST(FormMain, StartsAsDesigned) {
     EXPECT_FALSE(a->isChecked()) << want.toStdString();
   }
   QStringList menus;
-  for (QAction* menu : m.ActionMainMenuBar1->actions())
+  for (QAction* menu : child<QMenuBar>(m, "ActionMainMenuBar1")->actions())
     menus << menu->text() + ": " + names(menu->menu()->actions()).join(' ');
   EXPECT_EQ(menus, QStringList({"&Файл: FileOpen1 FileExit1",
                                 "&Выполнение: Translate LoadProg Monitor StopExec",
                                 "&Опции: FOptions OptSoft", "Окна: AReadPort AWritePort AFile"}));
-  EXPECT_EQ(names(m.ActionToolBar1->actions()),
+  EXPECT_EQ(names(child<QToolBar>(m, "ActionToolBar1")->actions()),
             QStringList({"FileOpen1", "LoadProg", "Translate", "StopExec", "OptSoft", "FOptions",
                          "Monitor"}));
   auto style = [&](QAction* a) {
-    return qobject_cast<QToolButton*>(m.ActionToolBar1->widgetForAction(a))->toolButtonStyle();
+    return qobject_cast<QToolButton*>(child<QToolBar>(m, "ActionToolBar1")->widgetForAction(a))
+        ->toolButtonStyle();
   };
-  EXPECT_EQ(style(m.FileOpen1), Qt::ToolButtonIconOnly);
-  EXPECT_EQ(style(m.StopExec), Qt::ToolButtonIconOnly);
-  EXPECT_EQ(style(m.Monitor), Qt::ToolButtonTextOnly);
+  EXPECT_EQ(style(action(m, "FileOpen1")), Qt::ToolButtonIconOnly);
+  EXPECT_EQ(style(action(m, "StopExec")), Qt::ToolButtonIconOnly);
+  EXPECT_EQ(style(action(m, "Monitor")), Qt::ToolButtonTextOnly);
 
   // 707 × 223 at the start, and free to grow for a long message.
   EXPECT_EQ(m.size(), QSize(707, 223));
   EXPECT_NE(m.minimumSize(), m.maximumSize());
   EXPECT_EQ(m.windowTitle(), "LIR2Gui Ver 8.0");
   // Stacked top to bottom: errors, state, file name; their titles 100 wide.
-  QLabel* const* bars[] = {m.StatusBarError, m.StatusBarMesage, m.StatusBar_filename};
+  QLabel* const bars[3][2] = {
+      {child<QLabel>(m, "StatusBarError_0"), child<QLabel>(m, "StatusBarError_1")},
+      {child<QLabel>(m, "StatusBarMesage_0"), child<QLabel>(m, "StatusBarMesage_1")},
+      {child<QLabel>(m, "StatusBar_filename_0"), child<QLabel>(m, "StatusBar_filename_1")}};
   const char* titles[] = {"Ошибки", "Состояние", "Имя файла"};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(bars[i][0]->text(), titles[i]);
@@ -182,9 +187,10 @@ TEST(FormMain, StartsAsDesigned) {
   }
   EXPECT_EQ(m.stateText(), "Выключенно");
   EXPECT_EQ(
-      QStringList({m.L_Time->text(), m.CGauge1->text(), m.LVerDevice->text(), m.LVerPO->text()}),
+      QStringList({child<QLabel>(m, "L_Time")->text(), child<Gauge>(m, "CGauge1")->text(),
+                   child<QLabel>(m, "LVerDevice")->text(), child<QLabel>(m, "LVerPO")->text()}),
       QStringList({"0:00:00", "0%", "VerDevice", "VerPO"}));
-  EXPECT_TRUE(m.B_Modem->isHidden());
+  EXPECT_TRUE(child<QPushButton>(m, "B_Modem")->isHidden());
   EXPECT_EQ(m.RunMode, 0);
   EXPECT_EQ(m.DeviceKind, 1);
   const std::pair<QWidget*, QString> others[] = {// clang-format off
@@ -204,16 +210,17 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   TFormMain& m = rig.main();
   auto* timer = rig.link().findChild<WindowTimer*>("TranslationTimer");
   ASSERT_NE(timer, nullptr);
-  rig.w->FormOptHard->ComboBoxRate->setCurrentIndex(4);
-  rig.w->FormReadPort->log()->append(u"old");
-  m.Translate->trigger();
+  child<QComboBox>(*rig.w->FormOptHard, "ComboBoxRate")->setCurrentIndex(4);
+  rig.w->FormReadPort->append(u"old");
+  action(m, "Translate")->trigger();
   EXPECT_EQ(m.RunMode, 'T');
   EXPECT_EQ(m.stateText(), "Режим Трансляции");
   EXPECT_EQ(rig.line->lastRate, 115200);
   EXPECT_TRUE(rig.link().port().PortOpen);
-  EXPECT_EQ(rig.w->FormReadPort->log()->logText(), "");  // cleared by the start
-  EXPECT_TRUE(m.StopExec->isEnabled());
-  for (QAction* locked : {m.Translate, m.FileOpen1, m.LoadProg, m.Monitor})
+  EXPECT_EQ(rig.w->FormReadPort->logText(), "");  // cleared by the start
+  EXPECT_TRUE(action(m, "StopExec")->isEnabled());
+  for (QAction* locked : {action(m, "Translate"), action(m, "FileOpen1"), action(m, "LoadProg"),
+                          action(m, "Monitor")})
     EXPECT_FALSE(locked->isEnabled()) << locked->objectName().toStdString();
   EXPECT_EQ(timer->interval(), 100);
   EXPECT_TRUE(timer->isActive());
@@ -221,7 +228,7 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   rig.line->send("U=26.4\r\n");
   emit timer->timeout();
   // One tick shows everything that has arrived, without waiting for more.
-  EXPECT_EQ(rig.w->FormReadPort->log()->logText(), "U=26.4\r\n");
+  EXPECT_EQ(rig.w->FormReadPort->logText(), "U=26.4\r\n");
   EXPECT_EQ(rig.clock.nowMs(), 0);
   emit timer->timeout();
   // The second tick waited 3000 ms for nothing: not reported, not kept.
@@ -230,22 +237,22 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   EXPECT_EQ(m.errorText(), "");
   EXPECT_TRUE(rig.line->received.isEmpty());  // translation sends nothing
 
-  m.StopExec->trigger();
+  action(m, "StopExec")->trigger();
   EXPECT_EQ(m.RunMode, 0);
   EXPECT_FALSE(rig.link().port().PortOpen);
   EXPECT_FALSE(timer->isActive());
-  EXPECT_FALSE(m.StopExec->isEnabled());
-  EXPECT_TRUE(m.Translate->isEnabled());
-  EXPECT_FALSE(m.LoadProg->isEnabled());                           // no firmware file held
-  EXPECT_EQ(rig.w->FormReadPort->log()->logText(), "U=26.4\r\n");  // stop keeps the log
+  EXPECT_FALSE(action(m, "StopExec")->isEnabled());
+  EXPECT_TRUE(action(m, "Translate")->isEnabled());
+  EXPECT_FALSE(action(m, "LoadProg")->isEnabled());         // no firmware file held
+  EXPECT_EQ(rig.w->FormReadPort->logText(), "U=26.4\r\n");  // stop keeps the log
 
   // On a port that does not open, translation ends at once with the opening's code.
   rig.line->openFails = true;
-  m.Translate->trigger();
+  action(m, "Translate")->trigger();
   EXPECT_EQ(m.errorText(), "Ошибка открытия COM порта");
   EXPECT_EQ(m.stateText(), "Выключенно");
   EXPECT_EQ(m.RunMode, 0);
-  EXPECT_FALSE(m.StopExec->isEnabled());
+  EXPECT_FALSE(action(m, "StopExec")->isEnabled());
   EXPECT_FALSE(timer->isActive());
   EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error});
 }
@@ -254,19 +261,20 @@ TEST(FormMain, StopEnablesUploadOnlyWithARecognisedFile) {
   for (quint8 kind : {0, 1, 2, 3, 4}) {
     AppRig rig;
     rig.main().DeviceKind = kind;
-    rig.main().StopExec->setEnabled(true);
-    rig.main().StopExec->trigger();
-    EXPECT_EQ(rig.main().LoadProg->isEnabled(), kind != 1) << int(kind);
-    EXPECT_EQ(rig.main().CGauge1->progress(), 0);
+    action(rig.main(), "StopExec")->setEnabled(true);
+    action(rig.main(), "StopExec")->trigger();
+    EXPECT_EQ(action(rig.main(), "LoadProg")->isEnabled(), kind != 1) << int(kind);
+    EXPECT_EQ(child<Gauge>(rig.main(), "CGauge1")->progress(), 0);
   }
 }
 
 TEST(FormMain, LogWindowTogglesFollowTheirCheckMarks) {
   AppRig rig;
   TFormMain& m = rig.main();
-  const std::pair<QAction*, QWidget*> pairs[] = {{m.AReadPort, rig.w->FormReadPort.get()},
-                                                 {m.AWritePort, rig.w->FormWritePort.get()},
-                                                 {m.AFile, rig.w->FormFile.get()}};
+  const std::pair<QAction*, QWidget*> pairs[] = {
+      {action(m, "AReadPort"), rig.w->FormReadPort.get()},
+      {action(m, "AWritePort"), rig.w->FormWritePort.get()},
+      {action(m, "AFile"), rig.w->FormFile.get()}};
   for (auto [action, window] : pairs) {
     SCOPED_TRACE(action->objectName().toStdString());
     action->trigger();
@@ -282,9 +290,9 @@ TEST(FormMain, LogWindowTogglesFollowTheirCheckMarks) {
 
 TEST(FormMain, ClosingEndsTheProgramAndClosesThePort) {
   AppRig rig;
-  rig.main().Translate->trigger();
+  action(rig.main(), "Translate")->trigger();
   QSignalSpy closed(rig.w->FormMain.get(), &TFormMain::closed);
-  rig.main().FileExit1->trigger();
+  action(rig.main(), "FileExit1")->trigger();
   EXPECT_EQ(closed.count(), 1);
   EXPECT_FALSE(rig.link().port().PortOpen);
   EXPECT_TRUE(rig.link().allRunsStopped());
@@ -296,23 +304,23 @@ TEST(FormOptSoft, ServiceControlsAndOk) {
   for (bool service : {false, true}) {
     AppRig rig(service);
     TFormOptSoft& soft = *rig.w->FormOptSoft;
-    EXPECT_EQ(!soft.CB_Reserv->isHidden(), service);
-    EXPECT_EQ(!soft.GroupBoxProg->isHidden(), service);
-    EXPECT_TRUE(soft.CB_Reserv->isChecked());
-    EXPECT_EQ(soft.CB_Reserv->text(), "Не стирать настройки ");
-    EXPECT_EQ(soft.GroupBoxProg->title(), "Программировать  из  Файла");
+    EXPECT_EQ(!child<QCheckBox>(soft, "CB_Reserv")->isHidden(), service);
+    EXPECT_EQ(!child<QGroupBox>(soft, "GroupBoxProg")->isHidden(), service);
+    EXPECT_TRUE(child<QCheckBox>(soft, "CB_Reserv")->isChecked());
+    EXPECT_EQ(child<QCheckBox>(soft, "CB_Reserv")->text(), "Не стирать настройки ");
+    EXPECT_EQ(child<QGroupBox>(soft, "GroupBoxProg")->title(), "Программировать  из  Файла");
     EXPECT_FALSE(soft.logReads() || soft.logWrites());
     int checked = 0;
-    for (QCheckBox* box : soft.GroupBoxProg->findChildren<QCheckBox*>())
+    for (QCheckBox* box : child<QGroupBox>(soft, "GroupBoxProg")->findChildren<QCheckBox*>())
       checked += box->isChecked();
     EXPECT_EQ(checked, 4);
     soft.show();
-    soft.CheckBoxWrite->setChecked(true);
-    rig.main().OptSoft->setCheckable(true);
-    rig.main().OptSoft->setChecked(true);
-    soft.OkButton->click();
+    child<QCheckBox>(soft, "CheckBoxWrite")->setChecked(true);
+    action(rig.main(), "OptSoft")->setCheckable(true);
+    action(rig.main(), "OptSoft")->setChecked(true);
+    child<QPushButton>(soft, "Ok")->click();
     EXPECT_FALSE(soft.isVisible());
-    EXPECT_FALSE(rig.main().OptSoft->isChecked());
+    EXPECT_FALSE(action(rig.main(), "OptSoft")->isChecked());
     EXPECT_TRUE(soft.logWrites());
   }
 }

@@ -19,6 +19,7 @@
 
 #include "app/app_windows.h"
 #include "app/form_opt_hard.h"
+#include "common/find.h"
 #include "common/recorders.h"
 #include "serial/clock.h"
 #include "serial/port_discovery.h"
@@ -94,8 +95,9 @@ TEST(FormOptHard, ListsThePortsAndRemembersTheChoiceInLineOne) {
     d.make(c.system, c.extra, c.preselect);
     EXPECT_EQ(d.form->items(), c.items);
     EXPECT_EQ(d.form->settings().PortName, c.selected);
-    EXPECT_EQ(d.form->RadioGroupCOMButtons->checkedButton()->text(), c.selected);
-    EXPECT_EQ(d.form->RadioGroupCOM->height(), c.height);
+    EXPECT_EQ(child<QButtonGroup>(*d.form, "RadioGroupCOMButtons")->checkedButton()->text(),
+              c.selected);
+    EXPECT_EQ(child<QGroupBox>(*d.form, "RadioGroupCOM")->height(), c.height);
     EXPECT_EQ(fileText(d.config()), QString(c.after).toLocal8Bit());
     d.form->show();
     EXPECT_LT(d.form->height(), 600);  // a long list scrolls instead of growing the dialog
@@ -109,9 +111,9 @@ TEST(FormOptHard, ClickSavesAtOnceAndOkUnchecksTheAction) {
   d.make({"COM10", "COM3", "COM1"});
   EXPECT_EQ(d.form->windowTitle(), "Опции Железа");
   EXPECT_EQ(d.form->settings().BaudRate, 19200);
-  EXPECT_TRUE(d.form->CheckBoxSound->isChecked());
+  EXPECT_TRUE(child<QCheckBox>(*d.form, "CheckBoxSound")->isChecked());
   EXPECT_TRUE(d.form->OptionsReady);
-  d.form->RadioGroupCOMButtons->button(2)->click();
+  child<QButtonGroup>(*d.form, "RadioGroupCOMButtons")->button(2)->click();
   EXPECT_EQ(d.form->settings().PortName, "COM10");
   EXPECT_EQ(fileText(d.config()), "COM10\r\nline two\r\nline three\r\n");
   QAction action;
@@ -119,7 +121,7 @@ TEST(FormOptHard, ClickSavesAtOnceAndOkUnchecksTheAction) {
   action.setChecked(true);
   d.form->setOptionsAction(&action);
   d.form->show();
-  d.form->Ok->click();
+  child<QPushButton>(*d.form, "Ok")->click();
   EXPECT_FALSE(action.isChecked());
   EXPECT_FALSE(d.form->isVisible());
 }
@@ -127,14 +129,14 @@ TEST(FormOptHard, ClickSavesAtOnceAndOkUnchecksTheAction) {
 TEST(FormOptHard, RateChangesOnlyByAChosenItem) {
   Dialog d;
   d.make({"COM1"});
-  EXPECT_EQ(d.form->ComboBoxRate->currentText(), "19200");
-  d.form->ComboBoxRate->setCurrentIndex(4);
+  EXPECT_EQ(child<QComboBox>(*d.form, "ComboBoxRate")->currentText(), "19200");
+  child<QComboBox>(*d.form, "ComboBoxRate")->setCurrentIndex(4);
   EXPECT_EQ(d.form->settings().BaudRate, 115200);
   d.form->show();
-  d.form->ComboBoxRate->setFocus();
-  QTest::keyClicks(d.form->ComboBoxRate, "38400");
+  child<QComboBox>(*d.form, "ComboBoxRate")->setFocus();
+  QTest::keyClicks(child<QComboBox>(*d.form, "ComboBoxRate"), "38400");
   EXPECT_EQ(d.form->settings().BaudRate, 115200);
-  EXPECT_NE(d.form->ComboBoxRate->currentText(), "38400");
+  EXPECT_NE(child<QComboBox>(*d.form, "ComboBoxRate")->currentText(), "38400");
 }
 
 TEST(FormOptHard, UnwritableDataFolderKeepsThePortAndSaysSo) {
@@ -146,7 +148,7 @@ TEST(FormOptHard, UnwritableDataFolderKeepsThePortAndSaysSo) {
   EXPECT_EQ(d.form->settings().PortName, "COM1");
   EXPECT_FALSE(d.status.error.isEmpty());
   d.status.error.clear();
-  d.form->RadioGroupCOMButtons->button(1)->click();
+  child<QButtonGroup>(*d.form, "RadioGroupCOMButtons")->button(1)->click();
   EXPECT_EQ(d.form->settings().PortName, "COM2");  // in use for this run
   EXPECT_FALSE(d.status.error.isEmpty());
 }
@@ -201,21 +203,25 @@ TEST(FormOptHard, RefreshesThePortsWhileOpen) {
   for (const auto& s : steps) {
     SCOPED_TRACE(s.step);
     present = s.present;
-    s.click ? d.form->B_Refresh->click() : d.form->show();
+    s.click ? child<QPushButton>(*d.form, "B_Refresh")->click() : d.form->show();
     EXPECT_TRUE(rescan->isActive());
     EXPECT_EQ(d.form->items(), s.items);
-    EXPECT_EQ(d.form->RadioGroupCOMButtons->checkedButton()->text(), s.chosenText);
+    EXPECT_EQ(child<QButtonGroup>(*d.form, "RadioGroupCOMButtons")->checkedButton()->text(),
+              s.chosenText);
     for (const QString& part : s.notice)
-      EXPECT_TRUE(d.form->L_PortsChanged->text().contains(part))
-          << d.form->L_PortsChanged->text().toStdString();
+      EXPECT_TRUE(child<QLabel>(*d.form, "L_PortsChanged")->text().contains(part))
+          << child<QLabel>(*d.form, "L_PortsChanged")->text().toStdString();
     ASSERT_EQ(changed.size(), s.emitted);
     EXPECT_EQ(changed.last().at(0).value<QList<PortEntry>>(), d.form->entries());
-    if (!s.click) d.form->RadioGroupCOMButtons->button(1)->click();  // the user's choice
+    if (!s.click)
+      child<QButtonGroup>(*d.form, "RadioGroupCOMButtons")
+          ->button(1)
+          ->click();  // the user's choice
   }
   EXPECT_EQ(d.form->entries()[1], ftdi);  // opened by its path, known by what it is
   EXPECT_EQ(d.form->settings().PortName, "ttyUSB0");
   EXPECT_EQ(fileText(d.config()), "ttyUSB0\r\nkeep me\r\n");  // line 1 as ever: the name
-  d.form->B_Refresh->click();  // nothing changed: nothing to tell the line
+  child<QPushButton>(*d.form, "B_Refresh")->click();  // nothing changed: nothing to tell the line
   EXPECT_EQ(changed.size(), 2);
   d.form->hide();
   EXPECT_FALSE(rescan->isActive());

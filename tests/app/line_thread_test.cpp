@@ -19,6 +19,7 @@
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
+#include "common/find.h"
 #include "common/on_line.h"
 #include "common/recorders.h"
 #include "common/sim_process.h"
@@ -77,9 +78,11 @@ TEST(LineThread, SilentDeviceNeverHoldsTheWindowsAndClosingEndsTheRun) {
     std::function<void(AppWindows&)> start;
     QString errorAfter;  // the report of the run the closing ended, if any
   } cases[] = {
-      {"translation", "gen9", [](AppWindows& w) { w.FormMain->Translate->trigger(); }, ""},
-      {"monitor", "gen9", [](AppWindows& w) { w.FormMain->Monitor->trigger(); }, ""},
-      {"modem", "modem", [](AppWindows& w) { w.FormMain->B_Modem->click(); }, ""},
+      {"translation", "gen9", [](AppWindows& w) { action(*w.FormMain, "Translate")->trigger(); },
+       ""},
+      {"monitor", "gen9", [](AppWindows& w) { action(*w.FormMain, "Monitor")->trigger(); }, ""},
+      {"modem", "modem", [](AppWindows& w) { child<QPushButton>(*w.FormMain, "B_Modem")->click(); },
+       ""},
       {"upload", "boot",
        [](AppWindows& w) {
          w.FormMain->DeviceKind = 2;
@@ -131,12 +134,12 @@ TEST(LineThread, AVanishedLineEndsEveryRunModeWithItsReason) {
   } cases[] = {
       {"translation",
        {"--profile", "translate", "--chatter-period-ms", "100"},
-       [](AppWindows& w) { w.FormMain->Translate->trigger(); },
-       [](AppWindows& w) { return !w.FormReadPort->log()->logText().isEmpty(); },
+       [](AppWindows& w) { action(*w.FormMain, "Translate")->trigger(); },
+       [](AppWindows& w) { return !w.FormReadPort->logText().isEmpty(); },
        [](AppWindows& w) { return w.FormMain->RunMode == Run::None; }},
       {"monitor",
        {"--profile", "gen9"},
-       [](AppWindows& w) { w.FormMain->Monitor->trigger(); },
+       [](AppWindows& w) { action(*w.FormMain, "Monitor")->trigger(); },
        [](AppWindows& w) { return !w.FormMonitor->sheet().L_DataEE->text().isEmpty(); },
        [](AppWindows& w) { return !w.FormMonitor->isVisible(); }},
       {"upload",
@@ -144,9 +147,9 @@ TEST(LineThread, AVanishedLineEndsEveryRunModeWithItsReason) {
        [](AppWindows& w) {
          w.FormMain->FileOpen1Accept(qEnvironmentVariable("LIR2_SOURCE_DIR") +
                                      "/samples/lir-64k.lir2");
-         w.FormMain->LoadProg->trigger();
+         action(*w.FormMain, "LoadProg")->trigger();
        },
-       [](AppWindows& w) { return w.FormMain->CGauge1->progress() > 50; },
+       [](AppWindows& w) { return child<Gauge>(*w.FormMain, "CGauge1")->progress() > 50; },
        [](AppWindows& w) { return w.FormMain->RunMode == Run::None; }},
   };
   for (const auto& c : cases) {
@@ -185,8 +188,8 @@ TEST(LineThread, AStopOrTheEndReachesARunStillQueued) {
     TFormMain& m = app.main();
     m.FileOpen1Accept(qEnvironmentVariable("LIR2_SOURCE_DIR") + "/samples/lir-small.lir2");
     runIn(app.w->link.get(), [] { QThread::msleep(300); });  // the line's thread is busy
-    m.LoadProg->trigger();
-    exit ? (void)m.close() : m.StopExec->trigger();
+    action(m, "LoadProg")->trigger();
+    exit ? (void)m.close() : action(m, "StopExec")->trigger();
     if (exit) app.w->linkThread.reset();
     QTest::qWait(600);
     EXPECT_EQ(model->portOpenings(), 0);
@@ -204,12 +207,12 @@ TEST(EndToEnd, TranslationShowsTheSimulatorsLinesAndStopClosesThePort) {
   ASSERT_FALSE(options.portPath.isEmpty()) << sim.errors().toStdString();
   ThreadedApp app(options);
   EXPECT_EQ(app.w->FormOptHard->settings().PortName, options.portPath);
-  app.main().Translate->trigger();
-  LogView* log = app.w->FormReadPort->log();
+  action(app.main(), "Translate")->trigger();
+  const TFormPortLog* log = app.w->FormReadPort.get();
   // Two whole lines from the device, through the line's own thread.
   EXPECT_TRUE(runUntil([&] { return log->logText().count(QStringLiteral("\r\n")) >= 2; }))
       << log->logText().toStdString() << app.main().errorText().toStdString();
-  app.main().StopExec->trigger();
+  action(app.main(), "StopExec")->trigger();
   bool open = true, ticking = true;
   onLine(*app.w->link, [&] {
     open = app.w->link->port().PortOpen;

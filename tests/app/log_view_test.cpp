@@ -13,6 +13,7 @@
 
 #include "app/form_port_log.h"
 #include "app/log_view.h"
+#include "common/find.h"
 #include "serial/traffic_log.h"
 
 namespace {
@@ -109,7 +110,7 @@ TEST(LogView, FollowsTheEndUnlessScrolledAway) {
 TEST(PortLogSave, SavesTheBytesTheLogShowsWithTheLinesTimes) {
   QTemporaryDir dir;
   TFormPortLog form(TFormPortLog::Kind::Read);
-  LogView& log = *form.log();
+  LogView& log = *form.findChild<LogView*>();
   qint64 clock = 0;
   log.now = [&clock] { return clock; };
   QStringList warnings;
@@ -136,7 +137,7 @@ TEST(PortLogSave, SavesTheBytesTheLogShowsWithTheLinesTimes) {
                              all.mid(11, 3) + stamp(4000) + all.mid(14);
   const std::pair<bool, QByteArray> cases[] = {{false, sent}, {true, stamped}};
   for (auto [stamps, want] : cases) {
-    form.CB_TimeStamps->setChecked(stamps);
+    child<QCheckBox>(form, "CB_TimeStamps")->setChecked(stamps);
     path = dir.filePath(stamps ? "stamped.txt" : "plain");
     form.B_SaveLogClick();
     QFile f(stamps ? path : path + ".txt");

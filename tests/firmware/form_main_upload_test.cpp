@@ -17,10 +17,11 @@
 #include "app/form_port_log.h"
 #include "app/gauge.h"
 #include "app/log_view.h"
-#include "firmware/upload.h"
-#include "serial/window_timer.h"
+#include "common/find.h"
 #include "common/on_line.h"
 #include "common/sim_process.h"
+#include "firmware/upload.h"
+#include "serial/window_timer.h"
 #include "upload_rig.h"
 
 namespace {
@@ -56,8 +57,10 @@ struct UploadApp : SimApp {
   }
   QString labels() {
     TFormMain& m = main();
-    return QStringList{m.LVerDevice->text(), m.LVerPlatPow->text(), m.LVerPlatPic->text(),
-                       m.LVerPO->text(), m.LVerCPU->text()}
+    return QStringList{child<QLabel>(m, "LVerDevice")->text(),
+                       child<QLabel>(m, "LVerPlatPow")->text(),
+                       child<QLabel>(m, "LVerPlatPic")->text(), child<QLabel>(m, "LVerPO")->text(),
+                       child<QLabel>(m, "LVerCPU")->text()}
         .join('|');
   }
   // After a run, whatever its end: stopped, the port closed, the actions back. A successful
@@ -66,11 +69,13 @@ struct UploadApp : SimApp {
     TFormMain& m = main();
     EXPECT_EQ(m.stateText(), success ? "Файл Загружен" : "Выключенно");
     EXPECT_EQ(m.RunMode, 0);
-    EXPECT_EQ(m.CGauge1->progress(), success ? m.CGauge1->maxValue() : 0);
+    EXPECT_EQ(child<Gauge>(m, "CGauge1")->progress(),
+              success ? child<Gauge>(m, "CGauge1")->maxValue() : 0);
     EXPECT_EQ(m.findChild<QLabel*>("StatusBarError_1")->styleSheet().contains("red"), !success);
     EXPECT_FALSE(link().port().PortOpen);
-    EXPECT_FALSE(m.StopExec->isEnabled());
-    for (QAction* a : {m.LoadProg, m.FileOpen1, m.Translate, m.Monitor})
+    EXPECT_FALSE(action(m, "StopExec")->isEnabled());
+    for (QAction* a : {action(m, "LoadProg"), action(m, "FileOpen1"), action(m, "Translate"),
+                       action(m, "Monitor")})
       EXPECT_TRUE(a->isEnabled());
     EXPECT_EQ(link().exchange().ResultCode, 0);
   }
@@ -125,23 +130,26 @@ TEST(FormMainFile, HeaderDecodesIntoTheWindow) {
     SCOPED_TRACE(c.name);
     UploadApp rig;
     TFormMain& m = rig.main();
-    rig.w->FormOptHard->CheckBoxSound->setChecked(c.soundsOn);
+    child<QCheckBox>(*rig.w->FormOptHard, "CheckBoxSound")->setChecked(c.soundsOn);
     if (!c.before.isNull()) rig.open("a.lir2", c.before);
     rig.sounds.played.clear();
     const QString path = rig.open(c.file, c.bytes);
     EXPECT_EQ(rig.labels(), c.labels);
     EXPECT_EQ(m.errorText(), c.error);
-    EXPECT_EQ(m.LoadProg->isEnabled(), c.loadProg);
+    EXPECT_EQ(action(m, "LoadProg")->isEnabled(), c.loadProg);
     EXPECT_EQ(std::count(rig.sounds.played.begin(), rig.sounds.played.end(), Sound::Error),
               c.errorSounds);
     QFile missing(path);
     const QString reason = missing.open(QIODevice::ReadOnly) ? QString() : missing.errorString();
-    EXPECT_EQ(rig.messages.join(""), QString(c.message).replace("%1", QDir::toNativeSeparators(path)).replace("%2", reason));
+    EXPECT_EQ(
+        rig.messages.join(""),
+        QString(c.message).replace("%1", QDir::toNativeSeparators(path)).replace("%2", reason));
     // The file as read is shown and kept; the prepared program is not there yet.
     EXPECT_EQ(m.fileNameText(), QDir::toNativeSeparators(path));
     EXPECT_EQ(m.FirmwareText, c.text.isNull() ? c.bytes : c.text);
-    EXPECT_EQ(rig.w->FormFile->MemoHex->toPlainText(), asMemoText(m.FirmwareText));
-    EXPECT_EQ(rig.w->FormFile->MemoHexProg->toPlainText(), "");
+    EXPECT_EQ(child<QPlainTextEdit>(*rig.w->FormFile, "MemoHex")->toPlainText(),
+              asMemoText(m.FirmwareText));
+    EXPECT_EQ(child<QPlainTextEdit>(*rig.w->FormFile, "MemoHexProg")->toPlainText(), "");
   }
 }
 
@@ -154,18 +162,18 @@ TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
     SCOPED_TRACE(name);
     UploadApp rig(simProfile("lir"));
     TFormMain& m = rig.main();
-    rig.w->FormOptHard->ComboBoxRate->setCurrentIndex(rig.w->FormOptHard->ComboBoxRate->count() -
-                                                      1);
-    rig.w->FormOptSoft->CheckBoxWrite->setChecked(true);
+    child<QComboBox>(*rig.w->FormOptHard, "ComboBoxRate")
+        ->setCurrentIndex(child<QComboBox>(*rig.w->FormOptHard, "ComboBoxRate")->count() - 1);
+    child<QCheckBox>(*rig.w->FormOptSoft, "CheckBoxWrite")->setChecked(true);
     m.FileOpen1Accept(sample(name));
     // What the window shows while the transfer runs.
     QString stateDuring;
     qint64 gaugeMax = -1;
     rig.onWrite = [&] {
       stateDuring = m.stateText();
-      gaugeMax = m.CGauge1->maxValue();
+      gaugeMax = child<Gauge>(m, "CGauge1")->maxValue();
     };
-    m.LoadProg->trigger();
+    action(m, "LoadProg")->trigger();
 
     const QByteArray program = m.FirmwareText.mid(m.FirmwareText.indexOf('#') + 1);
     EXPECT_EQ(stateDuring, "Загрузка Файла");
@@ -176,19 +184,20 @@ TEST(FormMainUpload, UploadsTheOpenedFileAndReports) {
     EXPECT_EQ(received(rig).records, hexRecordsOf(program));
     EXPECT_EQ(m.errorText(), "Нет ошибок");
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Ok}));
-    EXPECT_EQ(m.LVerBoot->text(), "VerBoot = 11");
-    EXPECT_EQ(rig.w->FormFile->MemoHexProg->toPlainText(), asMemoText(program));
+    EXPECT_EQ(child<QLabel>(m, "LVerBoot")->text(), "VerBoot = 11");
+    EXPECT_EQ(child<QPlainTextEdit>(*rig.w->FormFile, "MemoHexProg")->toPlainText(),
+              asMemoText(program));
     rig.expectStopped(true);
 
     // The same file again sends the same bytes.
-    const QString firstLog = rig.w->FormWritePort->log()->logText();
+    const QString firstLog = rig.w->FormWritePort->logText();
     EXPECT_TRUE(firstLog.startsWith("lrun\r\nU3A")) << firstLog.left(20).toStdString();
     const QByteArray firstWire = rig.wire;
     rig.wire.clear();
     rig.clock.advance(1000);
-    m.LoadProg->trigger();
+    action(m, "LoadProg")->trigger();
     EXPECT_EQ(rig.model->bootloader()->completedUploads(), 2);
-    EXPECT_EQ(rig.w->FormWritePort->log()->logText(), firstLog);
+    EXPECT_EQ(rig.w->FormWritePort->logText(), firstLog);
     EXPECT_EQ(rig.wire, firstWire);
   }
 }
@@ -232,7 +241,7 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
     SCOPED_TRACE(c.name);
     UploadApp rig;
     TFormMain& m = rig.main();
-    rig.w->FormOptHard->CheckBoxSound->setChecked(true);
+    child<QCheckBox>(*rig.w->FormOptHard, "CheckBoxSound")->setChecked(true);
     rig.open("good.lir2", kGoodFile);
     rig.open("fw.lir2", c.file);
     if (c.portGone) rig.link().port().setEntries({});
@@ -244,13 +253,13 @@ TEST(FormMainUpload, FailuresAreReportedAndTheRunStops) {
       if (triesAfterTheEnd >= 0) return void(++triesAfterTheEnd);
       if (c.end == None || received(rig).transferBytes == 0) return;
       EXPECT_EQ(received(rig).transferBytes, 1);
-      c.end == Close ? (void)m.close() : m.StopExec->trigger();
+      c.end == Close ? (void)m.close() : action(m, "StopExec")->trigger();
       triesAfterTheEnd = 0;
     };
-    m.LoadProg->trigger();
+    action(m, "LoadProg")->trigger();
     EXPECT_EQ(triesAfterTheEnd, c.end == None ? -1 : 0);  // not a byte more
     EXPECT_EQ(m.errorText(), c.error);
-    EXPECT_EQ(m.LVerPlatPow->text(), c.platPow);
+    EXPECT_EQ(child<QLabel>(m, "LVerPlatPow")->text(), c.platPow);
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>({Sound::Error}));
     EXPECT_FALSE(received(rig).completed);
     EXPECT_EQ(rig.model->portOpenings() > 0, c.opens);
@@ -275,16 +284,16 @@ TEST(FormMainUpload, StopAndCloseAskFirst) {
     rig.onWrite = [&] {
       if (asked || received(rig).transferBytes == 0) return;
       asked = true;
-      close ? (void)m.close() : m.StopExec->trigger();
+      close ? (void)m.close() : action(m, "StopExec")->trigger();
     };
-    m.LoadProg->trigger();
+    action(m, "LoadProg")->trigger();
     EXPECT_EQ(rig.questions.size(), 1);
     EXPECT_TRUE(received(rig).completed);
     EXPECT_EQ(m.errorText(), "Нет ошибок");
     EXPECT_TRUE(m.isVisible());
     rig.expectStopped(true);
-    m.StopExec->setEnabled(true);
-    m.StopExec->trigger();
+    action(m, "StopExec")->setEnabled(true);
+    action(m, "StopExec")->trigger();
     EXPECT_EQ(rig.questions.size(), 1);
   }
 }
@@ -299,13 +308,13 @@ TEST(FormMainUpload, LateReportOfAStoppedUploadLeavesTheNextRunAlone) {
   rig.onWrite = [&] {
     if (stopped || received(rig).transferBytes == 0) return;
     stopped = true;
-    m.StopExec->trigger();
-    m.Translate->trigger();
+    action(m, "StopExec")->trigger();
+    action(m, "Translate")->trigger();
   };
-  m.LoadProg->trigger();
+  action(m, "LoadProg")->trigger();
   ASSERT_TRUE(stopped);
   EXPECT_EQ(m.RunMode, 'T');
-  EXPECT_TRUE(m.StopExec->isEnabled());
+  EXPECT_TRUE(action(m, "StopExec")->isEnabled());
   EXPECT_TRUE(rig.link().port().PortOpen);
   EXPECT_EQ(m.stateText(), "Режим Трансляции");
   EXPECT_TRUE(rig.sounds.played.empty());
@@ -333,15 +342,15 @@ TEST(UploadEndToEnd, UploadThenCloseDuringTheNextOne) {
   m.dialogs.confirm = [](const QString&, const QString&) { return true; };
   m.show();
   m.FileOpen1Accept(sample("lir-small.lir2"));
-  ASSERT_TRUE(m.LoadProg->isEnabled()) << sim.errors().toStdString();
-  m.LoadProg->trigger();
+  ASSERT_TRUE(action(m, "LoadProg")->isEnabled()) << sim.errors().toStdString();
+  action(m, "LoadProg")->trigger();
   EXPECT_EQ(m.stateText(), "Загрузка Файла");
   ASSERT_TRUE(runUntil([&] { return m.stateText() == "Файл Загружен"; }, 60000));
   EXPECT_EQ(m.errorText(), "Нет ошибок");
 
   m.FileOpen1Accept(sample("lir-64k.lir2"));
-  m.LoadProg->trigger();
-  ASSERT_TRUE(runUntil([&] { return m.CGauge1->progress() > 100; }));
+  action(m, "LoadProg")->trigger();
+  ASSERT_TRUE(runUntil([&] { return child<Gauge>(m, "CGauge1")->progress() > 100; }));
   m.close();
   EXPECT_TRUE(runUntil([&] { return m.errorText() == kStoppedMidway; }, 2000));
   EXPECT_FALSE(m.isVisible());

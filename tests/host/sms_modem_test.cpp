@@ -14,6 +14,7 @@
 #include "app/form_port_log.h"
 #include "app/log_view.h"
 #include "common/exchange_rig.h"
+#include "common/find.h"
 #include "common/on_line.h"
 #include "common/sim_process.h"
 #include "common/sim_rig.h"
@@ -145,38 +146,38 @@ TEST(FormSmsModem, ModemButtonEntersTheModeAndTheWindowSends) {
     SimApp app(modem(c.silent), c.openFails);
     TFormMain& m = app.main();
     TFormSmsModem& f = *app.w->FormSmsModem;
-    m.AReadPort->setChecked(false);
-    m.AWritePort->setChecked(true);
-    app.w->FormOptHard->ComboBoxRate->setCurrentIndex(0);
+    action(m, "AReadPort")->setChecked(false);
+    action(m, "AWritePort")->setChecked(true);
+    child<QComboBox>(*app.w->FormOptHard, "ComboBoxRate")->setCurrentIndex(0);
     ASSERT_NE(app.w->FormOptHard->settings().BaudRate, 19200);  // tells configured from default
-    app.w->FormReadPort->log()->append(u"old read");
-    app.w->FormWritePort->log()->append(u"old write");
+    app.w->FormReadPort->append(u"old read");
+    app.w->FormWritePort->append(u"old write");
 
-    m.B_Modem->click();
+    child<QPushButton>(m, "B_Modem")->click();
     EXPECT_EQ(m.RunMode, 'M');
     EXPECT_EQ(m.errorText().left(c.errorBar.size()), c.errorBar);  // then the reason, if any
-    EXPECT_FALSE(m.AReadPort->isChecked());
-    EXPECT_TRUE(m.AWritePort->isChecked());
-    EXPECT_TRUE(app.w->FormOptSoft->CheckBoxRead->isChecked());
-    EXPECT_TRUE(app.w->FormOptSoft->CheckBoxWrite->isChecked());
+    EXPECT_FALSE(action(m, "AReadPort")->isChecked());
+    EXPECT_TRUE(action(m, "AWritePort")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(*app.w->FormOptSoft, "CheckBoxRead")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(*app.w->FormOptSoft, "CheckBoxWrite")->isChecked());
     EXPECT_TRUE(app.w->FormReadPort->isVisible() && app.w->FormWritePort->isVisible());
     EXPECT_TRUE(f.isVisible() && m.isVisible());
-    EXPECT_FALSE(m.StopExec->isEnabled());  // the mode has no stop of its own
+    EXPECT_FALSE(action(m, "StopExec")->isEnabled());  // the mode has no stop of its own
     EXPECT_EQ(app.model->hostRate(), c.openFails ? 0 : app.w->FormOptHard->settings().BaudRate);
     EXPECT_EQ(app.clock.nowMs(), c.setUpMs);
 
-    f.E_SmsSend->setText("Тест 1");
-    f.B_SmsSend->click();
-    EXPECT_EQ(f.L_err->text(), c.result);
+    child<QLineEdit>(f, "E_SmsSend")->setText("Тест 1");
+    child<QPushButton>(f, "B_SmsSend")->click();
+    EXPECT_EQ(child<QLabel>(f, "L_err")->text(), c.result);
     EXPECT_EQ(app.clock.nowMs() - c.setUpMs, c.sendMs);
     EXPECT_EQ(app.wire, c.heard);
-    EXPECT_TRUE(app.w->FormWritePort->log()->logText().startsWith('a'));  // on and emptied
-    EXPECT_EQ(app.w->FormReadPort->log()->logText(), c.readLog);
+    EXPECT_TRUE(app.w->FormWritePort->logText().startsWith('a'));  // on and emptied
+    EXPECT_EQ(app.w->FormReadPort->logText(), c.readLog);
     EXPECT_EQ(app.model->modem()->sent().size(), c.result.startsWith('0') ? 1 : 0);
     // The send leaves the poll its interval but does not start it.
-    EXPECT_EQ(f.Timer1->interval(), 3000);
-    EXPECT_FALSE(f.Timer1->isActive());
-    f.B_Stop->click();
+    EXPECT_EQ(child<WindowTimer>(f, "Timer1")->interval(), 3000);
+    EXPECT_FALSE(child<WindowTimer>(f, "Timer1")->isActive());
+    child<QPushButton>(f, "B_Stop")->click();
     EXPECT_EQ(app.link().exchange().ResultCode, 0);
   }
 }
@@ -187,17 +188,17 @@ TEST(FormSmsModem, SendsAfterAnotherModeStopped) {
   SimApp app(modem());
   TFormMain& m = app.main();
   TFormSmsModem& f = *app.w->FormSmsModem;
-  m.B_Modem->click();
-  m.Translate->trigger();
-  m.StopExec->trigger();
+  child<QPushButton>(m, "B_Modem")->click();
+  action(m, "Translate")->trigger();
+  action(m, "StopExec")->trigger();
   ASSERT_FALSE(app.link().port().PortOpen);
   app.wire.clear();
-  f.E_SmsSend->setText("ok");
-  f.B_SmsSend->click();
-  EXPECT_EQ(f.L_err->text(), "0: Нет ошибок");
+  child<QLineEdit>(f, "E_SmsSend")->setText("ok");
+  child<QPushButton>(f, "B_SmsSend")->click();
+  EXPECT_EQ(child<QLabel>(f, "L_err")->text(), "0: Нет ошибок");
   EXPECT_EQ(app.wire, kSendWire + "ok\x1A");
   EXPECT_EQ(app.model->modem()->sent().size(), 1);
-  EXPECT_EQ(app.w->FormWritePort->log()->logText(), QString::fromLatin1(kSendWire + "ok\x1A"));
+  EXPECT_EQ(app.w->FormWritePort->logText(), QString::fromLatin1(kSendWire + "ok\x1A"));
   EXPECT_EQ(app.model->hostRate(), app.w->FormOptHard->settings().BaudRate);
 }
 
@@ -214,22 +215,24 @@ TEST(ModemEndToEnd, SendThenCloseDuringARawCommand) {
   options.lineThread = true;
   AppWindows w(options, clock, sounds);
   w.FormMain->show();
-  const LogView* read = w.FormReadPort->log();
+  const TFormPortLog* read = w.FormReadPort.get();
 
   // The set-up runs on the line's thread; the window shows at once.
-  w.FormMain->B_Modem->click();
+  child<QPushButton>(*w.FormMain, "B_Modem")->click();
   EXPECT_TRUE(w.FormSmsModem->isVisible());
-  w.FormSmsModem->E_SmsSend->setText("LIR2 test");
-  w.FormSmsModem->B_SmsSend->click();
-  EXPECT_TRUE(runUntil([&] { return !w.FormSmsModem->L_err->text().startsWith("L_err"); }))
-      << sim.errors().toStdString() << w.FormMain->errorText().toStdString();
-  EXPECT_EQ(w.FormSmsModem->L_err->text(), "0: Нет ошибок");
-  EXPECT_EQ(w.FormWritePort->log()->logText(),
+  child<QLineEdit>(*w.FormSmsModem, "E_SmsSend")->setText("LIR2 test");
+  child<QPushButton>(*w.FormSmsModem, "B_SmsSend")->click();
+  EXPECT_TRUE(runUntil([&] {
+    return !child<QLabel>(*w.FormSmsModem, "L_err")->text().startsWith("L_err");
+  })) << sim.errors().toStdString()
+      << w.FormMain->errorText().toStdString();
+  EXPECT_EQ(child<QLabel>(*w.FormSmsModem, "L_err")->text(), "0: Нет ошибок");
+  EXPECT_EQ(w.FormWritePort->logText(),
             QString::fromLatin1(kInitWire + kSendWire + "LIR2 test\x1A"));
 
   // Without its line end the modem waits: one answer still on the line, then a time-out.
-  w.FormSmsModem->E_SmsReceive->setText("at+cmgr=1");
-  w.FormSmsModem->B_Stop->click();
+  child<QLineEdit>(*w.FormSmsModem, "E_SmsReceive")->setText("at+cmgr=1");
+  child<QPushButton>(*w.FormSmsModem, "B_Stop")->click();
   EXPECT_TRUE(runUntil([&] { return read->logText().endsWith("> +CMGS: 1\r\nOK\r\n"); }))
       << read->logText().toStdString();
   w.FormMain->close();

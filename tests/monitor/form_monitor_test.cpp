@@ -20,6 +20,7 @@
 #include "app/form_opt_hard.h"
 #include "app/form_port_log.h"
 #include "app/log_view.h"
+#include "common/find.h"
 #include "common/sim_rig.h"
 #include "monitor/csv_recording.h"
 #include "monitor/eeprom_cells.h"
@@ -48,7 +49,7 @@ struct Rig : SimApp {
   QString savePath, openPath;
   bool answer = true;
   qsizetype declined = 0;  // the question answered no whatever answer says (1 = the first)
-  int choice = 0;  // the button taken of a question with several
+  int choice = 0;          // the button taken of a question with several
   QStringList questions, warnings;
 
   explicit Rig(const char* profile = "gen9", const std::function<void(SimConfig&)>& fault = {},
@@ -84,7 +85,7 @@ struct Rig : SimApp {
   }
   // The monitor started: the parameters and a whole pass over the RAM window.
   Rig& monitoring() {
-    main().Monitor->trigger();
+    action(main(), "Monitor")->trigger();
     ticks(6);
     return *this;
   }
@@ -121,13 +122,13 @@ TEST(FormMonitor, MonitorActionStartsARunThatPollsTheDevice) {
     rig.link().exchange().ReconnectCount = 1;
     rig.s().images().EepromImage[500] = 7;
     m.RichEditErr->setPlainText("old alarm");
-    rig.w->FormWritePort->log()->append(u"old");
-    rig.main().Monitor->trigger();
+    rig.w->FormWritePort->append(u"old");
+    action(rig.main(), "Monitor")->trigger();
     EXPECT_FALSE(rig.main().isVisible());
     EXPECT_TRUE(m.isVisible());
     EXPECT_EQ(rig.main().RunMode, '!');
     EXPECT_TRUE(m.RichEditErr->toPlainText().isEmpty());
-    EXPECT_EQ(rig.w->FormWritePort->log()->logText(), "");
+    EXPECT_EQ(rig.w->FormWritePort->logText(), "");
     EXPECT_EQ(rig.s().Timer3->interval(), 10);
     EXPECT_FALSE(rig.link().frameState().BinaryFrames);
     EXPECT_EQ(rig.s().poll().RamOffset, 0);
@@ -171,7 +172,7 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     SCOPED_TRACE(c.name);
     Rig rig("gen9", c.fault, c.openFails);
     TFormMonitor& m = rig.mon();
-    rig.main().Monitor->trigger();
+    action(rig.main(), "Monitor")->trigger();
     for (int i = 1; i <= 5; ++i) {
       ASSERT_TRUE(rig.fire());
       EXPECT_EQ(rig.link().exchange().ReconnectCount, i);
@@ -192,7 +193,7 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     EXPECT_EQ(rig.link().exchange().ResultCode, 0);
     EXPECT_EQ(rig.main().RunMode, '!');
     // The debt is carried into the next run: its first failure is reported at once.
-    rig.main().Monitor->trigger();
+    action(rig.main(), "Monitor")->trigger();
     ASSERT_TRUE(rig.fire());
     EXPECT_FALSE(m.isVisible());
     EXPECT_EQ(rig.sounds.played.size(), 2u);
@@ -203,7 +204,7 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
 // run ends at once saying which; the options keep their rate.
 TEST(FormMonitor, DeviceAtAnotherRateIsNamed) {
   Rig rig("gen9", [](SimConfig& s) { s.lineRate = 9600; });
-  rig.main().Monitor->trigger();
+  action(rig.main(), "Monitor")->trigger();
   ASSERT_TRUE(rig.fire());
   EXPECT_FALSE(rig.mon().isVisible());
   EXPECT_EQ(rig.main().errorText(),
@@ -217,14 +218,14 @@ TEST(FormMonitor, DeviceAtAnotherRateIsNamed) {
 // close: nothing reported, no sound, no reconnect; the line is left at the configured rate.
 TEST(FormMonitor, CloseDuringTheRateProbeIsTheUsersClose) {
   Rig rig("gen9", [](SimConfig& s) { s.lineRate = 9600; });
-  rig.w->FormOptHard->CheckBoxSound->setChecked(true);
+  child<QCheckBox>(*rig.w->FormOptHard, "CheckBoxSound")->setChecked(true);
   int openings = 0;
   rig.onWrite = [&] {
     if (openings || rig.model->hostRate() == 19200) return;
     openings = rig.model->portOpenings();
     rig.mon().close();
   };
-  rig.main().Monitor->trigger();
+  action(rig.main(), "Monitor")->trigger();
   rig.fire();
   EXPECT_NE(openings, 0);  // the probe was reached
   EXPECT_EQ(rig.main().errorText(), "");
@@ -239,7 +240,7 @@ TEST(FormMonitor, CloseDuringTheRateProbeIsTheUsersClose) {
 // and the sixth failure ends the run: six exchanges of 3000 ms and one probe of four.
 TEST(FormMonitor, SilentDeviceEndsTheRunAfterFiveReconnectsAndOneProbe) {
   Rig rig("gen9", [](SimConfig& s) { s.firmware.silentAfterFrames = 0; });
-  rig.main().Monitor->trigger();
+  action(rig.main(), "Monitor")->trigger();
   int ticks = 0;
   while (rig.fire()) ++ticks;
   EXPECT_EQ(ticks, 6);

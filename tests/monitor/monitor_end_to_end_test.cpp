@@ -18,6 +18,7 @@
 #include "app/form_opt_soft.h"
 #include "app/form_port_log.h"
 #include "app/log_view.h"
+#include "common/find.h"
 #include "common/on_line.h"
 #include "common/recorders.h"
 #include "common/sim_process.h"
@@ -97,9 +98,9 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     SCOPED_TRACE(c.profile);
     SimWindows e;
     ASSERT_TRUE(e.start(c.profile, args));
-    e.w->FormOptSoft->CheckBoxWrite->setChecked(true);
+    child<QCheckBox>(*e.w->FormOptSoft, "CheckBoxWrite")->setChecked(true);
     e.sheet().E_Addr_EE->setText("1");
-    e.w->FormMain->Monitor->trigger();
+    action(*e.w->FormMain, "Monitor")->trigger();
     TFormMonitor& m = *e.w->FormMonitor;
     MonitorSession& s = *e.w->monitorSession;
     // A refresh, a whole RAM pass and the start of the next: the activity bar has moved on.
@@ -147,7 +148,7 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     EXPECT_TRUE(std::equal(ram.begin(), ram.end(), images.RamImage.begin()));
     // Text frames until the identification was decoded; after it, the format it chose.
     e.w->bridge->flushLogs();
-    const QString written = e.w->FormWritePort->log()->logText();
+    const QString written = e.w->FormWritePort->logText();
     EXPECT_TRUE(written.startsWith("PCRD002"));
     if (c.binary) {
       EXPECT_EQ(written.count("PCRD"), 46);
@@ -157,7 +158,7 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     auto button = [&](const char* name) {
       return qobject_cast<QAbstractButton*>(e.sheet().control(QString::fromLatin1(name)));
     };
-    e.w->FormMain->Monitor->trigger();
+    action(*e.w->FormMain, "Monitor")->trigger();
     ASSERT_TRUE(runUntil([&] { return e.text("L_OnOff").startsWith("Включен"); }))
         << e.text("L_OnOff").toStdString() << e.w->FormMain->errorText().toStdString();
     button("SB_LIROn")->click();  // "LIR_OFF"
@@ -201,7 +202,7 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
 TEST(MonitorEndToEnd, ALostLineIsReportedAsLost) {
   SimWindows e;
   ASSERT_TRUE(e.start("gen9", {}));
-  e.w->FormMain->Monitor->trigger();
+  action(*e.w->FormMain, "Monitor")->trigger();
   TFormMonitor& m = *e.w->FormMonitor;
   ASSERT_TRUE(runUntil([&] { return e.text("L_OnOff").startsWith("Включен"); }));
   ::kill(static_cast<pid_t>(e.sim.pid()), SIGKILL);
