@@ -5,11 +5,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -148,6 +146,7 @@ void SetRole(QWidget* w, QPalette::ColorRole role, const QColor& color) {
 
 MonitorSheet::MonitorSheet(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("MonitorSheet"));
+  dialogs = WindowDialogs::standard(this);
   buildLayout();
   L_FieldError->setVisible(false);
   for (const char* name : kHiddenAtStart) control(QLatin1String(name))->setVisible(false);
@@ -759,7 +758,7 @@ void MonitorSheet::writeParameter(const char* button) {
   const FieldByte byte =
       ConvertField(f->text(), uakb ? UakbKorrKind(generation_, firmware_) : p.kind,
                    uakb ? UakbKorrRule(generation_, firmware_) : p.rule, p.sign);
-  if (!byte.message.isEmpty()) showMessage(byte.message);
+  if (!byte.message.isEmpty()) dialogs.error(byte.message);
   if (byte.value) emit eepromWritesRequested({EepromWrite{p.address, *byte.value}});
 }
 
@@ -825,7 +824,7 @@ void MonitorSheet::B_SaveEEClick() {
     return;
   }
   if (!plan.message.isEmpty()) {
-    showMessage(plan.message);
+    dialogs.error(plan.message);
     return;
   }
   if (plan.addressText) E_Addr_EE->setText(*plan.addressText);  // which empties E_DataEE
@@ -866,12 +865,4 @@ void MonitorSheet::RG_TempTopBMSClick() {
 
 void MonitorSheet::TB_frecChange() {
   writeIfUnguarded(SettingsAddress::OutputPeriod, TB_frec->value());
-}
-
-void MonitorSheet::showMessage(const QString& text) {
-  if (messageBox) {
-    messageBox(text);
-    return;
-  }
-  QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), text);
 }

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "monitor/settings_writes.h"
+#include "widgets/window_dialogs.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -53,8 +54,8 @@ class MonitorSheet : public QWidget {
   bool UpdateGuard = false;
   // The measuring-transistor value chosen with the two transistor combo boxes.
   quint8 PrTrValue = 0;
-  // Shows a conversion error; a message box unless a test or the window sets another.
-  std::function<void(const QString&)> messageBox;
+  // The conversion errors it shows (the framework's error box); tests answer them.
+  WindowDialogs dialogs;
 
   QGroupBox* GroupBox1 = nullptr;
   QTabWidget* PC_Mon = nullptr;
@@ -150,7 +151,6 @@ class MonitorSheet : public QWidget {
   void checkParameterField(const char* button);
   void writeParameter(const char* button);
   void writeIfUnguarded(quint16 address, int value);
-  void showMessage(const QString& text);
 
   QHash<QString, Entry> controls_;
   QStringList names_;

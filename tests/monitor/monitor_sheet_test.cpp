@@ -164,7 +164,7 @@ struct SheetRig {
   explicit SheetRig(bool service = true) {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     sheet.applyServiceMode(service);
-    sheet.messageBox = [this](const QString& m) { messages << m; };
+    sheet.dialogs.error = [this](const QString& m) { messages << m; };
     QObject::connect(&sheet, &MonitorSheet::eepromWritesRequested, [this](const auto& writes) {
       QStringList s;
       for (const EepromWrite& w : writes) s << QStringLiteral("%1=%2").arg(w.address).arg(w.value);
