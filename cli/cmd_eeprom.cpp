@@ -13,7 +13,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_line.h"
 #include "cli/terminal.h"
-#include "monitor/decoders.h"
+#include "monitor/device_data.h"
 #include "monitor/eeprom_backup.h"
 #include "monitor/eeprom_cells.h"
 #include "monitor/monitor_session.h"
@@ -51,7 +51,9 @@ class EepromLine {
       line_.noteAnsweringRate(session_.answeringRate());
       return code;
     }
-    ::DecodeEeprom(session_.images(), session_.context(), link.frameState().BinaryFrames);
+    // The identification decides the frame format of the dump.
+    learnIdentification(identifyDevice(eeprom()), session_.context(),
+                        link.frameState().BinaryFrames);
     return session_.DumpEeprom(0, DeviceImages::kEepromSize - 1);
   }
 

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "monitor/decoders.h"
+#include "monitor/device_data.h"
 #include "monitor/eeprom_cells.h"
 #include "monitor/record_time.h"
 #include "protocol/result_messages.h"
@@ -69,13 +69,11 @@ QString EepromIdentity::describe() const {
 }
 
 EepromIdentity IdentityOf(const DeviceImages::Eeprom& eeprom) {
-  DeviceImages images;
-  images.EepromImage = eeprom;
-  DecodeContext context;
-  bool binary = false;
-  const MonitorView view = DecodeIdentification(images, context, binary);
-  return {view.textOf(u"Lb_VerPl"_s), view.textOf(u"Lb_VerPO"_s), view.textOf(u"Lb_Plir"_s),
-          view.textOf(u"Lb_Ulir"_s)};
+  return IdentityOf(identifyDevice(eeprom));
+}
+
+EepromIdentity IdentityOf(const DeviceIdentification& id) {
+  return {id.boardText(), id.firmwareText(), id.powerText(), id.voltageText().value_or(QString())};
 }
 
 QByteArray WriteEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& saved,
@@ -238,7 +236,7 @@ QString OtherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& d
       {0, u"плата"_s, [](const auto& e) { return BoardKindText(e[0]); }},
       {1, u"поколение"_s, [](const auto& e) { return QString::number(e[1]); }},
       {6, u"напряжение"_s, [](const auto& e) { return VoltageText(e[6]); }},
-      {5, u"мощность"_s, [](const auto& e) { return IdentityOf(e).power; }},
+      {5, u"мощность"_s, [](const auto& e) { return identifyDevice(e).powerText(); }},
   };
   QStringList differ;
   for (const Part& p : parts) {

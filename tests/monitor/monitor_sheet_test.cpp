@@ -10,7 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <random>
+#include <set>
+
+#include "monitor/control_names.h"
 #include "monitor/decode_context.h"
+#include "monitor/decoders.h"
 #include "monitor/device_images.h"
 #include "monitor/eeprom_map.h"
 #include "monitor/monitor_sheet.h"
@@ -225,6 +230,38 @@ TEST(MonitorSheet, ServiceModeRevealsTheServiceControls) {
     EXPECT_EQ(rig.get("CB_TempOkr")->isEnabled(), service);
     EXPECT_EQ(rig.get("RG_Culer")->isEnabled(), service);
   }
+}
+
+// Every control a decode names is a control of the sheet: random images of every board type and
+// generation, with and without -s, through both decodes. The list of names holds no more than
+// the decodes use.
+TEST(MonitorSheet, EveryControlADecodeNamesIsOnTheSheet) {
+  MonitorSheet sheet;
+  std::set<QString> onSheet, listed, named;
+  for (const QObject* o : sheet.findChildren<QObject*>()) onSheet.insert(o->objectName());
+  for (const ControlName& name : control::kAll) listed.insert(name);
+  std::mt19937 rng(18);
+  const QDateTime now = QDateTime::currentDateTime();
+  for (int round = 0; round < 2400; ++round) {
+    DeviceImages im;
+    for (auto& b : im.EepromImage) b = quint8(rng());
+    for (auto& b : im.RamImage) b = quint8(rng());
+    const quint8 types[] = {1, 2, 3, quint8(rng())};
+    im.EepromImage[0] = types[round % 4];
+    im.EepromImage[1] = quint8(round / 4 % 12);  // generations 0 to 11
+    DecodeContext c;
+    c.ServiceMode = round % 2;
+    bool binary = false;
+    for (const MonitorView& v : {DecodeEeprom(im, c, binary), DecodeRam(im, c, now)})
+      for (const auto& [name, view] : v.controls) named.insert(name);
+  }
+  std::set<QString> strays, unused;
+  for (const QString& name : named)
+    if (!onSheet.count(name) || !listed.count(name)) strays.insert(name);
+  for (const QString& name : listed)
+    if (!onSheet.count(name) || !named.count(name)) unused.insert(name);
+  EXPECT_TRUE(strays.empty()) << QStringList(strays.begin(), strays.end()).join(' ').toStdString();
+  EXPECT_TRUE(unused.empty()) << QStringList(unused.begin(), unused.end()).join(' ').toStdString();
 }
 
 TEST(MonitorSheet, ViewSetsControlsAndHiddenControlsStayHidden) {
