@@ -668,8 +668,8 @@ void MonitorSheet::markField(QLineEdit* f, bool acceptable, const QString& refus
   showRefusal(f, refusal);
 }
 
-// The label speaks of the field typed in last; a field put right takes its words back.
-void MonitorSheet::showRefusal(QLineEdit* f, const QString& refusal) {
+// The label speaks of the control used last; a control put right takes its words back.
+void MonitorSheet::showRefusal(QWidget* f, const QString& refusal) {
   if (refusal.isEmpty() && refusalField_ != f) return;
   refusalField_ = refusal.isEmpty() ? nullptr : f;
   L_FieldError->setText(refusal);
@@ -794,18 +794,23 @@ void MonitorSheet::B_ResetPowClick() {
   emit eepromWritesRequested({EepromWrite{SettingsAddress::PowerModel, 255}});
 }
 
-// Writes the value of the transistors shown, the second copy first. Without a value (no choice
-// has one yet) nothing is written: a 0 would wipe both copies.
+// Writes the value of the transistors shown, the second copy first. A choice without a value
+// ("???", or a type this device does not store directly) writes nothing and says so: the value
+// kept from an earlier choice, or from another device, is not what the window shows.
 void MonitorSheet::B_Pr_TrClick() {
   ComputePrTr();
-  if (PrTrValue == 0) return;
+  if (!PrTrValueFor(CB_Pr_Tr->currentIndex(), CB_Pr_TrNum->currentIndex(), eeprom32_)) {
+    showRefusal(CB_Pr_Tr, PrTrRefusal(CB_Pr_Tr->currentText(), eeprom32_));
+    return;
+  }
   emit eepromWritesRequested({EepromWrite{SettingsAddress::PrTrCopy, PrTrValue},
                               EepromWrite{SettingsAddress::PrTr, PrTrValue}});
 }
 
 void MonitorSheet::ComputePrTr() {
-  PrTrValue =
-      ::ComputePrTr(CB_Pr_Tr->currentIndex(), CB_Pr_TrNum->currentIndex(), eeprom32_, PrTrValue);
+  const int type = CB_Pr_Tr->currentIndex(), count = CB_Pr_TrNum->currentIndex();
+  PrTrValue = ::ComputePrTr(type, count, eeprom32_, PrTrValue);
+  if (PrTrValueFor(type, count, eeprom32_)) showRefusal(CB_Pr_Tr, {});
 }
 
 void MonitorSheet::CB_KorrChange(int index) {

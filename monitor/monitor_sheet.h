@@ -67,7 +67,8 @@ class MonitorSheet : public QWidget {
   QComboBox* CB_Pr_Tr = nullptr;
   QComboBox* CB_Pr_TrNum = nullptr;
   QSlider* TB_frec = nullptr;
-  // Why the field typed in last is red, and what it takes (with -s, where the fields are).
+  // Why the field typed in last is red, and what it takes, or why a click wrote nothing (with
+  // -s, where the fields are).
   QLabel* L_FieldError = nullptr;
 
   // Handlers, named after control and event.
@@ -147,7 +148,7 @@ class MonitorSheet : public QWidget {
   QLineEdit* field(const char* name) const;
   bool isRed(const QLineEdit* field) const;
   void markField(QLineEdit* field, bool acceptable, const QString& refusal);
-  void showRefusal(QLineEdit* field, const QString& refusal);
+  void showRefusal(QWidget* control, const QString& refusal);
   void checkParameterField(const char* button);
   void writeParameter(const char* button);
   void writeIfUnguarded(quint16 address, int value);
@@ -156,7 +157,7 @@ class MonitorSheet : public QWidget {
   QStringList names_;
   QList<Section> sections_;
   QSet<QString> warnedNames_;
-  QLineEdit* refusalField_ = nullptr;  // the field L_FieldError speaks of
+  QWidget* refusalField_ = nullptr;  // the control L_FieldError speaks of
   quint8 generation_ = 0;
   quint16 firmware_ = 0;
   bool lirOn_ = false;

@@ -419,18 +419,56 @@ TEST(MonitorSheet, CommandsAndTransistorWrite) {
   rig.click("B_Pr_Tr");  // IRF3004 x1 as shown, unscaled
   rig.get<QComboBox>("CB_Pr_TrNum")->setCurrentIndex(2);
   rig.click("B_Pr_Tr");
-  rig.device(9, 133, 8);
-  rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(2);  // no value stored directly: kept
-  rig.click("B_Pr_Tr");
   rig.click("B_ResetPow");
   EXPECT_EQ(rig.requests, QStringList({"#1", "#5", "#2", "#4", "#6", "init?", "56=90 17=90",
-                                       "56=45 17=45", "56=45 17=45", "5=255"}));
+                                       "56=45 17=45", "5=255"}));
   EXPECT_EQ(rig.dumps, 1);
-  // Nothing chosen that has a value: nothing written rather than zeros.
-  SheetRig fresh;
-  fresh.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(0);
-  fresh.click("B_Pr_Tr");
-  EXPECT_TRUE(fresh.requests.isEmpty());
+}
+
+// B_Pr_Tr writes the value of the choice shown, and only that: a choice without a value writes
+// nothing (not the value an earlier choice or an earlier device left) and says why.
+TEST(MonitorSheet, TransistorWriteIsTheChoiceShown) {
+  const struct {
+    const char* name;
+    quint8 ee32;          // bit 3: the device keeps the value unscaled
+    int type, count;      // items of CB_Pr_Tr and CB_Pr_TrNum after the first device's IRF3004 x2
+    bool byDecode;        // chosen by a decode's view, not by the user
+    const char* request;  // nullptr: nothing written, L_FieldError says why
+  } cases[] = {
+      {"a decode that matched no transistor", 0, 0, 0, true, nullptr},
+      {"the user's ???", 0, 0, 3, false, nullptr},
+      {"no unscaled value for IRF2804", 8, 2, 1, false, nullptr},
+      {"IRF3077 x3 unscaled", 8, 4, 3, true, "56=61 17=61"},
+      {"IRF3808, count ???", 0, 3, 0, false, "56=95 17=95"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SheetRig rig;
+    rig.get<QComboBox>("CB_Pr_TrNum")->setCurrentIndex(2);  // a first device: 45 in both cells
+    rig.click("B_Pr_Tr");
+    rig.requests.clear();
+    rig.device(9, 133, c.ee32);
+    if (c.byDecode) {
+      MonitorView view;
+      view["CB_Pr_Tr"].itemIndex = c.type;
+      view["CB_Pr_TrNum"].itemIndex = c.count;
+      rig.sheet.applyView(view);
+    } else {
+      rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(c.type);
+      rig.get<QComboBox>("CB_Pr_TrNum")->setCurrentIndex(c.count);
+    }
+    rig.click("B_Pr_Tr");
+    EXPECT_EQ(rig.requests, c.request ? QStringList{c.request} : QStringList{});
+    const QString why = rig.sheet.L_FieldError->text();
+    EXPECT_EQ(why.isEmpty(), bool(c.request)) << why.toStdString();
+    if (c.request) continue;
+    EXPECT_TRUE(why.contains(rig.get<QComboBox>("CB_Pr_Tr")->currentText())) << why.toStdString();
+    // A choice with a value takes the words back and writes.
+    rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(1);
+    EXPECT_TRUE(rig.sheet.L_FieldError->text().isEmpty());
+    rig.click("B_Pr_Tr");
+    EXPECT_EQ(rig.requests.size(), 1);
+  }
 }
 
 }  // namespace
