@@ -167,16 +167,16 @@ void TFormEEPromDiff::B_WriteSelectedClick() {
   // calibration may not suit this one.
   const RestorePlan plan = PlanRestore(file_, device_);
   if (plan.origin == RestorePlan::Origin::Unknown) {
-    if (!dialogs.confirm(u"Другое устройство?"_s,
-                         kUnknownOriginText + u"\nУстройство на линии: %1.\n\n"
-                                              u"Записать ячейки из этого файла?"_s.arg(
-                                                  plan.device.describe())))
+    if (!dialogs.confirm(
+            u"Другое устройство?"_s,
+            kUnknownOriginText + u"\nУстройство на линии: %1.\n\n"
+                                 u"Записать ячейки из этого файла?"_s.arg(plan.device.describe())))
       return;
   } else if (plan.origin == RestorePlan::Origin::OtherDevice) {
     if (!dialogs.confirm(u"Другое устройство"_s,
                          u"Файл сохранён с другого устройства.\n"
                          u"В файле: %1.\nНа линии: %2.\n\n"_s.arg(plan.fileDevice->describe(),
-                                                                 plan.device.describe()) +
+                                                                  plan.device.describe()) +
                              kOtherSettingsText + u" Записать всё равно?"_s))
       return;
   }
