@@ -14,9 +14,10 @@
 
 namespace {
 
-// A device under the echo discipline that answers the monitor's text and binary frames from its
-// memory. Every frame it takes is noted ("RD050", "PR400", "WR017=2A"); the frame of a given
-// number can be answered with an error byte, or not at all.
+// A device under the echo discipline: it answers text reads from its memory, and text or binary
+// writes (the binary ones of these tests hold no escaped byte: seven bytes, LF last). Every frame
+// it takes is noted ("RD050", "PR400", "WR017=2A"); a frame of a given number can be answered
+// with an error byte, or not at all.
 struct FrameDevice {
   std::array<quint8, 4096> memory{};
   QStringList frames;
@@ -26,58 +27,30 @@ struct FrameDevice {
   QByteArray operator()(quint8 b) {
     if (echoes > 0) return --echoes, QByteArray();
     in += char(b);
-    if (complete()) {
-      const QByteArray reply = answer();
-      in.clear();
-      echoes = int(reply.size());
-      return char(b) + reply;
-    }
-    return QByteArray(1, char(b));
+    const bool text = in.startsWith("PC");
+    if (b != '\n' || (!text && in.size() < 7)) return QByteArray(1, char(b));
+    const QByteArray reply = answer(text);
+    in.clear();
+    echoes = int(reply.size());
+    return char(b) + reply;
   }
 
  private:
   QByteArray in;
   int echoes = 0;  // the host's echoes of a reply still to come
 
-  // The fields of a binary frame after its letter, unescaped; how many bytes of `in` they took.
-  QByteArray binaryFields(int& used) const {
-    QByteArray fields;
-    int i = 1;
-    const int wanted = in[0] == 'w' && in.size() > 1 ? 3 + quint8(in[1]) + 1 : 3;
-    while (fields.size() < wanted && i < in.size()) {
-      if (quint8(in[i]) == 0xDB) {
-        if (i + 1 >= in.size()) break;
-        fields += char(quint8(in[i + 1]) == 0xDC ? 0x0A : 0xDB), i += 2;
-      } else {
-        fields += in[i++];
-      }
-    }
-    used = fields.size() == wanted ? i : -1;
-    return fields;
-  }
-  bool complete() const {
-    if (in.startsWith("PC")) return in.endsWith('\n');
-    int used = 0;
-    binaryFields(used);
-    return used > 0 && in.size() == used + 2 && in.back() == '\n';  // checksum, LF
-  }
   static QByteArray hex(QByteArray bytes) {
     quint8 sum = 0;
     for (char c : bytes) sum -= quint8(c);
     return (bytes + char(sum)).toHex().toUpper();
   }
-  QByteArray answer() {
+  QByteArray answer(bool text) {
     const int number = int(frames.size());
-    const bool text = in.startsWith("PC");
-    int used = 0;
-    const QByteArray fields = text ? QByteArray() : binaryFields(used);
-    const bool write = text ? in.startsWith("PCWR") : in[0] == 'w';
+    const bool write = !text || in.startsWith("PCWR");
     const int address =
-        text ? in.mid(4, 3).toInt(nullptr, 16) : quint8(fields[1]) * 256 + quint8(fields[2]);
-    const int count = text ? (in.startsWith("PCPR") ? 16 : 1) : quint8(fields[0]) + 1;
-    const quint8 data = !write ? 0
-                        : text ? quint8(in.mid(7, 2).toInt(nullptr, 16))
-                               : quint8(fields[3]);
+        text ? in.mid(4, 3).toInt(nullptr, 16) : quint8(in[2]) * 256 + quint8(in[3]);
+    const int count = in.startsWith("PCPR") ? 16 : 1;
+    const quint8 data = !write ? 0 : text ? quint8(in.mid(7, 2).toInt(nullptr, 16)) : quint8(in[4]);
     QString frame = QString::fromLatin1(write        ? "WR"
                                         : count == 1 ? "RD"
                                                      : "PR") +
@@ -90,12 +63,11 @@ struct FrameDevice {
       return text ? "MEr" + hex(QByteArray(1, char(error))) + "\r\n"
                   : QByteArray("e") + char(error) + char(-quint8('e' + error)) + '\n';
     }
-    if (write) {
-      if (address != 0) memory[address] = data;
-      return text ? QByteArray("MOk\r\n") : QByteArray("o\x91\n");
-    }
-    const QByteArray bytes(reinterpret_cast<const char*>(&memory[address]), count);
-    return "MOk" + hex(bytes) + "\r\n";  // reads are asked in text frames here
+    if (!write)
+      return "MOk" + hex(QByteArray(reinterpret_cast<const char*>(&memory[address]), count)) +
+             "\r\n";
+    if (address != 0) memory[address] = data;
+    return text ? QByteArray("MOk\r\n") : QByteArray("o\x91\n");
   }
 };
 
