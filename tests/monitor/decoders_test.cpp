@@ -232,7 +232,7 @@ TEST_F(Decoders, AlarmLogListsEachAppearanceOnce) {
                                      "Напряжение Аккумулятора при Заряде выше допустимого"}));
 }
 
-// Every alarm text and every mode text, written out from the documents: a padding blank lost
+// Every alarm text and every mode text, written out here letter by letter: a padding blank lost
 // or a letter in the wrong alphabet fails here. Each alarm bit alone, on a device of the
 // generation and firmware whose table variant it belongs to.
 TEST_F(Decoders, AlarmAndModeTextsAreTheDevicesOwn) {
