@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "monitor/window_dialogs.h"
+#include "widgets/window_dialogs.h"
 #include "serial/run_stop.h"
 #include "serial/status.h"
 
@@ -110,11 +110,9 @@ class TFormMain : public QMainWindow, public StatusBars {
   void LoadProgExecute();
   // The program text without its header, checked whole; what is wrong goes into fault.
   bool PrepareProgramText(ProgramFault* fault = nullptr);
-  // The forms framework's error box; a test may put a recorder here instead.
-  std::function<void(const QString&)> messageBox;
-  // The questions the window asks; tests answer them.
+  // The questions the window asks and the messages it shows (the forms framework's error box
+  // among them); tests answer them.
   WindowDialogs dialogs;
-  void showFrameworkError(const QString& text);
 
   // The modem mode, entered through the hidden B_Modem.
   void B_ModemClick();

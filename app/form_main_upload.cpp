@@ -1,10 +1,8 @@
 // The main window's firmware file and its upload: FileOpen1 and LoadProg.
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 
 #include "app/firmware_open_dialog.h"
@@ -50,14 +48,6 @@ QFileDialog* makeFirmwareOpenDialog(QWidget* parent) {
   return dialog;
 }
 
-void TFormMain::showFrameworkError(const QString& text) {
-  if (messageBox) {
-    messageBox(text);
-    return;
-  }
-  QMessageBox::critical(this, QApplication::applicationName(), text);
-}
-
 void TFormMain::FileOpen1Execute() {
   QFileDialog* dialog = makeFirmwareOpenDialog(this);
   const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
@@ -76,7 +66,7 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
 
   const FirmwareFile file = readFirmwareFile(FirmwareFileName);
   if (!file.read()) {
-    showFrameworkError(frameworkReadError(file));
+    dialogs.error(frameworkReadError(file));
     return;
   }
   FirmwareText = file.text;
@@ -99,7 +89,7 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
                              {&VerPlatPic, h.VerPlatPic}})
     if (value) *slot = *value;
   if (h.notANumber) {
-    showFrameworkError(notAnIntegerMessage(*h.notANumber));
+    dialogs.error(notAnIntegerMessage(*h.notANumber));
     return;
   }
 

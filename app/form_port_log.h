@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "monitor/window_dialogs.h"
+#include "widgets/window_dialogs.h"
 
 class LogView;
 class QCheckBox;

@@ -13,10 +13,11 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_line.h"
 #include "cli/terminal.h"
-#include "monitor/decoders.h"
+#include "monitor/device_data.h"
 #include "monitor/eeprom_backup.h"
 #include "monitor/eeprom_cells.h"
 #include "monitor/monitor_session.h"
+#include "monitor/restore_plan.h"
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
 #include "serial/safe_save.h"
@@ -51,7 +52,9 @@ class EepromLine {
       line_.noteAnsweringRate(session_.answeringRate());
       return code;
     }
-    ::DecodeEeprom(session_.images(), session_.context(), link.frameState().BinaryFrames);
+    // The identification decides the frame format of the dump.
+    learnIdentification(identifyDevice(eeprom()), session_.context(),
+                        link.frameState().BinaryFrames);
     return session_.DumpEeprom(0, DeviceImages::kEepromSize - 1);
   }
 
@@ -223,58 +226,46 @@ int runRestore(const Invocation& inv) {
   EepromLine line(*choice, rate);
   if (const quint8 code = line.read()) return line.finish(code);
   const DeviceImages::Eeprom device = line.eeprom();
-  const QList<CellDifference> differences = showComparison(path, *file, device);
+  showComparison(path, *file, device);
 
-  // The cells the window would let the user choose: never the command register and the
-  // identification.
-  QList<EepromWrite> cells;
-  QList<EepromWrite> kept;
-  for (const CellDifference& d : differences)
-    (IsRestorable(d.address) ? cells : kept).append({d.address, d.file});
-  if (!kept.isEmpty())
+  // The plan the window follows too: the cells it would let the user choose (never the command
+  // register and the identification), whose file it is, whether it is another kind of device.
+  const RestorePlan plan = PlanRestore(*file, device);
+  const QList<EepromWrite>& cells = plan.cells;
+  if (!plan.kept.isEmpty())
     printOut(QStringLiteral("Ячейки 0–4 (команда и идентификация) не записываются: %1.\n")
-                 .arg(CellList(kept)));
+                 .arg(CellList(plan.kept)));
   if (cells.isEmpty()) {
     printOut(QStringLiteral("Записывать нечего.\n"));
     return line.finish(Result::Ok);
   }
 
   // A file of another device: its settings and calibration may not suit this one.
-  const EepromIdentity identity = IdentityOf(device);
-  const auto fileDevice = file->deviceIdentity();
-  QString warning;
-  if (!fileDevice)
-    warning = QStringLiteral("В файле нет сведений об устройстве, с которого он сохранён.");
-  else if (*fileDevice != identity)
-    warning = QStringLiteral(
-                  "Файл сохранён с другого устройства (%1). Настройки и калибровка другого "
-                  "устройства могут ему не подойти.")
-                  .arg(fileDevice->describe());
-  if (!warning.isEmpty()) printError(QStringLiteral("предупреждение: ") + warning);
+  if (plan.origin == RestorePlan::Origin::Unknown)
+    printError(QStringLiteral("предупреждение: ") + kUnknownOriginText);
+  else if (plan.origin == RestorePlan::Origin::OtherDevice)
+    printError(QStringLiteral("предупреждение: Файл сохранён с другого устройства (%1). ")
+                   .arg(plan.fileDevice->describe()) +
+               kOtherSettingsText);
   // Another board, generation, voltage or power: the restore would make this device another
   // model. Only an explicit option of its own lets that through, never --yes alone.
-  if (const QString kind = OtherDeviceKind(*file, device); !kind.isEmpty()) {
+  if (!plan.otherKind.isEmpty()) {
     if (!inv.has(kForce)) {
       printError(QStringLiteral("файл сохранён с устройства другого типа (%1). Запись его ячеек "
                                 "сделала бы из этого устройства другую модель; ничего не "
                                 "записано. Если это и нужно, добавьте %2.")
-                     .arg(kind, kForce));
+                     .arg(plan.otherKind, kForce));
       line.finish(Result::Ok);
       return Exit::Differs;
     }
     printError(QStringLiteral("предупреждение: устройство другого типа (%1), запись по %2")
-                   .arg(kind, kForce));
+                   .arg(plan.otherKind, kForce));
   }
 
   if (!yes) {
     QString list;
-    for (const EepromWrite& w : cells) {
-      const QString meaning = EepromCellMeaning(w.address);
-      list += QStringLiteral("  %1%2: %3 → %4\n")
-                  .arg(CellAddressText(w.address),
-                       meaning.isEmpty() ? QString() : QStringLiteral(" ") + meaning,
-                       CellValueText(device[w.address]), CellValueText(w.value));
-    }
+    for (const QString& change : RestoreChangeLines(cells, device))
+      list += QStringLiteral("  ") + change + QLatin1Char('\n');
     printOut(QStringLiteral("\n") + list);
     if (!confirmed(QStringLiteral("Записать в EEPROM устройства ячеек: %1?").arg(cells.size()))) {
       if (Interrupt::caught()) return line.finish(Result::Interrupted);

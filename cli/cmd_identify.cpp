@@ -4,7 +4,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_line.h"
-#include "monitor/decoders.h"
+#include "monitor/device_data.h"
 #include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
@@ -13,16 +13,12 @@ namespace {
 
 const QString kJson = QStringLiteral("--json");
 
-// The rows of the monitor's group box "Версия Платы:" ... "Напряжение:", by control.
-const struct {
-  const char* control;
+// The rows of the monitor's group box "Версия Платы:" ... "Напряжение:": caption, JSON key and
+// the value; a voltage the device does not say (another device) is none.
+struct Row {
   const char* caption;
   const char* key;
-} kRows[] = {
-    {"Lb_VerPl", "Версия Платы:", "board"},
-    {"Lb_VerPO", "Версия ПО:", "firmware"},
-    {"Lb_Plir", "Мощность:", "power"},
-    {"Lb_Ulir", "Напряжение:", "voltage"},
+  std::optional<QString> value;
 };
 
 int runIdentify(const Invocation& inv) {
@@ -42,17 +38,22 @@ int runIdentify(const Invocation& inv) {
   line.finish(code);
   const DeviceImages& images = session.images();
 
+  // What the window's first decode learns: the identification, and the context it leaves.
+  const DeviceIdentification id = identifyDevice(images.EepromImage);
   DecodeContext ctx;
   bool binaryFrames = false;
-  const MonitorView view = DecodeIdentification(images, ctx, binaryFrames);
-  const QString hybrid = view.textOf(QStringLiteral("L_hybrid"));
+  learnIdentification(id, ctx, binaryFrames);
+  const Row rows[] = {
+      {"Версия Платы:", "board", id.boardText()},
+      {"Версия ПО:", "firmware", id.firmwareText()},
+      {"Мощность:", "power", id.powerText()},
+      {"Напряжение:", "voltage", id.voltageText()},
+  };
   if (inv.has(kJson)) {
     QJsonObject o;
-    for (const auto& row : kRows) {
-      const ControlView* c = view.find(QLatin1String(row.control));
-      o[QLatin1String(row.key)] = c && c->text ? QJsonValue(*c->text) : QJsonValue();
-    }
-    o[QStringLiteral("hybrid")] = !hybrid.isEmpty();
+    for (const Row& row : rows)
+      o[QLatin1String(row.key)] = row.value ? QJsonValue(*row.value) : QJsonValue();
+    o[QStringLiteral("hybrid")] = id.hybridMark();
     o[QStringLiteral("boardType")] = ctx.BoardType;
     o[QStringLiteral("generation")] = ctx.BoardGeneration;
     o[QStringLiteral("firmwareVersion")] = ctx.FirmwareVersion;
@@ -64,12 +65,13 @@ int runIdentify(const Invocation& inv) {
     printOut(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     return Exit::Ok;
   }
-  for (const auto& row : kRows) {
-    // A control the decode leaves alone (another device's voltage) keeps the window's empty text.
-    QString text = view.textOf(QLatin1String(row.control));
+  for (const Row& row : rows) {
+    // A value the device does not say (another device's voltage) is shown empty, as the window
+    // leaves its label.
+    QString text = row.value.value_or(QString());
     // The window shows the hybrid mark beside the board text.
-    if (QLatin1String(row.control) == QLatin1String("Lb_VerPl") && !hybrid.isEmpty())
-      text += QStringLiteral("  ") + hybrid;
+    if (qstrcmp(row.key, "board") == 0 && id.hybridMark())
+      text += QStringLiteral("  ") + id.hybridText();
     printOut(QStringLiteral("%1 %2\n").arg(QString::fromUtf8(row.caption), -13).arg(text));
   }
   return Exit::Ok;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "monitor/alarm_messages.h"
+#include "monitor/control_names.h"
 #include "monitor/decode_rules.h"
 #include "monitor/decoders.h"
 #include "monitor/number_format.h"
@@ -36,21 +37,21 @@ void DecodeState(const RamValues& r, DecodeContext& c, MonitorView& v) {
     countdown = u"До Заряда    "_s + FormatDecimal(*r.secondsToCharge) + u" сек"_s;
 
   if (mode == 3) {
-    v[u"L_TChargeCyr"_s].visible = false;
-    v[u"L_txtTch"_s].visible = false;
+    v[control::L_TChargeCyr].visible = false;
+    v[control::L_txtTch].visible = false;
   } else if (mode >= 4 && HasChargeTimer(c)) {
-    v[u"L_TChargeCyr"_s].visible = true;
-    v[u"L_txtTch"_s].visible = true;
-    v[u"L_TChargeCyr"_s].text = FormatDecimal(r.chargeMinutes / 60) + u"ч "_s +
-                                FormatDecimal(r.chargeMinutes % 60) + u"мин"_s;
+    v[control::L_TChargeCyr].visible = true;
+    v[control::L_txtTch].visible = true;
+    v[control::L_TChargeCyr].text = FormatDecimal(r.chargeMinutes / 60) + u"ч "_s +
+                                    FormatDecimal(r.chargeMinutes % 60) + u"мин"_s;
   }
 
   c.LirOn = lirOn;
   c.ChargeOn = chargeOn;
-  v[u"SB_LIROn"_s].text = lirOn ? u"LIR_OFF"_s : u"LIR_ON"_s;
-  v[u"SB_ChargeON"_s].text = chargeOn ? u"Charge_OFF"_s : u"Charge_ON"_s;
-  v[u"L_OnOff"_s].text = ModeText(r);
-  v[u"L_ChargeTon"_s].text = countdown;
+  v[control::SB_LIROn].text = lirOn ? u"LIR_OFF"_s : u"LIR_ON"_s;
+  v[control::SB_ChargeON].text = chargeOn ? u"Charge_OFF"_s : u"Charge_ON"_s;
+  v[control::L_OnOff].text = ModeText(r);
+  v[control::L_ChargeTon].text = countdown;
 }
 
 // Two service bytes and their 16-bit value, high byte first.
@@ -60,25 +61,25 @@ QString ServiceValue(quint8 high, quint8 low) {
 }
 
 void DecodeMeasurements(const RamValues& r, const DecodeContext& c, MonitorView& v) {
-  v[u"L_UAcc"_s].text = FormatGeneral15(r.batteryVolts) + u" В"_s;
-  v[u"L_UAccLoad"_s].text = FormatGeneral15(r.batteryVoltsUnderLoad) + u" В"_s;
-  v[u"L_IAcc"_s].text = FormatDecimal(r.batteryAmps) + u" A"_s;
-  v[u"Lb_UOUT"_s].text = FormatDecimal(r.outputVolts) + u" В"_s;
-  v[u"Lb_UNET"_s].text = FormatDecimal(r.mainsVolts) + u" В"_s;
-  v[u"Lb_Pow"_s].text = FormatGeneral2(r.powerKw) + u" кВт"_s;
+  v[control::L_UAcc].text = FormatGeneral15(r.batteryVolts) + u" В"_s;
+  v[control::L_UAccLoad].text = FormatGeneral15(r.batteryVoltsUnderLoad) + u" В"_s;
+  v[control::L_IAcc].text = FormatDecimal(r.batteryAmps) + u" A"_s;
+  v[control::Lb_UOUT].text = FormatDecimal(r.outputVolts) + u" В"_s;
+  v[control::Lb_UNET].text = FormatDecimal(r.mainsVolts) + u" В"_s;
+  v[control::Lb_Pow].text = FormatGeneral2(r.powerKw) + u" кВт"_s;
 
   if (HasServiceValues(c)) {
-    v[u"L_tmpShort"_s].text = ServiceValue(r.service1High, r.service1Low);
-    v[u"L_tmpShort1"_s].text = ServiceValue(r.service2High, r.service2Low);
+    v[control::L_tmpShort].text = ServiceValue(r.service1High, r.service1Low);
+    v[control::L_tmpShort1].text = ServiceValue(r.service2High, r.service2Low);
   } else {
-    v[u"L_tmpShort"_s].visible = false;
+    v[control::L_tmpShort].visible = false;
   }
 
-  v[u"Lb_INET"_s].text = MainsCurrentText(r) + u" A"_s;
+  v[control::Lb_INET].text = MainsCurrentText(r) + u" A"_s;
   if (!r.mainsDirectionKnown) return;
   // Red while the device feeds power back into the mains.
-  v[u"Lb_INET"_s].fontColor = r.mainsReverse ? Shade::Red : Shade::Green;
-  v[u"Label9"_s].fontColor = r.mainsReverse ? Shade::Red : Shade::Green;
+  v[control::Lb_INET].fontColor = r.mainsReverse ? Shade::Red : Shade::Green;
+  v[control::Label9].fontColor = r.mainsReverse ? Shade::Red : Shade::Green;
 }
 
 // A raw temperature (°C + 50) with its sign; 50 reads "-0".
@@ -102,31 +103,32 @@ Shade TemperatureShade(int raw, int limit, const DecodeContext& c) {
 
 void DecodeTemperatures(const RamValues& r, DecodeContext& c, MonitorView& v) {
   if (!r.temperaturesKnown) {
-    for (const char16_t* name : {u"LT0", u"LT1", u"LT2", u"L_Tokr", u"L_Ttrans", u"L_Tirf"})
-      v[QString::fromUtf16(name)].visible = false;
+    for (const ControlName& name : {control::LT0, control::LT1, control::LT2, control::L_Tokr,
+                                    control::L_Ttrans, control::L_Tirf})
+      v[name].visible = false;
     return;
   }
   // The transformer's pair follows the temperature/BMS selection of the settings.
-  for (const char16_t* name : {u"LT0", u"LT2", u"L_Tokr", u"L_Tirf"})
-    v[QString::fromUtf16(name)].visible = true;
+  for (const ControlName& name : {control::LT0, control::LT2, control::L_Tokr, control::L_Tirf})
+    v[name].visible = true;
   c.SensorAbsent = r.sensorAbsent;
 
   // Ambient: with the external sensor switched off the device also reports its stored second
   // ambient value (unsigned).
   if (r.ambient.absent)
-    v[u"L_Tokr"_s].text = AbsentSensorText();
+    v[control::L_Tokr].text = AbsentSensorText();
   else if (c.TempOkrChecked)
-    v[u"L_Tokr"_s].text = Temperature(r.ambient.raw) + u"градС"_s;
+    v[control::L_Tokr].text = Temperature(r.ambient.raw) + u"градС"_s;
   else
-    v[u"L_Tokr"_s].text = Temperature(r.ambient.raw) + u"/"_s +
-                          FormatDecimal(std::abs(r.storedAmbientRaw - 50)) + u"градС"_s;
+    v[control::L_Tokr].text = Temperature(r.ambient.raw) + u"/"_s +
+                              FormatDecimal(std::abs(r.storedAmbientRaw - 50)) + u"градС"_s;
 
   // The colour follows the raw value even for an absent sensor.
-  ControlView& transformer = v[u"L_Ttrans"_s];
+  ControlView& transformer = v[control::L_Ttrans];
   transformer.text =
       r.transformer.absent ? AbsentSensorText() : Temperature(r.transformer.raw) + u"градС"_s;
   transformer.background = TemperatureShade(r.transformer.raw, c.TransformerTempLimit, c);
-  ControlView& transistors = v[u"L_Tirf"_s];
+  ControlView& transistors = v[control::L_Tirf];
   transistors.text =
       r.transistors.absent ? AbsentSensorText() : Temperature(r.transistors.raw) + u"градС"_s;
   transistors.background = TemperatureShade(r.transistors.raw, c.TransistorTempLimit, c);
@@ -134,15 +136,16 @@ void DecodeTemperatures(const RamValues& r, DecodeContext& c, MonitorView& v) {
 
 void DecodeWindingOffsets(const RamValues& r, const DecodeContext& c, MonitorView& v) {
   if (HasWindingOffsets(c)) {
-    v[u"L_QshR"_s].text = FormatDecimal(r.inductiveOffset);
-    v[u"L_M_Ht0"_s].text = FormatDecimal(r.windingOffset);
+    v[control::L_QshR].text = FormatDecimal(r.inductiveOffset);
+    v[control::L_M_Ht0].text = FormatDecimal(r.windingOffset);
   } else {
-    for (const char16_t* name : {u"L_QshR", u"L_M_Ht0", u"Label21", u"Label20"})
-      v[QString::fromUtf16(name)].visible = false;
+    for (const ControlName& name :
+         {control::L_QshR, control::L_M_Ht0, control::Label21, control::Label20})
+      v[name].visible = false;
   }
 }
 
-void ShowCounter(MonitorView& v, const QString& name, quint8 count, int redFrom) {
+void ShowCounter(MonitorView& v, ControlName name, quint8 count, int redFrom) {
   ControlView& label = v[name];
   label.text = FormatDecimal(count);
   label.background = count >= redFrom ? Shade::Red : Shade::ButtonFace;
@@ -154,14 +157,14 @@ void DecodeCounters(const RamValues& r, const DecodeContext& c, MonitorView& v) 
     const int limit = G(c) < 9 ? 125 : 250;
     // From generation 7 and firmware 5.0 on, only the 48 V system keeps counter 1.
     if (G(c) < 7 || F(c) < 50 || c.VoltageClass == 2) {
-      ShowCounter(v, u"LKZ_D1"_s, r.shortCircuits1, limit);
+      ShowCounter(v, control::LKZ_D1, r.shortCircuits1, limit);
     } else {
-      v[u"LKZ1"_s].visible = false;
-      v[u"LKZ_D1"_s].visible = false;
+      v[control::LKZ1].visible = false;
+      v[control::LKZ_D1].visible = false;
     }
-    ShowCounter(v, u"LKZ_D2"_s, r.shortCircuits2, limit);
+    ShowCounter(v, control::LKZ_D2, r.shortCircuits2, limit);
   }
-  if (HasHardShortCircuit(c)) ShowCounter(v, u"LKZ_Hard"_s, r.hardShortCircuits, 245);
+  if (HasHardShortCircuit(c)) ShowCounter(v, control::LKZ_Hard, r.hardShortCircuits, 245);
 }
 
 // The alarms that appeared since the last pass, one line each, all with one stamp; the context

@@ -1,6 +1,8 @@
 // The settings step of the EEPROM decode: what the device's settings and calibration are.
+#include "monitor/control_names.h"
 #include "monitor/decode_rules.h"
 #include "monitor/decoders.h"
+#include "monitor/device_data.h"
 #include "monitor/number_format.h"
 
 using namespace Qt::StringLiterals;
@@ -8,7 +10,7 @@ using namespace decode_rules;
 
 namespace {
 
-using Eeprom = std::array<quint8, DeviceImages::kEepromSize>;
+using Eeprom = DeviceImages::Eeprom;
 
 // CB_Pr_Tr's items: the transistor types the device can be calibrated for.
 const char16_t* const kTransistorTypes[] = {u"???", u"IRF3004", u"IRF2804", u"IRF3808", u"IRF3077"};
@@ -43,43 +45,27 @@ const TransistorRow* Match(const TransistorRow (&rows)[N], int value) {
   return nullptr;
 }
 
-// Lb_Pr_Tr and the two transistor combo boxes; their colour warns when the two stored copies of
-// the value disagree on boards that keep two.
-void DecodeTransistors(const Eeprom& ee, const DecodeContext& c, MonitorView& v) {
-  const quint8 stored = ee[17];
-  const int voltageClass = c.VoltageClass;
-  if (voltageClass <= 2) {
-    const bool wide = voltageClass == 2;
-    const TransistorRow* row = nullptr;
-    if (ee[32] & 0x08) {
-      row = wide ? Match(kDirect48, stored) : Match(kDirect12And24, stored);
-    } else {
-      const int q = stored * 256 / 85;
-      const int r = (q + 1) / 2;  // half of q, rounded up
-      row = wide ? Match(kScaled48, r) : Match(kScaled12And24, r);
-    }
-    QString suffix;
-    if (row)
-      suffix = u") "_s + QString::fromUtf16(kTransistorTypes[row->type]) + u" x"_s +
-               FormatDecimal(row->count);
-    else
-      suffix = wide ? u") ??? "_s : u") ???"_s;
-    v[u"Lb_Pr_Tr"_s].text = u"("_s + FormatDecimal(stored) + suffix;
-    v[u"CB_Pr_Tr"_s].itemIndex = row ? row->type : 0;
-    v[u"CB_Pr_TrNum"_s].itemIndex = row ? row->count : 0;
+// The transistors of EEPROM 17 on a 12, 24 or 48 V system (voltage class 0 to 2).
+MeasuringTransistors ReadTransistors(const Eeprom& ee, int voltageClass) {
+  MeasuringTransistors t;
+  t.value = ee[17];
+  t.direct = (ee[32] & 0x08) != 0;
+  t.wide = voltageClass == 2;
+  const TransistorRow* row = nullptr;
+  if (t.direct) {
+    row = t.wide ? Match(kDirect48, t.value) : Match(kDirect12And24, t.value);
+  } else {
+    const int q = t.value * 256 / 85;
+    const int r = (q + 1) / 2;  // half of q, rounded up
+    row = t.wide ? Match(kScaled48, r) : Match(kScaled12And24, r);
   }
-  const bool copiesDiffer = G(c) >= 7 && F(c) < 134 && ee[17] != ee[56];
-  v[u"Lb_Pr_Tr"_s].background = copiesDiffer ? Shade::Red : Shade::Window;
+  if (row) t.fit = MeasuringTransistors::Fit{row->type, row->count};
+  return t;
 }
 
 // The item of a radio group for a stored choice; none for a value beyond its items.
 int ItemIndex(quint8 value, int items) {
   return value < items ? value : -1;
-}
-
-// A charge voltage as a text: tenths of a volt per 12 V block, scaled to the system.
-QString ChargeVoltage(quint8 raw, quint8 voltageClass) {
-  return FormatGeneral15(ScaledTenths(raw, voltageClass)) + u" В"_s;
 }
 
 // The sine coefficient the firmware uses: stored from firmware 7.4 on; fixed by variant and
@@ -93,81 +79,161 @@ long double SineCoefficient(const Eeprom& ee, const DecodeContext& c) {
   return 1;
 }
 
+// A charge voltage as a text: volts of the system.
+QString Volts(long double volts) {
+  return FormatGeneral15(volts) + u" В"_s;
+}
+
 }  // namespace
 
-MonitorView DecodeSettings(const DeviceImages& images, DecodeContext& ctx) {
-  const Eeprom& ee = images.EepromImage;
-  MonitorView v;
+QString MeasuringTransistors::text() const {
+  QString suffix;
+  if (fit)
+    suffix = u") "_s + QString::fromUtf16(kTransistorTypes[fit->type]) + u" x"_s +
+             FormatDecimal(fit->count);
+  else
+    suffix = wide ? u") ??? "_s : u") ???"_s;
+  return u"("_s + FormatDecimal(value) + suffix;
+}
 
-  // After a settings refresh the alarms still standing are logged once more, so the log shows
-  // them again next to the change.
-  ctx.PreviousAlarms.fill(0);
-  if (ctx.BoardType != 2 && ctx.BoardType != 3) return v;
+DeviceSettings readDeviceSettings(const Eeprom& ee, const DecodeContext& ctx) {
+  DeviceSettings s;
+  if (ctx.BoardType != 2 && ctx.BoardType != 3) return s;
+  s.known = true;
 
   if (ctx.BoardType == 3) {
-    DecodeTransistors(ee, ctx, v);
-    v[u"E_Overload_Add"_s].text = FormatDecimal(ee[30]);
-    v[u"L_DeathTime"_s].text = FormatDecimal(ee[23]);
+    if (ctx.VoltageClass <= 2) s.transistors = ReadTransistors(ee, ctx.VoltageClass);
+    // Boards that keep two copies of the value, whose colour warns when they disagree.
+    s.transistorCopiesDiffer = G(ctx) >= 7 && F(ctx) < 134 && ee[17] != ee[56];
+    s.overloadAddition = ee[30];
+    s.deadTime = ee[23];
   }
 
-  v[u"RG_TOR"_s].itemIndex = G(ctx) >= 7 && F(ctx) >= 66 ? ItemIndex(ee[24], 4) : 0;
-
-  ctx.TransformerTempLimit = ee[251];
-  ctx.TransistorTempLimit = ee[253];
-  ctx.TempYellowLevel = ee[250];
-  ctx.TempCreamLevel = ee[249];
-
-  // The transformer temperature is shown only while its sensor is selected.
-  v[u"RG_TempTopBMS"_s].itemIndex = ItemIndex(ee[33], 4);
-  v[u"LT1"_s].visible = ee[33] == 0;
-  v[u"L_Ttrans"_s].visible = ee[33] == 0;
-
-  v[u"L_IAcc_Corr_Cyr"_s].text = FormatGeneral3(ee[64] / 128.0L);
-  v[u"L_IAcc_CorrKZ_Cyr"_s].text = FormatGeneral3(ee[70] / 128.0L);
+  s.toroid = G(ctx) >= 7 && F(ctx) >= 66 ? ItemIndex(ee[24], 4) : 0;
+  s.temperatureSource = ee[33];
+  s.transformerTempLimit = ee[251];
+  s.transistorTempLimit = ee[253];
+  s.tempYellowLevel = ee[250];
+  s.tempCreamLevel = ee[249];
+  s.batteryCurrentCorrection = ee[64] / 128.0L;
+  s.shortCircuitCurrentCorrection = ee[70] / 128.0L;
 
   if (G(ctx) >= 6) {
-    v[u"Lb_I_0"_s].text = u"EE_I_0="_s + FormatDecimal(ee[65]);
-    v[u"Lb_I_0_Ch"_s].text = u"EE_I_0_Ch="_s + FormatDecimal(ee[61]);
-    v[u"Lb_I_0Gen"_s].text = FormatDecimal(SignedByte(ee[20]));
-    v[u"Lb_I_0Ch"_s].text = FormatDecimal(SignedByte(ee[21]));
-    v[u"Lb_I_Charge"_s].text = FormatGeneral3(ee[29] / 128.0L);
-    v[u"Lb_POW_Korr"_s].text = FormatGeneral3(ee[28] / 128.0L);
+    DeviceSettings::Calibration cal;
+    cal.zeroCurrent = ee[65];
+    cal.zeroCurrentCharge = ee[61];
+    cal.zeroCorrectionGeneration = SignedByte(ee[20]);
+    cal.zeroCorrectionCharge = SignedByte(ee[21]);
+    cal.chargeCurrentCorrection = ee[29] / 128.0L;
+    cal.powerCorrection = ee[28] / 128.0L;
+    cal.batteryVoltageCorrection = SignedByte(ee[22]);
     // Newer firmware keeps the battery-voltage correction in tenths of a volt.
-    v[u"Lb_Uakb_korr"_s].text = HasExtendedFirmware(ctx)
-                                    ? FormatGeneral3(Tenths(SignedByte(ee[22])))
-                                    : FormatDecimal(SignedByte(ee[22]));
+    cal.batteryVoltageInTenths = HasExtendedFirmware(ctx);
+    s.calibration = cal;
   }
 
-  v[u"L_TypeAKB"_s].text = ee[384] != 0 ? u"Тип АКБ - Гелевый и AGM"_s : u"Тип АКБ - Кислотный"_s;
-  v[u"LUAccChMax"_s].text = ChargeVoltage(ee[389], ctx.VoltageClass);
-  v[u"LUChEnd"_s].text = ChargeVoltage(ee[96], ctx.VoltageClass);
-  const quint8 floatCharge = G(ctx) >= 6 ? ee[390] : ee[391];
-  v[u"LUAccChNom"_s].text =
-      floatCharge == 0 ? u"ВЫкл"_s : ChargeVoltage(floatCharge, ctx.VoltageClass);
+  s.gelBattery = ee[384] != 0;
+  s.endOfChargeVolts = ScaledTenths(ee[389], ctx.VoltageClass);
+  s.secondStageVolts = ScaledTenths(ee[96], ctx.VoltageClass);
+  if (const quint8 floatCharge = G(ctx) >= 6 ? ee[390] : ee[391]; floatCharge != 0)
+    s.floatChargeVolts = ScaledTenths(floatCharge, ctx.VoltageClass);
 
   if (HasShortCircuitLimits(ctx)) {
-    v[u"L_CoffSin"_s].text = u"CoffSIN="_s + FormatGeneral2(SineCoefficient(ee, ctx));
-    v[u"LKZ1"_s].text = u"КЗ_1 = "_s + FormatDecimal(ee[107]) + u"%"_s;
-    v[u"LKZ2"_s].text = u"КЗ_2 = "_s + FormatDecimal(ee[108]) + u"%"_s;
+    DeviceSettings::ShortCircuitLimits limits;
+    limits.sineCoefficient = SineCoefficient(ee, ctx);
+    limits.threshold1 = ee[107];
+    limits.threshold2 = ee[108];
     if ((G(ctx) >= 6 && G(ctx) < 9) || (G(ctx) >= 9 && F(ctx) < 110)) {
       // The current below which the device counts as unloaded: twice the base from 3 kW on.
       const int base = (ee[105] + ee[30]) % 256;
       const int factor = ctx.PowerRating >= 30 ? 2 : 1;
-      v[u"L_UnderLoad"_s].text =
-          FormatDecimal(DivideBySystemVolts(factor * base, ctx.VoltageClass)) + u"A"_s;
+      limits.underLoadAmps = DivideBySystemVolts(factor * base, ctx.VoltageClass);
     }
+    s.shortCircuit = limits;
   }
 
   if (HasHardShortCircuit(ctx)) {
     // Below 200 the hard threshold is kept in steps of 2 %. Below 50 it has been quartered
     // (CB_KZHARD25), which the red colour points out.
     const quint8 hard = ee[111];
-    const int percent = hard < 200 ? 2 * hard : hard;
-    v[u"LKZ_H"_s].text = u"КЗ_Hard = "_s + FormatDecimal(percent) + u"%"_s;
-    v[u"CB_KZHARD25"_s].checked = hard < 50;
-    v[u"LKZ_H"_s].background = hard < 50 ? Shade::Red : Shade::ButtonFace;
+    s.hardShortCircuit = {hard, hard < 200 ? 2 * hard : hard, hard < 50};
+  }
+  return s;
+}
+
+void learnSettings(const DeviceSettings& s, DecodeContext& ctx) {
+  // After a settings refresh the alarms still standing are logged once more, so the log shows
+  // them again next to the change.
+  ctx.PreviousAlarms.fill(0);
+  if (!s.known) return;
+  ctx.TransformerTempLimit = s.transformerTempLimit;
+  ctx.TransistorTempLimit = s.transistorTempLimit;
+  ctx.TempYellowLevel = s.tempYellowLevel;
+  ctx.TempCreamLevel = s.tempCreamLevel;
+}
+
+MonitorView showSettings(const DeviceSettings& s, const DecodeContext& ctx) {
+  MonitorView v;
+  if (!s.known) return v;
+
+  if (ctx.BoardType == 3) {
+    if (s.transistors) {
+      v[control::Lb_Pr_Tr].text = s.transistors->text();
+      v[control::CB_Pr_Tr].itemIndex = s.transistors->fit ? s.transistors->fit->type : 0;
+      v[control::CB_Pr_TrNum].itemIndex = s.transistors->fit ? s.transistors->fit->count : 0;
+    }
+    v[control::Lb_Pr_Tr].background = s.transistorCopiesDiffer ? Shade::Red : Shade::Window;
+    v[control::E_Overload_Add].text = FormatDecimal(s.overloadAddition.value_or(0));
+    v[control::L_DeathTime].text = FormatDecimal(s.deadTime.value_or(0));
+  }
+
+  v[control::RG_TOR].itemIndex = s.toroid;
+  // The transformer temperature is shown only while its sensor is selected.
+  v[control::RG_TempTopBMS].itemIndex = ItemIndex(s.temperatureSource, 4);
+  v[control::LT1].visible = s.temperatureSource == 0;
+  v[control::L_Ttrans].visible = s.temperatureSource == 0;
+
+  v[control::L_IAcc_Corr_Cyr].text = FormatGeneral3(s.batteryCurrentCorrection);
+  v[control::L_IAcc_CorrKZ_Cyr].text = FormatGeneral3(s.shortCircuitCurrentCorrection);
+
+  if (const auto& cal = s.calibration) {
+    v[control::Lb_I_0].text = u"EE_I_0="_s + FormatDecimal(cal->zeroCurrent);
+    v[control::Lb_I_0_Ch].text = u"EE_I_0_Ch="_s + FormatDecimal(cal->zeroCurrentCharge);
+    v[control::Lb_I_0Gen].text = FormatDecimal(cal->zeroCorrectionGeneration);
+    v[control::Lb_I_0Ch].text = FormatDecimal(cal->zeroCorrectionCharge);
+    v[control::Lb_I_Charge].text = FormatGeneral3(cal->chargeCurrentCorrection);
+    v[control::Lb_POW_Korr].text = FormatGeneral3(cal->powerCorrection);
+    v[control::Lb_Uakb_korr].text = cal->batteryVoltageInTenths
+                                        ? FormatGeneral3(Tenths(cal->batteryVoltageCorrection))
+                                        : FormatDecimal(cal->batteryVoltageCorrection);
+  }
+
+  v[control::L_TypeAKB].text =
+      s.gelBattery ? u"Тип АКБ - Гелевый и AGM"_s : u"Тип АКБ - Кислотный"_s;
+  v[control::LUAccChMax].text = Volts(s.endOfChargeVolts);
+  v[control::LUChEnd].text = Volts(s.secondStageVolts);
+  v[control::LUAccChNom].text = s.floatChargeVolts ? Volts(*s.floatChargeVolts) : u"ВЫкл"_s;
+
+  if (const auto& limits = s.shortCircuit) {
+    v[control::L_CoffSin].text = u"CoffSIN="_s + FormatGeneral2(limits->sineCoefficient);
+    v[control::LKZ1].text = u"КЗ_1 = "_s + FormatDecimal(limits->threshold1) + u"%"_s;
+    v[control::LKZ2].text = u"КЗ_2 = "_s + FormatDecimal(limits->threshold2) + u"%"_s;
+    if (limits->underLoadAmps)
+      v[control::L_UnderLoad].text = FormatDecimal(*limits->underLoadAmps) + u"A"_s;
+  }
+
+  if (const auto& hard = s.hardShortCircuit) {
+    v[control::LKZ_H].text = u"КЗ_Hard = "_s + FormatDecimal(hard->percent) + u"%"_s;
+    v[control::CB_KZHARD25].checked = hard->quartered;
+    v[control::LKZ_H].background = hard->quartered ? Shade::Red : Shade::ButtonFace;
   }
   return v;
+}
+
+MonitorView DecodeSettings(const DeviceImages& images, DecodeContext& ctx) {
+  const DeviceSettings settings = readDeviceSettings(images.EepromImage, ctx);
+  learnSettings(settings, ctx);
+  return showSettings(settings, ctx);
 }
 
 MonitorView DecodeEeprom(const DeviceImages& images, DecodeContext& ctx, bool& binaryFrames) {

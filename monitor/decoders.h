@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "monitor/decode_context.h"
+#include "monitor/device_data.h"
 #include "monitor/device_images.h"
 #include "monitor/monitor_view.h"
 #include "monitor/number_format.h"
@@ -15,18 +16,20 @@
 // touch a window. Any bytes decode safely: no table is indexed out of range and nothing divides
 // by zero.
 
-// What the device is: output frequency, firmware version, power model, board text, hybrid mark,
+// What the device is (identifyDevice, learnIdentification, showIdentification of
+// device_data.h): output frequency, firmware version, power model, board text, hybrid mark,
 // voltage class, the controls that exist for this board and generation, and (generation 9 on,
 // firmware 11.0 on) the frame format, which `binaryFrames` receives; it is left as it was for
 // devices that do not decide it.
 MonitorView DecodeIdentification(const DeviceImages& images, DecodeContext& ctx,
                                  bool& binaryFrames);
 
-// The settings and calibration the EEPROM holds, as the identification left the context:
-// measuring transistors, overload addition, dead time, transformer and temperature/BMS
-// selections, temperature limits (into the context), correction coefficients, battery type,
-// charge voltages, sine coefficient, short-circuit thresholds, under-load current. It also
-// forgets the alarms already logged, so the next RAM pass logs the standing ones once more.
+// The settings and calibration the EEPROM holds, as the identification left the context
+// (readDeviceSettings, learnSettings, showSettings): measuring transistors, overload addition,
+// dead time, transformer and temperature/BMS selections, temperature limits (into the context),
+// correction coefficients, battery type, charge voltages, sine coefficient, short-circuit
+// thresholds, under-load current. It also forgets the alarms already logged, so the next RAM
+// pass logs the standing ones once more.
 MonitorView DecodeSettings(const DeviceImages& images, DecodeContext& ctx);
 
 // The whole EEPROM decode: the identification, then the settings, in one view.

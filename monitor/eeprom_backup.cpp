@@ -7,10 +7,11 @@
 
 #include <functional>
 
-#include "monitor/decoders.h"
+#include "monitor/device_data.h"
 #include "monitor/eeprom_cells.h"
 #include "monitor/record_time.h"
 #include "protocol/result_messages.h"
+#include "serial/intel_hex.h"
 #include "serial/shown_text.h"
 
 using namespace Qt::StringLiterals;
@@ -25,22 +26,8 @@ constexpr qint64 kLargestFile = 256 * 1024;
 const QString kHeaderMark = u"EEPROM LIR"_s;
 const QString kFieldSeparator = u" | "_s;
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
-void AppendHexByte(QByteArray& out, quint8 b) {
-  out += kHex[b >> 4];
-  out += kHex[b & 0xF];
-}
-
 QString Hex(quint32 value, int digits) {
   return u"0x"_s + QString::number(value, 16).toUpper().rightJustified(digits, u'0');
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 // The header's identification, when the comment is one of ours.
@@ -82,13 +69,11 @@ QString EepromIdentity::describe() const {
 }
 
 EepromIdentity IdentityOf(const DeviceImages::Eeprom& eeprom) {
-  DeviceImages images;
-  images.EepromImage = eeprom;
-  DecodeContext context;
-  bool binary = false;
-  const MonitorView view = DecodeIdentification(images, context, binary);
-  return {view.textOf(u"Lb_VerPl"_s), view.textOf(u"Lb_VerPO"_s), view.textOf(u"Lb_Plir"_s),
-          view.textOf(u"Lb_Ulir"_s)};
+  return IdentityOf(identifyDevice(eeprom));
+}
+
+EepromIdentity IdentityOf(const DeviceIdentification& id) {
+  return {id.boardText(), id.firmwareText(), id.powerText(), id.voltageText().value_or(QString())};
 }
 
 QByteArray WriteEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& saved,
@@ -101,25 +86,11 @@ QByteArray WriteEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& s
                               u"напряжение: "_s + id.voltage,
                               u"сохранено: "_s + IsoLocalTime(saved),
                               u"программа: LIR2Gui "_s + programVersion};
-  QByteArray out = "; " + header.join(kFieldSeparator).toUtf8() + "\r\n";
-  for (int address = 0; address < DeviceImages::kEepromSize; address += kBytesPerRecord) {
-    QByteArray record;
-    record += ':';
-    quint8 sum = kBytesPerRecord + (address >> 8) + (address & 0xFF);
-    AppendHexByte(record, kBytesPerRecord);
-    AppendHexByte(record, address >> 8);
-    AppendHexByte(record, address & 0xFF);
-    AppendHexByte(record, 0x00);
-    for (int i = 0; i < kBytesPerRecord; ++i) {
-      const quint8 b = eeprom[address + i];
-      AppendHexByte(record, b);
-      sum += b;
-    }
-    AppendHexByte(record, static_cast<quint8>(-sum));
-    out += record + "\r\n";
-  }
-  out += ":00000001FF\r\n";
-  return out;
+  // The whole image from address 0, 16 bytes a record: no address record is needed below 64 KiB.
+  const QByteArray records = intel_hex::write(
+      QByteArrayView(reinterpret_cast<const char*>(eeprom.data()), qsizetype(eeprom.size())), 0,
+      kBytesPerRecord, false);
+  return "; " + header.join(kFieldSeparator).toUtf8() + "\r\n" + records;
 }
 
 std::optional<EepromIdentity> EepromHexFile::deviceIdentity() const {
@@ -131,106 +102,71 @@ std::optional<EepromIdentity> EepromHexFile::deviceIdentity() const {
 }
 
 EepromHexRead ReadEepromHex(const QByteArray& bytes) {
-  QByteArray text = bytes;
-  if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);
-  text.replace("\r\n", "\n");
-  text.replace('\r', '\n');
-  const QList<QByteArray> lines = text.split('\n');
-
+  // Tolerant: a backup may have passed through an editor or another program.
+  const intel_hex::Parsed parsed =
+      intel_hex::parse(bytes, {.strictness = intel_hex::Strictness::Tolerant, .comments = true});
   EepromHexFile file;
-  bool recordsStarted = false;
-  bool ended = false;
-  for (int i = 0; i < lines.size(); ++i) {
-    const int number = i + 1;
-    const QByteArray line = lines[i].trimmed();
-    if (line.isEmpty()) continue;
-    if (ended) return {std::nullopt, LineError(number, u"данные после записи конца файла"_s)};
-    if (line.startsWith(';') && !recordsStarted) {
-      if (!file.identity)
-        file.identity = ParseHeader(QString::fromUtf8(line.mid(1)).trimmed(), &file.savedText);
-      continue;
-    }
-    if (!line.startsWith(':')) {
-      if (!recordsStarted)
-        return {std::nullopt,
-                u"это не файл Intel HEX: строка %1 не начинается с «:»"_s.arg(number)};
-      return {std::nullopt, LineError(number, u"ожидалась запись Intel HEX, начинающаяся с «:»"_s)};
-    }
-    recordsStarted = true;
-
-    const QByteArray digits = line.mid(1);
-    for (char c : digits)
-      if (HexDigit(c) < 0)
-        return {std::nullopt, LineError(number, u"«%1» — не шестнадцатеричная цифра"_s.arg(
-                                                    ShownText(QString(QChar(uchar(c))))))};
-    if (digits.size() % 2 != 0)
-      return {std::nullopt, LineError(number, u"нечётное число шестнадцатеричных цифр"_s)};
-    QByteArray record;
-    for (qsizetype k = 0; k < digits.size(); k += 2)
-      record += static_cast<char>(HexDigit(digits[k]) * 16 + HexDigit(digits[k + 1]));
-    if (record.size() < 5)
-      return {std::nullopt, LineError(number,
-                                      u"запись обрывается: в ней нет даже длины, адреса, "
-                                      u"типа и контрольной суммы"_s)};
-    const int length = quint8(record[0]);
-    if (record.size() < length + 5)
-      return {std::nullopt,
-              LineError(number, u"запись обрывается: в ней %1 байт данных из %2 заявленных"_s
-                                    .arg(record.size() - 5)
-                                    .arg(length))};
-    if (record.size() > length + 5)
-      return {std::nullopt,
-              LineError(number, u"в записи больше данных, чем заявлено (%1 байт)"_s.arg(length))};
-    quint8 sum = 0;
-    for (qsizetype k = 0; k + 1 < record.size(); ++k) sum += quint8(record[k]);
-    const quint8 expected = static_cast<quint8>(-sum);
-    const quint8 written = quint8(record.back());
-    if (written != expected)
-      return {std::nullopt,
-              LineError(number,
-                        u"неверная контрольная сумма: записано %1, по "
-                        u"данным должно быть %2"_s.arg(Hex(written, 2), Hex(expected, 2)))};
-
-    const int address = quint8(record[1]) * 256 + quint8(record[2]);
-    const quint8 type = quint8(record[3]);
-    switch (type) {
-      case 0x00: {
-        const int last = address + length - 1;
+  for (const QByteArray& comment : parsed.comments) {
+    if (file.identity) break;
+    file.identity = ParseHeader(QString::fromUtf8(comment).trimmed(), &file.savedText);
+  }
+  // The records read before any fault, in the file's order: what an EEPROM file may not hold
+  // is told at its own line, before a fault further down.
+  for (const intel_hex::Record& r : parsed.records) {
+    const int number = r.line;
+    switch (r.type) {
+      case intel_hex::Data: {
+        const int length = int(r.data.size());
+        const int last = r.address + length - 1;
         if (last >= DeviceImages::kEepromSize)
           return {std::nullopt, LineError(number,
                                           u"данные по адресам %1–%2 выходят за пределы EEPROM "
-                                          u"(0–1023)"_s.arg(Hex(address, 4), Hex(last, 4)))};
+                                          u"(0–1023)"_s.arg(Hex(r.address, 4), Hex(last, 4)))};
         for (int k = 0; k < length; ++k) {
-          const quint8 value = quint8(record[4 + k]);
-          if (file.present[address + k] && file.data[address + k] != value)
-            return {std::nullopt, LineError(number, u"адрес %1 уже задан другим значением"_s.arg(
-                                                        Hex(address + k, 3)))};
-          file.data[address + k] = value;
-          file.present[address + k] = true;
+          const int address = r.address + k;
+          const quint8 value = quint8(r.data[k]);
+          if (file.present[address] && file.data[address] != value)
+            return {
+                std::nullopt,
+                LineError(number, u"адрес %1 уже задан другим значением"_s.arg(Hex(address, 3)))};
+          file.data[address] = value;
+          file.present[address] = true;
         }
         break;
       }
-      case 0x01:
-        ended = true;
+      case intel_hex::EndOfFile:
         break;
-      case 0x02:
-      case 0x04:
+      case intel_hex::ExtendedSegmentAddress:
+      case intel_hex::ExtendedLinearAddress:
         return {std::nullopt,
-                LineError(
-                    number,
-                    u"запись расширенного адреса (тип %1) не принимается: EEPROM "
-                    u"занимает адреса 0–1023, и в её файле таких записей нет"_s.arg(Hex(type, 2)))};
-      case 0x03:
-      case 0x05:
+                LineError(number,
+                          u"запись расширенного адреса (тип %1) не принимается: EEPROM "
+                          u"занимает адреса 0–1023, и в её файле таких записей нет"_s.arg(
+                              Hex(r.type, 2)))};
+      default:  // the start address records
         return {std::nullopt, LineError(number,
                                         u"запись стартового адреса (тип %1) — это файл программы, "
-                                        u"а не EEPROM"_s.arg(Hex(type, 2)))};
-      default:
-        return {std::nullopt, LineError(number, u"неизвестный тип записи %1"_s.arg(Hex(type, 2)))};
+                                        u"а не EEPROM"_s.arg(Hex(r.type, 2)))};
     }
   }
-  if (!recordsStarted) return {std::nullopt, u"это не файл Intel HEX: в нём нет ни одной записи"_s};
-  if (!ended) return {std::nullopt, u"файл обрывается: нет записи конца файла (:00000001FF)"_s};
+  if (const auto& fault = parsed.fault) {
+    using Kind = intel_hex::Fault::Kind;
+    switch (fault->kind) {
+      case Kind::NotARecord:
+        if (fault->beforeFirstRecord)
+          return {std::nullopt,
+                  u"это не файл Intel HEX: строка %1 не начинается с «:»"_s.arg(fault->line)};
+        return {std::nullopt,
+                LineError(fault->line, u"ожидалась запись Intel HEX, начинающаяся с «:»"_s)};
+      case Kind::NoRecords:
+        return {std::nullopt, u"это не файл Intel HEX: в нём нет ни одной записи"_s};
+      case Kind::NoEndOfFile:
+        return {std::nullopt, u"файл обрывается: нет записи конца файла (:00000001FF)"_s};
+      case Kind::BadRecord:
+      case Kind::AfterEnd:
+        return {std::nullopt, LineError(fault->line, fault->reason)};
+    }
+  }
   if (file.present.none()) return {std::nullopt, u"в файле нет ни одного байта EEPROM"_s};
   return {std::move(file), QString()};
 }
@@ -300,7 +236,7 @@ QString OtherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& d
       {0, u"плата"_s, [](const auto& e) { return BoardKindText(e[0]); }},
       {1, u"поколение"_s, [](const auto& e) { return QString::number(e[1]); }},
       {6, u"напряжение"_s, [](const auto& e) { return VoltageText(e[6]); }},
-      {5, u"мощность"_s, [](const auto& e) { return IdentityOf(e).power; }},
+      {5, u"мощность"_s, [](const auto& e) { return identifyDevice(e).powerText(); }},
   };
   QStringList differ;
   for (const Part& p : parts) {

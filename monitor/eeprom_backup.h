@@ -17,8 +17,10 @@
 // comparison lists the cells in which a device and a file differ; the restore writes only
 // cells it may.
 
-// What a device is, as the monitor's identification shows it: the texts of its board, firmware
-// version, power and voltage labels.
+struct DeviceIdentification;
+
+// What a device is, in the words the monitor shows it with: its board, firmware version, power
+// and voltage (empty for a device whose voltage is not decoded). What backup headers keep.
 struct EepromIdentity {
   QString board;
   QString firmware;
@@ -32,6 +34,7 @@ struct EepromIdentity {
 
 // The identification an EEPROM image decodes to.
 EepromIdentity IdentityOf(const DeviceImages::Eeprom& eeprom);
+EepromIdentity IdentityOf(const DeviceIdentification& id);
 
 // The backup file: the header comment with the identification of the image, the moment and the
 // program's version, then 64 data records and the end record.

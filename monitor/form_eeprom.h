@@ -6,7 +6,7 @@
 
 #include "monitor/device_images.h"
 #include "monitor/eeprom_backup.h"
-#include "monitor/window_dialogs.h"
+#include "widgets/window_dialogs.h"
 
 class QLabel;
 class QPlainTextEdit;

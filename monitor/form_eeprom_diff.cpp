@@ -8,7 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "monitor/eeprom_cells.h"
+#include "monitor/restore_plan.h"
 #include "protocol/result_messages.h"
 #include "serial/shown_text.h"
 
@@ -82,15 +82,15 @@ void TFormEEPromDiff::compare(const QString& path, const EepromHexFile& file,
   path_ = path;
   file_ = file;
   device_ = device;
-  differences_ = CompareEeprom(device, file);
-  const auto fileDevice = file.deviceIdentity();
+  const RestorePlan plan = PlanRestore(file, device);
+  differences_ = plan.differences;
   L_Files->setText(
       u"Файл: %1 (%2 ячеек%3)\nУстройство в файле: %4\nУстройство на линии: %5"_s
           .arg(ShownPath(path))
           .arg(file.present.count())
           .arg(file.savedText.isEmpty() ? QString() : u", сохранён "_s + file.savedText)
-          .arg(fileDevice ? fileDevice->describe() : u"не указано"_s)
-          .arg(IdentityOf(device).describe()));
+          .arg(plan.fileDevice ? plan.fileDevice->describe() : u"не указано"_s)
+          .arg(plan.device.describe()));
   PB_Restore->setRange(0, 1);
   PB_Restore->setValue(0);
   showState(differences_.isEmpty() ? u"EEPROM устройства совпадает с файлом."_s
@@ -163,47 +163,38 @@ void TFormEEPromDiff::B_WriteSelectedClick() {
   const QList<EepromWrite> cells = selectedCells();
   if (cells.isEmpty() || restoring_) return;
 
-  // A file of another device: its settings and calibration may not suit this one.
-  const EepromIdentity device = IdentityOf(device_);
-  const auto fileDevice = file_.deviceIdentity();
-  if (!fileDevice) {
-    if (!dialogs.confirm(u"Другое устройство?"_s,
-                         u"В файле нет сведений об устройстве, с которого он сохранён.\n"
-                         u"Устройство на линии: %1.\n\nЗаписать ячейки из этого файла?"_s.arg(
-                             device.describe())))
+  // The plan the command line follows too. A file of another device: its settings and
+  // calibration may not suit this one.
+  const RestorePlan plan = PlanRestore(file_, device_);
+  if (plan.origin == RestorePlan::Origin::Unknown) {
+    if (!dialogs.confirm(
+            u"Другое устройство?"_s,
+            kUnknownOriginText + u"\nУстройство на линии: %1.\n\n"
+                                 u"Записать ячейки из этого файла?"_s.arg(plan.device.describe())))
       return;
-  } else if (*fileDevice != device) {
+  } else if (plan.origin == RestorePlan::Origin::OtherDevice) {
     if (!dialogs.confirm(u"Другое устройство"_s,
                          u"Файл сохранён с другого устройства.\n"
-                         u"В файле: %1.\nНа линии: %2.\n\n"
-                         u"Настройки и калибровка другого устройства могут ему не подойти. "
-                         u"Записать всё равно?"_s.arg(fileDevice->describe(), device.describe())))
+                         u"В файле: %1.\nНа линии: %2.\n\n"_s.arg(plan.fileDevice->describe(),
+                                                                  plan.device.describe()) +
+                             kOtherSettingsText + u" Записать всё равно?"_s))
       return;
   }
   // Another kind of device: writing its cells would make this one another model. A second,
   // explicit question, whose default is no.
-  if (const QString kind = OtherDeviceKind(file_, device_); !kind.isEmpty()) {
+  if (!plan.otherKind.isEmpty()) {
     if (!dialogs.confirm(u"Устройство другого типа"_s,
                          u"Файл сохранён с устройства другого типа: %1.\n\n"
                          u"Запись его ячеек сделает из этого устройства другую модель, с "
                          u"настройками и калибровкой для другой платы, напряжения или мощности. "
                          u"Обычно это ошибка выбора файла.\n\n"
-                         u"Записать ячейки с устройства другого типа?"_s.arg(kind)))
+                         u"Записать ячейки с устройства другого типа?"_s.arg(plan.otherKind)))
       return;
   }
 
-  QStringList lines;
-  for (qsizetype i = 0; i < cells.size() && i < kListedChanges; ++i) {
-    const quint16 a = cells[i].address;
-    const QString meaning = EepromCellMeaning(a);
-    lines << u"%1%2: %3 → %4"_s.arg(CellAddressText(a),
-                                    meaning.isEmpty() ? QString() : u" "_s + meaning,
-                                    CellValueText(device_[a]), CellValueText(cells[i].value));
-  }
-  if (cells.size() > kListedChanges) lines << u"… и ещё %1"_s.arg(cells.size() - kListedChanges);
-  if (!dialogs.confirm(
-          u"Записать в EEPROM"_s,
-          u"Записать в EEPROM устройства ячеек: %1?\n\n"_s.arg(cells.size()) + lines.join(u'\n')))
+  if (!dialogs.confirm(u"Записать в EEPROM"_s,
+                       u"Записать в EEPROM устройства ячеек: %1?\n\n"_s.arg(cells.size()) +
+                           RestoreChangeLines(cells, device_, kListedChanges).join(u'\n')))
     return;
 
   restoring_ = true;

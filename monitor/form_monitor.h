@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "monitor/device_images.h"
-#include "monitor/window_dialogs.h"
+#include "widgets/window_dialogs.h"
 
 class CsvRecording;
 struct DecodeContext;

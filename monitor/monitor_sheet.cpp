@@ -5,11 +5,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -148,6 +146,7 @@ void SetRole(QWidget* w, QPalette::ColorRole role, const QColor& color) {
 
 MonitorSheet::MonitorSheet(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("MonitorSheet"));
+  dialogs = WindowDialogs::standard(this);
   buildLayout();
   L_FieldError->setVisible(false);
   for (const char* name : kHiddenAtStart) control(QLatin1String(name))->setVisible(false);
@@ -669,8 +668,8 @@ void MonitorSheet::markField(QLineEdit* f, bool acceptable, const QString& refus
   showRefusal(f, refusal);
 }
 
-// The label speaks of the field typed in last; a field put right takes its words back.
-void MonitorSheet::showRefusal(QLineEdit* f, const QString& refusal) {
+// The label speaks of the control used last; a control put right takes its words back.
+void MonitorSheet::showRefusal(QWidget* f, const QString& refusal) {
   if (refusal.isEmpty() && refusalField_ != f) return;
   refusalField_ = refusal.isEmpty() ? nullptr : f;
   L_FieldError->setText(refusal);
@@ -759,7 +758,7 @@ void MonitorSheet::writeParameter(const char* button) {
   const FieldByte byte =
       ConvertField(f->text(), uakb ? UakbKorrKind(generation_, firmware_) : p.kind,
                    uakb ? UakbKorrRule(generation_, firmware_) : p.rule, p.sign);
-  if (!byte.message.isEmpty()) showMessage(byte.message);
+  if (!byte.message.isEmpty()) dialogs.error(byte.message);
   if (byte.value) emit eepromWritesRequested({EepromWrite{p.address, *byte.value}});
 }
 
@@ -795,18 +794,23 @@ void MonitorSheet::B_ResetPowClick() {
   emit eepromWritesRequested({EepromWrite{SettingsAddress::PowerModel, 255}});
 }
 
-// Writes the value of the transistors shown, the second copy first. Without a value (no choice
-// has one yet) nothing is written: a 0 would wipe both copies.
+// Writes the value of the transistors shown, the second copy first. A choice without a value
+// ("???", or a type this device does not store directly) writes nothing and says so: the value
+// kept from an earlier choice, or from another device, is not what the window shows.
 void MonitorSheet::B_Pr_TrClick() {
   ComputePrTr();
-  if (PrTrValue == 0) return;
+  if (!PrTrValueFor(CB_Pr_Tr->currentIndex(), CB_Pr_TrNum->currentIndex(), eeprom32_)) {
+    showRefusal(CB_Pr_Tr, PrTrRefusal(CB_Pr_Tr->currentText(), eeprom32_));
+    return;
+  }
   emit eepromWritesRequested({EepromWrite{SettingsAddress::PrTrCopy, PrTrValue},
                               EepromWrite{SettingsAddress::PrTr, PrTrValue}});
 }
 
 void MonitorSheet::ComputePrTr() {
-  PrTrValue =
-      ::ComputePrTr(CB_Pr_Tr->currentIndex(), CB_Pr_TrNum->currentIndex(), eeprom32_, PrTrValue);
+  const int type = CB_Pr_Tr->currentIndex(), count = CB_Pr_TrNum->currentIndex();
+  PrTrValue = ::ComputePrTr(type, count, eeprom32_, PrTrValue);
+  if (PrTrValueFor(type, count, eeprom32_)) showRefusal(CB_Pr_Tr, {});
 }
 
 void MonitorSheet::CB_KorrChange(int index) {
@@ -825,7 +829,7 @@ void MonitorSheet::B_SaveEEClick() {
     return;
   }
   if (!plan.message.isEmpty()) {
-    showMessage(plan.message);
+    dialogs.error(plan.message);
     return;
   }
   if (plan.addressText) E_Addr_EE->setText(*plan.addressText);  // which empties E_DataEE
@@ -866,12 +870,4 @@ void MonitorSheet::RG_TempTopBMSClick() {
 
 void MonitorSheet::TB_frecChange() {
   writeIfUnguarded(SettingsAddress::OutputPeriod, TB_frec->value());
-}
-
-void MonitorSheet::showMessage(const QString& text) {
-  if (messageBox) {
-    messageBox(text);
-    return;
-  }
-  QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), text);
 }

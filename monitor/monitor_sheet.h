@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "monitor/settings_writes.h"
+#include "widgets/window_dialogs.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -53,8 +54,8 @@ class MonitorSheet : public QWidget {
   bool UpdateGuard = false;
   // The measuring-transistor value chosen with the two transistor combo boxes.
   quint8 PrTrValue = 0;
-  // Shows a conversion error; a message box unless a test or the window sets another.
-  std::function<void(const QString&)> messageBox;
+  // The conversion errors it shows (the framework's error box); tests answer them.
+  WindowDialogs dialogs;
 
   QGroupBox* GroupBox1 = nullptr;
   QTabWidget* PC_Mon = nullptr;
@@ -66,7 +67,8 @@ class MonitorSheet : public QWidget {
   QComboBox* CB_Pr_Tr = nullptr;
   QComboBox* CB_Pr_TrNum = nullptr;
   QSlider* TB_frec = nullptr;
-  // Why the field typed in last is red, and what it takes (with -s, where the fields are).
+  // Why the field typed in last is red, and what it takes, or why a click wrote nothing (with
+  // -s, where the fields are).
   QLabel* L_FieldError = nullptr;
 
   // Handlers, named after control and event.
@@ -146,17 +148,16 @@ class MonitorSheet : public QWidget {
   QLineEdit* field(const char* name) const;
   bool isRed(const QLineEdit* field) const;
   void markField(QLineEdit* field, bool acceptable, const QString& refusal);
-  void showRefusal(QLineEdit* field, const QString& refusal);
+  void showRefusal(QWidget* control, const QString& refusal);
   void checkParameterField(const char* button);
   void writeParameter(const char* button);
   void writeIfUnguarded(quint16 address, int value);
-  void showMessage(const QString& text);
 
   QHash<QString, Entry> controls_;
   QStringList names_;
   QList<Section> sections_;
   QSet<QString> warnedNames_;
-  QLineEdit* refusalField_ = nullptr;  // the field L_FieldError speaks of
+  QWidget* refusalField_ = nullptr;  // the control L_FieldError speaks of
   quint8 generation_ = 0;
   quint16 firmware_ = 0;
   bool lirOn_ = false;

@@ -206,7 +206,7 @@ quint8 KzHardQuarterByte(bool checked, quint8 eeprom111) {
   return checked ? quint8(eeprom111 >> 2) : LowByte(eeprom111 * 4);
 }
 
-quint8 ComputePrTr(int transistor, int count, quint8 eeprom32, quint8 current) {
+std::optional<quint8> PrTrValueFor(int transistor, int count, quint8 eeprom32) {
   int base = 0;
   if (eeprom32 & 0x08) {
     base = transistor == 1 ? 91 : transistor == 4 ? 183 : 0;
@@ -216,5 +216,19 @@ quint8 ComputePrTr(int transistor, int count, quint8 eeprom32, quint8 current) {
     base = raw * 85 / 128;
   }
   const int divisor = count > 0 ? count : 1;
-  return base != 0 ? quint8(base / divisor) : current;
+  if (base == 0) return std::nullopt;
+  return quint8(base / divisor);
+}
+
+quint8 ComputePrTr(int transistor, int count, quint8 eeprom32, quint8 current) {
+  return PrTrValueFor(transistor, count, eeprom32).value_or(current);
+}
+
+QString PrTrRefusal(const QString& shownType, quint8 eeprom32) {
+  const QString types = eeprom32 & 0x08 ? QStringLiteral("IRF3004 или IRF3077")
+                                        : QStringLiteral("IRF3004, IRF2804, IRF3808 или IRF3077");
+  return QStringLiteral(
+             "«Измерительные Транзисторы:»: для «%1» значения нет, ничего не записано "
+             "— выберите %2")
+      .arg(shownType.isEmpty() ? QStringLiteral("???") : shownType, types);
 }

@@ -151,8 +151,12 @@ quint8 KzHardQuarterByte(bool checked, quint8 eeprom111);
 
 // The measuring-transistor value for the transistor type `transistor` (index of CB_Pr_Tr) and
 // the count `count` (index of CB_Pr_TrNum); bit 3 of EEPROM 32 says the device keeps it
-// unscaled. A type without a value leaves `current` as it is.
+// unscaled. None for a type without a value ("???", or one the device cannot keep unscaled).
+std::optional<quint8> PrTrValueFor(int transistor, int count, quint8 eeprom32);
+// The same as PrTrValue keeps it: a type without a value leaves `current` as it is.
 quint8 ComputePrTr(int transistor, int count, quint8 eeprom32, quint8 current);
+// Why B_Pr_Tr writes nothing for the type shown: which types have a value on this device.
+QString PrTrRefusal(const QString& shownType, quint8 eeprom32);
 
 // The command the switch buttons send from the state the device last reported.
 inline quint8 LirCommand(bool lirOn) {

@@ -2,22 +2,7 @@
 
 #include <algorithm>
 
-namespace {
-
-void appendRecord(QByteArray& out, quint8 type, quint16 address, QByteArrayView data) {
-  QByteArray bytes;
-  bytes.append(static_cast<char>(data.size()));
-  bytes.append(static_cast<char>(address >> 8));
-  bytes.append(static_cast<char>(address & 0xFF));
-  bytes.append(static_cast<char>(type));
-  bytes.append(data.data(), data.size());
-  quint8 sum = 0;
-  for (char c : bytes) sum = static_cast<quint8>(sum + static_cast<quint8>(c));
-  bytes.append(static_cast<char>(-sum));
-  out += ':' + bytes.toHex().toUpper() + "\r\n";
-}
-
-}  // namespace
+#include "serial/intel_hex.h"
 
 QByteArray firmwareHeader(const char* deviceCode, int powerBoard, int major, int minor, int cpuFlag,
                           int controllerBoard) {
@@ -27,25 +12,7 @@ QByteArray firmwareHeader(const char* deviceCode, int powerBoard, int major, int
 }
 
 QByteArray intelHexRecords(QByteArrayView image, quint32 address, int recordBytes) {
-  recordBytes = std::clamp(recordBytes, 1, 255);
-  QByteArray out;
-  qint64 upper = -1;
-  qsizetype i = 0;
-  while (i < image.size()) {
-    const quint32 at = address + static_cast<quint32>(i);
-    if (static_cast<qint64>(at >> 16) != upper) {
-      upper = at >> 16;
-      const char ela[2] = {static_cast<char>(upper >> 8), static_cast<char>(upper & 0xFF)};
-      appendRecord(out, 4, 0, QByteArrayView(ela, 2));
-    }
-    const qsizetype toBoundary = 0x10000 - (at & 0xFFFF);
-    const qsizetype n =
-        std::min({static_cast<qsizetype>(recordBytes), image.size() - i, toBoundary});
-    appendRecord(out, 0, static_cast<quint16>(at & 0xFFFF), image.sliced(i, n));
-    i += n;
-  }
-  appendRecord(out, 1, 0, {});
-  return out;
+  return intel_hex::write(image, address, recordBytes);
 }
 
 QByteArray firmwareFile(QByteArrayView header, QByteArrayView image, quint32 address,

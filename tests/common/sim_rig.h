@@ -75,7 +75,7 @@ struct SimApp : SimWire {
     options.configPath = dir.filePath(QStringLiteral("data/config.txt"));
     options.simulatedDevice = factory(openFails);
     w = std::make_unique<AppWindows>(options, clock, sounds);
-    main().messageBox = [this](const QString& text) { messages.append(text); };
+    main().dialogs.error = [this](const QString& text) { messages.append(text); };
     main().show();
   }
   TFormMain& main() { return *w->FormMain; }

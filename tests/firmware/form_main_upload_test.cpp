@@ -338,7 +338,7 @@ TEST(UploadEndToEnd, UploadThenCloseDuringTheNextOne) {
   options.lineThread = true;
   AppWindows w(options, clock, sounds);
   TFormMain& m = *w.FormMain;
-  m.messageBox = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
+  m.dialogs.error = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
   m.dialogs.confirm = [](const QString&, const QString&) { return true; };
   m.show();
   m.FileOpen1Accept(sample("lir-small.lir2"));

@@ -232,6 +232,109 @@ TEST_F(Decoders, AlarmLogListsEachAppearanceOnce) {
                                      "Напряжение Аккумулятора при Заряде выше допустимого"}));
 }
 
+// Every alarm text and every mode text, written out here letter by letter: a padding blank lost
+// or a letter in the wrong alphabet fails here. Each alarm bit alone, on a device of the
+// generation and firmware whose table variant it belongs to.
+TEST_F(Decoders, AlarmAndModeTextsAreTheDevicesOwn) {
+  const struct {
+    int offset, generation, firmware;
+    const char* texts[8];
+  } tables[] = {
+      {42,
+       9,
+       133,
+       {"Нет связи с 220В ", "Запись в EEPROM не прошла", "Интерапт",
+        "Датчик температуры не работает", "Другая Системная ошибка", "Ошибка перемычек",
+        "НЕПолярностьТора", "S8              "}},
+      {44,
+       9,
+       133,
+       {"Аккумулятор разряжен", "Перегрузка      ", "Работаем выше номинала", "Высокая температура",
+        "Вентилятор не работает", "Перегрузка по сети ", "Сбой режима работы ",
+        "Многократное КЗ Заряда"}},
+      {43,
+       5,
+       67,
+       {"Аккумулятор разряжен - просадка напряжения", "Напряжение Аккумулятора выше допустимого",
+        "Напряжение Аккумулятора при Заряде выше допустимого", "Ток KZ по Аккумулятору",
+        "Залипло проходное реле или Выход ЛИР под напряжением", "Ток КЗ по сети  ",
+        "Залипло зарядное реле или Выход ЛИР под напряжением", "Произошел Сброс "}},
+      {43,
+       5,
+       70,
+       {"Аккумулятор разряжен - просадка напряжения", "Напряжение Аккумулятора выше допустимого",
+        "Ток KZ по Аккумулятору при Заряде", "Ток KZ по Аккумулятору",
+        "Залипло проходное реле или Выход ЛИР под напряжением", "Ток КЗ по сети  ",
+        "Залипло зарядное реле или Выход ЛИР под напряжением", "Произошел Сброс "}},
+      {45,
+       4,
+       317,
+       {"Нет функции для такого нажатия кнопки", "Сеть за пределом параметров",
+        "Выбросы в нагрузке", "Синхронизация сети 220В пропала", "Залипла кнопка  ",
+        "Нет сети 220В для перехода на Заряд",
+        "Ток нагрузки больше тока который может дать Бензо-Генератор", "Не Стабильная Сеть"}},
+      {45,
+       5,
+       0,
+       {"Нет функции для такого нажатия кнопки", "Сеть за пределом параметров",
+        "Выбросы в нагрузке", "Выбросы в Сети", "Залипла кнопка  ",
+        "Нет сети 220В для перехода на Заряд",
+        "Ток нагрузки больше тока который может дать Бензо-Генератор", "Не Стабильная Сеть"}},
+  };
+  std::set<QString> distinct;
+  for (const auto& t : tables) {
+    for (int bit = 0; bit < 8; ++bit) {
+      DeviceImages im;
+      im.RamImage[t.offset] = quint8(1 << bit);
+      DecodeContext c;
+      c.BoardGeneration = quint8(t.generation), c.FirmwareVersion = quint16(t.firmware);
+      const QString text = QString::fromUtf8(t.texts[bit]);
+      EXPECT_EQ(DecodeRam(im, c, kNow).alarmLines,
+                QStringList{AlarmLogPrefix(kNow) + text + "\r\n"})
+          << t.offset << " bit " << bit;
+      distinct.insert(text);
+    }
+  }
+  EXPECT_EQ(distinct.size(), 34u);
+
+  // Mode (RAM 0) and charge flags (RAM 2) with 30 s to the charge (RAM 12): the mode line, the
+  // countdown, the two switch buttons.
+  const struct {
+    int mode, flags;
+    const char *onOff, *countdown, *lir, *charge;
+  } modes[] = {
+      {0, 0, "ВЫключен", "", "LIR_ON", "Charge_ON"},
+      {1, 5, "ВЫключен", "", "LIR_ON", "Charge_ON"},
+      {2, 1, "Включен, Генерация", "", "LIR_OFF", "Charge_ON"},
+      {3, 0, "Включен, Пропускаем сеть", "", "LIR_OFF", "Charge_ON"},
+      {3, 2, "Включен, Пропускаем сеть", "До Заряда    30 сек", "LIR_OFF", "Charge_ON"},
+      {4, 0, "Включен, Пропускаем сеть, Идет заряд", "", "LIR_OFF", "Charge_OFF"},
+      {4, 1, "Включен, Пропускаем сеть, Идет поддерживающий заряд", "До Заряда    30 сек",
+       "LIR_OFF", "Charge_OFF"},
+      {4, 4, "Включен, Пропускаем сеть, Идет окончание заряда", "До Заряда    30 сек", "LIR_OFF",
+       "Charge_OFF"},
+      {4, 5, "Включен, Пропускаем сеть, Идет поддерживающий заряд", "До Заряда    30 сек",
+       "LIR_OFF", "Charge_OFF"},
+      {5, 0, "ВЫключен, Пропускаем сеть, Идет заряд", "", "LIR_ON", "Charge_OFF"},
+      {5, 4, "ВЫключен, Пропускаем сеть, Идет окончание заряда", "До Заряда    30 сек", "LIR_ON",
+       "Charge_OFF"},
+      {6, 2, "Включен, Пропускаем сеть, Идет заряд", "До Заряда    30 сек", "LIR_OFF",
+       "Charge_OFF"},
+      {255, 0, "Включен, Пропускаем сеть, Идет заряд", "", "LIR_OFF", "Charge_OFF"},
+  };
+  for (const auto& m : modes) {
+    DeviceImages im;
+    im.RamImage[0] = quint8(m.mode), im.RamImage[2] = quint8(m.flags), im.RamImage[12] = 30;
+    DecodeContext c;
+    const MonitorView v = DecodeRam(im, c, kNow);
+    const QString got[] = {v.textOf("L_OnOff"), v.textOf("L_ChargeTon"), v.textOf("SB_LIROn"),
+                           v.textOf("SB_ChargeON")};
+    const char* want[] = {m.onOff, m.countdown, m.lir, m.charge};
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(got[i], QString::fromUtf8(want[i])) << "mode " << m.mode << " flags " << m.flags;
+  }
+}
+
 // Whole random images, decoded in every order, many times: nothing crashes, every index stays
 // within its list, every table text comes from its table.
 TEST_F(Decoders, RandomImagesDecodeSafely) {

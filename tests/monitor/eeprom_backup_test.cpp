@@ -10,7 +10,9 @@
 #include "monitor/eeprom_backup.h"
 #include "monitor/eeprom_cells.h"
 #include "monitor/monitor_run.h"
+#include "monitor/restore_plan.h"
 #include "monitor/trend_history.h"
+#include "serial/intel_hex.h"
 
 namespace {
 
@@ -29,25 +31,28 @@ TEST(EepromHex, BrokenFilesAreRefusedWithTheirReason) {
   } cases[] = {
       {"no end record", k0To3 + "\r\n" + k10 + "\r\n", "нет записи конца файла"},
       {"cut inside a record", k0To3 + "\r\n:1000100001020304\r\n" + kEnd,
-       "строка 2: запись обрывается"},
-      {"cut before its checksum", ":0400\r\n" + kEnd, "строка 1: запись обрывается"},
+       "строка 2: по счётчику записи в ней 16 байт данных, а в строке 3: запись оборвана"},
+      {"cut before its checksum", ":0400\r\n" + kEnd,
+       "строка 1: запись оборвана: в ней меньше пяти байт"},
       {"bad checksum", ":0400000001020304F3\r\n" + kEnd,
-       "неверная контрольная сумма: записано 0xF3, по данным должно быть 0xF2"},
+       "неверная контрольная сумма записи: F3, а по её байтам должна быть F2"},
       {"beyond 1023", kPastEnd + "\r\n" + kEnd, "выходят за пределы EEPROM"},
       {"odd number of digits", ":0400000001020304F\r\n" + kEnd, "нечётное число"},
-      {"more data than its length", ":0300000001020304F3\r\n" + kEnd, "больше данных"},
+      {"more data than its length", ":0300000001020304F3\r\n" + kEnd,
+       "в ней 3 байт данных, а в строке 4"},
       {"extended linear address", ":020000040000FA\r\n" + k0To3 + "\r\n" + kEnd,
        "строка 1: запись расширенного адреса (тип 0x04)"},
       {"extended segment address", k0To3 + "\n:020000021000EC\n" + kEnd,
        "строка 2: запись расширенного адреса (тип 0x02)"},
       {"start address", ":0400000500000000F7\r\n" + kEnd, "стартового адреса"},
-      {"not hex digits", ":04000000010203G4F2\r\n" + kEnd, "«G» — не шестнадцатеричная цифра"},
+      {"not hex digits", ":04000000010203G4F2\r\n" + kEnd,
+       "недопустимый «G» в столбце 16: в записи бывают только цифры 0–9 и буквы A–F"},
       {"a firmware file", "LIR2 8.0#\r\n" + k0To3 + "\r\n" + kEnd, "не файл Intel HEX: строка 1"},
       {"a binary file", QByteArray("PK\x03\x04\x00\x00", 6), "не файл Intel HEX"},
       {"empty", "", "не файл Intel HEX"},
       {"only the end", kEnd + "\r\n", "нет ни одного байта"},
       {"data after the end", k0To3 + "\r\n" + kEnd + "\r\n" + k10,
-       "строка 3: данные после записи конца файла"},
+       "строка 3: после записи конца файла"},
       {"text between records", k0To3 + "\r\n; note\r\n" + kEnd, "строка 2: ожидалась запись"},
       {"one cell twice", k0To3 + "\r\n:0100000007F8\r\n" + kEnd, "адрес 0x000 уже задан"},
   };
@@ -128,6 +133,65 @@ TEST(EepromHex, RandomDamageIsReadOrRefused) {
     const EepromHexRead read = ReadEepromHex(text);
     EXPECT_NE(bool(read.file), !read.error.isEmpty()) << round;
   }
+}
+
+// The plan the window and the command line both follow: which cells a restore may write, whose
+// file it is, and whether it is another kind of device.
+TEST(RestorePlan, SortsTheCellsAndTellsWhoseFileItIs) {
+  DeviceImages::Eeprom device{};
+  device[0] = 3, device[1] = 9, device[2] = 0x6D, device[5] = 3, device[6] = 1, device[23] = 16;
+  using O = RestorePlan::Origin;
+  const struct {
+    const char* name;
+    std::vector<std::pair<int, int>> changes;  // cells of the file that differ from the device
+    bool header;                               // our backup, or bare records of cells 20 to 39
+    O origin;
+    const char* otherKind;
+    int cells, kept;
+  } cases[] = {
+      {"this device", {{23, 20}}, true, O::SameDevice, "", 1, 0},
+      {"another voltage",
+       {{6, 2}},
+       true,
+       O::OtherDevice,
+       "напряжение 48 В в файле, 24 В на линии",
+       1,
+       0},
+      {"another firmware", {{2, 0x6C}, {30, 1}}, true, O::OtherDevice, "", 1, 1},
+      {"another board",
+       {{0, 2}},
+       true,
+       O::OtherDevice,
+       "плата LCD в файле, LCD SIN на линии",
+       0,
+       1},
+      {"no header, no identification", {{23, 20}}, false, O::Unknown, "", 1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeviceImages::Eeprom image = device;
+    for (auto [a, v] : c.changes) image[a] = quint8(v);
+    const QByteArray text =
+        c.header ? WriteEepromHex(image, QDateTime::currentDateTime(), "8.0")
+                 : intel_hex::write(QByteArrayView(reinterpret_cast<const char*>(&image[20]), 20),
+                                    20, 16, false);
+    const EepromHexRead read = ReadEepromHex(text);
+    ASSERT_TRUE(read.file) << read.error.toStdString();
+    const RestorePlan plan = PlanRestore(*read.file, device);
+    EXPECT_EQ(plan.origin, c.origin);
+    EXPECT_EQ(plan.otherKind, QString::fromUtf8(c.otherKind));
+    EXPECT_EQ(plan.cells.size(), c.cells);
+    EXPECT_EQ(plan.kept.size(), c.kept);
+    EXPECT_EQ(plan.differences.size(), c.cells + c.kept);
+  }
+  // A confirmation lists the changes, at most as many as asked and then how many more.
+  QList<EepromWrite> cells;
+  for (quint16 a = 20; a < 50; ++a) cells.append({a, 7});
+  const QStringList lines = RestoreChangeLines(cells, device, 25);
+  ASSERT_EQ(lines.size(), 26);
+  EXPECT_EQ(lines[3], "0x017 (23) " + EepromCellMeaning(23) + ": 0x10 (16) → 0x07 (7)");
+  EXPECT_EQ(lines[25], "… и ещё 5");
+  EXPECT_EQ(RestoreChangeLines(cells, device).size(), 30);
 }
 
 // Every cell a decoder reads has a meaning (295 is read but never decoded; 107 is decoded but

@@ -10,7 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <random>
+#include <set>
+
+#include "monitor/control_names.h"
 #include "monitor/decode_context.h"
+#include "monitor/decoders.h"
 #include "monitor/device_images.h"
 #include "monitor/eeprom_map.h"
 #include "monitor/monitor_sheet.h"
@@ -164,7 +169,7 @@ struct SheetRig {
   explicit SheetRig(bool service = true) {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     sheet.applyServiceMode(service);
-    sheet.messageBox = [this](const QString& m) { messages << m; };
+    sheet.dialogs.error = [this](const QString& m) { messages << m; };
     QObject::connect(&sheet, &MonitorSheet::eepromWritesRequested, [this](const auto& writes) {
       QStringList s;
       for (const EepromWrite& w : writes) s << QStringLiteral("%1=%2").arg(w.address).arg(w.value);
@@ -225,6 +230,38 @@ TEST(MonitorSheet, ServiceModeRevealsTheServiceControls) {
     EXPECT_EQ(rig.get("CB_TempOkr")->isEnabled(), service);
     EXPECT_EQ(rig.get("RG_Culer")->isEnabled(), service);
   }
+}
+
+// Every control a decode names is a control of the sheet: random images of every board type and
+// generation, with and without -s, through both decodes. The list of names holds no more than
+// the decodes use.
+TEST(MonitorSheet, EveryControlADecodeNamesIsOnTheSheet) {
+  MonitorSheet sheet;
+  std::set<QString> onSheet, listed, named;
+  for (const QObject* o : sheet.findChildren<QObject*>()) onSheet.insert(o->objectName());
+  for (const ControlName& name : control::kAll) listed.insert(name);
+  std::mt19937 rng(18);
+  const QDateTime now = QDateTime::currentDateTime();
+  for (int round = 0; round < 2400; ++round) {
+    DeviceImages im;
+    for (auto& b : im.EepromImage) b = quint8(rng());
+    for (auto& b : im.RamImage) b = quint8(rng());
+    const quint8 types[] = {1, 2, 3, quint8(rng())};
+    im.EepromImage[0] = types[round % 4];
+    im.EepromImage[1] = quint8(round / 4 % 12);  // generations 0 to 11
+    DecodeContext c;
+    c.ServiceMode = round % 2;
+    bool binary = false;
+    for (const MonitorView& v : {DecodeEeprom(im, c, binary), DecodeRam(im, c, now)})
+      for (const auto& [name, view] : v.controls) named.insert(name);
+  }
+  std::set<QString> strays, unused;
+  for (const QString& name : named)
+    if (!onSheet.count(name) || !listed.count(name)) strays.insert(name);
+  for (const QString& name : listed)
+    if (!onSheet.count(name) || !named.count(name)) unused.insert(name);
+  EXPECT_TRUE(strays.empty()) << QStringList(strays.begin(), strays.end()).join(' ').toStdString();
+  EXPECT_TRUE(unused.empty()) << QStringList(unused.begin(), unused.end()).join(' ').toStdString();
 }
 
 TEST(MonitorSheet, ViewSetsControlsAndHiddenControlsStayHidden) {
@@ -382,18 +419,56 @@ TEST(MonitorSheet, CommandsAndTransistorWrite) {
   rig.click("B_Pr_Tr");  // IRF3004 x1 as shown, unscaled
   rig.get<QComboBox>("CB_Pr_TrNum")->setCurrentIndex(2);
   rig.click("B_Pr_Tr");
-  rig.device(9, 133, 8);
-  rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(2);  // no value stored directly: kept
-  rig.click("B_Pr_Tr");
   rig.click("B_ResetPow");
   EXPECT_EQ(rig.requests, QStringList({"#1", "#5", "#2", "#4", "#6", "init?", "56=90 17=90",
-                                       "56=45 17=45", "56=45 17=45", "5=255"}));
+                                       "56=45 17=45", "5=255"}));
   EXPECT_EQ(rig.dumps, 1);
-  // Nothing chosen that has a value: nothing written rather than zeros.
-  SheetRig fresh;
-  fresh.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(0);
-  fresh.click("B_Pr_Tr");
-  EXPECT_TRUE(fresh.requests.isEmpty());
+}
+
+// B_Pr_Tr writes the value of the choice shown, and only that: a choice without a value writes
+// nothing (not the value an earlier choice or an earlier device left) and says why.
+TEST(MonitorSheet, TransistorWriteIsTheChoiceShown) {
+  const struct {
+    const char* name;
+    quint8 ee32;          // bit 3: the device keeps the value unscaled
+    int type, count;      // items of CB_Pr_Tr and CB_Pr_TrNum after the first device's IRF3004 x2
+    bool byDecode;        // chosen by a decode's view, not by the user
+    const char* request;  // nullptr: nothing written, L_FieldError says why
+  } cases[] = {
+      {"a decode that matched no transistor", 0, 0, 0, true, nullptr},
+      {"the user's ???", 0, 0, 3, false, nullptr},
+      {"no unscaled value for IRF2804", 8, 2, 1, false, nullptr},
+      {"IRF3077 x3 unscaled", 8, 4, 3, true, "56=61 17=61"},
+      {"IRF3808, count ???", 0, 3, 0, false, "56=95 17=95"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SheetRig rig;
+    rig.get<QComboBox>("CB_Pr_TrNum")->setCurrentIndex(2);  // a first device: 45 in both cells
+    rig.click("B_Pr_Tr");
+    rig.requests.clear();
+    rig.device(9, 133, c.ee32);
+    if (c.byDecode) {
+      MonitorView view;
+      view["CB_Pr_Tr"].itemIndex = c.type;
+      view["CB_Pr_TrNum"].itemIndex = c.count;
+      rig.sheet.applyView(view);
+    } else {
+      rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(c.type);
+      rig.get<QComboBox>("CB_Pr_TrNum")->setCurrentIndex(c.count);
+    }
+    rig.click("B_Pr_Tr");
+    EXPECT_EQ(rig.requests, c.request ? QStringList{c.request} : QStringList{});
+    const QString why = rig.sheet.L_FieldError->text();
+    EXPECT_EQ(why.isEmpty(), bool(c.request)) << why.toStdString();
+    if (c.request) continue;
+    EXPECT_TRUE(why.contains(rig.get<QComboBox>("CB_Pr_Tr")->currentText())) << why.toStdString();
+    // A choice with a value takes the words back and writes.
+    rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(1);
+    EXPECT_TRUE(rig.sheet.L_FieldError->text().isEmpty());
+    rig.click("B_Pr_Tr");
+    EXPECT_EQ(rig.requests.size(), 1);
+  }
 }
 
 }  // namespace

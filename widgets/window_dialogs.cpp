@@ -1,8 +1,9 @@
-#include "monitor/window_dialogs.h"
+#include "widgets/window_dialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -56,6 +57,9 @@ WindowDialogs WindowDialogs::standard(QWidget* parent) {
   };
   d.warn = [owner](const QString& title, const QString& text) {
     QMessageBox::warning(owner, title, text);
+  };
+  d.error = [owner](const QString& text) {
+    QMessageBox::critical(owner, QGuiApplication::applicationDisplayName(), text);
   };
   return d;
 }
