@@ -3,6 +3,7 @@
 // Debian's mosquitto broker on a free local port, and a plain libmosquitto subscriber that keeps
 // every message it hears: what the serve tests and benchmark talk to.
 #include <QByteArray>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
@@ -100,7 +101,8 @@ class MqttListener {
     QString topic;
     QByteArray payload;
     bool retained = false;
-    qint64 atMs = 0;  // since the listener started
+    qint64 atMs = 0;    // since the listener started
+    qint64 wallMs = 0;  // the wall clock's, since the epoch
   };
 
   MqttListener(int port, const QString& filter) : filter_(filter.toUtf8()) {
@@ -115,7 +117,7 @@ class MqttListener {
       std::lock_guard lock(l->mutex_);
       l->messages_.append({QString::fromUtf8(m->topic),
                            QByteArray(static_cast<const char*>(m->payload), m->payloadlen),
-                           m->retain, l->clock_.elapsed()});
+                           m->retain, l->clock_.elapsed(), QDateTime::currentMSecsSinceEpoch()});
     });
     mosquitto_reconnect_delay_set(mosq_, 1, 1, false);
     mosquitto_connect_async(mosq_, "127.0.0.1", port, 30);
