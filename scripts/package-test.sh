@@ -26,6 +26,9 @@ cmake --build "$build" --target lir2gui lir2-sim lir2-cli lir2_debian_changelog 
 rm -rf "$build/package"
 (cd "$build" && cpack -G DEB -B package >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack"; }
 deb=$(ls "$build"/package/lir2gui_*.deb)
+# Whether the build has lir2-cli serve (libmosquitto was found).
+have_serve=0
+[ -f "$build/mqtt/liblir2_mqtt.a" ] && have_serve=1
 echo "package: $deb"
 dpkg-deb -f "$deb" Depends | sed 's/^/  Depends: /'
 dpkg-deb -f "$deb" Maintainer | grep -qv localhost || fail "the maintainer is no one's address"
@@ -93,7 +96,7 @@ lir2-sim --help >/dev/null 2>&1 || fail "lir2-sim does not run"
 
 # lir2-cli serve and its systemd unit, where the build has serve: the unit is one systemd takes,
 # and the installed program publishes the built-in simulated device to a broker of its own.
-if [ -f "$build/mqtt/liblir2_mqtt.a" ]; then
+if [ "$have_serve" -eq 1 ]; then
   unit=/usr/lib/systemd/system/lir2-serve@.service
   for f in "$unit" /usr/share/doc/lir2gui/examples/serve.conf.example; do
     [ -f "$f" ] || fail "$f is not installed"
