@@ -113,7 +113,9 @@ bool ReadServeConfig(const QByteArray& text, const QString& fileName, ServeConfi
                      QString& error) {
   ServedDeviceConfig* device = nullptr;
   QSet<QString> seen;  // keys of the current section
-  const QList<QByteArray> lines = text.split('\n');
+  // An editor may start the file with a byte-order mark.
+  const QList<QByteArray> lines =
+      (text.startsWith("\xEF\xBB\xBF") ? text.mid(3) : text).split('\n');
   for (int i = 0; i < lines.size(); ++i) {
     const QString where = QStringLiteral("%1:%2").arg(fileName).arg(i + 1);
     const auto fail = [&](const QString& why) {

@@ -44,9 +44,11 @@ bool ServeHub::start(const QList<Line>& lines, QString& error, bool& busy) {
       return false;
     }
     if (!opening.opened)
-      log(QStringLiteral("%1: порт не открывается: %2; устройство показано недоступным, порт "
-                         "пробуется снова")
-              .arg(s.label.name, opening.reason.isEmpty() ? s.port.PortName : opening.reason));
+      log(s.label.name + QStringLiteral(": ") +
+          JoinSentences(opening.reason.isEmpty()
+                            ? QStringLiteral("порт %1 не открывается").arg(s.port.PortName)
+                            : opening.reason,
+                        QStringLiteral("Устройство показано недоступным, порт пробуется снова")));
   }
 
   MqttClient::Options o;
@@ -104,8 +106,8 @@ void ServeHub::onConnectionFailed(const QString& reason) {
   // A broker that stays away is told once, not at every attempt.
   if (reason == lastBrokerFailure_) return;
   lastBrokerFailure_ = reason;
-  log(QStringLiteral("брокер %1: %2; опрос устройств идёт, подключение повторяется")
-          .arg(config_.broker->text(), reason));
+  log(QStringLiteral("брокер %1: ").arg(config_.broker->text()) +
+      JoinSentences(reason, QStringLiteral("Опрос устройств идёт, подключение повторяется")));
 }
 
 void ServeHub::onMessage(const QString& topic, const QByteArray& payload) {

@@ -34,6 +34,12 @@ QString shownPayload(const QByteArray& payload) {
 
 }  // namespace
 
+QString JoinSentences(const QString& first, const QString& second) {
+  if (first.isEmpty()) return second + QLatin1Char('.');
+  const bool ended = first.endsWith(QLatin1Char('.')) || first.endsWith(QLatin1Char('!'));
+  return first + (ended ? QStringLiteral(" ") : QStringLiteral(". ")) + second + QLatin1Char('.');
+}
+
 void ServedDevice::RunEnd::setErrorText(const QString& text) {
   std::lock_guard lock(mutex_);
   text_ = text;
@@ -45,13 +51,14 @@ QString ServedDevice::RunEnd::take() {
 }
 
 void ServedDevice::LineStatus::setErrorText(const QString& text) {
-  if (text.isEmpty()) return;
-  // A port that takes no line settings still opens: worth a word, on the program's thread.
+  // A port that did not open is told by the run's end; one that took no line settings still
+  // opened, which is worth a word, on the program's thread.
+  if (text.isEmpty() || !device_.link_->port().PortOpen) return;
   QMetaObject::invokeMethod(
       &device_,
       [d = QPointer<ServedDevice>(&device_), text] {
-        if (d && d->lastFailure_ != text) {
-          d->lastFailure_ = text;
+        if (d && d->lastPortMessage_ != text) {
+          d->lastPortMessage_ = text;
           d->log(QStringLiteral("порт: ") + text);
         }
       },
@@ -177,7 +184,7 @@ void ServedDevice::onRunEnded() {
   if (stopped_) return;
   if (text != lastFailure_) {
     lastFailure_ = text;
-    log(text + QStringLiteral("; опрос возобновляется, пока serve работает"));
+    log(JoinSentences(text, QStringLiteral("Опрос возобновляется, пока serve работает")));
   }
   // A device that stays away is asked less and less often; one that answers again resets it.
   restartTimer_.start(retryMs_);
@@ -192,7 +199,10 @@ void ServedDevice::watch() {
 void ServedDevice::setAvailable(bool available, const QString& why) {
   if (available == available_) return;
   available_ = available;
-  if (available) lastFailure_.clear();
+  if (available) {
+    lastFailure_.clear();
+    lastPortMessage_.clear();
+  }
   if (!why.isEmpty() || available) log(available ? QStringLiteral("опрос идёт") : why);
   outbox_.publish(settings_.topics.availability(), available ? "online" : "offline", 1, true);
 }

@@ -45,6 +45,9 @@ class Outbox {
   virtual void log(const QString& text) = 0;
 };
 
+// Two sentences of a log line: "Порт занят." and "Опрос возобновится." as one.
+QString JoinSentences(const QString& first, const QString& second);
+
 class ServedDevice : public QObject {
   Q_OBJECT
  public:
@@ -157,8 +160,10 @@ class ServedDevice : public QObject {
   int droppedEvents_ = 0;
   std::optional<quint8> writeResult_;  // the session's answer to the write in progress
   int retryMs_ = 0;
-  QString lastFailure_;  // the last failure logged, so a device that stays away is told once
-  QTimer stateTimer_;    // the minimum interval's end, or the minute's full state
+  // The last failure and port message logged, so a device that stays away is told once.
+  QString lastFailure_;
+  QString lastPortMessage_;
+  QTimer stateTimer_;  // the minimum interval's end, or the minute's full state
   QTimer fullTimer_;
   QTimer watchdog_;
   QTimer restartTimer_;

@@ -115,7 +115,8 @@ TEST(ServeRules, ReadsTheConfigurationAndRefusesWhatItCannotUse) {
     const char* text;
     const char* error;  // empty: accepted
   } cases[] = {
-      {"mqtt = mqtt://b:1884\nallow_eeprom = 23, 64\n[device]\nport = /dev/a\nname = Гараж\n", ""},
+      {"\xEF\xBB\xBFmqtt = mqtt://b:1884\r\nallow_eeprom = 23, 64\r\n[device]\nport = /dev/a\n",
+       ""},
       {"mqtt = mqtt://b\n[device]\nport = /dev/a\n[device]\nport = /dev/b\nallow_eeprom=0x40\n",
        ""},
       {"mqtt = mqtt://b\ncolour = red\n", "f:2: ключ «colour» неизвестен"},
