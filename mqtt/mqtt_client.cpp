@@ -201,8 +201,12 @@ void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* mess
   auto* client = static_cast<MqttClient*>(self);
   const QString topic = QString::fromUtf8(message->topic);
   const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+  const bool retained = message->retain;
   QMetaObject::invokeMethod(
-      client, [client, topic, payload] { emit client->messageReceived(topic, payload); },
+      client,
+      [client, topic, payload, retained] {
+        emit client->messageReceived(topic, payload, retained);
+      },
       Qt::QueuedConnection);
 }
 

@@ -61,7 +61,8 @@ class MqttClient : public QObject {
   // A connection was lost, could not be made or was refused; reason says why. Repeats at each
   // failed attempt.
   void connectionFailed(const QString& reason);
-  void messageReceived(const QString& topic, const QByteArray& payload);
+  // retained: the broker kept it from before this subscription.
+  void messageReceived(const QString& topic, const QByteArray& payload, bool retained);
 
  private:
   // What the network thread shares with the client. A thread left behind in a connection

@@ -110,7 +110,7 @@ void ServeHub::onConnectionFailed(const QString& reason) {
       JoinSentences(reason, QStringLiteral("Опрос устройств идёт, подключение повторяется")));
 }
 
-void ServeHub::onMessage(const QString& topic, const QByteArray& payload) {
+void ServeHub::onMessage(const QString& topic, const QByteArray& payload, bool retained) {
   if (topic == config_.discoveryPrefix + QStringLiteral("/status")) {
     // Home Assistant started again: it hears the devices at once instead of within a minute.
     if (payload.trimmed() == "online")
@@ -124,6 +124,13 @@ void ServeHub::onMessage(const QString& topic, const QByteArray& payload) {
   for (const auto& d : devices_)
     if (d->settings().topics.id == parts.value(0)) device = d.get();
   if (!device) return;  // another serve's device
+  if (retained) {
+    // A command the broker kept would run again at every start of serve: a reset each time.
+    log(QStringLiteral("%1: сохранённое брокером сообщение %2 не выполняется; команды не "
+                       "публикуются с флагом retain")
+            .arg(device->settings().label.name, topic));
+    return;
+  }
   if (parts.size() == 2 && parts[1] == QLatin1String("command")) {
     device->command(payload);
   } else if (parts.size() == 4 && parts[1] == QLatin1String("eeprom") &&

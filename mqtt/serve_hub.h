@@ -43,7 +43,7 @@ class ServeHub : public QObject, public Outbox {
  private:
   void onConnected();
   void onConnectionFailed(const QString& reason);
-  void onMessage(const QString& topic, const QByteArray& payload);
+  void onMessage(const QString& topic, const QByteArray& payload, bool retained);
 
   ServeConfig config_;
   QString programVersion_;

@@ -128,9 +128,9 @@ class MqttListener {
     mosquitto_loop_stop(mosq_, true);
     mosquitto_destroy(mosq_);
   }
-  void publish(const QString& topic, const QByteArray& payload) {
+  void publish(const QString& topic, const QByteArray& payload, bool retain = false) {
     mosquitto_publish(mosq_, nullptr, topic.toUtf8().constData(), static_cast<int>(payload.size()),
-                      payload.constData(), 1, false);
+                      payload.constData(), 1, retain);
   }
   QList<Message> messages() const {
     std::lock_guard lock(mutex_);
