@@ -1,7 +1,6 @@
 #include "mqtt/mqtt_client.h"
 
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QPointer>
 
 #include <mosquitto.h>
@@ -9,6 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "serial/run_in.h"
 
 namespace {
 
@@ -139,8 +140,7 @@ void MqttClient::run(MqttClient* client, mosquitto* mosq, std::shared_ptr<Shared
     s.wake.notify_all();
     if (s.stop.load()) break;
     const QString reason = failureText(rc, s.refusal.load(), options.broker.host);
-    QMetaObject::invokeMethod(
-        client, [client, reason] { emit client->connectionFailed(reason); }, Qt::QueuedConnection);
+    runIn(client, [client, reason] { emit client->connectionFailed(reason); });
     // Straight after a lost connection the broker is tried again within a second; a broker that
     // keeps refusing is asked less and less often, never in a tight loop.
     {
@@ -184,8 +184,7 @@ void MqttClient::onConnect(mosquitto*, void* self, int rc) {
     return;
   }
   client->shared_->connected.store(true);
-  QMetaObject::invokeMethod(
-      client, [client] { emit client->connected(); }, Qt::QueuedConnection);
+  runIn(client, [client] { emit client->connected(); });
 }
 
 void MqttClient::onPublish(mosquitto*, void* self, int mid) {
@@ -202,12 +201,9 @@ void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* mess
   const QString topic = QString::fromUtf8(message->topic);
   const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
   const bool retained = message->retain;
-  QMetaObject::invokeMethod(
-      client,
-      [client, topic, payload, retained] {
-        emit client->messageReceived(topic, payload, retained);
-      },
-      Qt::QueuedConnection);
+  runIn(client, [client, topic, payload, retained] {
+    emit client->messageReceived(topic, payload, retained);
+  });
 }
 
 bool MqttClient::publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {

@@ -54,15 +54,12 @@ void ServedDevice::LineStatus::setErrorText(const QString& text) {
   // A port that did not open is told by the run's end; one that took no line settings still
   // opened, which is worth a word, on the program's thread.
   if (text.isEmpty() || !device_.link_->port().PortOpen) return;
-  QMetaObject::invokeMethod(
-      &device_,
-      [d = QPointer<ServedDevice>(&device_), text] {
-        if (d && d->lastPortMessage_ != text) {
-          d->lastPortMessage_ = text;
-          d->log(QStringLiteral("порт: ") + text);
-        }
-      },
-      Qt::QueuedConnection);
+  runIn(&device_, [d = QPointer<ServedDevice>(&device_), text] {
+    if (d && d->lastPortMessage_ != text) {
+      d->lastPortMessage_ = text;
+      d->log(QStringLiteral("порт: ") + text);
+    }
+  });
 }
 
 ServedDevice::ServedDevice(Settings settings, PortEntry entry, PortControl::DeviceFactory factory,
