@@ -15,6 +15,9 @@ const QList<Subcommand>& subcommands() {
   static const QList<Subcommand> table = {
       portsCommand(),      uploadCommand(),        identifyCommand(), eepromDumpCommand(),
       eepromDiffCommand(), eepromRestoreCommand(), recordCommand(),
+#ifdef LIR2_HAVE_SERVE
+      serveCommand(),
+#endif
   };
   return table;
 }
@@ -183,8 +186,10 @@ int runCli(const QStringList& arguments) {
       inv.switches << name;
     } else if (eq >= 0) {
       inv.values[name] = a.mid(eq + 1);
+      inv.lists[name] << inv.values[name];
     } else if (i + 1 < params.size()) {
       inv.values[name] = params[++i];
+      inv.lists[name] << inv.values[name];
     } else {
       return usageError(
           QStringLiteral("параметру %1 нужно значение (%2)").arg(name, spec->valueName), command);

@@ -37,10 +37,12 @@ struct OptionSpec {
 // What the parser found behind the subcommand's words.
 struct Invocation {
   QStringList args;                // positional arguments
-  QHash<QString, QString> values;  // options with a value, by name
+  QHash<QString, QString> values;  // options with a value, by name (the last one given)
+  QHash<QString, QStringList> lists;  // every value of each option, in the order given
   QSet<QString> switches;          // switches given
   bool has(const QString& name) const { return values.contains(name) || switches.contains(name); }
   QString value(const QString& name) const { return values.value(name); }
+  QStringList valuesOf(const QString& name) const { return lists.value(name); }
 };
 
 struct Subcommand {

@@ -10,3 +10,6 @@ Subcommand eepromDumpCommand();
 Subcommand eepromDiffCommand();
 Subcommand eepromRestoreCommand();
 Subcommand recordCommand();
+#ifdef LIR2_HAVE_SERVE
+Subcommand serveCommand();  // where libmosquitto is found
+#endif

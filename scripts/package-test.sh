@@ -3,7 +3,8 @@
 # remain), installs it as a user would (apt-get install ./lir2gui_….deb), starts the
 # installed lir2gui offscreen from a folder without data/ and checks that it comes up, stays
 # up, keeps its configuration in the user's configuration folder and ends cleanly on
-# SIGTERM; then removes the package again.
+# SIGTERM; checks lir2-cli serve's systemd unit and lets the installed serve publish to a broker
+# of its own (where serve is built); then removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${LIR2_BUILD_DIR:-build}
@@ -25,6 +26,9 @@ cmake --build "$build" --target lir2gui lir2-sim lir2-cli lir2_debian_changelog 
 rm -rf "$build/package"
 (cd "$build" && cpack -G DEB -B package >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack"; }
 deb=$(ls "$build"/package/lir2gui_*.deb)
+# Whether the build has lir2-cli serve (libmosquitto was found).
+have_serve=0
+[ -f "$build/mqtt/liblir2_mqtt.a" ] && have_serve=1
 echo "package: $deb"
 dpkg-deb -f "$deb" Depends | sed 's/^/  Depends: /'
 dpkg-deb -f "$deb" Maintainer | grep -qv localhost || fail "the maintainer is no one's address"
@@ -40,9 +44,11 @@ preinstalled=0
 dpkg-query -W -f='${Status}' lir2gui 2>/dev/null | grep -q "install ok installed" && preinstalled=1
 work=$(mktemp -d)
 gui=
+serve_pid=
+broker_pid=
 cleanup() {
   cd /
-  [ -n "$gui" ] && kill "$gui" 2>/dev/null || true
+  for pid in $gui $serve_pid $broker_pid; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
   if [ "$preinstalled" -eq 0 ]; then
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq lir2gui >/dev/null || true
@@ -87,5 +93,37 @@ gui=
   fail "the configuration is not in the user's configuration folder"
 [ ! -e "$work/data" ] || fail "the installed program wrote data/ into the working folder"
 lir2-sim --help >/dev/null 2>&1 || fail "lir2-sim does not run"
+
+# lir2-cli serve and its systemd unit, where the build has serve: the unit is one systemd takes,
+# and the installed program publishes the built-in simulated device to a broker of its own.
+if [ "$have_serve" -eq 1 ]; then
+  unit=/usr/lib/systemd/system/lir2-serve@.service
+  for f in "$unit" /usr/share/doc/lir2gui/examples/serve.conf.example; do
+    [ -f "$f" ] || fail "$f is not installed"
+  done
+  if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify "$unit" || fail "systemd-analyze finds errors in $unit"
+  fi
+  if command -v mosquitto_sub >/dev/null && { command -v mosquitto >/dev/null || [ -x /usr/sbin/mosquitto ]; }; then
+    broker=$(command -v mosquitto || echo /usr/sbin/mosquitto)
+    port=$((20000 + RANDOM % 20000))
+    printf 'listener %s 127.0.0.1\nallow_anonymous true\n' "$port" >"$work/broker.conf"
+    "$broker" -c "$work/broker.conf" >"$work/broker.log" 2>&1 &
+    broker_pid=$!
+    sleep 1
+    lir2-cli serve --simulated --mqtt "mqtt://127.0.0.1:$port" >"$work/serve.log" 2>&1 &
+    serve_pid=$!
+    got=$(timeout 30 mosquitto_sub -p "$port" -t 'lir2/+/state' -C 1 2>/dev/null || true)
+    kill -TERM "$serve_pid"
+    rc=0
+    wait "$serve_pid" || rc=$?
+    serve_pid=
+    kill "$broker_pid" 2>/dev/null || true
+    broker_pid=
+    case "$got" in *'"battery_voltage"'*) ;; *) cat "$work/serve.log" >&2; fail "the installed serve published no state" ;; esac
+    [ "$rc" -eq 0 ] || fail "lir2-cli serve ended with $rc on SIGTERM"
+    echo "  serve: a state message from the installed lir2-cli serve"
+  fi
+fi
 
 echo "package test passed in $((SECONDS - started)) s"
