@@ -17,8 +17,12 @@ namespace {
 
 struct Window {
   SteadyClock clock;
-  DeviceLink link{[](const PortEntry&) { return std::unique_ptr<SerialDevice>(); }, {}, clock,
-                  nullptr, nullptr, nullptr};
+  DeviceLink link{[](const PortEntry&) { return std::unique_ptr<SerialDevice>(); },
+                  {},
+                  clock,
+                  nullptr,
+                  nullptr,
+                  nullptr};
   MonitorSession* session = new MonitorSession(link, nullptr);
   TFormMonitor form{QStringLiteral("monitor"), *session};
   DeviceImages images;
@@ -40,8 +44,7 @@ struct Window {
     ram[0] = 4, ram[5] = 1, ram[6] = static_cast<quint8>(n), ram[8] = n % 20;
     ram[34] = 120 + n % 5, ram[35] = n % 30, ram[36] = n % 60, ram[47] = 90 + n % 40;
     ram[44] = alarm ? static_cast<quint8>(1u << (n % 8)) : 0;
-    emit session->ramDecoded(DecodeRam(images, ctx, QDateTime::currentDateTime()), ctx,
-                             images);
+    emit session->ramDecoded(DecodeRam(images, ctx, QDateTime::currentDateTime()), ctx, images);
   }
 };
 
@@ -63,7 +66,8 @@ void BM_AlarmAppendAfter100k(benchmark::State& state) {
     w.pass(2 * n + 1, false);
     ++n;
   }
-  state.counters["lines"] = w.form.RichEditErr->blockCount();
+  state.counters["lines"] =
+      w.form.findChild<QPlainTextEdit*>(QStringLiteral("RichEditErr"))->blockCount();
 }
 BENCHMARK(BM_AlarmAppendAfter100k)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 

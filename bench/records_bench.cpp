@@ -121,7 +121,7 @@ void BM_TrendRedraw(benchmark::State& state) {
   for (qint64 ms = 0; ms < kDayMs; ms += kPollMs)
     trend.history().add(day.at(ms, n++), kStart.addMSecs(ms).toMSecsSinceEpoch());
   const long rssFilled = ResidentKb();
-  trend.CB_Span->setCurrentIndex(int(state.range(0)));
+  trend.findChild<QComboBox*>(QStringLiteral("CB_Span"))->setCurrentIndex(int(state.range(0)));
   trend.resize(1200, 800);
   trend.show();
   QApplication::processEvents();

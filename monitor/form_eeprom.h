@@ -43,10 +43,6 @@ class TFormEEProm : public QWidget {
   const std::optional<DeviceImages::Eeprom>& dump() const { return dump_; }
 
   WindowDialogs dialogs;
-  QPlainTextEdit* RichEditEEprom = nullptr;
-  QPushButton* B_SaveMap = nullptr;
-  QPushButton* B_CompareMap = nullptr;
-  QLabel* L_MapState = nullptr;
 
  signals:
   // A comparison needs the device's EEPROM read whole.
@@ -55,6 +51,11 @@ class TFormEEProm : public QWidget {
   void restoreStopRequested();
 
  private:
+  QPlainTextEdit* RichEditEEprom = nullptr;
+  QPushButton* B_SaveMap = nullptr;
+  QPushButton* B_CompareMap = nullptr;
+  QLabel* L_MapState = nullptr;
+
   std::optional<DeviceImages::Eeprom> dump_;
   // A file waiting for the EEPROM it is to be compared with.
   std::optional<EepromHexFile> pendingFile_;

@@ -37,13 +37,6 @@ class TFormEEPromDiff : public QDialog {
   void B_StopRestoreClick();
 
   WindowDialogs dialogs;
-  QLabel* L_Files = nullptr;
-  QTableWidget* TW_Diff = nullptr;
-  QPushButton* B_SelectAll = nullptr;
-  QPushButton* B_WriteSelected = nullptr;
-  QPushButton* B_StopRestore = nullptr;
-  QProgressBar* PB_Restore = nullptr;
-  QLabel* L_RestoreState = nullptr;
 
   // Columns of TW_Diff.
   enum Column { ColAddress, ColMeaning, ColDevice, ColFile, kColumns };
@@ -53,6 +46,14 @@ class TFormEEPromDiff : public QDialog {
   void restoreStopRequested();
 
  private:
+  QLabel* L_Files = nullptr;
+  QTableWidget* TW_Diff = nullptr;
+  QPushButton* B_SelectAll = nullptr;
+  QPushButton* B_WriteSelected = nullptr;
+  QPushButton* B_StopRestore = nullptr;
+  QProgressBar* PB_Restore = nullptr;
+  QLabel* L_RestoreState = nullptr;
+
   void fillTable();
   void updateButtons();
   void showState(const QString& text, bool failure);

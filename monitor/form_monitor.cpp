@@ -44,7 +44,7 @@ TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWid
   // What the line's thread decodes arrives here, queued; the window only applies it.
   connect(&session_, &MonitorSession::eepromDecoded, this, &TFormMonitor::showEepromDecode);
   connect(&session_, &MonitorSession::ramDecoded, this, &TFormMonitor::showRamDecode);
-  connect(&session_, &MonitorSession::watchedValueShown, sheet_->L_DataEE, &QLabel::setText);
+  connect(&session_, &MonitorSession::watchedValueShown, sheet_, &MonitorSheet::showWatchedValue);
   connect(&session_, &MonitorSession::activityShown, ProgressBarRS232, &QProgressBar::setValue);
   connect(&session_, &MonitorSession::eepromDumped, this, &TFormMonitor::showMap);
   connect(&session_, &MonitorSession::writeFinished, this, &TFormMonitor::writeFinished);

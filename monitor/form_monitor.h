@@ -60,13 +60,6 @@ class TFormMonitor : public QWidget {
   CsvRecording& recording() { return *recording_; }
   TFormTrend& trendWindow() { return *trend_; }
 
-  QProgressBar* ProgressBarRS232 = nullptr;
-  // The alarm log: only ever appended to, a line per alarm as it appears.
-  QPlainTextEdit* RichEditErr = nullptr;
-  QPushButton* B_Record = nullptr;
-  QPushButton* B_Trend = nullptr;
-  // The recording's file and rows, or why it stopped.
-  QLabel* L_Record = nullptr;
   WindowDialogs dialogs;
 
   QSize sizeHint() const override;
@@ -76,6 +69,14 @@ class TFormMonitor : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  QProgressBar* ProgressBarRS232 = nullptr;
+  // The alarm log: only ever appended to, a line per alarm as it appears.
+  QPlainTextEdit* RichEditErr = nullptr;
+  QPushButton* B_Record = nullptr;
+  QPushButton* B_Trend = nullptr;
+  // The recording's file and rows, or why it stopped.
+  QLabel* L_Record = nullptr;
+
   void createControls();
   void connectSheet();
   void showEepromDecode(const MonitorView& view, const DecodeContext& context,

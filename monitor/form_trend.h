@@ -46,7 +46,6 @@ class TFormTrend : public QWidget {
   };
   static const std::array<Span, 9> kSpans;
 
-  QComboBox* CB_Span = nullptr;
   // The three charts: voltages; battery current and power; temperatures.
   std::array<QChartView*, 3> views{};
 
@@ -55,6 +54,8 @@ class TFormTrend : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QComboBox* CB_Span = nullptr;
+
   struct Chart {
     QChart* chart = nullptr;
     QDateTimeAxis* time = nullptr;

@@ -871,3 +871,7 @@ void MonitorSheet::RG_TempTopBMSClick() {
 void MonitorSheet::TB_frecChange() {
   writeIfUnguarded(SettingsAddress::OutputPeriod, TB_frec->value());
 }
+
+void MonitorSheet::showWatchedValue(const QString& text) {
+  L_DataEE->setText(text);
+}

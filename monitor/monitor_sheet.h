@@ -44,6 +44,8 @@ class MonitorSheet : public QWidget {
   // and EEPROM 111 for the quarter switch.
   void setDecodeState(const DecodeContext& context, const DeviceImages& images);
 
+  // The value read at the watched address ("Адрес EE"), as its label shows it.
+  void showWatchedValue(const QString& text);
   // The control of that name, or nullptr.
   QWidget* control(const QString& name) const;
   // Every control's name, in the order of creation.
@@ -56,20 +58,6 @@ class MonitorSheet : public QWidget {
   quint8 PrTrValue = 0;
   // The conversion errors it shows (the framework's error box); tests answer them.
   WindowDialogs dialogs;
-
-  QGroupBox* GroupBox1 = nullptr;
-  QTabWidget* PC_Mon = nullptr;
-  QWidget* TS_LIR = nullptr;
-  QLineEdit* E_Addr_EE = nullptr;
-  QLineEdit* E_DataEE = nullptr;
-  QLabel* L_DataEE = nullptr;
-  QComboBox* CB_Korr = nullptr;
-  QComboBox* CB_Pr_Tr = nullptr;
-  QComboBox* CB_Pr_TrNum = nullptr;
-  QSlider* TB_frec = nullptr;
-  // Why the field typed in last is red, and what it takes, or why a click wrote nothing (with
-  // -s, where the fields are).
-  QLabel* L_FieldError = nullptr;
 
   // Handlers, named after control and event.
   void SB_LIROnClick();
@@ -121,6 +109,20 @@ class MonitorSheet : public QWidget {
   void watchedAddressChanged(const QString& text);
 
  private:
+  QGroupBox* GroupBox1 = nullptr;
+  QTabWidget* PC_Mon = nullptr;
+  QWidget* TS_LIR = nullptr;
+  QLineEdit* E_Addr_EE = nullptr;
+  QLineEdit* E_DataEE = nullptr;
+  QLabel* L_DataEE = nullptr;
+  QComboBox* CB_Korr = nullptr;
+  QComboBox* CB_Pr_Tr = nullptr;
+  QComboBox* CB_Pr_TrNum = nullptr;
+  QSlider* TB_frec = nullptr;
+  // Why the field typed in last is red, and what it takes, or why a click wrote nothing (with
+  // -s, where the fields are).
+  QLabel* L_FieldError = nullptr;
+
   enum class Kind { Label, Button, CheckBox, Edit, Combo, RadioGroup, TrackBar, Panel };
   struct Entry {
     QWidget* widget = nullptr;

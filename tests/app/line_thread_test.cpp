@@ -140,7 +140,9 @@ TEST(LineThread, AVanishedLineEndsEveryRunModeWithItsReason) {
       {"monitor",
        {"--profile", "gen9"},
        [](AppWindows& w) { action(*w.FormMain, "Monitor")->trigger(); },
-       [](AppWindows& w) { return !w.FormMonitor->sheet().L_DataEE->text().isEmpty(); },
+       [](AppWindows& w) {
+         return !child<QLabel>(w.FormMonitor->sheet(), "L_DataEE")->text().isEmpty();
+       },
        [](AppWindows& w) { return !w.FormMonitor->isVisible(); }},
       {"upload",
        {"--profile", "boot", "--emulate-rate"},

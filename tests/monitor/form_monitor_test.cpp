@@ -121,13 +121,13 @@ TEST(FormMonitor, MonitorActionStartsARunThatPollsTheDevice) {
     rig.s().poll().RamOffset = 32;
     rig.link().exchange().ReconnectCount = 1;
     rig.s().images().EepromImage[500] = 7;
-    m.RichEditErr->setPlainText("old alarm");
+    child<QPlainTextEdit>(m, "RichEditErr")->setPlainText("old alarm");
     rig.w->FormWritePort->append(u"old");
     action(rig.main(), "Monitor")->trigger();
     EXPECT_FALSE(rig.main().isVisible());
     EXPECT_TRUE(m.isVisible());
     EXPECT_EQ(rig.main().RunMode, '!');
-    EXPECT_TRUE(m.RichEditErr->toPlainText().isEmpty());
+    EXPECT_TRUE(child<QPlainTextEdit>(m, "RichEditErr")->toPlainText().isEmpty());
     EXPECT_EQ(rig.w->FormWritePort->logText(), "");
     EXPECT_EQ(rig.s().Timer3->interval(), 10);
     EXPECT_FALSE(rig.link().frameState().BinaryFrames);
@@ -137,7 +137,7 @@ TEST(FormMonitor, MonitorActionStartsARunThatPollsTheDevice) {
     rig.ticks(5);
     EXPECT_EQ(rig.link().exchange().ReconnectCount, 0);  // the first good tick paid it back
     EXPECT_EQ(rig.s().images().EepromImage[500], 7);
-    EXPECT_EQ(m.ProgressBarRS232->value(), 6);
+    EXPECT_EQ(child<QProgressBar>(m, "ProgressBarRS232")->value(), 6);
     // Closed by the user's hand: polling stops, the line stays open, nothing is reported.
     m.close();
     EXPECT_FALSE(rig.s().Timer3->isEnabled());
@@ -279,12 +279,12 @@ TEST(FormMonitor, FieldRangesAtTheDevice) {
         if (cell.bytes[i] < 0) {
           EXPECT_EQ(rig.wire, sent);
           EXPECT_EQ(rig.eeprom()[cell.address], 0x55);
-          EXPECT_TRUE(sheet.L_FieldError->text().contains(cell.range))
-              << sheet.L_FieldError->text().toStdString();
+          EXPECT_TRUE(child<QLabel>(sheet, "L_FieldError")->text().contains(cell.range))
+              << child<QLabel>(sheet, "L_FieldError")->text().toStdString();
         } else {
           EXPECT_NE(rig.wire, sent);
           EXPECT_EQ(rig.eeprom()[cell.address], cell.bytes[i]);
-          EXPECT_TRUE(sheet.L_FieldError->text().isEmpty());
+          EXPECT_TRUE(child<QLabel>(sheet, "L_FieldError")->text().isEmpty());
         }
       }
     }
@@ -318,7 +318,7 @@ TEST(FormMonitor, InitialisationAsksFirstAndOffersABackup) {
         const qsizetype at = rig.wire.size();
         rig.s().sendCommand(DeviceCommand::InitEeprom);
         command = rig.wire.mid(at);
-        rig.mon().RichEditErr->clear();
+        child<QPlainTextEdit>(rig.mon(), "RichEditErr")->clear();
       }
       rig.model->memory().write(64, 0x70);  // a calibration the factory's image does not hold
       const DeviceMemory::Eeprom before = rig.eeprom();
@@ -347,7 +347,7 @@ TEST(FormMonitor, InitialisationAsksFirstAndOffersABackup) {
         EXPECT_TRUE(std::equal(before.begin(), before.end(), copy.file->data.begin()));
       }
       EXPECT_EQ(rig.warnings.size(), c.unwritable ? 1 : 0);
-      const QString log = rig.mon().RichEditErr->toPlainText();
+      const QString log = child<QPlainTextEdit>(rig.mon(), "RichEditErr")->toPlainText();
       EXPECT_TRUE(*c.logged ? log.contains(QString::fromUtf8(c.logged)) : log.isEmpty())
           << log.toStdString();
     }
@@ -372,7 +372,9 @@ TEST(FormMonitor, ServiceSheetFitsALaptopScreen) {
       ASSERT_NE(area, nullptr);
       const QRect view(area->viewport()->mapTo(&m, QPoint()), area->viewport()->size());
       QList<QPair<QString, QRect>> placed;
-      QList<QWidget*> controls{m.B_Record, m.B_Trend, m.RichEditErr, m.ProgressBarRS232};
+      QList<QWidget*> controls{child<QPushButton>(m, "B_Record"), child<QPushButton>(m, "B_Trend"),
+                               child<QPlainTextEdit>(m, "RichEditErr"),
+                               child<QProgressBar>(m, "ProgressBarRS232")};
       for (const QString& name : m.sheet().controlNames()) {
         QWidget* w = m.sheet().control(name);
         // Containers hold controls; the controls themselves are what must not collide.
@@ -394,7 +396,8 @@ TEST(FormMonitor, ServiceSheetFitsALaptopScreen) {
           EXPECT_FALSE(rect.intersects(at)) << name.toStdString() << " / " << other.toStdString();
         placed.append({name, at});
       }
-      EXPECT_GE(m.RichEditErr->height(), m.RichEditErr->minimumSizeHint().height());
+      EXPECT_GE(child<QPlainTextEdit>(m, "RichEditErr")->height(),
+                child<QPlainTextEdit>(m, "RichEditErr")->minimumSizeHint().height());
     }
   }
 }
@@ -418,7 +421,7 @@ TEST(Records, EepromRoundTripRestoresTheSavedCells) {
   EXPECT_TRUE(rig.warnings[0].contains("не принят: строка 2: неверная контрольная сумма"))
       << rig.warnings[0].toStdString();
   EXPECT_FALSE(rig.diff().isVisible());
-  EXPECT_TRUE(rig.map().B_CompareMap->isEnabled());
+  EXPECT_TRUE(child<QPushButton>(rig.map(), "B_CompareMap")->isEnabled());
 
   const std::map<int, quint8> changes = {
       {23, quint8(rig.eeprom()[23] + 1)}, {64, 100}, {900, 0x42}};
@@ -439,7 +442,7 @@ TEST(Records, EepromRoundTripRestoresTheSavedCells) {
                                             .arg(CellValueText(saved.file->data[64]))));
   EXPECT_TRUE(std::equal(rig.eeprom().begin(), rig.eeprom().end(), saved.file->data.begin()));
   EXPECT_TRUE(rig.diff().differences().isEmpty());
-  EXPECT_EQ(rig.diff().L_RestoreState->text(),
+  EXPECT_EQ(child<QLabel>(rig.diff(), "L_RestoreState")->text(),
             "Записано ячеек: 3. EEPROM прочитана заново и совпадает с файлом.");
   EXPECT_TRUE(rig.s().Timer3->isActive());  // the monitor polls on
 }
@@ -496,7 +499,7 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
           rig.write("target.hex", WriteEepromHex(target, QDateTime::currentDateTime(), "8.0")));
       for (int row = 0; row < rig.diff().differences().size(); ++row)
         if (QList<int>{23, 30}.contains(rig.diff().differences()[row].address))
-          rig.diff().TW_Diff->item(row, 0)->setCheckState(Qt::Checked);
+          child<QTableWidget>(rig.diff(), "TW_Diff")->item(row, 0)->setCheckState(Qt::Checked);
       QObject::connect(&rig.s(), &MonitorSession::restoreProgress, [&rig, &c](int written, int) {
         if (written == 1 && c.afterFirst == LineFails) rig.device->setWriteFails(true);
         if (written == 1 && c.afterFirst == UserStops) rig.diff().B_StopRestoreClick();
@@ -515,8 +518,8 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
                                       "поколение 5 в файле, 9 на линии"))
             << rig.questions[1].toStdString();
       }
-      EXPECT_TRUE(rig.diff().L_RestoreState->text().startsWith(c.state))
-          << rig.diff().L_RestoreState->text().toStdString();
+      EXPECT_TRUE(child<QLabel>(rig.diff(), "L_RestoreState")->text().startsWith(c.state))
+          << child<QLabel>(rig.diff(), "L_RestoreState")->text().toStdString();
     }
     for (int a = 0; a < 1024; ++a) {
       const bool written = std::find(c.written.begin(), c.written.end(), a) != c.written.end();
@@ -564,8 +567,8 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
     ASSERT_EQ(rig.warnings.size(), 1);
     EXPECT_TRUE(rig.warnings[0].contains(message)) << rig.warnings[0].toStdString();
     EXPECT_FALSE(rig.mon().recording().isRecording());
-    EXPECT_EQ(rig.mon().B_Record->text(), "Запись...");
-    EXPECT_TRUE(rig.mon().B_Record->isEnabled());
+    EXPECT_EQ(child<QPushButton>(rig.mon(), "B_Record")->text(), "Запись...");
+    EXPECT_TRUE(child<QPushButton>(rig.mon(), "B_Record")->isEnabled());
     const int before = rig.s().poll().ActivityCount;
     rig.ticks(3);
     EXPECT_EQ(rig.s().poll().ActivityCount, before + 3);
@@ -579,19 +582,19 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
   rig.ticks(2);  // the alarms stand, and are logged, before the recording starts
   rig.savePath = rig.dir.filePath("values.csv");
   rig.mon().B_RecordClick();
-  EXPECT_EQ(rig.mon().B_Record->text(), "Стоп записи");
+  EXPECT_EQ(child<QPushButton>(rig.mon(), "B_Record")->text(), "Стоп записи");
   rig.ticks(5);
   rig.device->setWriteFails(true);  // a failed tick: the line is opened again, silently
   rig.ticks(7);
   EXPECT_EQ(rig.link().exchange().ReconnectCount, 0);
-  EXPECT_EQ(rig.mon().B_Record->text(), "Стоп записи");
+  EXPECT_EQ(child<QPushButton>(rig.mon(), "B_Record")->text(), "Стоп записи");
   rig.mon().close();  // the run ends, and the recording with it
-  EXPECT_EQ(rig.mon().B_Record->text(), "Запись...");
+  EXPECT_EQ(child<QPushButton>(rig.mon(), "B_Record")->text(), "Запись...");
 
   const QList<QStringList> rows = ParseCsv(QString::fromUtf8(ReadAll(rig.savePath)));
   ASSERT_GE(rows.size(), 4);
   EXPECT_EQ(rows[0], CsvColumns());
-  EXPECT_EQ(rig.mon().L_Record->text(),
+  EXPECT_EQ(child<QLabel>(rig.mon(), "L_Record")->text(),
             QString("Записано в values.csv: строк %1").arg(rows.size() - 1));
   QStringList alarms, last;
   static const QRegularExpression iso(
@@ -604,7 +607,7 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
   }
   // The alarms standing at the start, then each as the log shows it: again after the
   // reconnect's settings refresh.
-  QStringList logged = rig.mon().RichEditErr->toPlainText().split('\n');
+  QStringList logged = child<QPlainTextEdit>(rig.mon(), "RichEditErr")->toPlainText().split('\n');
   for (QString& line : logged) line = line.section("    ", 1);
   ASSERT_EQ(alarms.size(), 4);
   for (int i = 0; i < alarms.size(); ++i)

@@ -99,7 +99,7 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     SimWindows e;
     ASSERT_TRUE(e.start(c.profile, args));
     child<QCheckBox>(*e.w->FormOptSoft, "CheckBoxWrite")->setChecked(true);
-    e.sheet().E_Addr_EE->setText("1");
+    child<QLineEdit>(e.sheet(), "E_Addr_EE")->setText("1");
     action(*e.w->FormMain, "Monitor")->trigger();
     TFormMonitor& m = *e.w->FormMonitor;
     MonitorSession& s = *e.w->monitorSession;
@@ -128,15 +128,18 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     EXPECT_EQ(images.EepromImage[1023], 0);
     const DeviceImages polled = images;
     const QString watched = QString("%1 / 0x0%1").arg(images.EepromImage[1]);
-    EXPECT_TRUE(runUntil([&] { return e.sheet().L_DataEE->text() == watched; }, 1000));
+    EXPECT_TRUE(
+        runUntil([&] { return child<QLabel>(e.sheet(), "L_DataEE")->text() == watched; }, 1000));
     const QStringList identity = {e.text("Lb_VerPl"), e.text("Lb_VerPO"), e.text("Lb_Plir"),
                                   e.text("Lb_Ulir"), e.text("L_hybrid")};
     EXPECT_EQ(identity, c.identity);
     EXPECT_EQ(e.text("L_UAcc"), "50 В");
     EXPECT_EQ(e.text("Lb_UOUT"), "220 В");
     EXPECT_TRUE(e.text("Lb_INET").endsWith("0,5 A"));
-    const QStringList alarms = m.RichEditErr->toPlainText().split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(alarms.size(), 1) << m.RichEditErr->toPlainText().toStdString();
+    const QStringList alarms =
+        child<QPlainTextEdit>(m, "RichEditErr")->toPlainText().split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(alarms.size(), 1)
+        << child<QPlainTextEdit>(m, "RichEditErr")->toPlainText().toStdString();
     EXPECT_TRUE(alarms[0].endsWith("    Аккумулятор разряжен"));
     // The simulator's RAM window holds still without drift: the same device in process shows
     // the same bytes.
@@ -173,8 +176,10 @@ TEST(MonitorEndToEnd, ShowsTheDeviceWritesReachItAndTheMapShowsItsEeprom) {
     button("SB_EEPromMap")->click();
     EXPECT_TRUE(e.w->FormEEProm->isVisible());
     QString map;
-    EXPECT_TRUE(runUntil(
-        [&] { return !(map = e.w->FormEEProm->RichEditEEprom->toPlainText()).isEmpty(); }));
+    EXPECT_TRUE(runUntil([&] {
+      return !(map = child<QPlainTextEdit>(*e.w->FormEEProm, "RichEditEEprom")->toPlainText())
+                  .isEmpty();
+    }));
     EXPECT_EQ(e.w->FormMain->errorText(), "");
     EXPECT_TRUE(e.sounds.played.empty());
     m.close();

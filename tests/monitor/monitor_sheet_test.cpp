@@ -13,6 +13,7 @@
 #include <random>
 #include <set>
 
+#include "common/find.h"
 #include "monitor/control_names.h"
 #include "monitor/decode_context.h"
 #include "monitor/decoders.h"
@@ -349,7 +350,7 @@ TEST(MonitorSheet, ParameterButtons) {
     EXPECT_EQ(rig.requests, c.request ? QStringList{c.request} : QStringList{});
     EXPECT_TRUE(rig.messages.isEmpty());
     // A refused entry says why, under the fields and over the field itself.
-    const QString why = rig.sheet.L_FieldError->text();
+    const QString why = child<QLabel>(rig.sheet, "L_FieldError")->text();
     EXPECT_EQ(why.isEmpty(), bool(c.request)) << why.toStdString();
     EXPECT_EQ(rig.get(field.constData())->toolTip(), why);
     if (!c.request) {
@@ -390,9 +391,9 @@ TEST(MonitorSheet, RawWriterAndWatchedAddress) {
   rig.type("E_DataEE", "-1");  // no byte holds it: red, and nothing sent
   EXPECT_TRUE(rig.red("E_DataEE"));
   rig.click("B_SaveEE");
-  EXPECT_TRUE(rig.sheet.L_FieldError->text().contains("от 0 до 255"));
+  EXPECT_TRUE(child<QLabel>(rig.sheet, "L_FieldError")->text().contains("от 0 до 255"));
   rig.type("E_DataEE", "255");
-  EXPECT_TRUE(rig.sheet.L_FieldError->text().isEmpty());
+  EXPECT_TRUE(child<QLabel>(rig.sheet, "L_FieldError")->text().isEmpty());
   rig.click("B_SaveEE");
   rig.click("B_SaveEE");
   rig.type("E_DataEE", "x");
@@ -459,13 +460,13 @@ TEST(MonitorSheet, TransistorWriteIsTheChoiceShown) {
     }
     rig.click("B_Pr_Tr");
     EXPECT_EQ(rig.requests, c.request ? QStringList{c.request} : QStringList{});
-    const QString why = rig.sheet.L_FieldError->text();
+    const QString why = child<QLabel>(rig.sheet, "L_FieldError")->text();
     EXPECT_EQ(why.isEmpty(), bool(c.request)) << why.toStdString();
     if (c.request) continue;
     EXPECT_TRUE(why.contains(rig.get<QComboBox>("CB_Pr_Tr")->currentText())) << why.toStdString();
     // A choice with a value takes the words back and writes.
     rig.get<QComboBox>("CB_Pr_Tr")->setCurrentIndex(1);
-    EXPECT_TRUE(rig.sheet.L_FieldError->text().isEmpty());
+    EXPECT_TRUE(child<QLabel>(rig.sheet, "L_FieldError")->text().isEmpty());
     rig.click("B_Pr_Tr");
     EXPECT_EQ(rig.requests.size(), 1);
   }
