@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "monitor/device_data.h"
 #include "monitor/monitor_run.h"
 #include "monitor/settings_writes.h"
 
@@ -92,9 +93,10 @@ SettingCell settingCell(quint16 address, const DeviceImages& images, const Decod
 DeviceFacts FactsOf(const DeviceImages& images, const DecodeContext& context,
                     const QList<quint16>& allowed) {
   DeviceFacts facts;
-  facts.identity = IdentityOf(images.EepromImage);
-  if (const quint8 period = images.EepromImage[SettingsAddress::OutputPeriod]; period != 0)
-    facts.frequencyHz = 10000 / period;
+  // The device as the monitor's typed identification reads it.
+  const DeviceIdentification id = identifyDevice(images.EepromImage);
+  facts.identity = IdentityOf(id);
+  facts.frequencyHz = id.frequencyHz();
   for (const quint16 address : allowed)
     facts.settings.append(settingCell(address, images, context));
   return facts;

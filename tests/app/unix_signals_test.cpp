@@ -10,6 +10,8 @@
 
 #include <signal.h>
 
+#include "common/signal_process.h"
+
 namespace {
 
 // Whether the process has its own handler for the signal (SigCgt in /proc/PID/status).
@@ -40,7 +42,7 @@ TEST(UnixSignals, TerminationEndsTheProgramNormally) {
     QDeadlineTimer deadline(10000);
     while (!catches(gui.processId(), signal) && !deadline.hasExpired()) QThread::msleep(10);
     ASSERT_TRUE(catches(gui.processId(), signal)) << "no handler installed";
-    ::kill(static_cast<pid_t>(gui.processId()), signal);
+    signalProcess(gui, signal);
     ASSERT_TRUE(gui.waitForFinished(10000));
     EXPECT_EQ(gui.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(gui.exitCode(), 0);

@@ -22,6 +22,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "common/signal_process.h"
 #include "common/sim_process.h"
 #include "common/small_tmpfs.h"
 #include "firmware/firmware_file.h"
@@ -88,11 +89,11 @@ struct Sim {
     path = QString::fromLocal8Bit(proc.readLine()).trimmed();
   }
   ~Sim() {
-    ::kill(static_cast<pid_t>(proc.processId()), SIGCONT);
+    signalProcess(proc, SIGCONT);
     proc.terminate();
     if (!proc.waitForFinished(5000)) proc.kill();
   }
-  void signal(int sig) { ::kill(static_cast<pid_t>(proc.processId()), sig); }
+  void signal(int sig) { signalProcess(proc, sig); }
 };
 
 const QStringList kFastBoot = {"--profile",         "boot", "--greet-first-ms", "20",
@@ -247,8 +248,7 @@ TEST(Cli, UploadEndsCleanlyWhenInterruptedOrLeftAlone) {
     Cli cli({"upload", sample("lir-64k.lir2"), "--port", sim.path});
     ASSERT_TRUE(cli.waitFor("VerBoot = 11")) << cli.err.toStdString();
     QThread::msleep(300);  // well into the transfer
-    c.toSim ? sim.signal(c.signal)
-            : (void)::kill(static_cast<pid_t>(cli.proc.processId()), c.signal);
+    c.toSim ? sim.signal(c.signal) : signalProcess(cli.proc, c.signal);
     check(cli, c.expect);
     if (c.toSim) continue;
     // The port was closed and its lock let go.
@@ -427,7 +427,7 @@ TEST(Cli, ExitStatusesAreTheReadmesTable) {
     return [sig](Cli& cli, Sim* sim) {
       EXPECT_TRUE(cli.waitFor("Запись:"));
       QThread::msleep(500);
-      sim ? sim->signal(sig) : (void)::kill(static_cast<pid_t>(cli.proc.processId()), sig);
+      sim ? sim->signal(sig) : signalProcess(cli.proc, sig);
     };
   };
   const QStringList dump = {"eeprom", "dump", "-o"};
@@ -515,7 +515,7 @@ TEST(Cli, RecordsTheMonitorsValues) {
       ASSERT_TRUE(cli.waitFor("Запись:"));
       QDeadlineTimer deadline(kPatienceMs);
       while (readAll(csv).count('\n') < 2 && !deadline.hasExpired()) QThread::msleep(50);
-      ::kill(static_cast<pid_t>(cli.proc.processId()), c.signal);
+      signalProcess(cli.proc, c.signal);
     }
     check(cli, c.expect);
     // A header and whole rows of the same columns, the last one ended.

@@ -21,6 +21,7 @@
 #include "common/find.h"
 #include "common/on_line.h"
 #include "common/recorders.h"
+#include "common/signal_process.h"
 #include "common/sim_process.h"
 #include "monitor/eeprom_map.h"
 #include "monitor/form_eeprom.h"
@@ -210,7 +211,7 @@ TEST(MonitorEndToEnd, ALostLineIsReportedAsLost) {
   action(*e.w->FormMain, "Monitor")->trigger();
   TFormMonitor& m = *e.w->FormMonitor;
   ASSERT_TRUE(runUntil([&] { return e.text("L_OnOff").startsWith("Включен"); }));
-  ::kill(static_cast<pid_t>(e.sim.pid()), SIGKILL);
+  signalProcess(e.sim.pid(), SIGKILL);
   // Where another program has taken the terminal's number meanwhile, the reconnects open its
   // silent terminal and each waits its 3 s before the run ends: give them that time.
   ASSERT_TRUE(runUntil([&] { return !m.isVisible(); }, 60000));

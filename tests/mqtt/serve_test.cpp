@@ -13,6 +13,7 @@
 #include <signal.h>
 
 #include "common/mqtt_broker.h"
+#include "common/signal_process.h"
 #include "common/sim_process.h"
 
 namespace {
@@ -28,11 +29,11 @@ struct Proc {
     proc.waitForStarted();
   }
   ~Proc() {
-    ::kill(static_cast<pid_t>(proc.processId()), SIGCONT);
+    signalProcess(proc, SIGCONT);
     proc.kill();
     proc.waitForFinished();
   }
-  void signal(int sig) { ::kill(static_cast<pid_t>(proc.processId()), sig); }
+  void signal(int sig) { signalProcess(proc, sig); }
   // The exit status, or -1 when it did not end in time.
   int status() {
     const bool ended = proc.waitForFinished(kPatienceMs);
