@@ -86,6 +86,22 @@ bool BootUpload::readVersion(quint8& value) {
   return true;
 }
 
+// The bootloader greets until it hears the mode character. Greetings that arrived while the
+// matched one was read are still waiting: read after the mode character, the 'L' of "Load"
+// would pass for the answer and "oa" for the versions. What is waiting is taken, and a greeting
+// caught in the middle is read to its line feed, so the next byte is the bootloader's answer.
+quint8 BootUpload::skipLateGreetings(qint64 start) {
+  Clock& clock = ex_.clock();
+  while (ex_.ReadReceived(LogChar, kLineBufSize) > 0) {
+    for (;;) {
+      if (clock.nowMs() - start > kGreetingTimeoutMs) return fail(Result::NoReply);
+      if (ex_.RxByte == '\n') break;
+      if (ex_.ReadByte(LogChar) != 0) return ex_.ResultCode;
+    }
+  }
+  return 0;  // a stop meanwhile ends the write of the mode character
+}
+
 quint8 BootUpload::BootHandshake(char mode) {
   Clock& clock = ex_.clock();
   const qint64 start = clock.nowMs();
@@ -104,6 +120,7 @@ quint8 BootUpload::BootHandshake(char mode) {
     if (line == kGreeting) break;
     if (clock.nowMs() - start > kGreetingTimeoutMs) return fail(Result::NoReply);
   }
+  if (skipLateGreetings(start) != 0) return ex_.ResultCode;
 
   const char sent = keepSettings_ ? mode : 'f';
   ex_.TxByte = static_cast<quint8>(sent);

@@ -90,6 +90,7 @@ class BootUpload {
   quint8 exchange(quint8 byte, int logMode);
   quint8 sendStuffed(quint8 byte);
   bool readVersion(quint8& value);
+  quint8 skipLateGreetings(qint64 start);
 
   Exchange& ex_;
   UploadWindow& window_;

@@ -76,6 +76,7 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
     bool keep = true;
     const char* appended = "";  // behind LVerPlatPow
     int vanishAt = 0;           // the gauge's step at which the line vanishes
+    int lateMs = 0;             // the host starts reading this late: greetings are waiting
   } cases[] = {
       // Below version 11 neither processor nor controller board is read or compared.
       {"version 10", v10, 0, "frun\r\n", "Load\r\nF:3y\r\n)", {3, 0, 9}, false},
@@ -85,6 +86,9 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
       {"18 + greeting", boot(&B::greeting, QByteArray("012345678901234567Load\r\n")), 20, "",
        nullptr},
       {"no greeting", boot(&B::silent, true), 20, "", ""},
+      // Greetings that queued up while the host was busy are no answer to the mode character.
+      {"greetings waiting", boot(), 0, "lrun\r\n", "Load\r\nLoad\r\nL;315y\r\n)", {3, 1, 5},
+       true, "", 0, 400},
       {"wrong mode answer", boot(&B::modeAnswer, 'X'), 7, "l", "Load\r\nX"},
       {"power board", boot(), 14, "l#", "Load\r\nL;3", {4, 1, 5}, true, " != 3"},
       {"processor", boot(), 15, "l#", "Load\r\nL;31", {3, 0, 5}},
@@ -102,6 +106,7 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
     SCOPED_TRACE(c.name);
     BootRig rig(c.device);
     rig.keep = c.keep;
+    rig.clock.advance(c.lateMs);
     int triesAfterVanishing = -1;
     rig.onProgress = [&](int step) {
       if (step != c.vanishAt) return;
