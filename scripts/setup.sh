@@ -11,21 +11,4 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-multimed
           qt6-charts-dev libqt6opengl6-dev libmosquitto-dev mosquitto mosquitto-clients
           qt6-translations-l10n python3 libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
           xvfb xauth dpkg-dev file appstream)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-if [ "$(id -u)" -eq 0 ]; then
-  sudo=()
-elif command -v sudo >/dev/null; then
-  sudo=(sudo)
-else
-  echo "These packages are missing and installing them needs root: ${missing[*]}" >&2
-  exit 1
-fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"
