@@ -22,6 +22,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "common/samples.h"
 #include "common/signal_process.h"
 #include "common/sim_process.h"
 #include "common/small_tmpfs.h"
@@ -33,12 +34,6 @@ namespace {
 
 // Generous: a guard against hanging, not a measure of speed.
 constexpr int kPatienceMs = 30000;
-
-QString sample(const char* name) {
-  QString root = qEnvironmentVariable("LIR2_SOURCE_DIR");
-  if (root.isEmpty()) root = QStringLiteral(LIR2_SOURCE_DIR_BUILT);
-  return root + QStringLiteral("/samples/") + QLatin1String(name);
-}
 
 QByteArray readAll(const QString& path) {
   QFile f(path);

@@ -5,6 +5,7 @@
 
 #include <ostream>
 
+#include "common/samples.h"
 #include "common/sim_rig.h"
 #include "tools/firmware_writer.h"
 
@@ -14,12 +15,6 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 // The versions lir2-sim's boot profile reports, and the header of a file made for them.
 inline const QByteArray kBootHeader = "lir3v12_4&15#";
-
-// A committed sample file.
-inline QString sample(const char* name) {
-  return qEnvironmentVariable("LIR2_SOURCE_DIR", QStringLiteral(LIR2_SOURCE_DIR_BUILT)) +
-         "/samples/" + name;
-}
 
 inline const Bootloader::Upload& received(const SimWire& rig) {
   return rig.model->bootloader()->upload();
