@@ -62,7 +62,7 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
 
   FirmwareFileName = fileName;
   bool suspect = !hasFirmwareExtension(FirmwareFileName);
-  setFileNameText(ShownPath(FirmwareFileName));
+  setFileNameText(shownPath(FirmwareFileName));
 
   const FirmwareFile file = readFirmwareFile(FirmwareFileName);
   if (!file.read()) {

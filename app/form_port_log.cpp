@@ -60,8 +60,8 @@ void TFormPortLog::B_SaveLogClick() {
   const QByteArray bytes = log_->savedBytes();
   // A failure leaves an earlier file as it was.
   QString reason;
-  if (!SaveFile(path, bytes, &reason))
-    dialogs.warn(windowTitle(), u"Протокол не сохранён в «%1»: %2"_s.arg(ShownPath(path), reason));
+  if (!saveFile(path, bytes, &reason))
+    dialogs.warn(windowTitle(), u"Протокол не сохранён в «%1»: %2"_s.arg(shownPath(path), reason));
 }
 
 void TFormPortLog::closeEvent(QCloseEvent* event) {

@@ -77,7 +77,7 @@ QString commandHelp(const Subcommand& c) {
 
 int usageError(const QString& message, const Subcommand* c) {
   // It may quote an argument, and a glob can hand over any file name.
-  printError(ShownText(message));
+  printError(shownText(message));
   printErr(c ? QStringLiteral("Использование: %1\nПодробнее: lir2-cli %2 --help\n")
                    .arg(usageLine(*c), c->words.join(QLatin1Char(' ')))
              : generalUsage());

@@ -89,7 +89,7 @@ std::optional<LineChoice> monitorLine(const Invocation& inv, qint32& rate) {
   const std::optional<LineChoice> choice = lineChoice(inv, error);
   rate = monitorRate(inv);
   if (choice && rate != 0) return choice;
-  printError(ShownText(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, "
+  printError(shownText(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, "
                                                "19200, 57600, 115200")
                                     .arg(inv.value(QStringLiteral("--rate")))
                               : error));
@@ -130,7 +130,7 @@ PortSettings CliLine::settings(qint32 rate) const {
 
 QString CliLine::portText() const {
   return choice_.simulated ? QStringLiteral("%1 (профиль %2)").arg(kSimulatedName, choice_.profile)
-                           : ShownText(choice_.path);
+                           : shownText(choice_.path);
 }
 
 void CliLine::setErrorText(const QString& text) {

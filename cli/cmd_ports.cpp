@@ -27,10 +27,10 @@ int runPorts(const Invocation&) {
       break;
     }
     // The adapter's words come from its USB descriptors: anything may stand in them.
-    const QString shown = ShownText(name) + QLatin1Char('\t') + ShownText(path);
+    const QString shown = shownText(name) + QLatin1Char('\t') + shownText(path);
     printOut(adapter.isEmpty()
                  ? shown + QLatin1Char('\n')
-                 : shown + QLatin1Char('\t') + ShownText(adapter) + QLatin1Char('\n'));
+                 : shown + QLatin1Char('\t') + shownText(adapter) + QLatin1Char('\n'));
   }
   return Exit::Ok;
 }

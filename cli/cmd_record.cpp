@@ -103,7 +103,7 @@ int runRecord(const Invocation& inv) {
     return Exit::FileUnwritable;
   }
   printOut(QStringLiteral("Запись: %1 (%2, %3 бит/с)%4\n")
-               .arg(ShownPath(path), line.portText())
+               .arg(shownPath(path), line.portText())
                .arg(rate)
                .arg(seconds > 0 ? QStringLiteral(", %1 с").arg(seconds)
                                 : QStringLiteral(", до Ctrl-C")));
@@ -118,7 +118,7 @@ int runRecord(const Invocation& inv) {
     printError(fileError);
     return Exit::FileUnwritable;
   }
-  printOut(QStringLiteral("Записано в %1: строк %2\n").arg(ShownPath(path)).arg(recording.rows()));
+  printOut(QStringLiteral("Записано в %1: строк %2\n").arg(shownPath(path)).arg(recording.rows()));
   if (Interrupt::caught()) return line.finish(Result::Interrupted);
   if (end.code != Result::Ok) line.noteAnsweringRate(session.answeringRate());
   return line.finish(end.code);

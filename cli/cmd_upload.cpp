@@ -69,7 +69,7 @@ int runUpload(const Invocation& inv) {
   QString error;
   const std::optional<LineChoice> choice = lineChoice(inv, error);
   if (!choice) {
-    printError(ShownText(error));
+    printError(shownText(error));
     return Exit::Usage;
   }
 
@@ -89,7 +89,7 @@ int runUpload(const Invocation& inv) {
   const FileVersions versions{h.VerPlatPow.value_or(0), h.VerCPU.value_or(0),
                               h.VerPlatPic.value_or(0)};
   printOut(QStringLiteral("Файл: %1\n%2  %3  %4  %5  %6\n")
-               .arg(ShownPath(file.fileName), deviceLabelText(*h.deviceKind),
+               .arg(shownPath(file.fileName), deviceLabelText(*h.deviceKind),
                     platPowLabelText(versions.VerPlatPow), platPicLabelText(versions.VerPlatPic),
                     firmwareVersionLabelText(h.VerPOMajor.value_or(0), h.VerPOMinor.value_or(0)),
                     cpuLabelText(versions.VerCPU)));

@@ -176,7 +176,7 @@ QString cpuLabelText(quint8 VerCPU) {
 
 QString notAnIntegerMessage(QByteArrayView field) {
   return QStringLiteral("'%1' is not a valid integer value")
-      .arg(ShownText(fromSingleByteText(field)));
+      .arg(shownText(fromSingleByteText(field)));
 }
 
 QString cannotOpenFileMessage(const QString& fileName, const QString& reason) {

@@ -92,7 +92,7 @@ bool BootUpload::readVersion(quint8& value) {
 // caught in the middle is read to its line feed, so the next byte is the bootloader's answer.
 quint8 BootUpload::skipLateGreetings(qint64 start) {
   Clock& clock = ex_.clock();
-  while (ex_.ReadReceived(LogChar, kLineBufSize) > 0) {
+  while (ex_.readReceived(LogChar, kLineBufSize) > 0) {
     for (;;) {
       if (clock.nowMs() - start > kGreetingTimeoutMs) return fail(Result::NoReply);
       if (ex_.RxByte == '\n') break;

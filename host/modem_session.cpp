@@ -35,9 +35,9 @@ void ModemSession::sendSms(const QByteArray& text) {
 }
 
 void ModemSession::sendRaw(const QByteArray& text) {
-  onLine([this, text] { modem_.SendRaw(text); });
+  onLine([this, text] { modem_.sendRaw(text); });
 }
 
 void ModemSession::receivePoll() {
-  onLine([this] { modem_.ReceivePoll(); });
+  onLine([this] { modem_.receivePoll(); });
 }

@@ -56,12 +56,12 @@ void SmsModem::ModemInit() {
 
 void SmsModem::takeStaleAnswers() {
   const int mode = ex_.logReads() ? LogChar : LogNone;
-  int taken = ex_.ReadReceived(mode, kStaleLimit);
+  int taken = ex_.readReceived(mode, kStaleLimit);
   // A real port shows only what it has fetched from the system; one look without waiting
   // fetches the rest.
   SerialDevice* device = ex_.port().device();
   if (taken < kStaleLimit && device && ex_.port().PortOpen && device->waitForReadyRead(0))
-    taken += ex_.ReadReceived(mode, kStaleLimit - taken);
+    taken += ex_.readReceived(mode, kStaleLimit - taken);
 }
 
 quint8 SmsModem::SendSms(QByteArrayView text) {
@@ -75,13 +75,13 @@ quint8 SmsModem::SendSms(QByteArrayView text) {
   return code;
 }
 
-void SmsModem::SendRaw(QByteArrayView text) {
+void SmsModem::sendRaw(QByteArrayView text) {
   ex_.ModemWriteString(text, kPauseMs);
   readLines(2);
   forgetFailure();
 }
 
-void SmsModem::ReceivePoll() {
+void SmsModem::receivePoll() {
   ex_.ModemWriteString("at+cnmi=1,1,0,0,0\r\n", kPauseMs);
   readLines(2);
   ex_.ModemWriteString("at+cmgr=1\r\n", kPauseMs);

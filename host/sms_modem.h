@@ -34,9 +34,9 @@ class SmsModem {
   // that of the answer line read after it, 0 or 20.
   quint8 SendSms(QByteArrayView text);
   // Writes the text exactly as given (no line end is added), then reads two lines.
-  void SendRaw(QByteArrayView text);
+  void sendRaw(QByteArrayView text);
   // The receive poll: new-message indications on, then message 1 read, two lines each.
-  void ReceivePoll();
+  void receivePoll();
 
   // The command that starts a message to the destination, with its line end.
   static QByteArray sendCommand();

@@ -37,18 +37,18 @@ MonitorView DecodeEeprom(const DeviceImages& images, DecodeContext& ctx, bool& b
 
 // The numbers behind the RAM window's labels, with the device's scaling, and the alarms that
 // appeared since the last pass (the context's PreviousAlarms). Changes nothing.
-RamValues MeasureRam(const DeviceImages& images, const DecodeContext& ctx);
+RamValues measureRam(const DeviceImages& images, const DecodeContext& ctx);
 
 // The labels of a RAM pass from its numbers; the context learns the device's on and charging
 // state, its absent sensors and this pass's alarm bytes.
 MonitorView DecodeRam(const RamValues& values, DecodeContext& ctx, const QDateTime& now);
 
 // The operating mode as its label writes it: "Включен, Пропускаем сеть, Идет заряд".
-QString ModeText(const RamValues& values);
+QString modeText(const RamValues& values);
 // The mains current as its label writes it, without the unit: "-2,5", "17".
-QString MainsCurrentText(const RamValues& values, Separator separator = Separator::Locale);
+QString mainsCurrentText(const RamValues& values, Separator separator = Separator::Locale);
 
-// The RAM window (MeasureRam, then the labels from its numbers): operating state and charging,
+// The RAM window (measureRam, then the labels from its numbers): operating state and charging,
 // measurements, temperatures, winding offsets, short-circuit counters, and the alarm lines of
 // alarms that appeared since the last pass, each stamped with `now` in local time.
 MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDateTime& now);

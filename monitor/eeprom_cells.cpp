@@ -58,11 +58,11 @@ constexpr EepromCell kCells[] = {
 
 }  // namespace
 
-std::span<const EepromCell> EepromCells() {
+std::span<const EepromCell> eepromCells() {
   return kCells;
 }
 
-QString EepromCellMeaning(quint16 address) {
+QString eepromCellMeaning(quint16 address) {
   const auto it = std::lower_bound(std::begin(kCells), std::end(kCells), address,
                                    [](const EepromCell& c, quint16 a) { return c.address < a; });
   if (it == std::end(kCells) || it->address != address) return {};

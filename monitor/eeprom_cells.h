@@ -14,7 +14,7 @@ struct EepromCell {
 };
 
 // Every decoded cell, by address.
-std::span<const EepromCell> EepromCells();
+std::span<const EepromCell> eepromCells();
 
 // The meaning of the cell at address, or an empty text.
-QString EepromCellMeaning(quint16 address);
+QString eepromCellMeaning(quint16 address);

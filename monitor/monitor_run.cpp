@@ -112,7 +112,7 @@ bool MonitorRun::pollDevice(quint16 watched) {
   }
   if (ramPassEnded_) {
     ramPassEnded_ = false;
-    surface_.RamPassRead();
+    surface_.ramPassRead();
   }
   return true;
 }

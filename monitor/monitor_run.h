@@ -32,7 +32,7 @@ class MonitorSurface {
   // Ends the monitor run: polling stops, the window hides, the main window returns.
   virtual void FormClose() = 0;
   // A whole pass over the RAM window has been read (and decoded, when it changed).
-  virtual void RamPassRead() {}
+  virtual void ramPassRead() {}
 };
 
 // The monitor run: a poll tick on the window's timer that keeps the two images up to date and

@@ -63,7 +63,7 @@ void MonitorSession::DecodeEeprom() {
 
 void MonitorSession::DecodeRam() {
   const QDateTime now = QDateTime::currentDateTime();
-  const RamValues values = MeasureRam(images_, context_);
+  const RamValues values = measureRam(images_, context_);
   const MonitorView view = ::DecodeRam(values, context_, now);
   // Recordings and the chart take only values the device gave: the labels may show a pass
   // that is still partly the image's first zeros, a file should not keep it.
@@ -75,12 +75,12 @@ void MonitorSession::DecodeRam() {
   });
 }
 
-void MonitorSession::RamPassRead() {
+void MonitorSession::ramPassRead() {
   // A pass that changed nothing still gives its values once: a recording then shows the device
   // answering, so a still device is never mistaken for a dead line.
   if (!measuredInPass_ && run_->ramWindowFilled()) {
     const QDateTime now = QDateTime::currentDateTime();
-    const RamValues values = MeasureRam(images_, context_);
+    const RamValues values = measureRam(images_, context_);
     toWindows([this, values, now] { emit ramMeasured(values, now); });
   }
   measuredInPass_ = false;
@@ -116,7 +116,7 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
   EepromRestoreResult result;
   restoreStop_.store(false, std::memory_order_relaxed);
   for (const EepromWrite& cell : cells) {
-    if (!IsRestorable(cell.address)) {
+    if (!isRestorable(cell.address)) {
       result.refusal = QStringLiteral(
                            "ячейка %1 не записывается: адреса 0–4 — команда и "
                            "идентификация устройства, EEPROM кончается на 1023")
@@ -279,7 +279,7 @@ quint8 MonitorSession::readParameterList() {
 
 bool MonitorSession::dumpsInBlocks(const DeviceImages::Eeprom& eeprom) {
   const quint8 type = eeprom[0];
-  return type == 3 || (type == 2 && eeprom[1] == 5 && FirmwareVersionOf(eeprom[2]) >= 70);
+  return type == 3 || (type == 2 && eeprom[1] == 5 && firmwareVersionOf(eeprom[2]) >= 70);
 }
 
 quint8 MonitorSession::DumpEeprom(quint16 first, quint16 last) {

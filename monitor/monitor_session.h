@@ -127,7 +127,7 @@ class MonitorSession : public LineSession, private MonitorSurface {
   void DecodeEeprom() override;
   void DecodeRam() override;
   void FormClose() override;
-  void RamPassRead() override;
+  void ramPassRead() override;
   // What the failed cell of a restore holds now, read back while the line still answers.
   EepromRestoreResult::FailedCell readBackCell(const EepromWrite& cell);
 

@@ -8,7 +8,7 @@
 // A moment as ISO 8601 local time with its offset from UTC, "2024-03-05T14:07:09+03:00" (with
 // milliseconds, "…09.123+03:00"), the offset always written out, "+00:00" too: what files that
 // other programs read carry, whatever the locale.
-inline QString IsoLocalTime(const QDateTime& moment, bool withMilliseconds = false) {
+inline QString isoLocalTime(const QDateTime& moment, bool withMilliseconds = false) {
   const QDateTime local = moment.toLocalTime();
   const int offset = local.offsetFromUtc();
   const int minutes = std::abs(offset) / 60;

@@ -31,7 +31,7 @@ struct RestorePlan {
   QString otherKind;
 };
 
-RestorePlan PlanRestore(const EepromHexFile& file, const DeviceImages::Eeprom& device);
+RestorePlan planRestore(const EepromHexFile& file, const DeviceImages::Eeprom& device);
 
 // What the warnings about the file's origin say, in both the window and the command line.
 inline const QString kUnknownOriginText =
@@ -42,5 +42,5 @@ inline const QString kOtherSettingsText =
 // The changes a confirmation lists, a line a cell: "0x017 (23) Мёртвое время: 0x10 (16) → 0x14
 // (20)" (the cell's meaning where it has one). With `most` at 0 or more, only that many and then
 // "… и ещё N".
-QStringList RestoreChangeLines(const QList<EepromWrite>& cells, const DeviceImages::Eeprom& device,
+QStringList restoreChangeLines(const QList<EepromWrite>& cells, const DeviceImages::Eeprom& device,
                                int most = -1);

@@ -8,7 +8,7 @@ namespace {
 
 constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 
-float Celsius(const RamValues& v, const TemperatureReading& t, bool hidden = false) {
+float celsiusOrNone(const RamValues& v, const TemperatureReading& t, bool hidden = false) {
   return v.temperaturesKnown && !t.absent && !hidden ? float(t.celsius()) : kNone;
 }
 
@@ -47,9 +47,9 @@ void TrendHistory::add(const RamValues& v, qint64 ms) {
   s.values[PowerKw] = float(v.powerKw);
   s.values[MainsVolts] = float(v.mainsVolts);
   s.values[OutputVolts] = float(v.outputVolts);
-  s.values[AmbientC] = Celsius(v, v.ambient);
-  s.values[TransformerC] = Celsius(v, v.transformer, v.transformerHidden);
-  s.values[TransistorsC] = Celsius(v, v.transistors);
+  s.values[AmbientC] = celsiusOrNone(v, v.ambient);
+  s.values[TransformerC] = celsiusOrNone(v, v.transformer, v.transformerHidden);
+  s.values[TransistorsC] = celsiusOrNone(v, v.transistors);
   add(s);
   for (const AlarmEvent& a : v.newAlarms) {
     if (alarms_.size() == kMostAlarms) alarms_.pop_front();

@@ -31,7 +31,7 @@ struct DeviceFacts {
   bool operator==(const DeviceFacts&) const = default;
 };
 
-DeviceFacts FactsOf(const DeviceImages& images, const DecodeContext& context,
+DeviceFacts factsOf(const DeviceImages& images, const DecodeContext& context,
                     const QList<quint16>& allowed);
 
 // A write asked for over MQTT, turned into the cells to write by the cell's field rule, as the
@@ -41,5 +41,5 @@ struct CellWritePlan {
   QString refusal;
 };
 // address must be in the allow-list already; payload is the number as text ("1.2" or "1,2").
-CellWritePlan PlanCellWrite(quint16 address, const QByteArray& payload,
+CellWritePlan planCellWrite(quint16 address, const QByteArray& payload,
                             const DecodeContext& context);

@@ -46,7 +46,7 @@ class Outbox {
 };
 
 // Two sentences of a log line: "Порт занят." and "Опрос возобновится." as one.
-QString JoinSentences(const QString& first, const QString& second);
+QString joinSentences(const QString& first, const QString& second);
 
 class ServedDevice : public QObject {
   Q_OBJECT

@@ -32,11 +32,11 @@ char HexDigitChar(quint8 value) {
   return static_cast<char>(value < 10 ? '0' + value : 'A' + value - 10);
 }
 
-quint16 FirmwareVersionOf(quint8 cell) {
+quint16 firmwareVersionOf(quint8 cell) {
   return static_cast<quint16>((cell & 0x1F) * 10 + (cell >> 5));
 }
 
-bool BinaryFramesFor(quint8 generation, quint16 firmwareVersion, bool current) {
+bool binaryFramesFor(quint8 generation, quint16 firmwareVersion, bool current) {
   if (generation >= 9 && firmwareVersion >= 110) return firmwareVersion >= 133;
   return current;
 }

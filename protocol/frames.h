@@ -30,11 +30,11 @@ char HexDigitChar(quint8 value);
 
 // The device's firmware version from its EEPROM cell: major (bits 0-4) × 10 + minor (bits 5-7);
 // 0x6D is 13.3, i.e. 133.
-quint16 FirmwareVersionOf(quint8 cell);
+quint16 firmwareVersionOf(quint8 cell);
 // The frame format after the device identified itself (generation, firmware version): boards of
 // generation 9 on with firmware 11.0 on speak binary frames from 13.3 on and text before; for
 // older boards nothing is known, so the format stays as it was.
-bool BinaryFramesFor(quint8 generation, quint16 firmwareVersion, bool current);
+bool binaryFramesFor(quint8 generation, quint16 firmwareVersion, bool current);
 
 // The monitor's memory commands on the exchange: text frames "PCRD"/"PCPR"/"PCWR" answered
 // "MOk"/"MEr", and binary frames "r"/"w" answered "o"/"e". Every byte sent must come back as its

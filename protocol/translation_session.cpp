@@ -39,7 +39,7 @@ void TranslationSession::tick() {
   }
   // One byte a tick is ten a second: a device that says more would fill the line's buffer
   // until bytes are lost. What has already arrived is shown at once.
-  ex.ReadReceived(LogChar, kBurst);
+  ex.readReceived(LogChar, kBurst);
 }
 
 void TranslationSession::endWith(quint8 code) {

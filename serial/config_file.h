@@ -15,7 +15,7 @@ class ConfigFile {
   // the lines then hold "COM1" so the program can run on. A file that exists but cannot be read
   // is never written over.
   bool load(QString* error = nullptr);
-  // Writes the whole file through SaveFile: a failure leaves the old file as it was.
+  // Writes the whole file through saveFile: a failure leaves the old file as it was.
   bool save(QString* error = nullptr) const;
 
   QString line1() const;  // empty when the file has no line

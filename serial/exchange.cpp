@@ -72,7 +72,7 @@ quint8 Exchange::ReadByte(int logMode) {
   return 0;
 }
 
-int Exchange::ReadReceived(int logMode, int max) {
+int Exchange::readReceived(int logMode, int max) {
   SerialDevice* device = port_.device();
   int taken = 0;
   quint8 byte = 0;

@@ -34,7 +34,7 @@ class Exchange {
   quint8 ReadByte(int logMode);
   // Takes, without waiting, up to max bytes that have already arrived; each becomes RxByte in
   // turn and is logged. A stop ends it. Returns how many were taken.
-  int ReadReceived(int logMode, int max);
+  int readReceived(int logMode, int max);
   // Sends TxByte: 0, or 4 when it was not written.
   quint8 WriteByte(int logMode);
   // Sends TxByte and checks the echo: 0, 4, 5, 20, or, with checkError, the code the device

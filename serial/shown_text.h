@@ -8,6 +8,6 @@
 // every control character (C0, DEL, C1) and the line and paragraph separators become "\xNN"
 // (or "\u2028"), so nothing in it can move the cursor, clear the screen, set a terminal's
 // title or break a message into lines of its own. Everything else is kept as it is.
-QString ShownText(QStringView text);
+QString shownText(QStringView text);
 // A path in the system's separators, shown safely.
-QString ShownPath(const QString& path);
+QString shownPath(const QString& path);

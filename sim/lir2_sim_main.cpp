@@ -116,9 +116,9 @@ QByteArray hexRecords(const Bootloader* boot) {
 // Saved as every file of the project is saved: whole, or the old file kept and the reason told.
 void writeFile(const QString& path, const QByteArray& bytes) {
   QString reason;
-  if (!SaveFile(path, bytes, &reason))
+  if (!saveFile(path, bytes, &reason))
     std::fprintf(stderr, "lir2-sim: cannot write %s: %s\n",
-                 ShownPath(path).toLocal8Bit().constData(), reason.toLocal8Bit().constData());
+                 shownPath(path).toLocal8Bit().constData(), reason.toLocal8Bit().constData());
 }
 
 class PtyServer {

@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
   }
   const QString out = cl.positionalArguments().constFirst();
   QString reason;
-  if (!SaveFile(out, firmwareFile(head, sampleImage(size, s), at, per), &reason)) {
-    std::fprintf(stderr, "lir2-make-firmware: %s: %s\n", ShownPath(out).toUtf8().constData(),
+  if (!saveFile(out, firmwareFile(head, sampleImage(size, s), at, per), &reason)) {
+    std::fprintf(stderr, "lir2-make-firmware: %s: %s\n", shownPath(out).toUtf8().constData(),
                  reason.toUtf8().constData());
     return 1;
   }

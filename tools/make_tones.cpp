@@ -62,7 +62,7 @@ bool writeWave(const std::string& path, const std::vector<int16_t>& samples) {
   put32(f, bytes);
   for (int16_t s : samples) put16(f, static_cast<uint16_t>(s));
   QString reason;
-  if (SaveFile(QString::fromStdString(path), f, &reason)) return true;
+  if (saveFile(QString::fromStdString(path), f, &reason)) return true;
   std::fprintf(stderr, "lir2-make-tones: %s: %s\n", path.c_str(), reason.toUtf8().constData());
   return false;
 }

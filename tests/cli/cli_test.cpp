@@ -410,7 +410,7 @@ TEST(Cli, ExitStatusesAreTheReadmesTable) {
   QTemporaryDir dir;
   SmallTmpfs disk;
   const auto file = [&](const char* name, const QByteArray& bytes) {
-    EXPECT_TRUE(SaveFile(dir.filePath(name), bytes, nullptr));
+    EXPECT_TRUE(saveFile(dir.filePath(name), bytes, nullptr));
     return dir.filePath(name);
   };
   QFile big(file("big.lir2", "lir3v12_4&15#"));
@@ -421,7 +421,7 @@ TEST(Cli, ExitStatusesAreTheReadmesTable) {
   const bool haveNode = ::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
   ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
   ASSERT_EQ(::symlink("fifo", QFile::encodeName(dir.filePath("link")).constData()), 0);
-  ASSERT_TRUE(!disk.ok() || SaveFile(keep, old, nullptr));
+  ASSERT_TRUE(!disk.ok() || saveFile(keep, old, nullptr));
   disk.fill();
   const auto interrupt = [](int sig) {
     return [sig](Cli& cli, Sim* sim) {

@@ -63,11 +63,11 @@ TEST(SmsModem, DialogueWithTheSimulatedModemByteForByte) {
   EXPECT_STREQ(reinterpret_cast<const char*>(line.ex.ReplyBuf.data()), "> +CMGS: 1\r\n");
   expectStep("message", kSendWire + "hell\x1A", "OK\r\n> +CMGS: 1\r\n", 1500);
   // No line end, so the modem waits: one line was still there, the second times out.
-  modem.SendRaw("at+cmgr=1");
+  modem.sendRaw("at+cmgr=1");
   expectStep("raw command", "at+cmgr=1", "OK\r\n", 500 + 1001);
-  modem.SendRaw("\r\n");
+  modem.sendRaw("\r\n");
   expectStep("its line end, typed as a raw command", "\r\n", "+CMGR: \"REC UNREAD" + kMessage, 500);
-  modem.ReceivePoll();
+  modem.receivePoll();
   expectStep("receive poll", "at+cnmi=1,1,0,0,0\r\nat+cmgr=1\r\n",
              "OK\r\nOK\r\n+CMGR: \"REC READ" + kMessage, 1000);
   // An empty text still costs its pause before the Ctrl-Z.

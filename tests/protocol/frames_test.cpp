@@ -204,8 +204,8 @@ TEST(Frames, TrafficGoesToTheLogsTheSwitchesAllow) {
 }
 
 TEST(Frames, FormatChoiceFromTheIdentification) {
-  EXPECT_EQ(FirmwareVersionOf(0x6D), 133);
-  EXPECT_EQ(FirmwareVersionOf(0xE5), 57);
+  EXPECT_EQ(firmwareVersionOf(0x6D), 133);
+  EXPECT_EQ(firmwareVersionOf(0xE5), 57);
   const struct {
     quint8 generation;
     quint16 firmware;
@@ -215,7 +215,7 @@ TEST(Frames, FormatChoiceFromTheIdentification) {
       {9, 109, false, false}, {8, 140, false, false}, {8, 140, true, true},  {12, 200, false, true},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(BinaryFramesFor(c.generation, c.firmware, c.current), c.expected)
+    EXPECT_EQ(binaryFramesFor(c.generation, c.firmware, c.current), c.expected)
         << int(c.generation) << " " << c.firmware << " " << c.current;
 }
 
