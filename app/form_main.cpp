@@ -289,7 +289,7 @@ bool TFormMain::isCurrentRun(RunId run) const {
   return runSession_ && run == runSession_->run();
 }
 
-void TFormMain::runEndedByItself(RunId run, quint8 code, const QString& reason) {
+void TFormMain::runEndedByItself(RunId run, Result code, const QString& reason) {
   if (!isCurrentRun(run)) return;
   p_.report->run(code, false, {}, reason);
   // A run the user stopped has been through the stop step already.

@@ -147,7 +147,7 @@ void TFormMain::connectUpload() {
   connect(upload, &UploadSession::finished, this, &TFormMain::uploadFinished);
 }
 
-void TFormMain::uploadFinished(RunId run, quint8 code, const QString& reason, bool partial) {
+void TFormMain::uploadFinished(RunId run, Result code, const QString& reason, bool partial) {
   if (!isCurrentRun(run)) return;
   const bool success = code == Result::Ok;
   QString why = success ? QString() : reason;

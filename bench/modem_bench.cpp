@@ -34,7 +34,7 @@ void BM_ModemInitSilentLine(benchmark::State& state) {
   });
   port.setEntries({{pty.path(), pty.path(), PortEntry::Kind::Path}});
   port.PortName = pty.path();
-  if (port.OpenPort(19200) != 0) {
+  if (port.OpenPort(19200) != Result::Ok) {
     state.SkipWithError("the pseudo-terminal does not open");
     return;
   }

@@ -33,7 +33,7 @@ struct Line {
   bool open(const QString& path) {
     port.setEntries({{path, path, PortEntry::Kind::Path}});
     port.PortName = path;
-    return port.OpenPort(19200) == 0;
+    return port.OpenPort(19200) == Result::Ok;
   }
 };
 
@@ -51,7 +51,7 @@ void echoedBytes(benchmark::State& state, const QStringList& simArgs) {
   wall.start();
   for (auto _ : state) {
     line.ex.TxByte = b++;
-    if (line.ex.ExchangeByte(LogNone, false) != 0) {
+    if (line.ex.ExchangeByte(LogNone, false) != Result::Ok) {
       state.SkipWithError("echo failed");
       break;
     }

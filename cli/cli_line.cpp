@@ -143,7 +143,7 @@ void CliLine::setErrorText(const QString& text) {
                                 : QStringLiteral(" (%1)").arg(lastOpen_.detail)));
 }
 
-int CliLine::finish(quint8 code, bool told) {
+int CliLine::finish(Result code, bool told) {
   // The line's own failure closes the port; whether it did tells a vanished line from a
   // silent one.
   const bool lineLost = link_->port().lineLost();
@@ -175,10 +175,10 @@ int CliLine::finish(quint8 code, bool told) {
     printError(resultMessage(code));
   }
   // Codes above 27 are shown as 27, and so they end; no code then meets the statuses above.
-  return std::min<int>(code, Result::Unknown);
+  return std::min(codeOf(code), codeOf(Result::Unknown));
 }
 
-quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate) {
+Result startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate) {
   DeviceLink& link = line.link();
   session.start(line.settings(rate));
   if (link.allRunsStopped()) return Result::Interrupted;

@@ -43,12 +43,13 @@ class EepromLine {
 
   // The whole EEPROM into the session's image: the parameter list in text frames as the run's
   // first tick reads it, the frame format its identification decides on, then the map's dump
-  // (blocks of 16 or single cells, by the board). 0 or the code of the failure.
-  quint8 read() {
+  // (blocks of 16 or single cells, by the board). Ok or the code of the failure.
+  Result read() {
     DeviceLink& link = line_.link();
     Interrupt::watch(&link);
-    if (const quint8 code = startMonitorRun(line_, session_, rate_)) return code;
-    if (const quint8 code = session_.readParameterList()) {
+    if (const Result code = startMonitorRun(line_, session_, rate_); code != Result::Ok)
+      return code;
+    if (const Result code = session_.readParameterList(); code != Result::Ok) {
       line_.noteAnsweringRate(session_.answeringRate());
       return code;
     }
@@ -61,7 +62,7 @@ class EepromLine {
   const DeviceImages::Eeprom& eeprom() { return session_.images().EepromImage; }
   MonitorSession& session() { return session_; }
   CliLine& line() { return line_; }
-  int finish(quint8 code, bool told = false) { return line_.finish(code, told); }
+  int finish(Result code, bool told = false) { return line_.finish(code, told); }
 
  private:
   CliLine line_;
@@ -160,7 +161,7 @@ int runDump(const Invocation& inv) {
   }
 
   EepromLine line(*choice, rate);
-  if (const quint8 code = line.read()) return line.finish(code);
+  if (const Result code = line.read(); code != Result::Ok) return line.finish(code);
   line.finish(Result::Ok);
   const QByteArray bytes = writeEepromHex(line.eeprom(), QDateTime::currentDateTime(),
                                           QCoreApplication::applicationVersion());
@@ -190,7 +191,7 @@ int runDiff(const Invocation& inv) {
   if (!file) return status;
 
   EepromLine line(*choice, rate);
-  if (const quint8 code = line.read()) return line.finish(code);
+  if (const Result code = line.read(); code != Result::Ok) return line.finish(code);
   line.finish(Result::Ok);
   return showComparison(path, *file, line.eeprom()).isEmpty() ? Exit::Ok : Exit::Differs;
 }
@@ -224,7 +225,7 @@ int runRestore(const Invocation& inv) {
   if (!file) return status;
 
   EepromLine line(*choice, rate);
-  if (const quint8 code = line.read()) return line.finish(code);
+  if (const Result code = line.read(); code != Result::Ok) return line.finish(code);
   const DeviceImages::Eeprom device = line.eeprom();
   showComparison(path, *file, device);
 
@@ -308,7 +309,7 @@ int runRestore(const Invocation& inv) {
     printOut(rest);
   }
   if (result.failed || !result.refusal.isEmpty() || !result.readBack)
-    return line.finish(result.code != Result::Ok ? result.code : quint8(Result::Unknown), true);
+    return line.finish(result.code != Result::Ok ? result.code : Result::Unknown, true);
   if (result.stopped) return line.finish(Result::Interrupted);
   line.finish(Result::Ok);
   return outcome.failure ? Exit::Differs : Exit::Ok;

@@ -29,7 +29,7 @@ int runIdentify(const Invocation& inv) {
   CliLine line(*choice);
   MonitorSession session(line.link(), nullptr);
   Interrupt::watch(&line.link());
-  quint8 code = startMonitorRun(line, session, rate);
+  Result code = startMonitorRun(line, session, rate);
   if (code == Result::Ok) code = session.readParameterList();
   if (code != Result::Ok) {
     line.noteAnsweringRate(session.answeringRate());

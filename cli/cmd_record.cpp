@@ -34,7 +34,7 @@ class RunEnd final : public StatusBars, public SoundPlayer {
   void setStateText(const QString&) override {}
   void setFileNameText(const QString&) override {}
   void play(Sound) override {}
-  quint8 code = Result::Ok;
+  Result code = Result::Ok;
 
  private:
   const Exchange& ex_;
@@ -95,7 +95,8 @@ int runRecord(const Invocation& inv) {
   QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
 
   Interrupt::watch(&link);
-  if (const quint8 code = startMonitorRun(line, session, rate)) return line.finish(code);
+  if (const Result code = startMonitorRun(line, session, rate); code != Result::Ok)
+    return line.finish(code);
   recording.start(path);
   if (!fileError.isEmpty()) {
     line.finish(Result::Ok);

@@ -40,7 +40,7 @@ class TerminalUpload {
       printOut(text + QLatin1Char('\n'));
     });
     QObject::connect(&session, &UploadSession::finished,
-                     [this](RunId, quint8 code, const QString& reason, bool partial) {
+                     [this](RunId, Result code, const QString& reason, bool partial) {
                        code_ = code;
                        reason_ = reason;
                        partial_ = partial;
@@ -48,7 +48,7 @@ class TerminalUpload {
   }
 
   UploadProgress& progress() { return progress_; }
-  quint8 code() const { return code_; }
+  Result code() const { return code_; }
   bool partial() const { return partial_; }
   const QString& reason() const { return reason_; }
 
@@ -56,7 +56,7 @@ class TerminalUpload {
   Clock& clock_;
   quint8 VerPlatPow_;
   UploadProgress progress_;
-  quint8 code_ = Result::Interrupted;  // a run that never began: stopped before its start
+  Result code_ = Result::Interrupted;  // a run that never began: stopped before its start
   bool partial_ = false;
   QString reason_;
 };
@@ -111,7 +111,7 @@ int runUpload(const Invocation& inv) {
   TerminalUpload window(session, link.clock(), job.programText, versions.VerPlatPow);
   Interrupt::watch(&link);
   session.start(job);
-  const quint8 code = window.code();
+  const Result code = window.code();
   window.progress().finish();
   if (code == Result::Ok) {
     printOut(QStringLiteral("Нет ошибок\n"));

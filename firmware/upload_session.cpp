@@ -20,7 +20,7 @@ void UploadSession::begin(RunId run, const UploadJob& job) {
   length_ = job.programText.size();
   step_ = std::max<qint64>(1, length_ / 1000);
   shown_ = 0;
-  quint8 code = Result::Ok;
+  Result code = Result::Ok;
   bool began = false;
   if (line.reopen(job.port, kUploadRate) != Result::Ok) {
     code = Result::OpenFailed;
@@ -30,7 +30,8 @@ void UploadSession::begin(RunId run, const UploadJob& job) {
     BootUpload upload(ex, *this, job.versions, job.keepSettings);
     if (upload.BootHandshake('l') == Result::Ok) {
       began = true;
-      upload.TransferProgram(job.programText);
+      // Its code is also left in ResultCode, which is read below for both steps.
+      (void)upload.TransferProgram(job.programText);
     }
     code = ex.ResultCode;
   }

@@ -74,7 +74,7 @@ void TFormSmsModem::B_SmsSendClick() {
   session_.sendSms(SmsModem::messageBytes(E_SmsSend->text()));
 }
 
-void TFormSmsModem::smsSent(quint8 code) {
+void TFormSmsModem::smsSent(Result code) {
   L_err->setText(smsResultText(code));
   Timer1->setInterval(SmsModem::kPollIntervalMs);
 }

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "host/sms_modem.h"
+#include "serial/result_code.h"
 
 class ModemSession;
 class QLabel;
@@ -28,7 +29,7 @@ class TFormSmsModem : public QWidget {
   void Timer1Timer();
 
  private:
-  void smsSent(quint8 code);
+  void smsSent(Result code);
 
   QLabel* L_SmsSend = nullptr;
   QLineEdit* E_SmsSend = nullptr;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "monitor/device_images.h"
+#include "serial/result_code.h"
 
 // A backup of the device's EEPROM as an Intel HEX file: the whole image, 16 bytes a record,
 // CR LF line ends, after one comment line that names the device it came from. The reader takes
@@ -104,7 +105,7 @@ struct EepromRestoreResult {
     Unknown,     // possibly written: it could not be read back
   };
   FailedCell failedCell = FailedCell::NotWritten;
-  quint8 code = 0;                // the failure's result code (the write's or the read-back's)
+  Result code = Result::Ok;       // the failure's result code (the write's or the read-back's)
   bool stopped = false;           // the user stopped it between two cells
   QString refusal;                // nothing was written, and why
   bool readBack = false;          // the whole EEPROM was read again afterwards

@@ -389,9 +389,9 @@ void TFormMonitor::logLine(const QString& text) {
   if (atEnd) bar->setValue(bar->maximum());
 }
 
-void TFormMonitor::writeFinished(quint8 result, quint8 command) {
+void TFormMonitor::writeFinished(Result result, quint8 command) {
   if (command != DeviceCommand::InitEeprom) return;
-  if (result != 0) {
+  if (result != Result::Ok) {
     logLine(u"Инициализация не выполнена: %1"_s.arg(resultMessage(result)));
     return;
   }

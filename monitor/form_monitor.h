@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "monitor/device_images.h"
+#include "serial/result_code.h"
 #include "widgets/window_dialogs.h"
 
 class CsvRecording;
@@ -84,7 +85,7 @@ class TFormMonitor : public QWidget {
   void showRamDecode(const MonitorView& view, const DecodeContext& context,
                      const DeviceImages& images);
   void showMap(const DeviceImages::Eeprom& eeprom);
-  void writeFinished(quint8 result, quint8 command);
+  void writeFinished(Result result, quint8 command);
   // An initialisation waiting for its backup drops it (another map was asked for, the run
   // ended), and says so.
   void cancelPendingInit(const QString& why);

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "monitor/device_images.h"
+#include "serial/result_code.h"
 
 class DeviceLink;
 class Exchange;
@@ -60,7 +61,7 @@ class MonitorRun {
   void setFinalReport(FinalReport* report) { report_ = report; }
   // Serves an EEPROM map request inside a tick and returns its code; while nothing serves
   // them, requests wait.
-  std::function<quint8()> dumpEeprom;
+  std::function<Result()> dumpEeprom;
   // Runs when the first tick of a run fails, before the failure takes its usual path; it may
   // look into why (a device set to another rate, say).
   std::function<void()> firstTickFailed;

@@ -83,7 +83,7 @@ ServedDevice::ServedDevice(Settings settings, PortEntry entry, PortControl::Devi
   connect(session_, &MonitorSession::ramMeasured, this, &ServedDevice::onRamMeasured);
   connect(session_, &MonitorSession::runEnded, this, &ServedDevice::onRunEnded);
   connect(session_, &MonitorSession::writeFinished, this,
-          [this](quint8 result, quint8) { writeResult_ = result; });
+          [this](Result result, quint8) { writeResult_ = result; });
   thread_ = std::make_unique<LinkThread>(*link_);
 
   stateTimer_.setSingleShot(true);
@@ -338,13 +338,13 @@ void ServedDevice::runWrite(const QString& what, std::function<void(MonitorSessi
 }
 
 void ServedDevice::writeDone(const QString& what) {
-  const std::optional<quint8> result = std::exchange(writeResult_, std::nullopt);
+  const std::optional<Result> result = std::exchange(writeResult_, std::nullopt);
   if (!result)
     publishResult(what, "failed", 0, QStringLiteral("не выполнена: опрос устройства остановлен"));
-  else if (*result == 0)
-    publishResult(what, "ok", 0, resultMessage(0));
+  else if (*result == Result::Ok)
+    publishResult(what, "ok", 0, resultMessage(Result::Ok));
   else
-    publishResult(what, "failed", *result, resultMessage(*result));
+    publishResult(what, "failed", codeOf(*result), resultMessage(*result));
 }
 
 void ServedDevice::publishResult(const QString& what, const char* result, int code,

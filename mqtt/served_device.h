@@ -29,6 +29,7 @@
 #include "protocol/sound.h"
 #include "serial/clock.h"
 #include "serial/port_control.h"
+#include "serial/result_code.h"
 #include "serial/status.h"
 
 class DeviceLink;
@@ -158,7 +159,7 @@ class ServedDevice : public QObject {
   QByteArray publishedIdentity_;
   std::deque<QByteArray> heldEvents_;  // alarms that appeared while the broker was away
   int droppedEvents_ = 0;
-  std::optional<quint8> writeResult_;  // the session's answer to the write in progress
+  std::optional<Result> writeResult_;  // the session's answer to the write in progress
   int retryMs_ = 0;
   // The last failure and port message logged, so a device that stays away is told once.
   QString lastFailure_;

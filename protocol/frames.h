@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "serial/result_code.h"
+
 class Exchange;
 
 // What the memory commands leave behind: the decoded reply, the data of a write frame, and
@@ -48,28 +50,28 @@ class Frames {
   // reply buffer keeps one byte more for the zero behind the line.
   static constexpr int kBinaryLineMax = 515;
   // The refusal of a read no frame of the format can ask for ("Не известная операция").
-  static constexpr quint8 kRefused = 27;  // Result::Unknown
+  static constexpr Result kRefused = Result::Unknown;
 
   Frames(Exchange& exchange, FrameState& state);
 
   // Sends command (four letters), the address as three hex digits, for a write the data byte
   // as two, the checksum as two, CR, LF. An address above 0xFFF does not fit a text frame and
   // is refused without sending anything.
-  quint8 SendTextCommand(QByteArrayView command, quint16 address, int kind, quint8 data);
+  Result SendTextCommand(QByteArrayView command, quint16 address, int kind, quint8 data);
   // Receives and checks a text reply: a write acknowledgement (kind 2) or n data bytes (kind 1,
   // n from 1 to 16). An "MEr" reply gives the code of the device's error byte.
-  quint8 ReadTextReply(int kind, int n);
+  Result ReadTextReply(int kind, int n);
   // Decodes n data bytes and the checksum of the text reply in ReplyBuf.
-  quint8 ParseHexReply(int n);
+  Result ParseHexReply(int n);
   // Sends letter, count n, address high and low, for 'w' the first n + 1 bytes of TxData (all
   // escaped), the checksum (not escaped) and LF.
-  quint8 SendBinaryCommand(quint8 letter, quint16 address, quint8 n);
+  Result SendBinaryCommand(quint8 letter, quint16 address, quint8 n);
   // Receives and checks a binary reply: a write acknowledgement (kind 2) or n + 1 data bytes
   // (kind 1). An "e" reply gives the code of the device's error byte.
-  quint8 ReadBinaryReply(int kind, quint8 n);
+  Result ReadBinaryReply(int kind, quint8 n);
   // Reads last + 1 bytes from the address into ReplyData (the first also into ReplyByte0) in
   // the current format. Text frames carry one byte or sixteen: other lengths are refused.
-  quint8 ReadDeviceMemory(quint16 address, quint8 last);
+  Result ReadDeviceMemory(quint16 address, quint8 last);
 
   // Value of a hex digit of a reply. '0'..'9', 'A'..'F' and the six characters after '9'
   // (':'..'?' read as 10..15) are digits; anything else fails with 18.
@@ -79,14 +81,14 @@ class Frames {
   int lineLength() const { return lineLength_; }
 
  private:
-  quint8 fail(quint8 code);
+  Result fail(Result code);
   // One byte on the line under the echo discipline.
-  quint8 sendByte(quint8 byte);
+  Result sendByte(quint8 byte);
   // One byte of a binary frame's fields, escaped; adds what went on the line to sum.
-  quint8 sendEscaped(quint8 byte, quint8& sum);
+  Result sendEscaped(quint8 byte, quint8& sum);
   // The reply line into ReplyBuf, each byte echoed, up to LF or max bytes; true when the LF
   // came. A zero follows the line in the buffer.
-  quint8 receiveLine(int max, bool& complete);
+  Result receiveLine(int max, bool& complete);
   // The next data byte of a binary reply at pos, unescaped; adds the line bytes to sum.
   bool takeEscaped(int& pos, quint8& sum, quint8& value);
 

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "serial/result_code.h"
+
 class SoundPlayer;
 class StatusBars;
 
@@ -18,7 +20,7 @@ class FinalReport {
 
   // Reports resultCode and clears it; with closeMonitor set, runs closeMonitor afterwards. A
   // reason (why the port is not there) follows the failure's message in the error bar.
-  void run(quint8& resultCode, bool close, const std::function<void()>& closeMonitor = {},
+  void run(Result& resultCode, bool close, const std::function<void()>& closeMonitor = {},
            const QString& reason = {});
 
  private:

@@ -1,5 +1,7 @@
 #include "result_messages.h"
 
+#include <algorithm>
+
 #include "serial/result_code.h"
 
 const QStringList& ResultMessages() {
@@ -40,14 +42,14 @@ const QStringList& ResultMessages() {
   return messages;
 }
 
-QString resultMessage(int code) {
+QString resultMessage(Result result) {
   const QStringList& messages = ResultMessages();
-  if (code < 0 || code >= messages.size()) code = messages.size() - 1;
+  const int code = std::min<int>(codeOf(result), messages.size() - 1);
   return messages[code];
 }
 
-quint8 deviceErrorCode(quint8 errorByte) {
+Result deviceErrorCode(quint8 errorByte) {
   for (int bit = 0; bit <= 5; ++bit)
-    if (errorByte & (1u << bit)) return static_cast<quint8>(Result::DeviceChecksum + bit);
+    if (errorByte & (1u << bit)) return resultFromCode(codeOf(Result::DeviceChecksum) + bit);
   return Result::NoReply;
 }

@@ -31,7 +31,7 @@ void TranslationSession::tick() {
   Exchange& ex = link().exchange();
   // Translation shows what comes and reports nothing: a quiet line is no failure, so its
   // time-out must not linger in ResultCode and surface in the next run.
-  if (ex.ReadByte(LogChar) != 0) {
+  if (ex.ReadByte(LogChar) != Result::Ok) {
     ex.ResultCode = Result::Ok;
     // A line that has gone cannot come back by waiting: the run ends and says so.
     if (!link().port().PortOpen && !link().stopRequested()) endWith(Result::ReadFailed);
@@ -42,7 +42,7 @@ void TranslationSession::tick() {
   ex.readReceived(LogChar, kBurst);
 }
 
-void TranslationSession::endWith(quint8 code) {
+void TranslationSession::endWith(Result code) {
   timer_->setEnabled(false);
   const RunId run = running_;
   const QString reason = link().port().problem();

@@ -13,7 +13,7 @@ PortControl::~PortControl() {
   release();
 }
 
-quint8 PortControl::OpenPort(qint32 rate) {
+Result PortControl::OpenPort(qint32 rate) {
   // A new handle for every opening, as the operating system gives; the old one is closed first
   // by every caller.
   device_.reset();
@@ -47,7 +47,7 @@ quint8 PortControl::OpenPort(qint32 rate) {
   problem_.clear();
   PortOpen = true;
   if (status_) status_->setErrorText(result.message);
-  return 0;
+  return Result::Ok;
 }
 
 void PortControl::ClosePort() {

@@ -22,6 +22,6 @@ struct ExchangeRig {
   ExchangeRig() {
     port.setEntries({{"COM1", "COM1", PortEntry::Kind::System}});
     port.PortName = "COM1";
-    port.OpenPort(19200);
+    EXPECT_EQ(port.OpenPort(19200), Result::Ok);
   }
 };

@@ -23,5 +23,5 @@ struct LinkRig {
       &switches};
   Exchange& ex = link.exchange();
 
-  LinkRig() { link.reopen({QStringLiteral("COM1"), 19200}, 19200); }
+  LinkRig() { EXPECT_EQ(link.reopen({QStringLiteral("COM1"), 19200}, 19200), Result::Ok); }
 };

@@ -58,7 +58,7 @@ struct SimLine : SimWire {
   explicit SimLine(const SimConfig& cfg) : SimWire(cfg) {
     port.setEntries({{QStringLiteral("SIM"), {}, PortEntry::Kind::Simulated}});
     port.PortName = QStringLiteral("SIM");
-    port.OpenPort(19200);
+    EXPECT_EQ(port.OpenPort(19200), Result::Ok);
     port.PurgePort();
   }
   StatusRecorder status;

@@ -53,8 +53,8 @@ struct BootRig : SimLine, UploadWindow {
   // Handshake, then the transfer when the handshake went through, as the upload runs them.
   quint8 upload(const QByteArray& text, FileVersions file = {3, 1, 5}) {
     BootUpload u(ex, *this, file, keep);
-    const quint8 code = u.BootHandshake('l');
-    return code != 0 ? code : u.TransferProgram(text);
+    const Result code = u.BootHandshake('l');
+    return codeOf(code != Result::Ok ? code : u.TransferProgram(text));
   }
 };
 
@@ -87,8 +87,16 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
        nullptr},
       {"no greeting", boot(&B::silent, true), 20, "", ""},
       // Greetings that queued up while the host was busy are no answer to the mode character.
-      {"greetings waiting", boot(), 0, "lrun\r\n", "Load\r\nLoad\r\nL;315y\r\n)", {3, 1, 5},
-       true, "", 0, 400},
+      {"greetings waiting",
+       boot(),
+       0,
+       "lrun\r\n",
+       "Load\r\nLoad\r\nL;315y\r\n)",
+       {3, 1, 5},
+       true,
+       "",
+       0,
+       400},
       {"wrong mode answer", boot(&B::modeAnswer, 'X'), 7, "l", "Load\r\nX"},
       {"power board", boot(), 14, "l#", "Load\r\nL;3", {4, 1, 5}, true, " != 3"},
       {"processor", boot(), 15, "l#", "Load\r\nL;31", {3, 0, 5}},
@@ -117,7 +125,7 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
     const quint8 code = rig.upload(kSmallProgram, c.file);
     EXPECT_EQ(triesAfterVanishing, c.vanishAt ? 1 : -1);
     EXPECT_EQ(code, c.code);
-    EXPECT_EQ(rig.ex.ResultCode, c.code);
+    EXPECT_EQ(codeOf(rig.ex.ResultCode), c.code);
     EXPECT_EQ(rig.log.write, c.writeLog);
     if (c.readLog) {
       EXPECT_EQ(rig.log.read, c.readLog);

@@ -77,7 +77,7 @@ struct UploadApp : SimApp {
     for (QAction* a : {action(m, "LoadProg"), action(m, "FileOpen1"), action(m, "Translate"),
                        action(m, "Monitor")})
       EXPECT_TRUE(a->isEnabled());
-    EXPECT_EQ(link().exchange().ResultCode, 0);
+    EXPECT_EQ(link().exchange().ResultCode, Result::Ok);
   }
 };
 

@@ -178,7 +178,7 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
       EXPECT_EQ(rig.link().exchange().ReconnectCount, i);
       // Silent: the failure is neither shown nor heard.
       EXPECT_TRUE(m.isVisible());
-      EXPECT_NE(rig.main().errorText(), resultMessage(c.code));
+      EXPECT_NE(rig.main().errorText(), resultMessage(resultFromCode(c.code)));
       EXPECT_TRUE(rig.sounds.played.empty());
     }
     ASSERT_TRUE(rig.fire());
@@ -186,11 +186,11 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     EXPECT_TRUE(rig.main().isVisible());
     EXPECT_FALSE(rig.s().Timer3->isEnabled());
     EXPECT_EQ(rig.main().stateText(), "Выключенно");
-    EXPECT_TRUE(rig.main().errorText().startsWith(resultMessage(c.code)));
+    EXPECT_TRUE(rig.main().errorText().startsWith(resultMessage(resultFromCode(c.code))));
     EXPECT_GE(rig.clock.nowMs(), c.minMs);
     EXPECT_LE(rig.clock.nowMs(), c.maxMs);
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error});
-    EXPECT_EQ(rig.link().exchange().ResultCode, 0);
+    EXPECT_EQ(rig.link().exchange().ResultCode, Result::Ok);
     EXPECT_EQ(rig.main().RunMode, '!');
     // The debt is carried into the next run: its first failure is reported at once.
     action(rig.main(), "Monitor")->trigger();
