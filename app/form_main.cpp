@@ -30,6 +30,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 namespace {
 
 QAction* makeAction(QObject* parent, const char* name, const QString& caption,
@@ -355,3 +357,5 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   event->accept();
   emit closed();
 }
+
+}  // namespace lir2

@@ -10,6 +10,14 @@
 #include "serial/status.h"
 #include "widgets/window_dialogs.h"
 
+class QAction;
+class QLabel;
+class QMenuBar;
+class QPushButton;
+class QToolBar;
+
+namespace lir2 {
+
 class DeviceLink;
 class FinalReport;
 class LineSession;
@@ -23,11 +31,6 @@ class TFormSmsModem;
 class TranslationSession;
 class UploadSession;
 class Gauge;
-class QAction;
-class QLabel;
-class QMenuBar;
-class QPushButton;
-class QToolBar;
 class ShutdownBackend;
 struct ProgramFault;
 
@@ -192,3 +195,5 @@ class TFormMain : public QMainWindow, public StatusBars {
   ShutdownBackend* shutdownBackend_ = nullptr;
   bool closed_ = false;  // the window was closed: nothing may show it again
 };
+
+}  // namespace lir2

@@ -23,6 +23,8 @@
 #include "serial/result_code.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kFirmwareFilter = QStringLiteral("Прошивки ( *.lir2)");
@@ -162,3 +164,5 @@ void TFormMain::uploadFinished(RunId run, Result code, const QString& reason, bo
     setStateText(QStringLiteral("Файл Загружен"));
   }
 }
+
+}  // namespace lir2

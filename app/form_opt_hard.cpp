@@ -16,6 +16,8 @@
 #include "serial/port_discovery.h"
 #include "serial/status.h"
 
+namespace lir2 {
+
 namespace {
 
 // The list as shown: the machine's ports in their order, then the extra entries.
@@ -276,3 +278,5 @@ void TFormOptHard::saveConfig() {
   // The chosen port stays in use for this run even when it cannot be remembered.
   if (!config_.save(&error)) status_.setErrorText(error);
 }
+
+}  // namespace lir2

@@ -13,6 +13,8 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 TFormPortLog::TFormPortLog(Kind kind, QWidget* parent) : QWidget(parent, Qt::Window), kind_(kind) {
@@ -80,3 +82,5 @@ void TFormPortLog::clear() {
 QString TFormPortLog::logText() const {
   return log_->logText();
 }
+
+}  // namespace lir2

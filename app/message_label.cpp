@@ -9,6 +9,8 @@
 #include <QTextLayout>
 #include <QToolTip>
 
+namespace lir2 {
+
 namespace {
 
 // A line's own text, without the separator that ends it.
@@ -137,3 +139,5 @@ bool MessageLabel::event(QEvent* event) {
   }
   return QLabel::event(event);
 }
+
+}  // namespace lir2

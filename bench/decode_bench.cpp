@@ -6,6 +6,8 @@
 
 #include "monitor/decoders.h"
 
+using namespace lir2;
+
 namespace {
 
 // A generation-9 LCD SIN board, 48 V, charging, mains fed back, hot, with standing alarms.

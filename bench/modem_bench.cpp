@@ -14,6 +14,8 @@
 #include "serial/port_control.h"
 #include "serial/qt_serial_device.h"
 
+using namespace lir2;
+
 namespace {
 
 double processCpuMs() {

@@ -20,6 +20,8 @@
 #include "serial/qt_serial_device.h"
 #include "serial/traffic_log.h"
 
+using namespace lir2;
+
 namespace {
 
 constexpr qint32 kRate = 19200;

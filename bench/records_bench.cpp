@@ -21,6 +21,8 @@
 #include "sim/device_memory.h"
 #include "sim/sim_config.h"
 
+using namespace lir2;
+
 namespace {
 
 constexpr qint64 kDayMs = 24LL * 3600 * 1000;

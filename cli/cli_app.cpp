@@ -6,6 +6,8 @@
 #include "serial/shown_text.h"
 #include "sim/sim_config.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kProgram = QStringLiteral("lir2-cli");
@@ -205,3 +207,5 @@ int runCli(const QStringList& arguments) {
     printErr(QStringLiteral("Использование: %1\n").arg(usageLine(*command)));
   return status;
 }
+
+}  // namespace lir2

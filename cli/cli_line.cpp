@@ -16,6 +16,8 @@
 #include "sim/sim_config.h"
 #include "sim/simulated_device.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kSimulatedName = QStringLiteral("Симулятор LIR");
@@ -184,3 +186,5 @@ Result startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate) {
   if (link.allRunsStopped()) return Result::Interrupted;
   return link.port().PortOpen ? Result::Ok : Result::OpenFailed;
 }
+
+}  // namespace lir2

@@ -15,6 +15,8 @@
 #include "serial/serial_device.h"
 #include "serial/status.h"
 
+namespace lir2 {
+
 class DeviceLink;
 class DeviceModel;
 class MonitorSession;
@@ -71,3 +73,5 @@ class CliLine final : public StatusBars {
 // Starts session's monitor run on line at rate: 0 when the port is open and the run has the line,
 // Result::Interrupted after Ctrl-C, Result::OpenFailed when the port did not open.
 Result startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate);
+
+}  // namespace lir2

@@ -23,6 +23,8 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kOut = QStringLiteral("-o");
@@ -396,3 +398,5 @@ Subcommand eepromRestoreCommand() {
   c.run = runRestore;
   return c;
 }
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kJson = QStringLiteral("--json");
@@ -99,3 +101,5 @@ Subcommand identifyCommand() {
   c.run = runIdentify;
   return c;
 }
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 #include "serial/port_list.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 int runPorts(const Invocation&) {
@@ -49,3 +51,5 @@ Subcommand portsCommand() {
   c.run = runPorts;
   return c;
 }
+
+}  // namespace lir2

@@ -19,6 +19,8 @@
 #include "serial/result_code.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kOut = QStringLiteral("-o");
@@ -160,3 +162,5 @@ Subcommand recordCommand() {
   c.run = runRecord;
   return c;
 }
+
+}  // namespace lir2

@@ -23,6 +23,8 @@
 #include "sim/sim_config.h"
 #include "sim/simulated_device.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kConfig = QStringLiteral("--config");
@@ -225,3 +227,5 @@ Subcommand serveCommand() {
   c.run = runServe;
   return c;
 }
+
+}  // namespace lir2

@@ -12,6 +12,8 @@
 #include "serial/run_stop.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kKeep = QStringLiteral("--keep-settings");
@@ -166,3 +168,5 @@ Subcommand uploadCommand() {
   c.run = runUpload;
   return c;
 }
+
+}  // namespace lir2

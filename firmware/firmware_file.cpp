@@ -6,6 +6,8 @@
 #include "firmware/upload.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 FirmwareFile readFirmwareFile(const QString& fileName, qint64 maxBytes) {
   FirmwareFile f;
   f.fileName = fileName;
@@ -99,3 +101,5 @@ QStringList firmwareFileProblems(const FirmwareFile& f) {
     problems << wrongFileText(p.fault);
   return problems;
 }
+
+}  // namespace lir2

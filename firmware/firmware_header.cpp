@@ -3,6 +3,8 @@
 #include "serial/shown_text.h"
 #include "serial/traffic_log.h"
 
+namespace lir2 {
+
 namespace {
 
 // 1-based position of the first ch at or after position from; 0 when there is none.
@@ -182,3 +184,5 @@ QString notAnIntegerMessage(QByteArrayView field) {
 QString cannotOpenFileMessage(const QString& fileName, const QString& reason) {
   return QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, reason);
 }
+
+}  // namespace lir2

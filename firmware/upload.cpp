@@ -6,6 +6,8 @@
 #include "serial/exchange.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr int kHeaderScan = 19;
@@ -226,3 +228,5 @@ QString partialProgramText() {
       "в устройстве осталась неполная программа: загрузите программу снова, до этого "
       "устройство не будет работать");
 }
+
+}  // namespace lir2

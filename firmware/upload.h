@@ -9,6 +9,8 @@
 #include "firmware/program_check.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 class Exchange;
 
 // What a failed upload adds when the device had begun to take the program.
@@ -105,3 +107,5 @@ QString elapsedTimeText(qint64 ms, const QLocale& locale = QLocale::system());
 
 // The second byte of the 'K' pair that stands for a reserved byte, or 0 for any other byte.
 char stuffingLetter(quint8 byte);
+
+}  // namespace lir2

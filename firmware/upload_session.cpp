@@ -6,6 +6,8 @@
 #include "protocol/result_messages.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 UploadSession::UploadSession(DeviceLink& link) : LineSession(link) {
   setObjectName(QStringLiteral("UploadSession"));
 }
@@ -72,3 +74,5 @@ void UploadSession::setStateText(const QString& text) {
 void UploadSession::setErrorText(const QString& text) {
   toWindows([this, text] { emit errorShown(text); });
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 #include "serial/port_control.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 // What an upload needs, taken from the opened firmware file and the options when it starts.
 struct UploadJob {
   QByteArray programText;  // the firmware text without its header (prepareProgramText)
@@ -61,3 +63,5 @@ class UploadSession : public LineSession, private UploadWindow {
   qint64 length_ = 0;
   qint64 shown_ = 0;
 };
+
+}  // namespace lir2

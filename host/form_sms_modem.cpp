@@ -8,6 +8,8 @@
 #include "host/modem_session.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 namespace {
 
 template <typename W>
@@ -86,3 +88,5 @@ void TFormSmsModem::B_StopClick() {
 void TFormSmsModem::Timer1Timer() {
   session_.receivePoll();
 }
+
+}  // namespace lir2

@@ -5,11 +5,14 @@
 #include "host/sms_modem.h"
 #include "serial/result_code.h"
 
-class ModemSession;
 class QLabel;
-struct PortSettings;
 class QLineEdit;
 class QPushButton;
+
+namespace lir2 {
+
+class ModemSession;
+struct PortSettings;
 class WindowTimer;
 
 // The GSM modem window, reached through the main window's hidden modem button: a message to
@@ -43,3 +46,5 @@ class TFormSmsModem : public QWidget {
 
   ModemSession& session_;
 };
+
+}  // namespace lir2

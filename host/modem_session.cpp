@@ -2,6 +2,8 @@
 
 #include "protocol/device_link.h"
 
+namespace lir2 {
+
 ModemSession::ModemSession(DeviceLink& link) : LineSession(link), modem_(link.exchange()) {
   setObjectName(QStringLiteral("ModemSession"));
 }
@@ -42,3 +44,5 @@ void ModemSession::sendRaw(const QByteArray& text) {
 void ModemSession::receivePoll() {
   onLine([this] { modem_.receivePoll(); });
 }
+
+}  // namespace lir2

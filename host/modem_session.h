@@ -7,6 +7,8 @@
 #include "serial/port_control.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 // The modem mode on the device line: the port opened at the configured rate and the modem set up
 // for text messages, then messages and raw commands as the window asks. The mode has no stop of
 // its own; a later run mode ends it. A message or a command asked for after another run mode has
@@ -37,3 +39,5 @@ class ModemSession : public LineSession {
   SmsModem modem_;
   PortSettings settings_;  // of the mode's start, on the windows' thread
 };
+
+}  // namespace lir2

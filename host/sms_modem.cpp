@@ -5,6 +5,8 @@
 #include "serial/port_control.h"
 #include "serial/serial_device.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr char kCtrlZ = 0x1A;
@@ -98,3 +100,5 @@ void SmsModem::receivePoll() {
 QString smsResultText(Result code) {
   return QStringLiteral("%1: %2").arg(codeOf(code)).arg(resultMessage(code));
 }
+
+}  // namespace lir2

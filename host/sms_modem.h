@@ -6,6 +6,8 @@
 #include <QtGlobal>
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 class Exchange;
 
 // The GSM modem dialogue on the shared exchange: text-mode set-up, a short message to the fixed
@@ -62,3 +64,5 @@ class SmsModem {
 
 // How the window shows a send's result: the code and its message.
 QString smsResultText(Result code);
+
+}  // namespace lir2

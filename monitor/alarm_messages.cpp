@@ -1,5 +1,7 @@
 #include "monitor/alarm_messages.h"
 
+namespace lir2 {
+
 namespace {
 
 AlarmTables buildTables() {
@@ -96,3 +98,5 @@ std::array<AlarmGroup, 4> alarmGroupsFor(quint8 generation, quint16 firmwareVers
       {44, &t.warning},
   }};
 }
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace lir2 {
+
 // The device's alarm bytes: four bytes of its RAM window, each bit one alarm, bit n naming entry
 // n of an eight-entry table. The texts are the device family's own, padding blanks included.
 using AlarmMessageTable = std::array<QString, 8>;
@@ -31,3 +33,5 @@ struct AlarmGroup {
 // The groups in the order the log lists them (offsets 42, 45, 43, 44), with the tables this
 // device's firmware means. Index i is also the group's slot in DecodeContext::PreviousAlarms.
 std::array<AlarmGroup, 4> alarmGroupsFor(quint8 generation, quint16 firmwareVersion);
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -178,3 +180,5 @@ void CsvRecording::fail(const QString& reason) {
   if (!trimmed && goodSize_ > 0) error += u" Последняя строка могла остаться неполной."_s;
   emit stopped(path, rows_, error);
 }
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 
 #include "monitor/ram_values.h"
 
+namespace lir2 {
+
 // The live recording of the monitor's values to a CSV file: UTF-8, a header row, RFC 4180
 // quoting, CR LF rows, ISO 8601 local time with its offset, numbers with a decimal point. One
 // row per RAM decode, and one more for each alarm that appeared in it (in the first, each alarm
@@ -66,3 +68,5 @@ class CsvRecording : public QObject {
   QDateTime lastRowAt_;
   bool syncEachRow_ = true;
 };
+
+}  // namespace lir2

@@ -8,6 +8,8 @@
 #include "monitor/number_format.h"
 #include "protocol/frames.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 using namespace decode_rules;
 
@@ -210,3 +212,5 @@ MonitorView DecodeIdentification(const DeviceImages& images, DecodeContext& ctx,
   learnIdentification(id, ctx, binaryFrames);
   return showIdentification(id, ctx);
 }
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 #include "monitor/decoders.h"
 #include "monitor/number_format.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 using namespace decode_rules;
 
@@ -325,3 +327,5 @@ MonitorView DecodeRam(const RamValues& values, DecodeContext& ctx, const QDateTi
 MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDateTime& now) {
   return DecodeRam(measureRam(images, ctx), ctx, now);
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 
 #include "monitor/decode_context.h"
 
+namespace lir2 {
+
 namespace decode_rules {
 
 inline int G(const DecodeContext& c) {
@@ -62,3 +64,5 @@ inline int signedByte(quint8 cell) {
 }
 
 }  // namespace decode_rules
+
+}  // namespace lir2

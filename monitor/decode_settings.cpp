@@ -5,6 +5,8 @@
 #include "monitor/device_data.h"
 #include "monitor/number_format.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 using namespace decode_rules;
 
@@ -241,3 +243,5 @@ MonitorView DecodeEeprom(const DeviceImages& images, DecodeContext& ctx, bool& b
   v.merge(DecodeSettings(images, ctx));
   return v;
 }
+
+}  // namespace lir2

@@ -10,6 +10,8 @@
 #include "monitor/number_format.h"
 #include "monitor/ram_values.h"
 
+namespace lir2 {
+
 // The monitor's decoders: plain functions from the device's memory images and the decode
 // context to what the monitor window must show. They read the images, update the context (the
 // identity they learn, the state carried from one pass to the next) and return a view; they never
@@ -57,3 +59,5 @@ MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDat
 // format, a blank, the time in its long format without a time-zone part, then four blanks
 // ("05.03.2024 14:07:09    "), whatever the system's locale.
 QString AlarmLogPrefix(const QDateTime& now);
+
+}  // namespace lir2

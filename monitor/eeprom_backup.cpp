@@ -14,6 +14,8 @@
 #include "serial/intel_hex.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -311,3 +313,5 @@ QString saveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eepro
     return {};
   return file.errorString();
 }
+
+}  // namespace lir2

@@ -12,6 +12,8 @@
 #include "monitor/device_images.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 // A backup of the device's EEPROM as an Intel HEX file: the whole image, 16 bytes a record,
 // CR LF line ends, after one comment line that names the device it came from. The reader takes
 // such files (and any plain Intel HEX of the EEPROM's range) and checks every record; the
@@ -136,4 +138,6 @@ RestoreOutcome describeRestore(const EepromRestoreResult& r, const EepromHexFile
 // or empty when the kinds agree or the file does not hold those cells.
 QString otherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& device);
 
-Q_DECLARE_METATYPE(EepromRestoreResult)
+}  // namespace lir2
+
+Q_DECLARE_METATYPE(lir2::EepromRestoreResult)

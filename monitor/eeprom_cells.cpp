@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 namespace {
 
 // Sorted by address. Voltages in tenths of a volt per 12 V block, temperatures raw (°C + 50),
@@ -68,3 +70,5 @@ QString eepromCellMeaning(quint16 address) {
   if (it == std::end(kCells) || it->address != address) return {};
   return QString::fromUtf16(it->meaning);
 }
+
+}  // namespace lir2

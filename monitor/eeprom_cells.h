@@ -5,6 +5,8 @@
 
 #include <span>
 
+namespace lir2 {
+
 // What an EEPROM cell means, for the cells the monitor's decoders read: one line of Russian text
 // each, as a service engineer would name the setting. Cells the monitor does not decode have no
 // meaning here.
@@ -18,3 +20,5 @@ std::span<const EepromCell> eepromCells();
 
 // The meaning of the cell at address, or an empty text.
 QString eepromCellMeaning(quint16 address);
+
+}  // namespace lir2

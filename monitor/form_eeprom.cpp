@@ -17,6 +17,8 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -176,3 +178,5 @@ void TFormEEProm::B_CompareMapClick() {
   pendingPath_ = path;
   emit dumpRequested();
 }
+
+}  // namespace lir2

@@ -12,6 +12,8 @@
 #include "protocol/result_messages.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -235,3 +237,5 @@ void TFormEEPromDiff::restoreFinished(const EepromRestoreResult& r) {
   showState(outcome.text, outcome.failure);
   updateButtons();
 }
+
+}  // namespace lir2

@@ -31,6 +31,8 @@
 #include "protocol/sound.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWidget* parent)
@@ -419,3 +421,5 @@ void TFormMonitor::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
 }
+
+}  // namespace lir2

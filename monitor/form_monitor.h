@@ -8,17 +8,20 @@
 #include "serial/result_code.h"
 #include "widgets/window_dialogs.h"
 
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+
+namespace lir2 {
+
 class CsvRecording;
 struct DecodeContext;
 struct EepromRestoreResult;
 class MonitorSession;
 class MonitorSheet;
 class MonitorView;
-class QLabel;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QScrollArea;
 class SoundPlayer;
 class TFormEEProm;
 class TFormTrend;
@@ -110,3 +113,5 @@ class TFormMonitor : public QWidget {
   // only then is the device initialised.
   QString initBackupPath_;
 };
+
+}  // namespace lir2

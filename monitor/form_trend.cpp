@@ -15,6 +15,8 @@
 
 #include <cmath>
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -234,3 +236,5 @@ void TFormTrend::redraw() {
     c.alarms->replace(marks);
   }
 }
+
+}  // namespace lir2

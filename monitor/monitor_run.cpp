@@ -8,6 +8,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 MonitorRun::MonitorRun(DeviceLink& link, DeviceImages& images, PollState& poll, WindowTimer& timer3,
                        MonitorSurface& surface)
     : link_(link),
@@ -219,3 +221,5 @@ void MonitorRun::ReportResult(bool close) {
     if (close) surface_.FormClose();
   }
 }
+
+}  // namespace lir2

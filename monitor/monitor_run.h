@@ -9,6 +9,8 @@
 #include "monitor/device_images.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 class DeviceLink;
 class Exchange;
 class FinalReport;
@@ -110,3 +112,5 @@ class MonitorRun {
   // line lost mid-run, not a port that never opened.
   bool lineHeld_ = false;
 };
+
+}  // namespace lir2

@@ -14,6 +14,8 @@
 #include "serial/status.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 MonitorSession::MonitorSession(DeviceLink& link, FinalReport* report)
     : LineSession(link), link_(link) {
   setObjectName(QStringLiteral("MonitorSession"));
@@ -56,7 +58,7 @@ void MonitorSession::showActivity(int position) {
 
 void MonitorSession::DecodeEeprom() {
   // The identification may change the frame format for the rest of the run.
-  const MonitorView view = ::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
+  const MonitorView view = lir2::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
   toWindows([this, view, context = context_, images = images_] {
     emit eepromDecoded(view, context, images);
   });
@@ -65,7 +67,7 @@ void MonitorSession::DecodeEeprom() {
 void MonitorSession::DecodeRam() {
   const QDateTime now = QDateTime::currentDateTime();
   const RamValues values = measureRam(images_, context_);
-  const MonitorView view = ::DecodeRam(values, context_, now);
+  const MonitorView view = lir2::DecodeRam(values, context_, now);
   // Recordings and the chart take only values the device gave: the labels may show a pass
   // that is still partly the image's first zeros, a file should not keep it.
   const bool measured = run_->ramWindowFilled();
@@ -307,3 +309,5 @@ Result MonitorSession::DumpEeprom(quint16 first, quint16 last) {
   toWindows([this, eeprom] { emit eepromDumped(eeprom); });
   return Result::Ok;
 }
+
+}  // namespace lir2

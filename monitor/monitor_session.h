@@ -17,6 +17,8 @@
 #include "protocol/line_session.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 class DeviceLink;
 class FinalReport;
 struct PortSettings;
@@ -155,3 +157,5 @@ class MonitorSession : public LineSession, private MonitorSurface {
   bool valueFrameStarted_ = false;  // the last EEPROM write sent (part of) its value frame
   QString rateAdvice_ = QStringLiteral("выберите её в «Железо»");
 };
+
+}  // namespace lir2

@@ -18,6 +18,8 @@
 #include "monitor/device_images.h"
 #include "monitor/monitor_view.h"
 
+namespace lir2 {
+
 // One cell of a panel's grid: the control to make there, or an empty place.
 struct SheetCell {
   enum What { Empty, Caption, Value, Button, Check, Edit, Combo, Radio, Track };
@@ -813,7 +815,7 @@ void MonitorSheet::B_Pr_TrClick() {
 
 void MonitorSheet::ComputePrTr() {
   const int type = CB_Pr_Tr->currentIndex(), count = CB_Pr_TrNum->currentIndex();
-  PrTrValue = ::ComputePrTr(type, count, eeprom32_, PrTrValue);
+  PrTrValue = lir2::ComputePrTr(type, count, eeprom32_, PrTrValue);
   if (prTrValueFor(type, count, eeprom32_)) showRefusal(CB_Pr_Tr, {});
 }
 
@@ -879,3 +881,5 @@ void MonitorSheet::TB_frecChange() {
 void MonitorSheet::showWatchedValue(const QString& text) {
   L_DataEE->setText(text);
 }
+
+}  // namespace lir2

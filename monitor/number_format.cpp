@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace lir2 {
+
 namespace {
 
 // More decimal digits than the exact expansion of any long double needs to be told apart from a
@@ -98,3 +100,5 @@ QString formatGeneral3(long double value, Separator separator) {
 long double tenths(long double raw) {
   return 0.1L * raw;
 }
+
+}  // namespace lir2

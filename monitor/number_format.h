@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace lir2 {
+
 // The number formats of the monitor's labels. Every label that shows a number goes through
 // these, so all of them agree: ASCII digits and minus sign, the system locale's decimal
 // separator (QLocale(), the default locale) and never a digit group separator, so a label reads
@@ -32,3 +34,5 @@ QString formatGeneral3(long double value, Separator separator = Separator::Local
 
 // 0.1 × raw in extended precision: the device's tenths of a volt or a kilowatt.
 long double tenths(long double raw);
+
+}  // namespace lir2

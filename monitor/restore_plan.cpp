@@ -2,6 +2,8 @@
 
 #include "monitor/eeprom_cells.h"
 
+namespace lir2 {
+
 RestorePlan planRestore(const EepromHexFile& file, const DeviceImages::Eeprom& device) {
   RestorePlan plan;
   plan.differences = compareEeprom(device, file);
@@ -32,3 +34,5 @@ QStringList restoreChangeLines(const QList<EepromWrite>& cells, const DeviceImag
     lines << QStringLiteral("… и ещё %1").arg(cells.size() - most);
   return lines;
 }
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 #include "monitor/device_images.h"
 #include "monitor/eeprom_backup.h"
 
+namespace lir2 {
+
 // What restoring a saved EEPROM file would do to the device on the line, worked out once for
 // the command line and the comparison window alike: which cells differ, which of them a restore
 // may write, whose file it is, and whether it comes from another kind of device (which a restore
@@ -44,3 +46,5 @@ inline const QString kOtherSettingsText =
 // "… и ещё N".
 QStringList restoreChangeLines(const QList<EepromWrite>& cells, const DeviceImages::Eeprom& device,
                                int most = -1);
+
+}  // namespace lir2

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+namespace lir2 {
+
 namespace {
 
 // The numbers a cell takes, as the field's rule reads them: a byte as typed, tenths of a volt
@@ -232,3 +234,5 @@ QString prTrRefusal(const QString& shownType, quint8 eeprom32) {
              "— выберите %2")
       .arg(shownType.isEmpty() ? QStringLiteral("???") : shownType, types);
 }
+
+}  // namespace lir2

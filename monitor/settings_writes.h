@@ -13,6 +13,8 @@
 #include <array>
 #include <optional>
 
+namespace lir2 {
+
 // Command codes written to the device's command register (address 0).
 namespace DeviceCommand {
 inline constexpr quint8 SwitchOff = 1;
@@ -165,3 +167,5 @@ inline quint8 lirCommand(bool lirOn) {
 inline quint8 chargeCommand(bool chargeOn) {
   return chargeOn ? DeviceCommand::ChargeOff : DeviceCommand::ChargeOn;
 }
+
+}  // namespace lir2

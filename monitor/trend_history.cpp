@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+namespace lir2 {
+
 namespace {
 
 constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
@@ -204,3 +206,5 @@ TrendHistory::Drawing TrendHistory::draw(qint64 fromMs, qint64 toMs, int columns
   }
   return d;
 }
+
+}  // namespace lir2

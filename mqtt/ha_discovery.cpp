@@ -11,6 +11,8 @@
 #include "monitor/decoders.h"
 #include "mqtt/serve_config.h"
 
+namespace lir2 {
+
 namespace {
 
 // A reading of the state topic as a sensor: its key in the state's JSON, its name (the window's
@@ -275,3 +277,5 @@ QByteArray alarmEventPayload(const AlarmEvent& alarm, const QDateTime& at) {
                   {"text", alarm.text},
                   {"time", isoTime(at)}});
 }
+
+}  // namespace lir2

@@ -12,6 +12,8 @@
 #include "monitor/ram_values.h"
 #include "mqtt/ha_entities.h"
 
+namespace lir2 {
+
 // The topics of one device, and of the serve that publishes it.
 struct DeviceTopics {
   QString prefix;           // "lir2"
@@ -65,3 +67,5 @@ QByteArray identityPayload(const DeviceFacts& facts, const DeviceLabel& label);
 QByteArray alarmEventPayload(const AlarmEvent& alarm, const QDateTime& at);
 // "system_0" ... "event_7": an alarm bit's key in events and in the state's "alarms".
 QString alarmKey(int ramOffset, int bit);
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 #include "monitor/monitor_run.h"
 #include "monitor/settings_writes.h"
 
+namespace lir2 {
+
 namespace {
 
 // The cells the window sets with a check box, a radio group or the track bar: an item index (or
@@ -153,3 +155,5 @@ CellWritePlan planCellWrite(quint16 address, const QByteArray& payload,
     plan.writes = {*raw.write};
   return plan;
 }
+
+}  // namespace lir2

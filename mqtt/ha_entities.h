@@ -14,6 +14,8 @@
 #include "monitor/device_images.h"
 #include "monitor/eeprom_backup.h"
 
+namespace lir2 {
+
 // A settings cell the dashboard may write: how its number entity is shown and what it holds.
 struct SettingCell {
   quint16 address = 0;
@@ -43,3 +45,5 @@ struct CellWritePlan {
 // address must be in the allow-list already; payload is the number as text ("1.2" or "1,2").
 CellWritePlan planCellWrite(quint16 address, const QByteArray& payload,
                             const DecodeContext& context);
+
+}  // namespace lir2

@@ -10,6 +10,8 @@
 
 #include "monitor/eeprom_backup.h"
 
+namespace lir2 {
+
 namespace {
 
 // The keys of the file, outside and inside a [device] section.
@@ -301,3 +303,5 @@ bool finishServeConfig(ServeConfig& config, const QString& hostName, QString& er
   }
   return true;
 }
+
+}  // namespace lir2

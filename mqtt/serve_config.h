@@ -11,6 +11,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // mqtt://host[:port] or mqtts://host[:port] (TLS).
 struct BrokerAddress {
   bool tls = false;
@@ -71,3 +73,5 @@ QString topicId(const QString& text);
 
 // Cells the dashboard may be allowed to write: the EEPROM from 5 on. Empty, or why not.
 QString allowListRefusal(int address);
+
+}  // namespace lir2

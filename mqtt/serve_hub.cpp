@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QRandomGenerator>
 
+namespace lir2 {
+
 ServeHub::ServeHub(ServeConfig config, QString programVersion,
                    std::function<void(const QString&)> logger, QObject* parent)
     : QObject(parent),
@@ -138,3 +140,5 @@ void ServeHub::onMessage(const QString& topic, const QByteArray& payload, bool r
     device->writeCell(parts[2], payload);
   }
 }
+
+}  // namespace lir2

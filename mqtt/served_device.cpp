@@ -13,6 +13,8 @@
 #include "serial/run_in.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 // The commands the dashboard may send, by the words of the command topic.
@@ -360,3 +362,5 @@ void ServedDevice::publishResult(const QString& what, const char* result, int co
   outbox_.publish(settings_.topics.result(), QJsonDocument(body).toJson(QJsonDocument::Compact), 1,
                   false);
 }
+
+}  // namespace lir2

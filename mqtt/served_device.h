@@ -32,6 +32,8 @@
 #include "serial/result_code.h"
 #include "serial/status.h"
 
+namespace lir2 {
+
 class DeviceLink;
 class LinkThread;
 class MonitorSession;
@@ -169,3 +171,5 @@ class ServedDevice : public QObject {
   QTimer watchdog_;
   QTimer restartTimer_;
 };
+
+}  // namespace lir2

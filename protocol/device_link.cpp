@@ -9,6 +9,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 DeviceLink::DeviceLink(PortControl::DeviceFactory factory, QList<PortEntry> entries, Clock& clock,
                        StatusBars* status, TrafficLog* log, const LogSwitches* switches,
                        QObject* parent)
@@ -208,3 +210,5 @@ LinkThread::~LinkThread() {
     thread_.wait();
   }
 }
+
+}  // namespace lir2

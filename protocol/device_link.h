@@ -16,6 +16,8 @@
 #include "serial/run_in.h"
 #include "serial/run_stop.h"
 
+namespace lir2 {
+
 class Clock;
 class LineSession;
 
@@ -152,3 +154,5 @@ class LinkThread {
   DeviceLink& link_;
   QThread thread_;
 };
+
+}  // namespace lir2

@@ -6,6 +6,8 @@
 #include "serial/exchange.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr quint8 kCr = 0x0D;
@@ -266,3 +268,5 @@ Result Frames::ReadDeviceMemory(quint16 address, quint8 last) {
   if (const Result r = SendTextCommand("PCRD", address, FrameRead, 0); r != Result::Ok) return r;
   return ReadTextReply(FrameRead, 1);
 }
+
+}  // namespace lir2

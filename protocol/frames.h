@@ -7,6 +7,8 @@
 
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 class Exchange;
 
 // What the memory commands leave behind: the decoded reply, the data of a write frame, and
@@ -96,3 +98,5 @@ class Frames {
   FrameState& st_;
   int lineLength_ = 0;
 };
+
+}  // namespace lir2

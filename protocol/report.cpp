@@ -4,6 +4,8 @@
 #include "protocol/sound.h"
 #include "serial/status.h"
 
+namespace lir2 {
+
 FinalReport::FinalReport(StatusBars& status, SoundPlayer& sounds, std::function<bool()> soundsOn)
     : status_(status), sounds_(sounds), soundsOn_(std::move(soundsOn)) {}
 
@@ -22,3 +24,5 @@ void FinalReport::run(Result& resultCode, bool close, const std::function<void()
   resultCode = Result::Ok;
   if (close && closeMonitor) closeMonitor();
 }
+
+}  // namespace lir2

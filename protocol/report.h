@@ -8,6 +8,8 @@
 
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 class SoundPlayer;
 class StatusBars;
 
@@ -28,3 +30,5 @@ class FinalReport {
   SoundPlayer& sounds_;
   std::function<bool()> soundsOn_;
 };
+
+}  // namespace lir2

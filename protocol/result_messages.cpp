@@ -4,6 +4,8 @@
 
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 const QStringList& ResultMessages() {
   // The texts are the device family's own, misspellings included. Code 17 begins with the
   // Latin capital O; in code 25 the two capitals before "Prom" are the Cyrillic Е.
@@ -53,3 +55,5 @@ Result deviceErrorCode(quint8 errorByte) {
     if (errorByte & (1u << bit)) return resultFromCode(codeOf(Result::DeviceChecksum) + bit);
   return Result::NoReply;
 }
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 TranslationSession::TranslationSession(DeviceLink& link) : LineSession(link) {
   setObjectName(QStringLiteral("TranslationSession"));
   timer_ = new WindowTimer(this);
@@ -55,3 +57,5 @@ void TranslationSession::halted() {
   timer_->setEnabled(false);
   link().closePort();
 }
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 #include "serial/port_control.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 class WindowTimer;
 
 // Translation: the line opened at the configured rate, then every 100 ms one awaited read into
@@ -37,3 +39,5 @@ class TranslationSession : public LineSession {
   WindowTimer* timer_ = nullptr;
   RunId running_ = 0;  // the run the timer ticks for, on the line's thread
 };
+
+}  // namespace lir2

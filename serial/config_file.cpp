@@ -9,6 +9,8 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 ConfigFile::ConfigFile(QString path) : path_(std::move(path)) {}
 
 bool ConfigFile::load(QString* error) {
@@ -84,3 +86,5 @@ bool folderWritable(const QString& folder) {
   QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("lir2-XXXXXX.tmp")));
   return probe.open();  // removed again when it goes
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 #include "serial/result_code.h"
 #include "serial/serial_device.h"
 
+namespace lir2 {
+
 Exchange::Exchange(PortControl& port, Clock& clock, TrafficLog* log, const LogSwitches* switches)
     : port_(port), clock_(clock), log_(log), switches_(switches) {}
 
@@ -138,3 +140,5 @@ Result Exchange::ModemReadLine(quint16 timeoutMs) {
   }
   return Result::Ok;
 }
+
+}  // namespace lir2

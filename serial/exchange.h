@@ -11,6 +11,8 @@
 #include "serial/run_stop.h"
 #include "serial/traffic_log.h"
 
+namespace lir2 {
+
 class Clock;
 class PortControl;
 
@@ -83,3 +85,5 @@ class Exchange {
   std::shared_ptr<const RunStop> run_;
   const std::atomic<bool>* lineStop_ = nullptr;
 };
+
+}  // namespace lir2

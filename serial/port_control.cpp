@@ -6,6 +6,8 @@
 #include "serial/result_code.h"
 #include "serial/status.h"
 
+namespace lir2 {
+
 PortControl::PortControl(StatusBars* status, DeviceFactory factory)
     : status_(status), factory_(std::move(factory)) {}
 
@@ -83,3 +85,5 @@ void PortControl::noteLineFailure() {
     if (!path_.isEmpty()) problem_ = portVanishedReason(path_);
   }
 }
+
+}  // namespace lir2

@@ -10,6 +10,8 @@
 #include "serial/result_code.h"
 #include "serial/serial_device.h"
 
+namespace lir2 {
+
 class StatusBars;
 
 // Which port and at which rate, as the hardware options leave them. The line takes a copy when a
@@ -72,3 +74,5 @@ class PortControl {
   bool openFailed_ = false;
   bool lineLost_ = false;
 };
+
+}  // namespace lir2

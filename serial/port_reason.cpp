@@ -14,6 +14,8 @@
 
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 // Where serial programs keep their lock files; the first ones are this system's own.
@@ -199,3 +201,5 @@ PortReason explainVanished(const QString& portPath, bool stillExists) {
 QString portVanishedReason(const QString& path) {
   return explainVanished(path, portPresent(path)).text;
 }
+
+}  // namespace lir2

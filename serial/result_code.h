@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace lir2 {
+
 // The outcome of an exchange with the device: Ok is success, every other value names one
 // failure. The values are the device family's own numbering (the messages in
 // protocol/result_messages.h, exit statuses and saved reports follow it), so every layer passes
@@ -46,3 +48,5 @@ constexpr quint8 codeOf(Result result) {
 constexpr Result resultFromCode(quint8 code) {
   return static_cast<Result>(code);
 }
+
+}  // namespace lir2

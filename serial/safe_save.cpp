@@ -15,6 +15,8 @@
 #include <unistd.h>
 #endif
 
+namespace lir2 {
+
 namespace {
 
 std::atomic<int> g_injectedError{0};
@@ -152,3 +154,5 @@ bool saveFile(const QString& path, const QByteArray& bytes, QString* reason, Sav
 void injectSaveWriteError(int systemError) {
   g_injectedError.store(systemError);
 }
+
+}  // namespace lir2

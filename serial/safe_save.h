@@ -5,6 +5,8 @@
 
 class QFileDevice;
 
+namespace lir2 {
+
 // The one way this program saves a file: backups, the map's text, the port logs, the first
 // bytes of a recording, config.txt and the tools' outputs. The bytes go to a temporary file
 // beside the target, are written unbuffered with every error checked, forced to the disk, and
@@ -39,3 +41,5 @@ bool syncToDisk(QFileDevice& file, QString* reason);
 // For tests: while set, every write above fails with this system error (errno), as a full disk
 // (ENOSPC) or a failing drive (EIO) would make it fail. 0 ends it.
 void injectSaveWriteError(int systemError);
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+namespace lir2 {
+
 namespace {
 
 bool mustEscape(char16_t c) {
@@ -30,3 +32,5 @@ QString shownText(QStringView text) {
 QString shownPath(const QString& path) {
   return shownText(QDir::toNativeSeparators(path));
 }
+
+}  // namespace lir2

@@ -40,6 +40,8 @@
 #include <time.h>
 #include <unistd.h>
 
+namespace lir2 {
+
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
@@ -439,6 +441,10 @@ void PtyServer::dump() {
 }
 
 }  // namespace
+
+}  // namespace lir2
+
+using namespace lir2;
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

@@ -11,6 +11,10 @@
 #include "serial/shown_text.h"
 #include "tools/firmware_writer.h"
 
+namespace lir2 {}  // namespace lir2
+
+using namespace lir2;
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCommandLineParser cl;

@@ -12,6 +12,8 @@
 
 #include "serial/safe_save.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr int kRate = 22050;
@@ -68,6 +70,10 @@ bool writeWave(const std::string& path, const std::vector<int16_t>& samples) {
 }
 
 }  // namespace
+
+}  // namespace lir2
+
+using namespace lir2;
 
 int main(int argc, char** argv) {
   const std::string folder = argc > 1 ? argv[1] : "data";

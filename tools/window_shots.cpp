@@ -46,6 +46,8 @@
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
+namespace lir2 {
+
 namespace {
 
 // A picture saved as every file of the project is saved; a failure is told, not passed over.
@@ -113,6 +115,10 @@ bool savePicture(QWidget* window, const QString& path) {
   return savePng(window->grab(), path);
 }
 }  // namespace
+
+}  // namespace lir2
+
+using namespace lir2;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -40,6 +40,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+using namespace lir2;
+
 namespace {
 
 // The whole set of windows on a scripted line, in virtual time, with a configuration of its own:

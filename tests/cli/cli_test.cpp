@@ -29,6 +29,8 @@
 #include "firmware/upload.h"
 #include "serial/safe_save.h"
 
+using namespace lir2;
+
 namespace {
 
 // Generous: a guard against hanging, not a measure of speed.

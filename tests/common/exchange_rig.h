@@ -9,6 +9,8 @@
 #include "serial/exchange.h"
 #include "serial/port_control.h"
 
+using namespace lir2;
+
 struct ExchangeRig {
   VirtualClock clock;
   std::shared_ptr<ScriptedLine> line = std::make_shared<ScriptedLine>();

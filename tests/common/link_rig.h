@@ -8,6 +8,8 @@
 #include "common/scripted_device.h"
 #include "protocol/device_link.h"
 
+using namespace lir2;
+
 struct LinkRig {
   VirtualClock clock;
   std::shared_ptr<ScriptedLine> line = std::make_shared<ScriptedLine>();

@@ -14,6 +14,8 @@
 #include "protocol/device_link.h"
 #include "sim/simulated_device.h"
 
+using namespace lir2;
+
 inline SimConfig simProfile(const char* name) {
   return *simConfigForProfile(QString::fromLatin1(name));
 }

@@ -8,6 +8,8 @@
 #include "firmware/upload.h"
 #include "upload_rig.h"
 
+using namespace lir2;
+
 namespace {
 
 const QByteArray kSmallImage = sampleImage(64, 3);

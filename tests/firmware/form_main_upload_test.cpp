@@ -24,6 +24,8 @@
 #include "serial/window_timer.h"
 #include "upload_rig.h"
 
+using namespace lir2;
+
 namespace {
 
 const QByteArray kImage = sampleImage(200, 11);

@@ -22,6 +22,8 @@
 #include "host/sms_modem.h"
 #include "serial/window_timer.h"
 
+using namespace lir2;
+
 namespace {
 
 const QByteArray kInitWire = "atz\r\nate0\r\nat+cmgf=1\r\n";

@@ -12,6 +12,8 @@
 #include "monitor/alarm_messages.h"
 #include "monitor/decoders.h"
 
+using namespace lir2;
+
 namespace {
 
 constexpr int R = DeviceImages::kRamBase;  // R + n: RAM window offset n

@@ -14,6 +14,8 @@
 #include "monitor/trend_history.h"
 #include "serial/intel_hex.h"
 
+using namespace lir2;
+
 namespace {
 
 // Records with their checksums, worked out by hand.

@@ -34,6 +34,8 @@
 #include "serial/window_timer.h"
 #include "sim/device_model.h"
 
+using namespace lir2;
+
 namespace {
 
 SimConfig stillConfig(const char* profile, const std::function<void(SimConfig&)>& fault) {

@@ -11,6 +11,8 @@
 #include "protocol/frames.h"
 #include "serial/window_timer.h"
 
+using namespace lir2;
+
 namespace {
 
 // What the poll cycle shows, and how often it decodes.

@@ -12,6 +12,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+using namespace lir2;
+
 namespace {
 
 // A device under the echo discipline: it answers text reads from its memory, and text or binary

@@ -23,6 +23,8 @@
 #include "monitor/monitor_view.h"
 #include "monitor/settings_writes.h"
 
+using namespace lir2;
+
 namespace {
 
 const QLocale kRussian(QLocale::Russian, QLocale::Russia);

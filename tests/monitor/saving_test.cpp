@@ -14,6 +14,8 @@
 #include "serial/config_file.h"
 #include "serial/safe_save.h"
 
+using namespace lir2;
+
 namespace {
 
 QByteArray fileBytes(const QString& path) {

@@ -11,6 +11,8 @@
 #include "mqtt/ha_entities.h"
 #include "mqtt/serve_config.h"
 
+using namespace lir2;
+
 namespace {
 
 DecodeContext generation(quint8 g, quint16 f) {

@@ -9,6 +9,8 @@
 #include "protocol/report.h"
 #include "protocol/result_messages.h"
 
+using namespace lir2;
+
 namespace {
 
 QByteArray hex(const char* pairs) {

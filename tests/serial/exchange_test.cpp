@@ -5,6 +5,8 @@
 
 #include "common/exchange_rig.h"
 
+using namespace lir2;
+
 namespace {
 
 using Rig = ExchangeRig;

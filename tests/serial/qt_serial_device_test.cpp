@@ -16,6 +16,8 @@
 #include "serial/port_control.h"
 #include "serial/qt_serial_device.h"
 
+using namespace lir2;
+
 namespace {
 
 // Opening asks the driver for low latency (a pseudo-terminal's refuses, harmlessly); then bytes
