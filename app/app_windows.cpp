@@ -18,6 +18,8 @@
 #include "protocol/window_bridge.h"
 #include "serial/qt_serial_device.h"
 
+namespace lir2 {
+
 void PortLogs::appendRead(QStringView text, RunId) {
   read->append(text);
 }
@@ -104,3 +106,5 @@ AppWindows::~AppWindows() {
   if (link) link->shutDown();
   link.reset();
 }
+
+}  // namespace lir2

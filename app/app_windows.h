@@ -10,6 +10,8 @@
 #include "serial/port_control.h"
 #include "serial/traffic_log.h"
 
+namespace lir2 {
+
 class Clock;
 class DeviceLink;
 class LinkThread;
@@ -87,3 +89,5 @@ class AppWindows {
   ModemSession* modem = nullptr;
   std::unique_ptr<LinkThread> linkThread;
 };
+
+}  // namespace lir2

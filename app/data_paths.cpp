@@ -7,6 +7,8 @@
 
 #include "serial/config_file.h"
 
+namespace lir2 {
+
 DataPaths chooseDataPaths(const QString& workingDir, const QString& programDir,
                           const QString& configFolder,
                           const std::function<bool(const QString&)>& writable) {
@@ -36,3 +38,5 @@ DataPaths dataPaths() {
                          QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
                          folderWritable);
 }
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace lir2 {
+
 // Where the program keeps its run-time files.
 struct DataPaths {
   QString configPath;    // config.txt, written at run time
@@ -34,3 +36,5 @@ DataPaths dataPaths();
 
 // Where an installed program's shared files lie, relative to its executable.
 inline constexpr char kInstalledDataFromProgram[] = "../share/lir2gui";
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 
 #include "firmware/firmware_header.h"
 
+namespace lir2 {
+
 namespace {
 QPlainTextEdit* memoIn(QGroupBox* group, const QString& name) {
   auto* memo = new QPlainTextEdit(group);
@@ -57,3 +59,5 @@ void TFormFile::closeEvent(QCloseEvent* event) {
   event->accept();
   emit closedByUser();
 }
+
+}  // namespace lir2

@@ -5,6 +5,8 @@
 
 class QPlainTextEdit;
 
+namespace lir2 {
+
 // "File": the firmware file as read, and the program text prepared from it for the upload.
 class TFormFile : public QWidget {
   Q_OBJECT
@@ -26,3 +28,5 @@ class TFormFile : public QWidget {
   QPlainTextEdit* MemoHex = nullptr;
   QPlainTextEdit* MemoHexProg = nullptr;
 };
+
+}  // namespace lir2

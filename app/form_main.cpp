@@ -30,6 +30,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 namespace {
 
 QAction* makeAction(QObject* parent, const char* name, const QString& caption,
@@ -289,7 +291,7 @@ bool TFormMain::isCurrentRun(RunId run) const {
   return runSession_ && run == runSession_->run();
 }
 
-void TFormMain::runEndedByItself(RunId run, quint8 code, const QString& reason) {
+void TFormMain::runEndedByItself(RunId run, Result code, const QString& reason) {
   if (!isCurrentRun(run)) return;
   p_.report->run(code, false, {}, reason);
   // A run the user stopped has been through the stop step already.
@@ -355,3 +357,5 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   event->accept();
   emit closed();
 }
+
+}  // namespace lir2

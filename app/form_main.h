@@ -5,9 +5,18 @@
 
 #include <functional>
 
-#include "widgets/window_dialogs.h"
+#include "serial/result_code.h"
 #include "serial/run_stop.h"
 #include "serial/status.h"
+#include "widgets/window_dialogs.h"
+
+class QAction;
+class QLabel;
+class QMenuBar;
+class QPushButton;
+class QToolBar;
+
+namespace lir2 {
 
 class DeviceLink;
 class FinalReport;
@@ -22,11 +31,6 @@ class TFormSmsModem;
 class TranslationSession;
 class UploadSession;
 class Gauge;
-class QAction;
-class QLabel;
-class QMenuBar;
-class QPushButton;
-class QToolBar;
 class ShutdownBackend;
 struct ProgramFault;
 
@@ -172,13 +176,13 @@ class TFormMain : public QMainWindow, public StatusBars {
   // The upload's signals into the labels, gauge and bars.
   void connectUpload();
   // An upload's end, back on the window's thread: the report, then the stop step.
-  void uploadFinished(RunId run, quint8 code, const QString& reason, bool partial);
+  void uploadFinished(RunId run, Result code, const QString& reason, bool partial);
   // The user's Stop or close during an upload asks first: the device would be left with a
   // partial program. True to go on with the stop (always when no upload runs).
   bool confirmStop();
   // A run (upload or translation) that ended by itself: the report, then the stop step, unless
   // the user's Stop has been through it already.
-  void runEndedByItself(RunId run, quint8 code, const QString& reason);
+  void runEndedByItself(RunId run, Result code, const QString& reason);
   // Whether a report of run is for the window's present run, not one the user left behind.
   bool isCurrentRun(RunId run) const;
   // A successful upload's look, kept until the next run: its message in the usual colour.
@@ -191,3 +195,5 @@ class TFormMain : public QMainWindow, public StatusBars {
   ShutdownBackend* shutdownBackend_ = nullptr;
   bool closed_ = false;  // the window was closed: nothing may show it again
 };
+
+}  // namespace lir2

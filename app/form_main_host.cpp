@@ -9,6 +9,8 @@
 #include "host/shutdown.h"
 #include "protocol/window_bridge.h"
 
+namespace lir2 {
+
 bool TFormMain::shoot(bool reboot, bool force) {
   return requestShutdown(shutdownBackend_, reboot, force);
 }
@@ -24,3 +26,5 @@ void TFormMain::B_ModemClick() {
   p_.modem->show();
   p_.modem->startModem(p_.hardware->settings());
 }
+
+}  // namespace lir2

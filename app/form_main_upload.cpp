@@ -23,6 +23,8 @@
 #include "serial/result_code.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kFirmwareFilter = QStringLiteral("Прошивки ( *.lir2)");
@@ -62,7 +64,7 @@ void TFormMain::FileOpen1Accept(const QString& fileName) {
 
   FirmwareFileName = fileName;
   bool suspect = !hasFirmwareExtension(FirmwareFileName);
-  setFileNameText(ShownPath(FirmwareFileName));
+  setFileNameText(shownPath(FirmwareFileName));
 
   const FirmwareFile file = readFirmwareFile(FirmwareFileName);
   if (!file.read()) {
@@ -147,7 +149,7 @@ void TFormMain::connectUpload() {
   connect(upload, &UploadSession::finished, this, &TFormMain::uploadFinished);
 }
 
-void TFormMain::uploadFinished(RunId run, quint8 code, const QString& reason, bool partial) {
+void TFormMain::uploadFinished(RunId run, Result code, const QString& reason, bool partial) {
   if (!isCurrentRun(run)) return;
   const bool success = code == Result::Ok;
   QString why = success ? QString() : reason;
@@ -162,3 +164,5 @@ void TFormMain::uploadFinished(RunId run, quint8 code, const QString& reason, bo
     setStateText(QStringLiteral("Файл Загружен"));
   }
 }
+
+}  // namespace lir2

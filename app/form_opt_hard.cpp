@@ -16,6 +16,8 @@
 #include "serial/port_discovery.h"
 #include "serial/status.h"
 
+namespace lir2 {
+
 namespace {
 
 // The list as shown: the machine's ports in their order, then the extra entries.
@@ -45,7 +47,7 @@ QList<PortEntry> buildEntries(const QList<PortEntry>& system, const QList<PortEn
 }
 
 // "ttyUSB0   FT232R USB UART · FTDI · № A1B2C3D4": the name, then what tells the adapter apart.
-QString ButtonText(const PortEntry& e) {
+QString buttonText(const PortEntry& e) {
   QStringList parts;
   for (const QString& part : {e.description, e.manufacturer})
     if (!part.isEmpty() && !parts.contains(part)) parts << part;
@@ -55,7 +57,7 @@ QString ButtonText(const PortEntry& e) {
 }
 
 // "ttyUSB1 (FT232R USB UART)" for the notice of a port that came or went.
-QString NoticeName(const PortEntry& e) {
+QString noticeName(const PortEntry& e) {
   return e.description.isEmpty() ? e.name : QStringLiteral("%1 (%2)").arg(e.name, e.description);
 }
 
@@ -162,7 +164,7 @@ void TFormOptHard::buildList() {
   listLayout->setSpacing(0);
   for (int i = 0; i < names_.size(); ++i) {
     auto* button =
-        new QRadioButton(i < entries_.size() ? ButtonText(entries_[i]) : names_[i], list_);
+        new QRadioButton(i < entries_.size() ? buttonText(entries_[i]) : names_[i], list_);
     // The group's height leaves a port about 17 pixels beside the title when there are few:
     // let the items shrink to that instead of scrolling.
     button->setMinimumHeight(16);
@@ -190,10 +192,10 @@ void TFormOptHard::refreshPorts() {
   };
   QStringList came, went;
   for (const PortEntry& e : found)
-    if (!listed(systemPorts_, e.name)) came << NoticeName(e);
+    if (!listed(systemPorts_, e.name)) came << noticeName(e);
   for (const PortEntry& e : systemPorts_) {
     if (listed(found, e.name)) continue;
-    went << NoticeName(e);
+    went << noticeName(e);
     if (e.name == chosen) {
       away = true;
       system.append(e);
@@ -276,3 +278,5 @@ void TFormOptHard::saveConfig() {
   // The chosen port stays in use for this run even when it cannot be remembered.
   if (!config_.save(&error)) status_.setErrorText(error);
 }
+
+}  // namespace lir2

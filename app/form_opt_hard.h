@@ -18,6 +18,9 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class QVBoxLayout;
+
+namespace lir2 {
+
 class StatusBars;
 
 // "Опции Железа": which port, at which rate, and whether failures make a sound. It only edits the
@@ -98,3 +101,5 @@ class TFormOptHard : public QDialog {
   ConfigFile config_;
   QAction* optionsAction_ = nullptr;
 };
+
+}  // namespace lir2

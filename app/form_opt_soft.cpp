@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace lir2 {
+
 TFormOptSoft::TFormOptSoft(bool serviceMode, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint) {
@@ -72,3 +74,5 @@ void TFormOptSoft::switchLoggingOn() {
   CheckBoxRead->setChecked(true);
   CheckBoxWrite->setChecked(true);
 }
+
+}  // namespace lir2

@@ -9,6 +9,8 @@ class QCheckBox;
 class QGroupBox;
 class QPushButton;
 
+namespace lir2 {
+
 // "Опции Soft-а": how much of the traffic the port logs show, and (service only) whether an
 // upload keeps the device's settings. The switches start at their defaults on every run.
 class TFormOptSoft : public QDialog {
@@ -39,3 +41,5 @@ class TFormOptSoft : public QDialog {
   QAction* optionsAction_ = nullptr;
   AtomicLogSwitches switches_;
 };
+
+}  // namespace lir2

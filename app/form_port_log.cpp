@@ -13,6 +13,8 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 TFormPortLog::TFormPortLog(Kind kind, QWidget* parent) : QWidget(parent, Qt::Window), kind_(kind) {
@@ -60,8 +62,8 @@ void TFormPortLog::B_SaveLogClick() {
   const QByteArray bytes = log_->savedBytes();
   // A failure leaves an earlier file as it was.
   QString reason;
-  if (!SaveFile(path, bytes, &reason))
-    dialogs.warn(windowTitle(), u"Протокол не сохранён в «%1»: %2"_s.arg(ShownPath(path), reason));
+  if (!saveFile(path, bytes, &reason))
+    dialogs.warn(windowTitle(), u"Протокол не сохранён в «%1»: %2"_s.arg(shownPath(path), reason));
 }
 
 void TFormPortLog::closeEvent(QCloseEvent* event) {
@@ -80,3 +82,5 @@ void TFormPortLog::clear() {
 QString TFormPortLog::logText() const {
   return log_->logText();
 }
+
+}  // namespace lir2

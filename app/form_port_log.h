@@ -4,9 +4,12 @@
 
 #include "widgets/window_dialogs.h"
 
-class LogView;
 class QCheckBox;
 class QPushButton;
+
+namespace lir2 {
+
+class LogView;
 
 // "Чтение с Порта" and "Запись в  Порт": a port log in a window of its own. Closing the window
 // only hides it and tells the main window, whose action then inverts its check mark. The log
@@ -40,3 +43,5 @@ class TFormPortLog : public QWidget {
   LogView* log_;
   Kind kind_;
 };
+
+}  // namespace lir2

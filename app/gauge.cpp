@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+namespace lir2 {
+
 Gauge::Gauge(QWidget* parent) : QWidget(parent) {}
 
 void Gauge::setMaxValue(qint64 value) {
@@ -45,3 +47,5 @@ void Gauge::paintEvent(QPaintEvent*) {
       QRect(frame.left() + filled, frame.top(), frame.width() - filled + 1, frame.height() + 1));
   p.drawText(frame, Qt::AlignCenter, text());
 }
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace lir2 {
+
 // A horizontal bar gauge with its percentage in the middle: minimum, maximum and progress.
 class Gauge : public QWidget {
   Q_OBJECT
@@ -25,3 +27,5 @@ class Gauge : public QWidget {
   qint64 max_ = 100;
   qint64 progress_ = 0;
 };
+
+}  // namespace lir2

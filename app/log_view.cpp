@@ -19,6 +19,8 @@
 
 #include "serial/traffic_log.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr int kMargin = 3;
@@ -394,3 +396,5 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
       ->setShortcut(QKeySequence::SelectAll);
   menu.exec(event->globalPos());
 }
+
+}  // namespace lir2

@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+namespace lir2 {
+
 // A port log: the exact text of everything appended since the last clearing, shown in a
 // scrolling, read-only view.
 //
@@ -105,3 +107,5 @@ class LogView : public QAbstractScrollArea {
   bool afterCr_ = false;
   bool stampsShown_ = false;
 };
+
+}  // namespace lir2

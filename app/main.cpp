@@ -22,6 +22,8 @@
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
+namespace lir2 {
+
 namespace {
 
 // Without a display Qt would stop with a message about its platform plug-in; say plainly what
@@ -46,6 +48,10 @@ long residentKb() {
     if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
   return -1;
 }
+
+}  // namespace lir2
+
+using namespace lir2;
 
 int main(int argc, char** argv) {
   QElapsedTimer sinceStart;

@@ -9,10 +9,12 @@
 #include <QTextLayout>
 #include <QToolTip>
 
+namespace lir2 {
+
 namespace {
 
 // A line's own text, without the separator that ends it.
-QString Drawn(QString line) {
+QString drawn(QString line) {
   while (line.endsWith(QChar::LineSeparator)) line.chop(1);
   return line;
 }
@@ -46,7 +48,7 @@ QStringList MessageLabel::wrapLines(const QString& text, const QFont& font, int 
     line.setLineWidth(width);
     if (lines.size() == maxLines - 1 && line.textStart() + line.textLength() < laid.size()) {
       // The last line there is room for: the rest of the message, elided.
-      const QString rest = Drawn(laid.mid(line.textStart())).replace(QChar::LineSeparator, u' ');
+      const QString rest = drawn(laid.mid(line.textStart())).replace(QChar::LineSeparator, u' ');
       lines << metrics.elidedText(rest, Qt::ElideRight, width);
       break;
     }
@@ -112,7 +114,7 @@ void MessageLabel::paintEvent(QPaintEvent*) {
   for (const QString& line : lines()) {
     const QRect row(area.left(), y, area.width(), step);
     style()->drawItemText(&painter, row, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(),
-                          Drawn(line), foregroundRole());
+                          drawn(line), foregroundRole());
     y += step;
   }
 }
@@ -137,3 +139,5 @@ bool MessageLabel::event(QEvent* event) {
   }
   return QLabel::event(event);
 }
+
+}  // namespace lir2

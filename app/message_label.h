@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QStringList>
 
+namespace lir2 {
+
 // A status bar's text panel that shows its whole message: the text wraps, at a blank where it
 // can and anywhere else where it must (a long port path has no blank), and the panel asks for
 // the height its lines take at its width, so the window grows to show them. A message longer
@@ -39,3 +41,5 @@ class MessageLabel : public QLabel {
   int textWidth() const;
   int heightFor(int lineCount) const;
 };
+
+}  // namespace lir2

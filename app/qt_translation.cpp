@@ -4,6 +4,8 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+namespace lir2 {
+
 bool installQtRussianTranslation(QCoreApplication& app) {
   auto* translator = new QTranslator(&app);
   if (translator->load(QStringLiteral("qtbase_ru"),
@@ -13,3 +15,5 @@ bool installQtRussianTranslation(QCoreApplication& app) {
   delete translator;
   return false;
 }
+
+}  // namespace lir2

@@ -1,5 +1,7 @@
 #include "startup.h"
 
+namespace lir2 {
+
 namespace {
 
 // Qt's own options, which QApplication takes; those of the first list take a value.
@@ -86,3 +88,5 @@ QString usageText(const QStringList& simProfiles) {
              "Ключи самой Qt (-platform ИМЯ, -style ИМЯ и другие) передаются Qt.\n")
       .arg(simProfiles.join(QStringLiteral(", ")));
 }
+
+}  // namespace lir2

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace lir2 {
+
 // The program's version, as its window's caption and --version show it.
 inline constexpr char kProgramVersion[] = "8.0";
 
@@ -29,3 +31,5 @@ CommandLine parseCommandLine(const QStringList& arguments);  // arguments[0] is 
 
 // The usage, naming the simulated device's profiles.
 QString usageText(const QStringList& simProfiles);
+
+}  // namespace lir2

@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace lir2 {
+
 namespace {
 
 // [0]: written by the handler; [1]: read on the event loop. Kept for the whole process, so a
@@ -44,10 +46,16 @@ bool handleTerminationSignals(QObject* context, std::function<void()> action) {
   return ::sigaction(SIGTERM, &sa, nullptr) == 0 && ::sigaction(SIGINT, &sa, nullptr) == 0;
 }
 
+}  // namespace lir2
+
 #else
+
+namespace lir2 {
 
 bool handleTerminationSignals(QObject*, std::function<void()>) {
   return false;
 }
+
+}  // namespace lir2
 
 #endif

@@ -5,6 +5,8 @@
 #include <QSoundEffect>
 #include <QUrl>
 
+namespace lir2 {
+
 namespace {
 
 class WaveSoundPlayer final : public SoundPlayer {
@@ -33,3 +35,5 @@ class WaveSoundPlayer final : public SoundPlayer {
 std::unique_ptr<SoundPlayer> makeWaveSoundPlayer(QString folder) {
   return std::make_unique<WaveSoundPlayer>(std::move(folder));
 }
+
+}  // namespace lir2

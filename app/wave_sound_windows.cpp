@@ -10,6 +10,8 @@
 
 #include "app/wave_sound.h"
 
+namespace lir2 {
+
 namespace {
 
 class WindowsWaveSoundPlayer final : public SoundPlayer {
@@ -35,3 +37,5 @@ class WindowsWaveSoundPlayer final : public SoundPlayer {
 std::unique_ptr<SoundPlayer> makeWaveSoundPlayer(QString folder) {
   return std::make_unique<WindowsWaveSoundPlayer>(std::move(folder));
 }
+
+}  // namespace lir2

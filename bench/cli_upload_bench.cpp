@@ -14,6 +14,8 @@
 #include "firmware/upload.h"
 #include "upload_wire.h"
 
+using namespace lir2;
+
 namespace {
 
 // The sample's transfer, as the program prepares it.

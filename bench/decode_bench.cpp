@@ -6,10 +6,12 @@
 
 #include "monitor/decoders.h"
 
+using namespace lir2;
+
 namespace {
 
 // A generation-9 LCD SIN board, 48 V, charging, mains fed back, hot, with standing alarms.
-DeviceImages BusyDevice() {
+DeviceImages busyDevice() {
   DeviceImages im;
   auto& ee = im.EepromImage;
   ee[0] = 3, ee[1] = 9, ee[2] = 0x6D, ee[5] = 7, ee[6] = 2, ee[12] = 3, ee[13] = 5, ee[14] = 1;
@@ -27,7 +29,7 @@ DeviceImages BusyDevice() {
 
 void BM_DecodeRam(benchmark::State& state) {
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-  DeviceImages im = BusyDevice();
+  DeviceImages im = busyDevice();
   DecodeContext ctx;
   bool binary = false;
   DecodeEeprom(im, ctx, binary);
@@ -43,7 +45,7 @@ BENCHMARK(BM_DecodeRam)->Unit(benchmark::kMicrosecond);
 
 void BM_DecodeEeprom(benchmark::State& state) {
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-  const DeviceImages im = BusyDevice();
+  const DeviceImages im = busyDevice();
   DecodeContext ctx;
   bool binary = false;
   for (auto _ : state) benchmark::DoNotOptimize(DecodeEeprom(im, ctx, binary));

@@ -10,6 +10,8 @@
 #include "app/log_view.h"
 #include "serial/traffic_log.h"
 
+using namespace lir2;
+
 namespace {
 
 // Resident memory of this process in MB (Linux).

@@ -14,6 +14,8 @@
 #include "serial/port_control.h"
 #include "serial/qt_serial_device.h"
 
+using namespace lir2;
+
 namespace {
 
 double processCpuMs() {
@@ -34,7 +36,7 @@ void BM_ModemInitSilentLine(benchmark::State& state) {
   });
   port.setEntries({{pty.path(), pty.path(), PortEntry::Kind::Path}});
   port.PortName = pty.path();
-  if (port.OpenPort(19200) != 0) {
+  if (port.OpenPort(19200) != Result::Ok) {
     state.SkipWithError("the pseudo-terminal does not open");
     return;
   }

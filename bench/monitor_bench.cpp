@@ -20,6 +20,8 @@
 #include "serial/qt_serial_device.h"
 #include "serial/traffic_log.h"
 
+using namespace lir2;
+
 namespace {
 
 constexpr qint32 kRate = 19200;
@@ -209,7 +211,8 @@ BENCHMARK_CAPTURE(BM_RamPass, gen5_text, "gen5")
 // The EEPROM map: 64 block reads on an LCD SIN board (gen9), 1024 single reads on the older LCD
 // board (gen5), in one tick.
 void BM_EepromMap(benchmark::State& state, const char* profile) {
-  measure(state, profile, [](Bench& bench) { return bench.monitor->DumpEeprom(0, 1023) == 0; });
+  measure(state, profile,
+          [](Bench& bench) { return bench.monitor->DumpEeprom(0, 1023) == Result::Ok; });
 }
 BENCHMARK_CAPTURE(BM_EepromMap, gen9_blocks, "gen9")
     ->UseManualTime()
@@ -250,7 +253,7 @@ void BM_EchoedByteBaseline(benchmark::State& state) {
       nullptr, [&](const PortEntry&) { return std::make_unique<CountingDevice>(path, counts); });
   port.setEntries({{path, path, PortEntry::Kind::Path}});
   port.PortName = path;
-  if (path.isEmpty() || port.OpenPort(kRate) != 0) {
+  if (path.isEmpty() || port.OpenPort(kRate) != Result::Ok) {
     state.SkipWithError("lir2-sim did not start");
     return;
   }
@@ -259,7 +262,7 @@ void BM_EchoedByteBaseline(benchmark::State& state) {
   wall.start();
   for (auto _ : state) {
     ex.TxByte = static_cast<quint8>(counts.written);
-    if (ex.ExchangeByte(LogNone, false) != 0) {
+    if (ex.ExchangeByte(LogNone, false) != Result::Ok) {
       state.SkipWithError("echo failed");
       return;
     }

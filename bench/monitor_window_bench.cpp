@@ -13,6 +13,8 @@
 #include "protocol/device_link.h"
 #include "serial/clock.h"
 
+using namespace lir2;
+
 namespace {
 
 struct Window {

@@ -21,6 +21,8 @@
 #include "sim/device_memory.h"
 #include "sim/sim_config.h"
 
+using namespace lir2;
+
 namespace {
 
 constexpr qint64 kDayMs = 24LL * 3600 * 1000;
@@ -28,13 +30,13 @@ constexpr qint64 kDayMs = 24LL * 3600 * 1000;
 constexpr qint64 kPollMs = 300;
 const QDateTime kStart(QDate(2024, 3, 5), QTime(0, 0));
 
-double ThreadCpuSeconds() {
+double threadCpuSeconds() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-long ResidentKb() {
+long residentKb() {
   std::ifstream status("/proc/self/status");
   std::string key;
   long kb = 0;
@@ -59,7 +61,7 @@ struct Day {
     const DeviceMemory::Ram ram = memory.ram(ms);
     std::copy(ram.begin(), ram.end(), images.RamImage.begin());
     images.RamImage[44] = n % 5000 == 0 ? 0x01 : 0;  // an alarm now and then
-    RamValues v = MeasureRam(images, ctx);
+    RamValues v = measureRam(images, ctx);
     DecodeRam(v, ctx, kStart);  // the context learns this pass's alarms
     return v;
   }
@@ -80,9 +82,9 @@ void BM_CsvDay(benchmark::State& state) {
     for (qint64 ms = 0; ms < kDayMs; ms += kPollMs) {
       const RamValues v = day.at(ms, int(rows));
       const QDateTime at = kStart.addMSecs(ms);
-      const double before = ThreadCpuSeconds();
+      const double before = threadCpuSeconds();
       rec.record(v, at);
-      cpu += ThreadCpuSeconds() - before;
+      cpu += threadCpuSeconds() - before;
       ++rows;
     }
     rec.stop();
@@ -114,13 +116,13 @@ BENCHMARK(BM_CsvRowSynced)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 // decode (the drawing of the chosen span, the charts' new points and axes, painting the three
 // charts) of the whole day and of the last ten minutes.
 void BM_TrendRedraw(benchmark::State& state) {
-  const long rssBefore = ResidentKb();
+  const long rssBefore = residentKb();
   TFormTrend trend;
   Day day;
   int n = 0;
   for (qint64 ms = 0; ms < kDayMs; ms += kPollMs)
     trend.history().add(day.at(ms, n++), kStart.addMSecs(ms).toMSecsSinceEpoch());
-  const long rssFilled = ResidentKb();
+  const long rssFilled = residentKb();
   trend.findChild<QComboBox*>(QStringLiteral("CB_Span"))->setCurrentIndex(int(state.range(0)));
   trend.resize(1200, 800);
   trend.show();
@@ -134,12 +136,12 @@ void BM_TrendRedraw(benchmark::State& state) {
     trend.history().add(day.at(ms, n++), kStart.addMSecs(ms).toMSecsSinceEpoch());
     ms += kPollMs;
     state.ResumeTiming();
-    const double t0 = ThreadCpuSeconds();
+    const double t0 = threadCpuSeconds();
     trend.redraw();
-    const double t1 = ThreadCpuSeconds();
+    const double t1 = threadCpuSeconds();
     QPainter painter(&canvas);
     trend.render(&painter);
-    paintMs += (ThreadCpuSeconds() - t1) * 1e3;
+    paintMs += (threadCpuSeconds() - t1) * 1e3;
     redrawMs += (t1 - t0) * 1e3;
   }
   state.counters["cpu_ms_redraw"] = redrawMs / double(state.iterations());

@@ -19,6 +19,8 @@
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
+using namespace lir2;
+
 namespace {
 
 struct Silence final : SoundPlayer {

@@ -16,6 +16,8 @@
 #include "serial/port_control.h"
 #include "serial/qt_serial_device.h"
 
+using namespace lir2;
+
 namespace {
 
 double cpuSeconds() {
@@ -33,7 +35,7 @@ struct Line {
   bool open(const QString& path) {
     port.setEntries({{path, path, PortEntry::Kind::Path}});
     port.PortName = path;
-    return port.OpenPort(19200) == 0;
+    return port.OpenPort(19200) == Result::Ok;
   }
 };
 
@@ -51,7 +53,7 @@ void echoedBytes(benchmark::State& state, const QStringList& simArgs) {
   wall.start();
   for (auto _ : state) {
     line.ex.TxByte = b++;
-    if (line.ex.ExchangeByte(LogNone, false) != 0) {
+    if (line.ex.ExchangeByte(LogNone, false) != Result::Ok) {
       state.SkipWithError("echo failed");
       break;
     }

@@ -21,6 +21,8 @@
 #include "serial/clock.h"
 #include "upload_wire.h"
 
+using namespace lir2;
+
 namespace {
 
 struct Silence final : SoundPlayer {

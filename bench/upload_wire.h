@@ -6,6 +6,8 @@
 
 #include "firmware/upload.h"
 
+using namespace lir2;
+
 inline QString samplePath() {
   return QStringLiteral(LIR2_SOURCE_DIR_BUILT "/samples/lir-64k.lir2");
 }

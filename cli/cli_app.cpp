@@ -6,6 +6,8 @@
 #include "serial/shown_text.h"
 #include "sim/sim_config.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kProgram = QStringLiteral("lir2-cli");
@@ -77,7 +79,7 @@ QString commandHelp(const Subcommand& c) {
 
 int usageError(const QString& message, const Subcommand* c) {
   // It may quote an argument, and a glob can hand over any file name.
-  printError(ShownText(message));
+  printError(shownText(message));
   printErr(c ? QStringLiteral("Использование: %1\nПодробнее: lir2-cli %2 --help\n")
                    .arg(usageLine(*c), c->words.join(QLatin1Char(' ')))
              : generalUsage());
@@ -205,3 +207,5 @@ int runCli(const QStringList& arguments) {
     printErr(QStringLiteral("Использование: %1\n").arg(usageLine(*command)));
   return status;
 }
+
+}  // namespace lir2

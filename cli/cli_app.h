@@ -11,6 +11,8 @@
 
 #include <functional>
 
+namespace lir2 {
+
 // Exit statuses besides the result codes of the line (3 to 27, passed through; 1, the user's
 // stop, only ever ends a run as a signal's status).
 namespace Exit {
@@ -36,10 +38,10 @@ struct OptionSpec {
 
 // What the parser found behind the subcommand's words.
 struct Invocation {
-  QStringList args;                // positional arguments
-  QHash<QString, QString> values;  // options with a value, by name (the last one given)
+  QStringList args;                   // positional arguments
+  QHash<QString, QString> values;     // options with a value, by name (the last one given)
   QHash<QString, QStringList> lists;  // every value of each option, in the order given
-  QSet<QString> switches;          // switches given
+  QSet<QString> switches;             // switches given
   bool has(const QString& name) const { return values.contains(name) || switches.contains(name); }
   QString value(const QString& name) const { return values.value(name); }
   QStringList valuesOf(const QString& name) const { return lists.value(name); }
@@ -68,3 +70,5 @@ void printError(const QString& text);
 
 // Runs the program with its arguments (arguments[0] is the program) and returns the exit status.
 int runCli(const QStringList& arguments);
+
+}  // namespace lir2

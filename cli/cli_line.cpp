@@ -16,6 +16,8 @@
 #include "sim/sim_config.h"
 #include "sim/simulated_device.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kSimulatedName = QStringLiteral("Симулятор LIR");
@@ -89,7 +91,7 @@ std::optional<LineChoice> monitorLine(const Invocation& inv, qint32& rate) {
   const std::optional<LineChoice> choice = lineChoice(inv, error);
   rate = monitorRate(inv);
   if (choice && rate != 0) return choice;
-  printError(ShownText(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, "
+  printError(shownText(choice ? QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, "
                                                "19200, 57600, 115200")
                                     .arg(inv.value(QStringLiteral("--rate")))
                               : error));
@@ -130,7 +132,7 @@ PortSettings CliLine::settings(qint32 rate) const {
 
 QString CliLine::portText() const {
   return choice_.simulated ? QStringLiteral("%1 (профиль %2)").arg(kSimulatedName, choice_.profile)
-                           : ShownText(choice_.path);
+                           : shownText(choice_.path);
 }
 
 void CliLine::setErrorText(const QString& text) {
@@ -143,7 +145,7 @@ void CliLine::setErrorText(const QString& text) {
                                 : QStringLiteral(" (%1)").arg(lastOpen_.detail)));
 }
 
-int CliLine::finish(quint8 code, bool told) {
+int CliLine::finish(Result code, bool told) {
   // The line's own failure closes the port; whether it did tells a vanished line from a
   // silent one.
   const bool lineLost = link_->port().lineLost();
@@ -175,12 +177,14 @@ int CliLine::finish(quint8 code, bool told) {
     printError(resultMessage(code));
   }
   // Codes above 27 are shown as 27, and so they end; no code then meets the statuses above.
-  return std::min<int>(code, Result::Unknown);
+  return std::min(codeOf(code), codeOf(Result::Unknown));
 }
 
-quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate) {
+Result startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate) {
   DeviceLink& link = line.link();
   session.start(line.settings(rate));
   if (link.allRunsStopped()) return Result::Interrupted;
   return link.port().PortOpen ? Result::Ok : Result::OpenFailed;
 }
+
+}  // namespace lir2

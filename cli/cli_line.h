@@ -11,8 +11,11 @@
 #include "cli/interrupt.h"
 #include "serial/clock.h"
 #include "serial/port_control.h"
+#include "serial/result_code.h"
 #include "serial/serial_device.h"
 #include "serial/status.h"
+
+namespace lir2 {
 
 class DeviceLink;
 class DeviceModel;
@@ -48,7 +51,7 @@ class CliLine final : public StatusBars {
   // did not open or why the line went away) on standard error, and the exit status. With told,
   // the caller has already said the code's message: only what it lacks follows.
   // A device found answering at another rate than --rate: finish() names it with the option.
-  int finish(quint8 code, bool told = false);
+  int finish(Result code, bool told = false);
   void noteAnsweringRate(qint32 rate) { answeringRate_ = rate; }
 
   // StatusBars: port messages that do not stop an opening are shown as warnings.
@@ -69,4 +72,6 @@ class CliLine final : public StatusBars {
 
 // Starts session's monitor run on line at rate: 0 when the port is open and the run has the line,
 // Result::Interrupted after Ctrl-C, Result::OpenFailed when the port did not open.
-quint8 startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate);
+Result startMonitorRun(CliLine& line, MonitorSession& session, qint32 rate);
+
+}  // namespace lir2

@@ -23,6 +23,8 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kOut = QStringLiteral("-o");
@@ -30,7 +32,7 @@ const QString kYes = QStringLiteral("--yes");
 const QString kForce = QStringLiteral("--force-other-device");
 
 QString native(const QString& path) {
-  return ShownPath(path);
+  return shownPath(path);
 }
 
 // The monitor session on the command line's line, reading and writing the EEPROM as the
@@ -43,12 +45,13 @@ class EepromLine {
 
   // The whole EEPROM into the session's image: the parameter list in text frames as the run's
   // first tick reads it, the frame format its identification decides on, then the map's dump
-  // (blocks of 16 or single cells, by the board). 0 or the code of the failure.
-  quint8 read() {
+  // (blocks of 16 or single cells, by the board). Ok or the code of the failure.
+  Result read() {
     DeviceLink& link = line_.link();
     Interrupt::watch(&link);
-    if (const quint8 code = startMonitorRun(line_, session_, rate_)) return code;
-    if (const quint8 code = session_.readParameterList()) {
+    if (const Result code = startMonitorRun(line_, session_, rate_); code != Result::Ok)
+      return code;
+    if (const Result code = session_.readParameterList(); code != Result::Ok) {
       line_.noteAnsweringRate(session_.answeringRate());
       return code;
     }
@@ -61,7 +64,7 @@ class EepromLine {
   const DeviceImages::Eeprom& eeprom() { return session_.images().EepromImage; }
   MonitorSession& session() { return session_; }
   CliLine& line() { return line_; }
-  int finish(quint8 code, bool told = false) { return line_.finish(code, told); }
+  int finish(Result code, bool told = false) { return line_.finish(code, told); }
 
  private:
   CliLine line_;
@@ -92,7 +95,7 @@ std::optional<EepromHexFile> readBackup(const QString& path, int& status) {
     printError(QStringLiteral("файл «%1» не читается: %2").arg(native(path), probe.errorString()));
     return std::nullopt;
   }
-  EepromHexRead read = ReadEepromHexFile(path);
+  EepromHexRead read = readEepromHexFile(path);
   if (!read.file) {
     status = Exit::NotEepromFile;
     printError(QStringLiteral("файл «%1» не принят: %2.").arg(native(path), read.error));
@@ -104,7 +107,7 @@ std::optional<EepromHexFile> readBackup(const QString& path, int& status) {
 // count. Returns the differences.
 QList<CellDifference> showComparison(const QString& path, const EepromHexFile& file,
                                      const DeviceImages::Eeprom& device) {
-  const QList<CellDifference> differences = CompareEeprom(device, file);
+  const QList<CellDifference> differences = compareEeprom(device, file);
   const auto fileDevice = file.deviceIdentity();
   QString text =
       QStringLiteral("Файл: %1 (%2 ячеек%3)\nУстройство в файле: %4\nУстройство на линии: %5\n")
@@ -113,7 +116,7 @@ QList<CellDifference> showComparison(const QString& path, const EepromHexFile& f
           .arg(file.savedText.isEmpty() ? QString()
                                         : QStringLiteral(", сохранён ") + file.savedText)
           .arg(fileDevice ? fileDevice->describe() : QStringLiteral("не указано"))
-          .arg(IdentityOf(device).describe());
+          .arg(identityOf(device).describe());
   if (!differences.isEmpty()) {
     text += QStringLiteral("\n%1  %2  %3  %4\n")
                 .arg(QStringLiteral("Адрес"), -12)
@@ -122,13 +125,13 @@ QList<CellDifference> showComparison(const QString& path, const EepromHexFile& f
                 .arg(QStringLiteral("Значение ячейки"));
     for (const CellDifference& d : differences) {
       QString meaning = d.meaning;
-      if (!IsRestorable(d.address))
+      if (!isRestorable(d.address))
         meaning += QStringLiteral("%1(не записывается: команда и идентификация)")
                        .arg(meaning.isEmpty() ? QString() : QStringLiteral(" "));
       text += QStringLiteral("%1  %2  %3  %4\n")
-                  .arg(CellAddressText(d.address), -12)
-                  .arg(CellValueText(d.device), -12)
-                  .arg(CellValueText(d.file), -12)
+                  .arg(cellAddressText(d.address), -12)
+                  .arg(cellValueText(d.device), -12)
+                  .arg(cellValueText(d.file), -12)
                   .arg(meaning);
     }
     text += QLatin1Char('\n');
@@ -153,22 +156,22 @@ int runDump(const Invocation& inv) {
   // Looked at first, so a folder that is not there or a device named as the file costs no
   // reading; the file itself is written only when the whole EEPROM has been read.
   if (!toStdout) {
-    if (const QString problem = SaveTargetProblem(path); !problem.isEmpty()) {
+    if (const QString problem = saveTargetProblem(path); !problem.isEmpty()) {
       printError(QStringLiteral("файл «%1» не создаётся: %2").arg(native(path), problem));
       return Exit::FileUnwritable;
     }
   }
 
   EepromLine line(*choice, rate);
-  if (const quint8 code = line.read()) return line.finish(code);
+  if (const Result code = line.read(); code != Result::Ok) return line.finish(code);
   line.finish(Result::Ok);
-  const QByteArray bytes = WriteEepromHex(line.eeprom(), QDateTime::currentDateTime(),
+  const QByteArray bytes = writeEepromHex(line.eeprom(), QDateTime::currentDateTime(),
                                           QCoreApplication::applicationVersion());
   const QString said = QStringLiteral("EEPROM (%1 байт) устройства %2")
                            .arg(DeviceImages::kEepromSize)
-                           .arg(IdentityOf(line.eeprom()).describe());
+                           .arg(identityOf(line.eeprom()).describe());
   QString reason;
-  if (!SaveFile(path, bytes, &reason, SaveTo::DashIsStandardOutput)) {
+  if (!saveFile(path, bytes, &reason, SaveTo::DashIsStandardOutput)) {
     printError(toStdout ? QStringLiteral("стандартный вывод не записывается: %1").arg(reason)
                         : QStringLiteral("файл «%1» не сохранён: %2").arg(native(path), reason));
     return Exit::FileUnwritable;
@@ -190,7 +193,7 @@ int runDiff(const Invocation& inv) {
   if (!file) return status;
 
   EepromLine line(*choice, rate);
-  if (const quint8 code = line.read()) return line.finish(code);
+  if (const Result code = line.read(); code != Result::Ok) return line.finish(code);
   line.finish(Result::Ok);
   return showComparison(path, *file, line.eeprom()).isEmpty() ? Exit::Ok : Exit::Differs;
 }
@@ -224,17 +227,17 @@ int runRestore(const Invocation& inv) {
   if (!file) return status;
 
   EepromLine line(*choice, rate);
-  if (const quint8 code = line.read()) return line.finish(code);
+  if (const Result code = line.read(); code != Result::Ok) return line.finish(code);
   const DeviceImages::Eeprom device = line.eeprom();
   showComparison(path, *file, device);
 
   // The plan the window follows too: the cells it would let the user choose (never the command
   // register and the identification), whose file it is, whether it is another kind of device.
-  const RestorePlan plan = PlanRestore(*file, device);
+  const RestorePlan plan = planRestore(*file, device);
   const QList<EepromWrite>& cells = plan.cells;
   if (!plan.kept.isEmpty())
     printOut(QStringLiteral("Ячейки 0–4 (команда и идентификация) не записываются: %1.\n")
-                 .arg(CellList(plan.kept)));
+                 .arg(cellList(plan.kept)));
   if (cells.isEmpty()) {
     printOut(QStringLiteral("Записывать нечего.\n"));
     return line.finish(Result::Ok);
@@ -264,7 +267,7 @@ int runRestore(const Invocation& inv) {
 
   if (!yes) {
     QString list;
-    for (const QString& change : RestoreChangeLines(cells, device))
+    for (const QString& change : restoreChangeLines(cells, device))
       list += QStringLiteral("  ") + change + QLatin1Char('\n');
     printOut(QStringLiteral("\n") + list);
     if (!confirmed(QStringLiteral("Записать в EEPROM устройства ячеек: %1?").arg(cells.size()))) {
@@ -285,7 +288,7 @@ int runRestore(const Invocation& inv) {
     printOut(QStringLiteral("  %1 из %2: %3 = %4\n")
                  .arg(written)
                  .arg(total)
-                 .arg(CellAddressText(w.address), CellValueText(w.value)));
+                 .arg(cellAddressText(w.address), cellValueText(w.value)));
   });
   QObject::connect(&session, &MonitorSession::restoreFinished,
                    [&result](const EepromRestoreResult& r) { result = r; });
@@ -294,7 +297,7 @@ int runRestore(const Invocation& inv) {
   session.restoreEeprom(cells);
   Interrupt::watchRestore(nullptr);
 
-  const RestoreOutcome outcome = DescribeRestore(result, *file);
+  const RestoreOutcome outcome = describeRestore(result, *file);
   if (outcome.failure)
     printError(outcome.text);
   else
@@ -303,12 +306,12 @@ int runRestore(const Invocation& inv) {
     QString rest = QStringLiteral("Отличаются от файла:\n");
     for (const CellDifference& d : *outcome.remaining)
       rest += QStringLiteral("  %1: в устройстве %2, в файле %3%4\n")
-                  .arg(CellAddressText(d.address), CellValueText(d.device), CellValueText(d.file),
+                  .arg(cellAddressText(d.address), cellValueText(d.device), cellValueText(d.file),
                        d.meaning.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(d.meaning));
     printOut(rest);
   }
   if (result.failed || !result.refusal.isEmpty() || !result.readBack)
-    return line.finish(result.code != Result::Ok ? result.code : quint8(Result::Unknown), true);
+    return line.finish(result.code != Result::Ok ? result.code : Result::Unknown, true);
   if (result.stopped) return line.finish(Result::Interrupted);
   line.finish(Result::Ok);
   return outcome.failure ? Exit::Differs : Exit::Ok;
@@ -395,3 +398,5 @@ Subcommand eepromRestoreCommand() {
   c.run = runRestore;
   return c;
 }
+
+}  // namespace lir2

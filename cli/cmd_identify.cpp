@@ -9,6 +9,8 @@
 #include "protocol/device_link.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kJson = QStringLiteral("--json");
@@ -29,7 +31,7 @@ int runIdentify(const Invocation& inv) {
   CliLine line(*choice);
   MonitorSession session(line.link(), nullptr);
   Interrupt::watch(&line.link());
-  quint8 code = startMonitorRun(line, session, rate);
+  Result code = startMonitorRun(line, session, rate);
   if (code == Result::Ok) code = session.readParameterList();
   if (code != Result::Ok) {
     line.noteAnsweringRate(session.answeringRate());
@@ -99,3 +101,5 @@ Subcommand identifyCommand() {
   c.run = runIdentify;
   return c;
 }
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 #include "serial/port_list.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 int runPorts(const Invocation&) {
@@ -27,10 +29,10 @@ int runPorts(const Invocation&) {
       break;
     }
     // The adapter's words come from its USB descriptors: anything may stand in them.
-    const QString shown = ShownText(name) + QLatin1Char('\t') + ShownText(path);
+    const QString shown = shownText(name) + QLatin1Char('\t') + shownText(path);
     printOut(adapter.isEmpty()
                  ? shown + QLatin1Char('\n')
-                 : shown + QLatin1Char('\t') + ShownText(adapter) + QLatin1Char('\n'));
+                 : shown + QLatin1Char('\t') + shownText(adapter) + QLatin1Char('\n'));
   }
   return Exit::Ok;
 }
@@ -49,3 +51,5 @@ Subcommand portsCommand() {
   c.run = runPorts;
   return c;
 }
+
+}  // namespace lir2

@@ -19,6 +19,8 @@
 #include "serial/result_code.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kOut = QStringLiteral("-o");
@@ -34,7 +36,7 @@ class RunEnd final : public StatusBars, public SoundPlayer {
   void setStateText(const QString&) override {}
   void setFileNameText(const QString&) override {}
   void play(Sound) override {}
-  quint8 code = Result::Ok;
+  Result code = Result::Ok;
 
  private:
   const Exchange& ex_;
@@ -95,7 +97,8 @@ int runRecord(const Invocation& inv) {
   QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
 
   Interrupt::watch(&link);
-  if (const quint8 code = startMonitorRun(line, session, rate)) return line.finish(code);
+  if (const Result code = startMonitorRun(line, session, rate); code != Result::Ok)
+    return line.finish(code);
   recording.start(path);
   if (!fileError.isEmpty()) {
     line.finish(Result::Ok);
@@ -103,7 +106,7 @@ int runRecord(const Invocation& inv) {
     return Exit::FileUnwritable;
   }
   printOut(QStringLiteral("Запись: %1 (%2, %3 бит/с)%4\n")
-               .arg(ShownPath(path), line.portText())
+               .arg(shownPath(path), line.portText())
                .arg(rate)
                .arg(seconds > 0 ? QStringLiteral(", %1 с").arg(seconds)
                                 : QStringLiteral(", до Ctrl-C")));
@@ -118,7 +121,7 @@ int runRecord(const Invocation& inv) {
     printError(fileError);
     return Exit::FileUnwritable;
   }
-  printOut(QStringLiteral("Записано в %1: строк %2\n").arg(ShownPath(path)).arg(recording.rows()));
+  printOut(QStringLiteral("Записано в %1: строк %2\n").arg(shownPath(path)).arg(recording.rows()));
   if (Interrupt::caught()) return line.finish(Result::Interrupted);
   if (end.code != Result::Ok) line.noteAnsweringRate(session.answeringRate());
   return line.finish(end.code);
@@ -159,3 +162,5 @@ Subcommand recordCommand() {
   c.run = runRecord;
   return c;
 }
+
+}  // namespace lir2

@@ -23,6 +23,8 @@
 #include "sim/sim_config.h"
 #include "sim/simulated_device.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kConfig = QStringLiteral("--config");
@@ -41,18 +43,18 @@ constexpr qint64 kMaxConfigBytes = 64 * 1024;
 int readConfigFile(const QString& path, ServeConfig& config) {
   const QFileInfo info(path);
   if (!info.exists()) {
-    printError(QStringLiteral("файл настройки %1 не найден").arg(ShownPath(path)));
+    printError(QStringLiteral("файл настройки %1 не найден").arg(shownPath(path)));
     return Exit::FileUnreadable;
   }
   QFile file(path);
   if (!info.isFile() || info.size() > kMaxConfigBytes || !file.open(QIODevice::ReadOnly)) {
     printError(QStringLiteral("файл настройки %1 не читается или это не файл настройки")
-                   .arg(ShownPath(path)));
+                   .arg(shownPath(path)));
     return Exit::FileUnreadable;
   }
   QString error;
-  if (!ReadServeConfig(file.readAll(), ShownPath(path), config, error)) {
-    printError(ShownText(error));
+  if (!readServeConfig(file.readAll(), shownPath(path), config, error)) {
+    printError(shownText(error));
     return Exit::Usage;
   }
   struct stat st {};
@@ -60,7 +62,7 @@ int readConfigFile(const QString& path, ServeConfig& config) {
       (st.st_mode & S_IROTH))
     printError(QStringLiteral("предупреждение: файл %1 с паролем брокера читают все "
                               "пользователи; chmod 600 %1")
-                   .arg(ShownPath(path)));
+                   .arg(shownPath(path)));
   return 0;
 }
 
@@ -86,13 +88,13 @@ int runServe(const Invocation& inv) {
   ServeConfig config;
   if (inv.has(kConfig))
     if (const int status = readConfigFile(inv.value(kConfig), config)) return status;
-  ApplyServeEnvironment(QProcessEnvironment::systemEnvironment(), config);
+  applyServeEnvironment(QProcessEnvironment::systemEnvironment(), config);
 
   QString error;
   if (inv.has(kMqtt)) {
-    config.broker = ParseBrokerUrl(inv.value(kMqtt), error);
+    config.broker = parseBrokerUrl(inv.value(kMqtt), error);
     if (!config.broker) {
-      printError(ShownText(error));
+      printError(shownText(error));
       return Exit::Usage;
     }
   }
@@ -102,14 +104,14 @@ int runServe(const Invocation& inv) {
     const double s = inv.value(kMinInterval).toDouble(&ok);
     if (!ok || !std::isfinite(s) || s < 0 || s > 3600) {
       printError(QStringLiteral("--min-interval: «%1» — не число секунд от 0 до 3600")
-                     .arg(ShownText(inv.value(kMinInterval))));
+                     .arg(shownText(inv.value(kMinInterval))));
       return Exit::Usage;
     }
     config.minIntervalSeconds = s;
   }
   const qint32 rate = monitorRate(inv);
   if (rate == 0) {
-    printError(ShownText(QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, 19200, "
+    printError(shownText(QStringLiteral("скорость «%1» не из списка «Железо»: 2400, 9600, 19200, "
                                         "57600, 115200")
                              .arg(inv.value(kRate))));
     return Exit::Usage;
@@ -134,7 +136,7 @@ int runServe(const Invocation& inv) {
     d.simulated = true;
     d.simProfile = inv.has(kSimProfile) ? inv.value(kSimProfile) : QStringLiteral("lir");
     if (!simConfigForProfile(d.simProfile)) {
-      printError(ShownText(QStringLiteral("неизвестный профиль симулятора «%1» (есть: %2)")
+      printError(shownText(QStringLiteral("неизвестный профиль симулятора «%1» (есть: %2)")
                                .arg(d.simProfile, simProfileNames().join(QStringLiteral(", ")))));
       return Exit::Usage;
     }
@@ -142,8 +144,8 @@ int runServe(const Invocation& inv) {
     d.where = kSimulated;
     config.devices.append(d);
   }
-  if (!FinishServeConfig(config, QSysInfo::machineHostName(), error)) {
-    printError(ShownText(error));
+  if (!finishServeConfig(config, QSysInfo::machineHostName(), error)) {
+    printError(shownText(error));
     return Exit::Usage;
   }
 
@@ -155,12 +157,12 @@ int runServe(const Invocation& inv) {
   const BrokerAddress broker = *config.broker;
   const int devices = static_cast<int>(config.devices.size());
   ServeHub hub(std::move(config), QStringLiteral(LIR2_VERSION),
-               [](const QString& text) { printErr(ShownText(text) + QLatin1Char('\n')); });
+               [](const QString& text) { printErr(shownText(text) + QLatin1Char('\n')); });
   QEventLoop loop;
   Interrupt::quitOnSignal(loop);
   bool busy = false;
   if (!hub.start(lines, error, busy)) {
-    printError(ShownText(error));
+    printError(shownText(error));
     hub.stop();
     return busy ? Exit::PortUnavailable : Exit::FileUnreadable;
   }
@@ -225,3 +227,5 @@ Subcommand serveCommand() {
   c.run = runServe;
   return c;
 }
+
+}  // namespace lir2

@@ -12,6 +12,8 @@
 #include "serial/run_stop.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 const QString kKeep = QStringLiteral("--keep-settings");
@@ -40,7 +42,7 @@ class TerminalUpload {
       printOut(text + QLatin1Char('\n'));
     });
     QObject::connect(&session, &UploadSession::finished,
-                     [this](RunId, quint8 code, const QString& reason, bool partial) {
+                     [this](RunId, Result code, const QString& reason, bool partial) {
                        code_ = code;
                        reason_ = reason;
                        partial_ = partial;
@@ -48,7 +50,7 @@ class TerminalUpload {
   }
 
   UploadProgress& progress() { return progress_; }
-  quint8 code() const { return code_; }
+  Result code() const { return code_; }
   bool partial() const { return partial_; }
   const QString& reason() const { return reason_; }
 
@@ -56,7 +58,7 @@ class TerminalUpload {
   Clock& clock_;
   quint8 VerPlatPow_;
   UploadProgress progress_;
-  quint8 code_ = Result::Interrupted;  // a run that never began: stopped before its start
+  Result code_ = Result::Interrupted;  // a run that never began: stopped before its start
   bool partial_ = false;
   QString reason_;
 };
@@ -69,7 +71,7 @@ int runUpload(const Invocation& inv) {
   QString error;
   const std::optional<LineChoice> choice = lineChoice(inv, error);
   if (!choice) {
-    printError(ShownText(error));
+    printError(shownText(error));
     return Exit::Usage;
   }
 
@@ -89,7 +91,7 @@ int runUpload(const Invocation& inv) {
   const FileVersions versions{h.VerPlatPow.value_or(0), h.VerCPU.value_or(0),
                               h.VerPlatPic.value_or(0)};
   printOut(QStringLiteral("Файл: %1\n%2  %3  %4  %5  %6\n")
-               .arg(ShownPath(file.fileName), deviceLabelText(*h.deviceKind),
+               .arg(shownPath(file.fileName), deviceLabelText(*h.deviceKind),
                     platPowLabelText(versions.VerPlatPow), platPicLabelText(versions.VerPlatPic),
                     firmwareVersionLabelText(h.VerPOMajor.value_or(0), h.VerPOMinor.value_or(0)),
                     cpuLabelText(versions.VerCPU)));
@@ -111,7 +113,7 @@ int runUpload(const Invocation& inv) {
   TerminalUpload window(session, link.clock(), job.programText, versions.VerPlatPow);
   Interrupt::watch(&link);
   session.start(job);
-  const quint8 code = window.code();
+  const Result code = window.code();
   window.progress().finish();
   if (code == Result::Ok) {
     printOut(QStringLiteral("Нет ошибок\n"));
@@ -166,3 +168,5 @@ Subcommand uploadCommand() {
   c.run = runUpload;
   return c;
 }
+
+}  // namespace lir2

@@ -5,6 +5,8 @@
 #include "monitor/monitor_session.h"
 #include "protocol/device_link.h"
 
+namespace lir2 {
+
 namespace {
 
 std::atomic<int> g_signal{0};
@@ -45,3 +47,5 @@ int caught() {
 }
 
 }  // namespace Interrupt
+
+}  // namespace lir2

@@ -1,12 +1,15 @@
 #pragma once
 
+class QEventLoop;
+
+namespace lir2 {
+
 // Ctrl-C and SIGTERM (on Windows: Ctrl-C, Ctrl-Break and the console's closing): the signal stops
 // every run on the watched line, the present one at its next byte and any later one before it
 // begins (the handler only raises the line's atomic stop flag). A second signal ends the program
 // at once.
 class DeviceLink;
 class MonitorSession;
-class QEventLoop;
 
 namespace Interrupt {
 void install();
@@ -23,3 +26,5 @@ void quitOnSignal(QEventLoop& loop);
 // come before: the program is then to end at once. Async-signal-safe.
 bool deliver(int sig);
 }  // namespace Interrupt
+
+}  // namespace lir2

@@ -10,6 +10,8 @@
 #include "cli/cli_app.h"
 #include "cli/interrupt.h"
 
+namespace lir2 {
+
 namespace {
 
 // The self-pipe of the signals: its read end wakes an event loop.
@@ -51,3 +53,5 @@ void quitOnSignal(QEventLoop& loop) {
 }
 
 }  // namespace Interrupt
+
+}  // namespace lir2

@@ -12,6 +12,8 @@
 #include "cli/cli_app.h"
 #include "cli/interrupt.h"
 
+namespace lir2 {
+
 namespace {
 
 // Manual reset: once set it stays set, as the self-pipe's byte stays unread on Linux.
@@ -47,3 +49,5 @@ void quitOnSignal(QEventLoop& loop) {
 }
 
 }  // namespace Interrupt
+
+}  // namespace lir2

@@ -7,6 +7,10 @@
 #include "cli/cli_line.h"
 #include "cli/terminal.h"
 
+namespace lir2 {}  // namespace lir2
+
+using namespace lir2;
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("lir2-cli"));

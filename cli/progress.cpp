@@ -1,5 +1,7 @@
 #include "cli/progress.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr qint64 kRedrawMs = 100;  // a bar redrawn more often only flickers
@@ -70,3 +72,5 @@ void UploadProgress::finish() {
   if (barShown_) write_(QStringLiteral("\n"));
   barShown_ = false;
 }
+
+}  // namespace lir2

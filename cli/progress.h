@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace lir2 {
+
 class UploadProgress {
  public:
   using Writer = std::function<void(const QString&)>;
@@ -44,3 +46,5 @@ class UploadProgress {
   int shownTenth_ = 0;
   bool barShown_ = false;
 };
+
+}  // namespace lir2

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // Before any output. On Windows: standard output and error pass bytes unchanged (no CR added),
 // and the console shows UTF-8 and understands the escape sequence the progress bar ends its
 // line with; the console's own settings come back when the program ends.
@@ -16,3 +18,5 @@ int terminalWidth();
 bool inputIsTerminal();
 // One line typed on standard input, without its line end; nothing at its end.
 std::optional<QString> readInputLine();
+
+}  // namespace lir2

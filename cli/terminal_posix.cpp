@@ -5,6 +5,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace lir2 {
+
 void prepareTerminal() {}
 
 int terminalWidth() {
@@ -25,3 +27,5 @@ std::optional<QString> readInputLine() {
   while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'))) text.chop(1);
   return text;
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 #include <io.h>
 #include <windows.h>
 
+namespace lir2 {
+
 namespace {
 
 UINT g_outputCodePage = 0;
@@ -77,3 +79,5 @@ std::optional<QString> readInputLine() {
   while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'))) text.chop(1);
   return text;
 }
+
+}  // namespace lir2

@@ -6,6 +6,8 @@
 #include "firmware/upload.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 FirmwareFile readFirmwareFile(const QString& fileName, qint64 maxBytes) {
   FirmwareFile f;
   f.fileName = fileName;
@@ -48,9 +50,9 @@ FirmwareFile readFirmwareFile(const QString& fileName, qint64 maxBytes) {
 QString frameworkReadError(const FirmwareFile& file) {
   if (file.fault == FirmwareFile::ReadFault::TooLarge)
     return cannotOpenFileMessage(
-        ShownPath(file.fileName),
+        shownPath(file.fileName),
         QStringLiteral("The file is too large for a firmware file (%1 bytes).").arg(file.size));
-  return cannotOpenFileMessage(ShownPath(file.fileName), file.systemReason);
+  return cannotOpenFileMessage(shownPath(file.fileName), file.systemReason);
 }
 
 namespace {
@@ -58,13 +60,13 @@ namespace {
 // The header as the file has it: up to its '#', at most the longest header's 14 characters.
 QString headerShown(const QByteArray& text) {
   const qsizetype hash = text.left(14).indexOf('#');
-  return ShownText(fromSingleByteText(text.left(hash < 0 ? 14 : hash + 1)));
+  return shownText(fromSingleByteText(text.left(hash < 0 ? 14 : hash + 1)));
 }
 
 }  // namespace
 
 QStringList firmwareFileProblems(const FirmwareFile& f) {
-  const QString name = ShownPath(f.fileName);
+  const QString name = shownPath(f.fileName);
   switch (f.fault) {
     case FirmwareFile::ReadFault::None:
       break;
@@ -87,10 +89,10 @@ QStringList firmwareFileProblems(const FirmwareFile& f) {
   const QString wrong = QStringLiteral("Не верный файл: ");
   if (!h.deviceKind)
     problems << wrong + QStringLiteral("код устройства «%1» не известен (lir, lXP, orb или pel).")
-                            .arg(ShownText(fromSingleByteText(f.text.left(3))));
+                            .arg(shownText(fromSingleByteText(f.text.left(3))));
   if (h.notANumber)
     problems << wrong + QStringLiteral("в заголовке «%1» поле «%2» не число.")
-                            .arg(headerShown(f.text), ShownText(fromSingleByteText(*h.notANumber)));
+                            .arg(headerShown(f.text), shownText(fromSingleByteText(*h.notANumber)));
   else if (h.failedChecks > 0)
     problems << wrong + QStringLiteral("заголовок «%1» не по формату (пример: lir3v12_4&15#).")
                             .arg(headerShown(f.text));
@@ -99,3 +101,5 @@ QStringList firmwareFileProblems(const FirmwareFile& f) {
     problems << wrongFileText(p.fault);
   return problems;
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 
 #include "firmware/firmware_header.h"
 
+namespace lir2 {
+
 // Far beyond any program memory of the family; a bigger file is no firmware.
 inline constexpr qint64 kMaxFirmwareFileBytes = 16 * 1024 * 1024;
 
@@ -42,3 +44,5 @@ QString frameworkReadError(const FirmwareFile& file);
 // that breaks the format, a field that is not a number, no program behind the header). Empty
 // when the file may be uploaded. The warning about the name is not among them.
 QStringList firmwareFileProblems(const FirmwareFile& file);
+
+}  // namespace lir2

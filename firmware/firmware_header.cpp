@@ -3,6 +3,8 @@
 #include "serial/shown_text.h"
 #include "serial/traffic_log.h"
 
+namespace lir2 {
+
 namespace {
 
 // 1-based position of the first ch at or after position from; 0 when there is none.
@@ -176,9 +178,11 @@ QString cpuLabelText(quint8 VerCPU) {
 
 QString notAnIntegerMessage(QByteArrayView field) {
   return QStringLiteral("'%1' is not a valid integer value")
-      .arg(ShownText(fromSingleByteText(field)));
+      .arg(shownText(fromSingleByteText(field)));
 }
 
 QString cannotOpenFileMessage(const QString& fileName, const QString& reason) {
   return QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, reason);
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // Device kinds of a firmware file; 1 means no file has been recognised yet.
 enum : quint8 {
   kDeviceOrba = 0,
@@ -55,3 +57,5 @@ QString cpuLabelText(quint8 VerCPU);
 // The forms framework's texts for a field that does not convert and a file it cannot read.
 QString notAnIntegerMessage(QByteArrayView field);
 QString cannotOpenFileMessage(const QString& fileName, const QString& reason);
+
+}  // namespace lir2

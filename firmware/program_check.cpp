@@ -2,6 +2,8 @@
 
 #include "serial/intel_hex.h"
 
+namespace lir2 {
+
 std::optional<ProgramFault> checkIntelHexProgram(QByteArrayView text, qsizetype from) {
   // Exact: the upload sends the text character by character, so a lower-case digit or a
   // stray blank would reach the device as a wrong byte.
@@ -19,3 +21,5 @@ QString wrongFileText(const ProgramFault& fault) {
   return QStringLiteral("Не верный файл, строка %1: %2")
       .arg(QString::number(fault.line), fault.reason);
 }
+
+}  // namespace lir2

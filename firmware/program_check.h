@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // What is wrong with a firmware file's program, and where: the line as an editor numbers it
 // (from 1, the header's lines counted) and the reason in words the user can act on.
 struct ProgramFault {
@@ -23,3 +25,5 @@ std::optional<ProgramFault> checkIntelHexProgram(QByteArrayView text, qsizetype 
 
 // The error bar's text for a refused file: "Не верный файл", then the line and the reason.
 QString wrongFileText(const ProgramFault& fault);
+
+}  // namespace lir2

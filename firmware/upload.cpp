@@ -6,6 +6,8 @@
 #include "serial/exchange.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr int kHeaderScan = 19;
@@ -68,20 +70,20 @@ BootUpload::BootUpload(Exchange& exchange, UploadWindow& window, FileVersions fi
                        bool keepSettings)
     : ex_(exchange), window_(window), file_(file), keepSettings_(keepSettings) {}
 
-quint8 BootUpload::fail(quint8 code) {
+Result BootUpload::fail(Result code) {
   // A stop explains every failure that follows it.
-  ex_.ResultCode = ex_.stopped() ? static_cast<quint8>(Result::Interrupted) : code;
+  ex_.ResultCode = ex_.stopped() ? Result::Interrupted : code;
   return ex_.ResultCode;
 }
 
 void BootUpload::abandon() {
   // Its result does not matter: the upload ends with the mismatch either way.
   ex_.TxByte = '#';
-  ex_.WriteByte(LogChar);
+  (void)ex_.WriteByte(LogChar);
 }
 
 bool BootUpload::readVersion(quint8& value) {
-  if (ex_.ReadByte(LogChar) != 0) return false;
+  if (ex_.ReadByte(LogChar) != Result::Ok) return false;
   value = static_cast<quint8>(ex_.RxByte - '0');
   return true;
 }
@@ -90,19 +92,19 @@ bool BootUpload::readVersion(quint8& value) {
 // matched one was read are still waiting: read after the mode character, the 'L' of "Load"
 // would pass for the answer and "oa" for the versions. What is waiting is taken, and a greeting
 // caught in the middle is read to its line feed, so the next byte is the bootloader's answer.
-quint8 BootUpload::skipLateGreetings(qint64 start) {
+Result BootUpload::skipLateGreetings(qint64 start) {
   Clock& clock = ex_.clock();
-  while (ex_.ReadReceived(LogChar, kLineBufSize) > 0) {
+  while (ex_.readReceived(LogChar, kLineBufSize) > 0) {
     for (;;) {
       if (clock.nowMs() - start > kGreetingTimeoutMs) return fail(Result::NoReply);
       if (ex_.RxByte == '\n') break;
-      if (ex_.ReadByte(LogChar) != 0) return ex_.ResultCode;
+      if (ex_.ReadByte(LogChar) != Result::Ok) return ex_.ResultCode;
     }
   }
-  return 0;  // a stop meanwhile ends the write of the mode character
+  return Result::Ok;  // a stop meanwhile ends the write of the mode character
 }
 
-quint8 BootUpload::BootHandshake(char mode) {
+Result BootUpload::BootHandshake(char mode) {
   Clock& clock = ex_.clock();
   const qint64 start = clock.nowMs();
   static const QByteArray kGreeting("Load\r\n");
@@ -114,18 +116,18 @@ quint8 BootUpload::BootHandshake(char mode) {
   for (;;) {
     line.clear();
     do {
-      if (ex_.ReadByte(LogChar) != 0) return ex_.ResultCode;
+      if (ex_.ReadByte(LogChar) != Result::Ok) return ex_.ResultCode;
       line.append(static_cast<char>(ex_.RxByte));
     } while (ex_.RxByte != '\n' && line.size() < kLineBufSize - 1);
     if (line == kGreeting) break;
     if (clock.nowMs() - start > kGreetingTimeoutMs) return fail(Result::NoReply);
   }
-  if (skipLateGreetings(start) != 0) return ex_.ResultCode;
+  if (skipLateGreetings(start) != Result::Ok) return ex_.ResultCode;
 
   const char sent = keepSettings_ ? mode : 'f';
   ex_.TxByte = static_cast<quint8>(sent);
-  if (ex_.WriteByte(LogChar) != 0) return ex_.ResultCode;
-  if (ex_.ReadByte(LogChar) != 0) return ex_.ResultCode;
+  if (ex_.WriteByte(LogChar) != Result::Ok) return ex_.ResultCode;
+  if (ex_.ReadByte(LogChar) != Result::Ok) return ex_.ResultCode;
   if (ex_.RxByte != static_cast<quint8>(sent - 32)) return fail(Result::WrongBootloader);
 
   if (!readVersion(VerBoot)) return ex_.ResultCode;
@@ -156,31 +158,31 @@ quint8 BootUpload::BootHandshake(char mode) {
 
   for (char c : {'r', 'u', 'n'}) {
     ex_.TxByte = static_cast<quint8>(c);
-    if (ex_.WriteByte(LogChar) != 0) return ex_.ResultCode;
+    if (ex_.WriteByte(LogChar) != Result::Ok) return ex_.ResultCode;
   }
   // No answer at all is no 'y' either; RxByte would still hold the last version character.
-  if (ex_.ReadByte(LogChar) != 0 || ex_.RxByte != 'y') return fail(Result::NoCommandAck);
+  if (ex_.ReadByte(LogChar) != Result::Ok || ex_.RxByte != 'y') return fail(Result::NoCommandAck);
   ex_.appendRead('\r', LogChar);
   ex_.appendRead('\n', LogChar);
   ex_.appendWrite('\r', LogChar);
   ex_.appendWrite('\n', LogChar);
-  return 0;
+  return Result::Ok;
 }
 
-quint8 BootUpload::exchange(quint8 byte, int logMode) {
+Result BootUpload::exchange(quint8 byte, int logMode) {
   ex_.TxByte = byte;
   return ex_.ExchangeByte(logMode, true);
 }
 
-quint8 BootUpload::sendStuffed(quint8 byte) {
+Result BootUpload::sendStuffed(quint8 byte) {
   const char letter = stuffingLetter(byte);
   if (letter == 0) return exchange(byte, LogHex);
-  if (const quint8 code = exchange(kStuff, LogChar)) return code;
+  if (const Result code = exchange(kStuff, LogChar); code != Result::Ok) return code;
   return exchange(static_cast<quint8>(letter), LogChar);
 }
 
-quint8 BootUpload::TransferProgram(QByteArrayView text) {
-  if (const quint8 code = exchange(kFrame, LogChar)) return code;
+Result BootUpload::TransferProgram(QByteArrayView text) {
+  if (const Result code = exchange(kFrame, LogChar); code != Result::Ok) return code;
   Clock& clock = ex_.clock();
   const qint64 start = clock.nowMs();
   bool highDigitNext = true;
@@ -212,13 +214,13 @@ quint8 BootUpload::TransferProgram(QByteArrayView text) {
       byte = static_cast<quint8>(high + digit);
       highDigitNext = true;
     }
-    if (const quint8 code = sendStuffed(byte)) return code;
+    if (const Result code = sendStuffed(byte); code != Result::Ok) return code;
   }
-  if (const quint8 code = exchange(kFrame, LogChar)) return code;
+  if (const Result code = exchange(kFrame, LogChar); code != Result::Ok) return code;
   // A silent device is no confirmation; RxByte would still hold the echo of the 'U'.
-  if (ex_.ReadByte(LogChar) != 0 || ex_.RxByte != ')') return fail(Result::NoEndAck);
+  if (ex_.ReadByte(LogChar) != Result::Ok || ex_.RxByte != ')') return fail(Result::NoEndAck);
   window_.setStateText(QStringLiteral("Файл Загружен"));
-  return 0;
+  return Result::Ok;
 }
 
 QString partialProgramText() {
@@ -226,3 +228,5 @@ QString partialProgramText() {
       "в устройстве осталась неполная программа: загрузите программу снова, до этого "
       "устройство не будет работать");
 }
+
+}  // namespace lir2

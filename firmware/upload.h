@@ -7,6 +7,9 @@
 #include <QtGlobal>
 
 #include "firmware/program_check.h"
+#include "serial/result_code.h"
+
+namespace lir2 {
 
 class Exchange;
 
@@ -74,9 +77,9 @@ class BootUpload {
 
   // Waits for "Load\r\n", sends the mode character ('l', or 'f' when the settings are not to
   // be kept), compares the versions the bootloader reports and sends "run".
-  quint8 BootHandshake(char mode);
+  Result BootHandshake(char mode);
   // Sends the program between two 'U's and waits for the device's ')'.
-  quint8 TransferProgram(QByteArrayView programText);
+  Result TransferProgram(QByteArrayView programText);
 
   // As the bootloader reported them (character minus '0').
   quint8 VerBoot = 0;
@@ -85,12 +88,12 @@ class BootUpload {
   quint8 DevVerPlatPic = 0;
 
  private:
-  quint8 fail(quint8 code);
+  Result fail(Result code);
   void abandon();
-  quint8 exchange(quint8 byte, int logMode);
-  quint8 sendStuffed(quint8 byte);
+  Result exchange(quint8 byte, int logMode);
+  Result sendStuffed(quint8 byte);
   bool readVersion(quint8& value);
-  quint8 skipLateGreetings(qint64 start);
+  Result skipLateGreetings(qint64 start);
 
   Exchange& ex_;
   UploadWindow& window_;
@@ -104,3 +107,5 @@ QString elapsedTimeText(qint64 ms, const QLocale& locale = QLocale::system());
 
 // The second byte of the 'K' pair that stands for a reserved byte, or 0 for any other byte.
 char stuffingLetter(quint8 byte);
+
+}  // namespace lir2

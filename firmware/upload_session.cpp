@@ -6,6 +6,8 @@
 #include "protocol/result_messages.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 UploadSession::UploadSession(DeviceLink& link) : LineSession(link) {
   setObjectName(QStringLiteral("UploadSession"));
 }
@@ -20,7 +22,7 @@ void UploadSession::begin(RunId run, const UploadJob& job) {
   length_ = job.programText.size();
   step_ = std::max<qint64>(1, length_ / 1000);
   shown_ = 0;
-  quint8 code = Result::Ok;
+  Result code = Result::Ok;
   bool began = false;
   if (line.reopen(job.port, kUploadRate) != Result::Ok) {
     code = Result::OpenFailed;
@@ -30,7 +32,8 @@ void UploadSession::begin(RunId run, const UploadJob& job) {
     BootUpload upload(ex, *this, job.versions, job.keepSettings);
     if (upload.BootHandshake('l') == Result::Ok) {
       began = true;
-      upload.TransferProgram(job.programText);
+      // Its code is also left in ResultCode, which is read below for both steps.
+      (void)upload.TransferProgram(job.programText);
     }
     code = ex.ResultCode;
   }
@@ -71,3 +74,5 @@ void UploadSession::setStateText(const QString& text) {
 void UploadSession::setErrorText(const QString& text) {
   toWindows([this, text] { emit errorShown(text); });
 }
+
+}  // namespace lir2

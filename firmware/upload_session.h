@@ -5,6 +5,9 @@
 #include "firmware/upload.h"
 #include "protocol/line_session.h"
 #include "serial/port_control.h"
+#include "serial/result_code.h"
+
+namespace lir2 {
 
 // What an upload needs, taken from the opened firmware file and the options when it starts.
 struct UploadJob {
@@ -43,7 +46,7 @@ class UploadSession : public LineSession, private UploadWindow {
   // (nothing is sent into a port that is not there). A stopped run that had begun reports
   // Result::Interrupted. partial: the device had taken "run" and begun to receive the program,
   // which a failure leaves incomplete: the device needs a whole upload before it will work.
-  void finished(RunId run, quint8 code, const QString& reason, bool partial);
+  void finished(RunId run, Result code, const QString& reason, bool partial);
 
  private:
   void begin(RunId run, const UploadJob& job);
@@ -60,3 +63,5 @@ class UploadSession : public LineSession, private UploadWindow {
   qint64 length_ = 0;
   qint64 shown_ = 0;
 };
+
+}  // namespace lir2

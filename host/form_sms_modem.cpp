@@ -8,6 +8,8 @@
 #include "host/modem_session.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 namespace {
 
 template <typename W>
@@ -74,7 +76,7 @@ void TFormSmsModem::B_SmsSendClick() {
   session_.sendSms(SmsModem::messageBytes(E_SmsSend->text()));
 }
 
-void TFormSmsModem::smsSent(quint8 code) {
+void TFormSmsModem::smsSent(Result code) {
   L_err->setText(smsResultText(code));
   Timer1->setInterval(SmsModem::kPollIntervalMs);
 }
@@ -86,3 +88,5 @@ void TFormSmsModem::B_StopClick() {
 void TFormSmsModem::Timer1Timer() {
   session_.receivePoll();
 }
+
+}  // namespace lir2

@@ -3,12 +3,16 @@
 #include <QWidget>
 
 #include "host/sms_modem.h"
+#include "serial/result_code.h"
 
-class ModemSession;
 class QLabel;
-struct PortSettings;
 class QLineEdit;
 class QPushButton;
+
+namespace lir2 {
+
+class ModemSession;
+struct PortSettings;
 class WindowTimer;
 
 // The GSM modem window, reached through the main window's hidden modem button: a message to
@@ -28,7 +32,7 @@ class TFormSmsModem : public QWidget {
   void Timer1Timer();
 
  private:
-  void smsSent(quint8 code);
+  void smsSent(Result code);
 
   QLabel* L_SmsSend = nullptr;
   QLineEdit* E_SmsSend = nullptr;
@@ -42,3 +46,5 @@ class TFormSmsModem : public QWidget {
 
   ModemSession& session_;
 };
+
+}  // namespace lir2

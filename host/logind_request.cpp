@@ -2,6 +2,8 @@
 
 #include "host/shutdown.h"
 
+namespace lir2 {
+
 QDBusMessage logindShutdownMessage(quint32 flags) {
   const bool reboot = (flags & ExitFlags::Reboot) != 0;
   QDBusMessage call = QDBusMessage::createMethodCall(
@@ -12,3 +14,5 @@ QDBusMessage logindShutdownMessage(quint32 flags) {
   call << false;
   return call;
 }
+
+}  // namespace lir2

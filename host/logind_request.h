@@ -3,6 +3,8 @@
 #include <QDBusMessage>
 #include <QtGlobal>
 
+namespace lir2 {
+
 // The login manager's call for a shutdown request (see shutdown.h for the flags): PowerOff or
 // Reboot of org.freedesktop.login1.Manager on the system bus, never interactive, because
 // nothing may be shown to the user. The message is only built here; sending it is the
@@ -21,3 +23,5 @@ inline constexpr char kService[] = "org.freedesktop.login1";
 inline constexpr char kPath[] = "/org/freedesktop/login1";
 inline constexpr char kInterface[] = "org.freedesktop.login1.Manager";
 }  // namespace Logind
+
+}  // namespace lir2

@@ -5,6 +5,9 @@
 #include "host/sms_modem.h"
 #include "protocol/line_session.h"
 #include "serial/port_control.h"
+#include "serial/result_code.h"
+
+namespace lir2 {
 
 // The modem mode on the device line: the port opened at the configured rate and the modem set up
 // for text messages, then messages and raw commands as the window asks. The mode has no stop of
@@ -27,7 +30,7 @@ class ModemSession : public LineSession {
   void receivePoll();
 
  signals:
-  void sent(quint8 code);
+  void sent(Result code);
 
  private:
   // Runs step in the modem's run, or in a new one when another run has taken the line.
@@ -36,3 +39,5 @@ class ModemSession : public LineSession {
   SmsModem modem_;
   PortSettings settings_;  // of the mode's start, on the windows' thread
 };
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace lir2 {
+
 // Asking the operating system to power the machine off or restart it.
 //
 // The request is a set of exit flags, whatever the platform: power off 8 or restart 2, plus 4
@@ -30,3 +32,5 @@ class ShutdownBackend {
 inline bool requestShutdown(ShutdownBackend* backend, bool reboot, bool force) {
   return backend != nullptr && backend->requestExit(shutdownFlags(reboot, force));
 }
+
+}  // namespace lir2

@@ -5,6 +5,8 @@
 #include "serial/port_control.h"
 #include "serial/serial_device.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr char kCtrlZ = 0x1A;
@@ -36,59 +38,67 @@ QByteArray SmsModem::messageBytes(const QString& text) {
   return bytes;
 }
 
+// The modem's answers are only logged, never judged: a write or a read that fails shows in the
+// port's log, and the steps after it go on as they would.
 void SmsModem::readLines(int count) {
-  for (int i = 0; i < count; ++i) ex_.ModemReadLine(kReadTimeoutMs);
+  for (int i = 0; i < count; ++i) (void)ex_.ModemReadLine(kReadTimeoutMs);
+}
+
+void SmsModem::write(QByteArrayView text) {
+  (void)ex_.ModemWriteString(text, kPauseMs);
 }
 
 void SmsModem::forgetFailure() {
-  ex_.ResultCode = 0;
+  ex_.ResultCode = Result::Ok;
 }
 
 void SmsModem::ModemInit() {
-  ex_.ModemWriteString("atz\r\n", kPauseMs);
+  write("atz\r\n");
   readLines(1);
-  ex_.ModemWriteString("ate0\r\n", kPauseMs);
+  write("ate0\r\n");
   readLines(2);
-  ex_.ModemWriteString("at+cmgf=1\r\n", kPauseMs);
+  write("at+cmgf=1\r\n");
   readLines(1);
   forgetFailure();
 }
 
 void SmsModem::takeStaleAnswers() {
   const int mode = ex_.logReads() ? LogChar : LogNone;
-  int taken = ex_.ReadReceived(mode, kStaleLimit);
+  int taken = ex_.readReceived(mode, kStaleLimit);
   // A real port shows only what it has fetched from the system; one look without waiting
   // fetches the rest.
   SerialDevice* device = ex_.port().device();
   if (taken < kStaleLimit && device && ex_.port().PortOpen && device->waitForReadyRead(0))
-    taken += ex_.ReadReceived(mode, kStaleLimit - taken);
+    taken += ex_.readReceived(mode, kStaleLimit - taken);
 }
 
-quint8 SmsModem::SendSms(QByteArrayView text) {
+Result SmsModem::SendSms(QByteArrayView text) {
   takeStaleAnswers();
-  ex_.ModemWriteString(sendCommand(), kPauseMs);
-  ex_.ModemWriteString(text, kPauseMs);
+  write(sendCommand());
+  write(text);
   const char ctrlZ[] = {kCtrlZ};
-  ex_.ModemWriteString(QByteArrayView(ctrlZ, 1), kPauseMs);
-  const quint8 code = ex_.ModemReadLine(kReadTimeoutMs);
+  write(QByteArrayView(ctrlZ, 1));
+  const Result code = ex_.ModemReadLine(kReadTimeoutMs);
   forgetFailure();
   return code;
 }
 
-void SmsModem::SendRaw(QByteArrayView text) {
-  ex_.ModemWriteString(text, kPauseMs);
+void SmsModem::sendRaw(QByteArrayView text) {
+  write(text);
   readLines(2);
   forgetFailure();
 }
 
-void SmsModem::ReceivePoll() {
-  ex_.ModemWriteString("at+cnmi=1,1,0,0,0\r\n", kPauseMs);
+void SmsModem::receivePoll() {
+  write("at+cnmi=1,1,0,0,0\r\n");
   readLines(2);
-  ex_.ModemWriteString("at+cmgr=1\r\n", kPauseMs);
+  write("at+cmgr=1\r\n");
   readLines(2);
   forgetFailure();
 }
 
-QString smsResultText(quint8 code) {
-  return QStringLiteral("%1: %2").arg(code).arg(resultMessage(code));
+QString smsResultText(Result code) {
+  return QStringLiteral("%1: %2").arg(codeOf(code)).arg(resultMessage(code));
 }
+
+}  // namespace lir2

@@ -4,6 +4,9 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
+#include "serial/result_code.h"
+
+namespace lir2 {
 
 class Exchange;
 
@@ -32,11 +35,11 @@ class SmsModem {
   void ModemInit();
   // Sends text to the destination: the command, the text, then Ctrl-Z alone; the result is
   // that of the answer line read after it, 0 or 20.
-  quint8 SendSms(QByteArrayView text);
+  Result SendSms(QByteArrayView text);
   // Writes the text exactly as given (no line end is added), then reads two lines.
-  void SendRaw(QByteArrayView text);
+  void sendRaw(QByteArrayView text);
   // The receive poll: new-message indications on, then message 1 read, two lines each.
-  void ReceivePoll();
+  void receivePoll();
 
   // The command that starts a message to the destination, with its line end.
   static QByteArray sendCommand();
@@ -48,6 +51,7 @@ class SmsModem {
 
  private:
   void readLines(int count);
+  void write(QByteArrayView text);
   // The modem's answers that no read took (the echo before "ate0" gives one more line than
   // the set-up reads) are taken off the line and logged, so the line read after a message is
   // the modem's answer to that message.
@@ -59,4 +63,6 @@ class SmsModem {
 };
 
 // How the window shows a send's result: the code and its message.
-QString smsResultText(quint8 code);
+QString smsResultText(Result code);
+
+}  // namespace lir2

@@ -1,8 +1,10 @@
 #include "monitor/alarm_messages.h"
 
+namespace lir2 {
+
 namespace {
 
-AlarmTables BuildTables() {
+AlarmTables buildTables() {
   // The device family's texts as they are: "KZ" in the two battery short-circuit messages is in
   // Latin letters, "КЗ" elsewhere Cyrillic.
   // RAM offset 42
@@ -73,26 +75,28 @@ AlarmTables BuildTables() {
 
 }  // namespace
 
-const AlarmTables& AlarmMessages() {
-  static const AlarmTables tables = BuildTables();
+const AlarmTables& alarmMessages() {
+  static const AlarmTables tables = buildTables();
   return tables;
 }
 
-bool ProtectionSecondVariant(quint8 generation, quint16 firmwareVersion) {
+bool protectionSecondVariant(quint8 generation, quint16 firmwareVersion) {
   return (generation == 5 && firmwareVersion >= 70) || generation >= 6;
 }
 
-bool EventSecondVariant(quint8 generation) {
+bool eventSecondVariant(quint8 generation) {
   return generation >= 5;
 }
 
-std::array<AlarmGroup, 4> AlarmGroupsFor(quint8 generation, quint16 firmwareVersion) {
-  const AlarmTables& t = AlarmMessages();
+std::array<AlarmGroup, 4> alarmGroupsFor(quint8 generation, quint16 firmwareVersion) {
+  const AlarmTables& t = alarmMessages();
   return {{
       {42, &t.systemFault},
-      {45, EventSecondVariant(generation) ? &t.eventSecond : &t.eventFirst},
-      {43, ProtectionSecondVariant(generation, firmwareVersion) ? &t.protectionSecond
+      {45, eventSecondVariant(generation) ? &t.eventSecond : &t.eventFirst},
+      {43, protectionSecondVariant(generation, firmwareVersion) ? &t.protectionSecond
                                                                 : &t.protectionFirst},
       {44, &t.warning},
   }};
 }
+
+}  // namespace lir2

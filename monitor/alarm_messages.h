@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace lir2 {
+
 // The device's alarm bytes: four bytes of its RAM window, each bit one alarm, bit n naming entry
 // n of an eight-entry table. The texts are the device family's own, padding blanks included.
 using AlarmMessageTable = std::array<QString, 8>;
@@ -17,11 +19,11 @@ struct AlarmTables {
   AlarmMessageTable eventFirst;        // RAM offset 45, boards before generation 5
   AlarmMessageTable eventSecond;       // RAM offset 45
 };
-const AlarmTables& AlarmMessages();
+const AlarmTables& alarmMessages();
 
 // Which variant the device's firmware means (G board generation, F firmware version).
-bool ProtectionSecondVariant(quint8 generation, quint16 firmwareVersion);
-bool EventSecondVariant(quint8 generation);
+bool protectionSecondVariant(quint8 generation, quint16 firmwareVersion);
+bool eventSecondVariant(quint8 generation);
 
 // One alarm byte and the table that names its bits.
 struct AlarmGroup {
@@ -30,4 +32,6 @@ struct AlarmGroup {
 };
 // The groups in the order the log lists them (offsets 42, 45, 43, 44), with the tables this
 // device's firmware means. Index i is also the group's slot in DecodeContext::PreviousAlarms.
-std::array<AlarmGroup, 4> AlarmGroupsFor(quint8 generation, quint16 firmwareVersion);
+std::array<AlarmGroup, 4> alarmGroupsFor(quint8 generation, quint16 firmwareVersion);
+
+}  // namespace lir2

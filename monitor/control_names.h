@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+namespace lir2 {
+
 // The name of a monitor control as the decoders' views give it: the object name the monitor
 // sheet gives the control. Made from a literal, it costs nothing to turn into a QString.
 class ControlName {
@@ -56,3 +58,5 @@ inline constexpr ControlName kAll[] = {LIR2_MONITOR_CONTROLS(LIR2_CONTROL_ENTRY)
 #undef LIR2_CONTROL_ENTRY
 
 }  // namespace control
+
+}  // namespace lir2

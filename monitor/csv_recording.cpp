@@ -7,12 +7,14 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 // The columns, in order. Alarm rows fill the first two and the last three.
-const QStringList& Columns() {
+const QStringList& columnNames() {
   static const QStringList columns = {
       u"Время"_s,
       u"Запись"_s,
@@ -40,24 +42,24 @@ const QStringList& Columns() {
   return columns;
 }
 
-QByteArray Row(const QStringList& fields) {
+QByteArray rowBytes(const QStringList& fields) {
   QString line;
   for (qsizetype i = 0; i < fields.size(); ++i) {
     if (i) line += u',';
-    line += CsvField(fields[i]);
+    line += csvField(fields[i]);
   }
   return line.toUtf8() + "\r\n";
 }
 
 // A temperature as the label shows it, in whole degrees; empty where the label shows none.
-QString Celsius(const RamValues& v, const TemperatureReading& t, bool hidden = false) {
+QString celsiusText(const RamValues& v, const TemperatureReading& t, bool hidden = false) {
   if (!v.temperaturesKnown || t.absent || hidden) return {};
   return QString::number(t.celsius());
 }
 
 }  // namespace
 
-QString CsvField(const QString& text) {
+QString csvField(const QString& text) {
   const bool quote = text.contains(u',') || text.contains(u'"') || text.contains(u'\r') ||
                      text.contains(u'\n') ||
                      (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
@@ -67,38 +69,38 @@ QString CsvField(const QString& text) {
   return u'"' + quoted + u'"';
 }
 
-QStringList CsvColumns() {
-  return Columns();
+QStringList csvColumns() {
+  return columnNames();
 }
 
-QByteArray CsvHeaderRow() {
-  return Row(Columns());
+QByteArray csvHeaderRow() {
+  return rowBytes(columnNames());
 }
 
-QByteArray CsvValueRow(const RamValues& v, const QDateTime& at) {
+QByteArray csvValueRow(const RamValues& v, const QDateTime& at) {
   QStringList f;
-  f.reserve(Columns().size());
-  f << IsoLocalTime(at, true) << u"Значения"_s << QString::number(v.mode) << ModeText(v)
-    << FormatGeneral15(v.batteryVolts, Separator::Point)
-    << FormatGeneral15(v.batteryVoltsUnderLoad, Separator::Point) << QString::number(v.batteryAmps)
+  f.reserve(columnNames().size());
+  f << isoLocalTime(at, true) << u"Значения"_s << QString::number(v.mode) << modeText(v)
+    << formatGeneral15(v.batteryVolts, Separator::Point)
+    << formatGeneral15(v.batteryVoltsUnderLoad, Separator::Point) << QString::number(v.batteryAmps)
     << QString::number(v.mainsVolts) << QString::number(v.outputVolts)
-    << MainsCurrentText(v, Separator::Point) << FormatGeneral2(v.powerKw, Separator::Point)
-    << Celsius(v, v.ambient) << Celsius(v, v.transformer, v.transformerHidden)
-    << Celsius(v, v.transistors)
+    << mainsCurrentText(v, Separator::Point) << formatGeneral2(v.powerKw, Separator::Point)
+    << celsiusText(v, v.ambient) << celsiusText(v, v.transformer, v.transformerHidden)
+    << celsiusText(v, v.transistors)
     << (v.secondsToCharge ? QString::number(*v.secondsToCharge) : QString());
   for (quint8 b : v.alarmBytes) f << QString::number(b);
   f << QString() << QString() << QString();
-  return Row(f);
+  return rowBytes(f);
 }
 
-QByteArray CsvAlarmRow(const AlarmEvent& alarm, const QDateTime& at) {
-  QStringList f(Columns().size());
-  f[0] = IsoLocalTime(at, true);
+QByteArray csvAlarmRow(const AlarmEvent& alarm, const QDateTime& at) {
+  QStringList f(columnNames().size());
+  f[0] = isoLocalTime(at, true);
   f[1] = u"Тревога"_s;
   f[f.size() - 3] = QString::number(alarm.ramOffset);
   f[f.size() - 2] = QString::number(alarm.bit);
   f[f.size() - 1] = alarm.text;
-  return Row(f);
+  return rowBytes(f);
 }
 
 CsvRecording::CsvRecording(QObject* parent) : QObject(parent) {
@@ -116,10 +118,10 @@ void CsvRecording::start(const QString& path) {
   lastRowAt_ = QDateTime();
   // The header is saved as every file is: an earlier file at the path stays as it was unless the
   // new one has its header on the disk; a device or a FIFO is never taken for the file.
-  const QByteArray header = CsvHeaderRow();
+  const QByteArray header = csvHeaderRow();
   QString reason;
-  if (!SaveFile(path, header, &reason)) {
-    emit stopped(path, 0, u"Файл записи «%1» не создаётся: %2"_s.arg(ShownPath(path), reason));
+  if (!saveFile(path, header, &reason)) {
+    emit stopped(path, 0, u"Файл записи «%1» не создаётся: %2"_s.arg(shownPath(path), reason));
     return;
   }
   file_.setFileName(path);
@@ -127,7 +129,7 @@ void CsvRecording::start(const QString& path) {
   if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
     emit stopped(
         path, 0,
-        u"Файл записи «%1» не открывается: %2"_s.arg(ShownPath(path), file_.errorString()));
+        u"Файл записи «%1» не открывается: %2"_s.arg(shownPath(path), file_.errorString()));
     return;
   }
   goodSize_ = header.size();
@@ -145,8 +147,8 @@ void CsvRecording::record(const RamValues& values, const QDateTime& at) {
   // The values and the alarms of one decode reach the file together, or not at all.
   // A file's first decode names the alarms already standing; later ones, those that appear.
   const QList<AlarmEvent>& alarms = rows_ == 0 ? values.standingAlarms : values.newAlarms;
-  QByteArray rows = CsvValueRow(values, at);
-  for (const AlarmEvent& alarm : alarms) rows += CsvAlarmRow(alarm, at);
+  QByteArray rows = csvValueRow(values, at);
+  for (const AlarmEvent& alarm : alarms) rows += csvAlarmRow(alarm, at);
   if (QString reason; !append(rows, &reason)) {
     fail(reason);
     return;
@@ -157,8 +159,8 @@ void CsvRecording::record(const RamValues& values, const QDateTime& at) {
 }
 
 bool CsvRecording::append(const QByteArray& bytes, QString* reason) {
-  if (!WriteWhole(file_, bytes, reason)) return false;
-  if (syncEachRow_ && !SyncToDisk(file_, reason)) return false;
+  if (!writeWhole(file_, bytes, reason)) return false;
+  if (syncEachRow_ && !syncToDisk(file_, reason)) return false;
   goodSize_ += bytes.size();
   return true;
 }
@@ -169,7 +171,7 @@ void CsvRecording::fail(const QString& reason) {
   file_.unsetError();
   const bool trimmed = file_.resize(goodSize_);
   file_.close();
-  QString error = u"Запись в файл «%1» остановлена: %2. "_s.arg(ShownPath(path), reason);
+  QString error = u"Запись в файл «%1» остановлена: %2. "_s.arg(shownPath(path), reason);
   if (rows_ == 0)
     error += u"Строк с данными в файле нет."_s;
   else
@@ -178,3 +180,5 @@ void CsvRecording::fail(const QString& reason) {
   if (!trimmed && goodSize_ > 0) error += u" Последняя строка могла остаться неполной."_s;
   emit stopped(path, rows_, error);
 }
+
+}  // namespace lir2

@@ -9,19 +9,21 @@
 
 #include "monitor/ram_values.h"
 
+namespace lir2 {
+
 // The live recording of the monitor's values to a CSV file: UTF-8, a header row, RFC 4180
 // quoting, CR LF rows, ISO 8601 local time with its offset, numbers with a decimal point. One
 // row per RAM decode, and one more for each alarm that appeared in it (in the first, each alarm
 // already standing). The numbers are those the labels show, from the same RamValues.
 
 // One field, quoted when it holds a comma, a quote, a line break or blanks at its ends.
-QString CsvField(const QString& text);
+QString csvField(const QString& text);
 // The header row and the rows of a decode, each ending in CR LF.
-QByteArray CsvHeaderRow();
-QByteArray CsvValueRow(const RamValues& values, const QDateTime& at);
-QByteArray CsvAlarmRow(const AlarmEvent& alarm, const QDateTime& at);
+QByteArray csvHeaderRow();
+QByteArray csvValueRow(const RamValues& values, const QDateTime& at);
+QByteArray csvAlarmRow(const AlarmEvent& alarm, const QDateTime& at);
 // The fields of the header row, in order.
-QStringList CsvColumns();
+QStringList csvColumns();
 
 // A recording into one file at a time. It runs on the thread it lives on (the device line's,
 // beside the monitor, so that writing to a slow disk never holds a window); every row reaches
@@ -66,3 +68,5 @@ class CsvRecording : public QObject {
   QDateTime lastRowAt_;
   bool syncEachRow_ = true;
 };
+
+}  // namespace lir2

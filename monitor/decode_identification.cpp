@@ -8,6 +8,8 @@
 #include "monitor/number_format.h"
 #include "protocol/frames.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 using namespace decode_rules;
 
@@ -20,7 +22,7 @@ constexpr int kPeriodMax = 250;
 // The nominal power (units of 100 W) of model `index` (EEPROM 5, a signed byte) on generation
 // g with firmware f; none for an index that names no model there. Some indexes name a different
 // model on newer boards; bit 0 of EEPROM 32 marks the extended model range.
-std::optional<quint16> PowerRatingFor(int index, int g, int f, bool extendedModels) {
+std::optional<quint16> powerRatingFor(int index, int g, int f, bool extendedModels) {
   switch (index) {
     case 0:
       return g >= 7 && f >= 53 ? 10 : 9;
@@ -73,24 +75,24 @@ std::optional<int> DeviceIdentification::frequencyHz() const {
 QString DeviceIdentification::boardText() const {
   if (!knownBoard()) return u"Другое устройство"_s;
   if (boardType == 2)
-    return u"LCD Ver "_s + FormatDecimal(generation) + u"."_s + FormatDecimal(subVersion);
-  QString text = u"LCD SIN  Ver "_s + FormatDecimal(generation);
+    return u"LCD Ver "_s + formatDecimal(generation) + u"."_s + formatDecimal(subVersion);
+  QString text = u"LCD SIN  Ver "_s + formatDecimal(generation);
   if (generation < 9) {
-    text += u"."_s + FormatDecimal(subVersion);
+    text += u"."_s + formatDecimal(subVersion);
   } else {
     text += lowSide ? u"Low"_s : u"Hi"_s;
-    text += u" /"_s + FormatDecimal(secondVersion) + u" /"_s;
+    text += u" /"_s + formatDecimal(secondVersion) + u" /"_s;
     if (mainsCode == 15)
       text += u"0"_s;
     else
-      text += u"Net"_s + FormatDecimal((mainsCode & 3) + 6) + (mainsCode >= 4 ? u"L"_s : u"H"_s);
+      text += u"Net"_s + formatDecimal((mainsCode & 3) + 6) + (mainsCode >= 4 ? u"L"_s : u"H"_s);
   }
   text += variantFlag != 0 ? u" -S"_s : u" -Pro"_s;
   return text;
 }
 
 QString DeviceIdentification::firmwareText() const {
-  return u"Ver "_s + FormatDecimal(firmwareMajor) + u"."_s + FormatDecimal(firmwareMinor);
+  return u"Ver "_s + formatDecimal(firmwareMajor) + u"."_s + formatDecimal(firmwareMinor);
 }
 
 // "0,9 кВт", "12 кВт": the family writes its models with a decimal comma, whatever the locale.
@@ -126,10 +128,10 @@ DeviceIdentification identifyDevice(const DeviceImages::Eeprom& ee) {
   id.generation = ee[1];
   id.firmwareMajor = ee[2] & 0x1F;
   id.firmwareMinor = ee[2] >> 5;
-  id.firmwareVersion = FirmwareVersionOf(ee[2]);
+  id.firmwareVersion = firmwareVersionOf(ee[2]);
   id.outputPeriod = ee[62];
   const int g = id.generation, f = id.firmwareVersion;
-  id.powerRating = PowerRatingFor(SignedByte(ee[5]), g, f, (ee[32] & 0x01) != 0);
+  id.powerRating = powerRatingFor(signedByte(ee[5]), g, f, (ee[32] & 0x01) != 0);
   id.subVersion = (g == 5 && f >= 50) || g >= 6 ? ee[16] : 0;
   id.voltageClass = ee[6];
   id.variantFlag = ee[59];
@@ -156,8 +158,8 @@ void learnIdentification(const DeviceIdentification& id, DecodeContext& ctx, boo
     // The external sensor is only ever switched on here; switching it off is the user's.
     if (G(ctx) >= 5 && id.externalSensor) ctx.TempOkrChecked = true;
   }
-  if (HasExtendedFirmware(ctx))
-    binaryFrames = BinaryFramesFor(ctx.BoardGeneration, ctx.FirmwareVersion, binaryFrames);
+  if (hasExtendedFirmware(ctx))
+    binaryFrames = binaryFramesFor(ctx.BoardGeneration, ctx.FirmwareVersion, binaryFrames);
 }
 
 MonitorView showIdentification(const DeviceIdentification& id, const DecodeContext& ctx) {
@@ -165,7 +167,7 @@ MonitorView showIdentification(const DeviceIdentification& id, const DecodeConte
   // The track bar can only stand within its range; the frequency text stays as it was for a
   // period of 0.
   v[control::TB_frec].position = std::clamp<int>(id.outputPeriod, kPeriodMin, kPeriodMax);
-  if (const auto hz = id.frequencyHz()) v[control::L_frec].text = FormatDecimal(*hz) + u" Гц"_s;
+  if (const auto hz = id.frequencyHz()) v[control::L_frec].text = formatDecimal(*hz) + u" Гц"_s;
   v[control::Lb_VerPO].text = id.firmwareText();
   v[control::Lb_Plir].text = id.powerText();
   v[control::Lb_VerPl].text = id.boardText();
@@ -190,7 +192,7 @@ MonitorView showIdentification(const DeviceIdentification& id, const DecodeConte
     }
   }
 
-  if (HasExtendedFirmware(ctx)) {
+  if (hasExtendedFirmware(ctx)) {
     if (id.voltsCorrection) {
       // The correction is then entered in volts; the last letter is a Latin B, as on the device.
       v[control::B_Uakb_korr].text = u"Коррекция напряжения АКБ в B"_s;
@@ -210,3 +212,5 @@ MonitorView DecodeIdentification(const DeviceImages& images, DecodeContext& ctx,
   learnIdentification(id, ctx, binaryFrames);
   return showIdentification(id, ctx);
 }
+
+}  // namespace lir2

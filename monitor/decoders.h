@@ -10,6 +10,8 @@
 #include "monitor/number_format.h"
 #include "monitor/ram_values.h"
 
+namespace lir2 {
+
 // The monitor's decoders: plain functions from the device's memory images and the decode
 // context to what the monitor window must show. They read the images, update the context (the
 // identity they learn, the state carried from one pass to the next) and return a view; they never
@@ -37,18 +39,18 @@ MonitorView DecodeEeprom(const DeviceImages& images, DecodeContext& ctx, bool& b
 
 // The numbers behind the RAM window's labels, with the device's scaling, and the alarms that
 // appeared since the last pass (the context's PreviousAlarms). Changes nothing.
-RamValues MeasureRam(const DeviceImages& images, const DecodeContext& ctx);
+RamValues measureRam(const DeviceImages& images, const DecodeContext& ctx);
 
 // The labels of a RAM pass from its numbers; the context learns the device's on and charging
 // state, its absent sensors and this pass's alarm bytes.
 MonitorView DecodeRam(const RamValues& values, DecodeContext& ctx, const QDateTime& now);
 
 // The operating mode as its label writes it: "Включен, Пропускаем сеть, Идет заряд".
-QString ModeText(const RamValues& values);
+QString modeText(const RamValues& values);
 // The mains current as its label writes it, without the unit: "-2,5", "17".
-QString MainsCurrentText(const RamValues& values, Separator separator = Separator::Locale);
+QString mainsCurrentText(const RamValues& values, Separator separator = Separator::Locale);
 
-// The RAM window (MeasureRam, then the labels from its numbers): operating state and charging,
+// The RAM window (measureRam, then the labels from its numbers): operating state and charging,
 // measurements, temperatures, winding offsets, short-circuit counters, and the alarm lines of
 // alarms that appeared since the last pass, each stamped with `now` in local time.
 MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDateTime& now);
@@ -57,3 +59,5 @@ MonitorView DecodeRam(const DeviceImages& images, DecodeContext& ctx, const QDat
 // format, a blank, the time in its long format without a time-zone part, then four blanks
 // ("05.03.2024 14:07:09    "), whatever the system's locale.
 QString AlarmLogPrefix(const QDateTime& now);
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 #include "monitor/device_images.h"
 #include "monitor/monitor_view.h"
 
+namespace lir2 {
+
 // The device as its EEPROM says it is, in typed values: what it is (the identification) and
 // how it is set (the settings and calibration). The EEPROM decode reads these first, then
 // renders them into the window's view; the command line, the backup files and every other
@@ -144,3 +146,5 @@ DeviceSettings readDeviceSettings(const DeviceImages::Eeprom& eeprom, const Deco
 // What the context learns: the temperature limits; and the alarms logged so far are forgotten.
 void learnSettings(const DeviceSettings& settings, DecodeContext& ctx);
 MonitorView showSettings(const DeviceSettings& settings, const DecodeContext& ctx);
+
+}  // namespace lir2

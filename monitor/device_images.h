@@ -5,6 +5,8 @@
 
 #include <array>
 
+namespace lir2 {
+
 // The monitor's copies of the device's memory: its EEPROM (addresses 0 to 1023) and the status
 // window of its working memory (addresses 1024 to 1092). They start zeroed and are kept from one
 // monitor run to the next.
@@ -36,4 +38,7 @@ struct EepromWrite {
   quint8 value = 0;
   bool operator==(const EepromWrite&) const = default;
 };
-Q_DECLARE_METATYPE(EepromWrite)
+
+}  // namespace lir2
+
+Q_DECLARE_METATYPE(lir2::EepromWrite)

@@ -14,6 +14,8 @@
 #include "serial/intel_hex.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -26,12 +28,12 @@ constexpr qint64 kLargestFile = 256 * 1024;
 const QString kHeaderMark = u"EEPROM LIR"_s;
 const QString kFieldSeparator = u" | "_s;
 
-QString Hex(quint32 value, int digits) {
+QString hexText(quint32 value, int digits) {
   return u"0x"_s + QString::number(value, 16).toUpper().rightJustified(digits, u'0');
 }
 
 // The header's identification, when the comment is one of ours.
-std::optional<EepromIdentity> ParseHeader(const QString& comment, QString* saved) {
+std::optional<EepromIdentity> parseHeader(const QString& comment, QString* saved) {
   const QStringList fields = comment.split(kFieldSeparator);
   if (fields.isEmpty() || fields.first().trimmed() != kHeaderMark) return std::nullopt;
   EepromIdentity id;
@@ -40,7 +42,7 @@ std::optional<EepromIdentity> ParseHeader(const QString& comment, QString* saved
     if (colon < 0) continue;
     const QString key = field.left(colon);
     // Shown in labels and on terminals as the file has it, control characters excepted.
-    const QString value = ShownText(field.mid(colon + 2));
+    const QString value = shownText(field.mid(colon + 2));
     if (key == u"плата")
       id.board = value;
     else if (key == u"ПО")
@@ -55,7 +57,7 @@ std::optional<EepromIdentity> ParseHeader(const QString& comment, QString* saved
   return id;
 }
 
-QString LineError(int line, const QString& what) {
+QString lineError(int line, const QString& what) {
   return u"строка %1: "_s.arg(line) + what;
 }
 
@@ -68,23 +70,23 @@ QString EepromIdentity::describe() const {
   return parts.isEmpty() ? u"устройство не опознано"_s : parts.join(u", "_s);
 }
 
-EepromIdentity IdentityOf(const DeviceImages::Eeprom& eeprom) {
-  return IdentityOf(identifyDevice(eeprom));
+EepromIdentity identityOf(const DeviceImages::Eeprom& eeprom) {
+  return identityOf(identifyDevice(eeprom));
 }
 
-EepromIdentity IdentityOf(const DeviceIdentification& id) {
+EepromIdentity identityOf(const DeviceIdentification& id) {
   return {id.boardText(), id.firmwareText(), id.powerText(), id.voltageText().value_or(QString())};
 }
 
-QByteArray WriteEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& saved,
+QByteArray writeEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& saved,
                           const QString& programVersion) {
-  const EepromIdentity id = IdentityOf(eeprom);
+  const EepromIdentity id = identityOf(eeprom);
   const QStringList header = {kHeaderMark,
                               u"плата: "_s + id.board,
                               u"ПО: "_s + id.firmware,
                               u"мощность: "_s + id.power,
                               u"напряжение: "_s + id.voltage,
-                              u"сохранено: "_s + IsoLocalTime(saved),
+                              u"сохранено: "_s + isoLocalTime(saved),
                               u"программа: LIR2Gui "_s + programVersion};
   // The whole image from address 0, 16 bytes a record: no address record is needed below 64 KiB.
   const QByteArray records = intel_hex::write(
@@ -98,17 +100,17 @@ std::optional<EepromIdentity> EepromHexFile::deviceIdentity() const {
   // Without a header the file's own identification cells tell, when it has them.
   for (int a : {0, 1, 2, 5, 6})
     if (!present[a]) return std::nullopt;
-  return IdentityOf(data);
+  return identityOf(data);
 }
 
-EepromHexRead ReadEepromHex(const QByteArray& bytes) {
+EepromHexRead readEepromHex(const QByteArray& bytes) {
   // Tolerant: a backup may have passed through an editor or another program.
   const intel_hex::Parsed parsed =
       intel_hex::parse(bytes, {.strictness = intel_hex::Strictness::Tolerant, .comments = true});
   EepromHexFile file;
   for (const QByteArray& comment : parsed.comments) {
     if (file.identity) break;
-    file.identity = ParseHeader(QString::fromUtf8(comment).trimmed(), &file.savedText);
+    file.identity = parseHeader(QString::fromUtf8(comment).trimmed(), &file.savedText);
   }
   // The records read before any fault, in the file's order: what an EEPROM file may not hold
   // is told at its own line, before a fault further down.
@@ -119,16 +121,16 @@ EepromHexRead ReadEepromHex(const QByteArray& bytes) {
         const int length = int(r.data.size());
         const int last = r.address + length - 1;
         if (last >= DeviceImages::kEepromSize)
-          return {std::nullopt, LineError(number,
-                                          u"данные по адресам %1–%2 выходят за пределы EEPROM "
-                                          u"(0–1023)"_s.arg(Hex(r.address, 4), Hex(last, 4)))};
+          return {std::nullopt,
+                  lineError(number,
+                            u"данные по адресам %1–%2 выходят за пределы EEPROM "
+                            u"(0–1023)"_s.arg(hexText(r.address, 4), hexText(last, 4)))};
         for (int k = 0; k < length; ++k) {
           const int address = r.address + k;
           const quint8 value = quint8(r.data[k]);
           if (file.present[address] && file.data[address] != value)
-            return {
-                std::nullopt,
-                LineError(number, u"адрес %1 уже задан другим значением"_s.arg(Hex(address, 3)))};
+            return {std::nullopt, lineError(number, u"адрес %1 уже задан другим значением"_s.arg(
+                                                        hexText(address, 3)))};
           file.data[address] = value;
           file.present[address] = true;
         }
@@ -139,14 +141,14 @@ EepromHexRead ReadEepromHex(const QByteArray& bytes) {
       case intel_hex::ExtendedSegmentAddress:
       case intel_hex::ExtendedLinearAddress:
         return {std::nullopt,
-                LineError(number,
+                lineError(number,
                           u"запись расширенного адреса (тип %1) не принимается: EEPROM "
                           u"занимает адреса 0–1023, и в её файле таких записей нет"_s.arg(
-                              Hex(r.type, 2)))};
+                              hexText(r.type, 2)))};
       default:  // the start address records
-        return {std::nullopt, LineError(number,
+        return {std::nullopt, lineError(number,
                                         u"запись стартового адреса (тип %1) — это файл программы, "
-                                        u"а не EEPROM"_s.arg(Hex(r.type, 2)))};
+                                        u"а не EEPROM"_s.arg(hexText(r.type, 2)))};
     }
   }
   if (const auto& fault = parsed.fault) {
@@ -157,21 +159,21 @@ EepromHexRead ReadEepromHex(const QByteArray& bytes) {
           return {std::nullopt,
                   u"это не файл Intel HEX: строка %1 не начинается с «:»"_s.arg(fault->line)};
         return {std::nullopt,
-                LineError(fault->line, u"ожидалась запись Intel HEX, начинающаяся с «:»"_s)};
+                lineError(fault->line, u"ожидалась запись Intel HEX, начинающаяся с «:»"_s)};
       case Kind::NoRecords:
         return {std::nullopt, u"это не файл Intel HEX: в нём нет ни одной записи"_s};
       case Kind::NoEndOfFile:
         return {std::nullopt, u"файл обрывается: нет записи конца файла (:00000001FF)"_s};
       case Kind::BadRecord:
       case Kind::AfterEnd:
-        return {std::nullopt, LineError(fault->line, fault->reason)};
+        return {std::nullopt, lineError(fault->line, fault->reason)};
     }
   }
   if (file.present.none()) return {std::nullopt, u"в файле нет ни одного байта EEPROM"_s};
   return {std::move(file), QString()};
 }
 
-EepromHexRead ReadEepromHexFile(const QString& path) {
+EepromHexRead readEepromHexFile(const QString& path) {
   // A FIFO would hold the reader until something writes into it.
   if (const QFileInfo info(path); info.exists() && !info.isFile())
     return {std::nullopt, u"это не обычный файл"_s};
@@ -184,31 +186,31 @@ EepromHexRead ReadEepromHexFile(const QString& path) {
   const QByteArray bytes = f.read(kLargestFile + 1);
   if (f.error() != QFileDevice::NoError)
     return {std::nullopt, u"файл не читается: "_s + f.errorString()};
-  return ReadEepromHex(bytes);
+  return readEepromHex(bytes);
 }
 
-QList<CellDifference> CompareEeprom(const DeviceImages::Eeprom& device, const EepromHexFile& file) {
+QList<CellDifference> compareEeprom(const DeviceImages::Eeprom& device, const EepromHexFile& file) {
   QList<CellDifference> out;
   for (int a = 0; a < DeviceImages::kEepromSize; ++a) {
     if (!file.present[a] || file.data[a] == device[a]) continue;
     out.append({static_cast<quint16>(a), device[a], file.data[a],
-                EepromCellMeaning(static_cast<quint16>(a))});
+                eepromCellMeaning(static_cast<quint16>(a))});
   }
   return out;
 }
 
-QString CellAddressText(quint16 address) {
-  return Hex(address, 3) + u" ("_s + QString::number(address) + u")"_s;
+QString cellAddressText(quint16 address) {
+  return hexText(address, 3) + u" ("_s + QString::number(address) + u")"_s;
 }
 
-QString CellValueText(quint8 value) {
-  return Hex(value, 2) + u" ("_s + QString::number(value) + u")"_s;
+QString cellValueText(quint8 value) {
+  return hexText(value, 2) + u" ("_s + QString::number(value) + u")"_s;
 }
 
-QString CellList(const QList<EepromWrite>& cells, int most) {
+QString cellList(const QList<EepromWrite>& cells, int most) {
   QStringList parts;
   for (qsizetype i = 0; i < cells.size() && i < most; ++i)
-    parts << CellAddressText(cells[i].address);
+    parts << cellAddressText(cells[i].address);
   QString text = parts.join(u", "_s);
   if (cells.size() > most) text += u" и ещё %1"_s.arg(cells.size() - most);
   return text;
@@ -216,26 +218,26 @@ QString CellList(const QList<EepromWrite>& cells, int most) {
 
 namespace {
 
-QString BoardKindText(quint8 type) {
+QString boardKindText(quint8 type) {
   return type == 2 ? u"LCD"_s : type == 3 ? u"LCD SIN"_s : u"тип %1"_s.arg(type);
 }
 
-QString VoltageText(quint8 voltageClass) {
+QString voltageText(quint8 voltageClass) {
   return voltageClass <= 2 ? u"%1 В"_s.arg(12 << voltageClass) : u"класс %1"_s.arg(voltageClass);
 }
 
 }  // namespace
 
-QString OtherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& device) {
+QString otherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& device) {
   struct Part {
     int address;
     QString name;
     std::function<QString(const DeviceImages::Eeprom&)> text;
   };
   const Part parts[] = {
-      {0, u"плата"_s, [](const auto& e) { return BoardKindText(e[0]); }},
+      {0, u"плата"_s, [](const auto& e) { return boardKindText(e[0]); }},
       {1, u"поколение"_s, [](const auto& e) { return QString::number(e[1]); }},
-      {6, u"напряжение"_s, [](const auto& e) { return VoltageText(e[6]); }},
+      {6, u"напряжение"_s, [](const auto& e) { return voltageText(e[6]); }},
       {5, u"мощность"_s, [](const auto& e) { return identifyDevice(e).powerText(); }},
   };
   QStringList differ;
@@ -247,7 +249,7 @@ QString OtherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& d
   return differ.join(u"; "_s);
 }
 
-RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile& file) {
+RestoreOutcome describeRestore(const EepromRestoreResult& r, const EepromHexFile& file) {
   RestoreOutcome out;
   if (!r.refusal.isEmpty()) {
     out.text = u"Ничего не записано: %1."_s.arg(r.refusal);
@@ -257,7 +259,7 @@ RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile
   if (r.failed) {
     // The cells the device holds: those it confirmed, and the failed one when reading it back
     // found it written. A cell that could not be read back is counted apart, as what it is.
-    const QString cell = CellAddressText(r.failed->address);
+    const QString cell = cellAddressText(r.failed->address);
     out.text = u"Запись прервана на ячейке %1: %2. "_s.arg(cell, resultMessage(r.code));
     QList<EepromWrite> held = r.written;
     switch (r.failedCell) {
@@ -281,20 +283,20 @@ RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile
                       ? u"Других ячеек не записано."_s
                       : u"Ни одна ячейка не записана."_s;
     else
-      out.text += u"Записаны ячейки (%1): %2."_s.arg(held.size()).arg(CellList(held));
+      out.text += u"Записаны ячейки (%1): %2."_s.arg(held.size()).arg(cellList(held));
     out.failure = true;
     return out;
   }
   out.text = r.stopped ? u"Запись остановлена. Записано ячеек: %1"_s.arg(r.written.size())
                        : u"Записано ячеек: %1"_s.arg(r.written.size());
-  if (r.stopped && !r.written.isEmpty()) out.text += u" ("_s + CellList(r.written) + u")"_s;
+  if (r.stopped && !r.written.isEmpty()) out.text += u" ("_s + cellList(r.written) + u")"_s;
   out.text += u". "_s;
   if (!r.readBack) {
     out.text += u"EEPROM не прочитана заново: %1."_s.arg(resultMessage(r.code));
     out.failure = true;
     return out;
   }
-  out.remaining = CompareEeprom(r.eeprom, file);
+  out.remaining = compareEeprom(r.eeprom, file);
   out.text += out.remaining->isEmpty()
                   ? u"EEPROM прочитана заново и совпадает с файлом."_s
                   : u"EEPROM прочитана заново: от файла отличаются ещё ячеек: %1."_s.arg(
@@ -303,11 +305,13 @@ RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile
   return out;
 }
 
-QString SaveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eeprom,
+QString saveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eeprom,
                           const QDateTime& saved, const QString& programVersion) {
-  const QByteArray bytes = WriteEepromHex(eeprom, saved, programVersion);
+  const QByteArray bytes = writeEepromHex(eeprom, saved, programVersion);
   QSaveFile file(path);
   if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
     return {};
   return file.errorString();
 }
+
+}  // namespace lir2

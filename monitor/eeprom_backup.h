@@ -10,6 +10,9 @@
 #include <optional>
 
 #include "monitor/device_images.h"
+#include "serial/result_code.h"
+
+namespace lir2 {
 
 // A backup of the device's EEPROM as an Intel HEX file: the whole image, 16 bytes a record,
 // CR LF line ends, after one comment line that names the device it came from. The reader takes
@@ -33,17 +36,17 @@ struct EepromIdentity {
 };
 
 // The identification an EEPROM image decodes to.
-EepromIdentity IdentityOf(const DeviceImages::Eeprom& eeprom);
-EepromIdentity IdentityOf(const DeviceIdentification& id);
+EepromIdentity identityOf(const DeviceImages::Eeprom& eeprom);
+EepromIdentity identityOf(const DeviceIdentification& id);
 
 // The backup file: the header comment with the identification of the image, the moment and the
 // program's version, then 64 data records and the end record.
-QByteArray WriteEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& saved,
+QByteArray writeEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& saved,
                           const QString& programVersion);
 
 // Writes that file aside and puts it in place whole, so a failure leaves an earlier file as it
 // was. Empty, or why it was not saved.
-QString SaveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eeprom,
+QString saveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eeprom,
                           const QDateTime& saved, const QString& programVersion);
 
 // A read EEPROM file: the bytes it gives and which cells it gives them for, and the device its
@@ -67,14 +70,14 @@ struct EepromHexRead {
 // Reads Intel HEX text: records of data (type 00) within addresses 0 to 1023 and the end record
 // (01); comment lines starting with ";" before the first record; blank lines; CR LF, LF or CR
 // line ends; upper- or lower-case digits. Refuses anything else.
-EepromHexRead ReadEepromHex(const QByteArray& bytes);
+EepromHexRead readEepromHex(const QByteArray& bytes);
 // The same from a file, which must exist and be of a plausible size.
-EepromHexRead ReadEepromHexFile(const QString& path);
+EepromHexRead readEepromHexFile(const QString& path);
 
 // Cells a restore may write: never the command register and the identification (0 to 4), never
 // beyond the EEPROM.
 constexpr quint16 kFirstRestorableAddress = 5;
-constexpr bool IsRestorable(int address) {
+constexpr bool isRestorable(int address) {
   return address >= kFirstRestorableAddress && address < DeviceImages::kEepromSize;
 }
 
@@ -88,7 +91,7 @@ struct CellDifference {
 };
 
 // The cells the file gives whose value the device does not hold, by address.
-QList<CellDifference> CompareEeprom(const DeviceImages::Eeprom& device, const EepromHexFile& file);
+QList<CellDifference> compareEeprom(const DeviceImages::Eeprom& device, const EepromHexFile& file);
 
 // How a restore ended: what it wrote, where it stopped and why, and the EEPROM as read back
 // afterwards.
@@ -104,7 +107,7 @@ struct EepromRestoreResult {
     Unknown,     // possibly written: it could not be read back
   };
   FailedCell failedCell = FailedCell::NotWritten;
-  quint8 code = 0;                // the failure's result code (the write's or the read-back's)
+  Result code = Result::Ok;       // the failure's result code (the write's or the read-back's)
   bool stopped = false;           // the user stopped it between two cells
   QString refusal;                // nothing was written, and why
   bool readBack = false;          // the whole EEPROM was read again afterwards
@@ -112,10 +115,10 @@ struct EepromRestoreResult {
 };
 
 // "0x017 (23)" and "0x07 (7)": an address and a value, as the comparison shows them.
-QString CellAddressText(quint16 address);
-QString CellValueText(quint8 value);
+QString cellAddressText(quint16 address);
+QString cellValueText(quint8 value);
 // The cells of a list as "0x017 (23), 0x018 (24)", the first `most` of them and how many more.
-QString CellList(const QList<EepromWrite>& cells, int most = 20);
+QString cellList(const QList<EepromWrite>& cells, int most = 20);
 
 // What a finished restore comes to, in the comparison's words: its sentence; whether it failed
 // (a refusal, a failed write, no read-back, a written cell that does not hold its value; cells
@@ -126,13 +129,15 @@ struct RestoreOutcome {
   bool failure = false;
   std::optional<QList<CellDifference>> remaining;
 };
-RestoreOutcome DescribeRestore(const EepromRestoreResult& r, const EepromHexFile& file);
+RestoreOutcome describeRestore(const EepromRestoreResult& r, const EepromHexFile& file);
 
 // A file of another kind of device: its board (EEPROM 0), generation (1), voltage class (6) or
 // power model (5) is not the device's. A restore writes cells 5 and 6 too, so restoring such a
 // file would turn the device into another model, with settings made for another board; it
 // takes an explicit second yes. What differs ("напряжение 12 В в файле, 24 В на линии; ..."),
 // or empty when the kinds agree or the file does not hold those cells.
-QString OtherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& device);
+QString otherDeviceKind(const EepromHexFile& file, const DeviceImages::Eeprom& device);
 
-Q_DECLARE_METATYPE(EepromRestoreResult)
+}  // namespace lir2
+
+Q_DECLARE_METATYPE(lir2::EepromRestoreResult)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 namespace {
 
 // Sorted by address. Voltages in tenths of a volt per 12 V block, temperatures raw (°C + 50),
@@ -58,13 +60,15 @@ constexpr EepromCell kCells[] = {
 
 }  // namespace
 
-std::span<const EepromCell> EepromCells() {
+std::span<const EepromCell> eepromCells() {
   return kCells;
 }
 
-QString EepromCellMeaning(quint16 address) {
+QString eepromCellMeaning(quint16 address) {
   const auto it = std::lower_bound(std::begin(kCells), std::end(kCells), address,
                                    [](const EepromCell& c, quint16 a) { return c.address < a; });
   if (it == std::end(kCells) || it->address != address) return {};
   return QString::fromUtf16(it->meaning);
 }
+
+}  // namespace lir2

@@ -5,6 +5,8 @@
 
 #include <span>
 
+namespace lir2 {
+
 // What an EEPROM cell means, for the cells the monitor's decoders read: one line of Russian text
 // each, as a service engineer would name the setting. Cells the monitor does not decode have no
 // meaning here.
@@ -14,7 +16,9 @@ struct EepromCell {
 };
 
 // Every decoded cell, by address.
-std::span<const EepromCell> EepromCells();
+std::span<const EepromCell> eepromCells();
 
 // The meaning of the cell at address, or an empty text.
-QString EepromCellMeaning(quint16 address);
+QString eepromCellMeaning(quint16 address);
+
+}  // namespace lir2

@@ -1,5 +1,7 @@
 #include "monitor/eeprom_map.h"
 
+namespace lir2 {
+
 namespace {
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr int kBytesPerLine = 8;
@@ -26,3 +28,5 @@ QString FormatEepromMap(const std::array<quint8, 1024>& eeprom) {
   }
   return text;
 }
+
+}  // namespace lir2

@@ -17,13 +17,15 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 // A bold fixed-pitch face, so the columns of the table line up: Courier New where it is
 // installed, else the system's fixed font (DejaVu Sans Mono on a Debian desktop).
-QFont MapFont() {
+QFont mapFont() {
   QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   for (const QString& family : {QStringLiteral("Courier New"), QStringLiteral("DejaVu Sans Mono"),
                                 QStringLiteral("Liberation Mono")}) {
@@ -53,7 +55,7 @@ TFormEEProm::TFormEEProm(QWidget* parent) : QWidget(parent, Qt::Window) {
   RichEditEEprom->setReadOnly(true);
   RichEditEEprom->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEditEEprom->setLineWrapMode(QPlainTextEdit::NoWrap);
-  RichEditEEprom->setFont(MapFont());
+  RichEditEEprom->setFont(mapFont());
 
   B_SaveMap = new QPushButton(u"Сохранить..."_s, this);
   B_SaveMap->setObjectName(u"B_SaveMap"_s);
@@ -144,16 +146,16 @@ void TFormEEProm::B_SaveMapClick() {
   if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path))
     path += text ? u".txt"_s : u".hex"_s;
   const QByteArray bytes = text ? FormatEepromMap(*dump_).toUtf8()
-                                : WriteEepromHex(*dump_, QDateTime::currentDateTime(),
+                                : writeEepromHex(*dump_, QDateTime::currentDateTime(),
                                                  QCoreApplication::applicationVersion());
   // A failure leaves an earlier file as it was.
   QString reason;
-  if (!SaveFile(path, bytes, &reason)) {
+  if (!saveFile(path, bytes, &reason)) {
     dialogs.warn(u"Сохранить EEPROM"_s,
-                 u"Файл «%1» не сохранён: %2"_s.arg(ShownPath(path), reason));
+                 u"Файл «%1» не сохранён: %2"_s.arg(shownPath(path), reason));
     return;
   }
-  L_MapState->setText(u"Сохранена в %1"_s.arg(ShownPath(path)));
+  L_MapState->setText(u"Сохранена в %1"_s.arg(shownPath(path)));
 }
 
 void TFormEEProm::B_CompareMapClick() {
@@ -164,10 +166,10 @@ void TFormEEProm::B_CompareMapClick() {
   const QString path =
       dialogs.openPath(u"Сравнить EEPROM с файлом"_s, kHexFilter + u";;Все файлы (*)"_s);
   if (path.isEmpty()) return;
-  EepromHexRead read = ReadEepromHexFile(path);
+  EepromHexRead read = readEepromHexFile(path);
   if (!read.file) {
     dialogs.warn(u"Сравнить с файлом"_s,
-                 u"Файл «%1» не принят: %2."_s.arg(ShownPath(path), read.error));
+                 u"Файл «%1» не принят: %2."_s.arg(shownPath(path), read.error));
     return;
   }
   // The device is read afresh, so the comparison shows what it holds now. A read that fails
@@ -176,3 +178,5 @@ void TFormEEProm::B_CompareMapClick() {
   pendingPath_ = path;
   emit dumpRequested();
 }
+
+}  // namespace lir2

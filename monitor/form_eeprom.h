@@ -11,6 +11,9 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace lir2 {
+
 class TFormEEPromDiff;
 
 // "EEProm": the hex table of the device's whole EEPROM. Closing it only hides it. The map can
@@ -62,3 +65,5 @@ class TFormEEProm : public QWidget {
   QString pendingPath_;
   TFormEEPromDiff* diff_ = nullptr;
 };
+
+}  // namespace lir2

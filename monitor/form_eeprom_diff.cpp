@@ -12,6 +12,8 @@
 #include "protocol/result_messages.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -82,11 +84,11 @@ void TFormEEPromDiff::compare(const QString& path, const EepromHexFile& file,
   path_ = path;
   file_ = file;
   device_ = device;
-  const RestorePlan plan = PlanRestore(file, device);
+  const RestorePlan plan = planRestore(file, device);
   differences_ = plan.differences;
   L_Files->setText(
       u"Файл: %1 (%2 ячеек%3)\nУстройство в файле: %4\nУстройство на линии: %5"_s
-          .arg(ShownPath(path))
+          .arg(shownPath(path))
           .arg(file.present.count())
           .arg(file.savedText.isEmpty() ? QString() : u", сохранён "_s + file.savedText)
           .arg(plan.fileDevice ? plan.fileDevice->describe() : u"не указано"_s)
@@ -104,8 +106,8 @@ void TFormEEPromDiff::fillTable() {
   TW_Diff->setRowCount(int(differences_.size()));
   for (int row = 0; row < differences_.size(); ++row) {
     const CellDifference& d = differences_[row];
-    auto* address = new QTableWidgetItem(CellAddressText(d.address));
-    if (IsRestorable(d.address)) {
+    auto* address = new QTableWidgetItem(cellAddressText(d.address));
+    if (isRestorable(d.address)) {
       address->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
       address->setCheckState(Qt::Unchecked);
     } else {
@@ -115,9 +117,9 @@ void TFormEEPromDiff::fillTable() {
     }
     TW_Diff->setItem(row, ColAddress, address);
     TW_Diff->setItem(row, ColMeaning, new QTableWidgetItem(d.meaning));
-    TW_Diff->setItem(row, ColDevice, new QTableWidgetItem(CellValueText(d.device)));
-    TW_Diff->setItem(row, ColFile, new QTableWidgetItem(CellValueText(d.file)));
-    if (!IsRestorable(d.address))
+    TW_Diff->setItem(row, ColDevice, new QTableWidgetItem(cellValueText(d.device)));
+    TW_Diff->setItem(row, ColFile, new QTableWidgetItem(cellValueText(d.file)));
+    if (!isRestorable(d.address))
       for (int c = 0; c < kColumns; ++c) TW_Diff->item(row, c)->setForeground(Qt::gray);
   }
   TW_Diff->resizeColumnToContents(ColAddress);
@@ -131,7 +133,7 @@ QList<EepromWrite> TFormEEPromDiff::selectedCells() const {
   for (int row = 0; row < TW_Diff->rowCount(); ++row) {
     const QTableWidgetItem* item = TW_Diff->item(row, ColAddress);
     const CellDifference& d = differences_[row];
-    if (item && item->checkState() == Qt::Checked && IsRestorable(d.address))
+    if (item && item->checkState() == Qt::Checked && isRestorable(d.address))
       cells.append({d.address, d.file});
   }
   return cells;
@@ -139,7 +141,7 @@ QList<EepromWrite> TFormEEPromDiff::selectedCells() const {
 
 void TFormEEPromDiff::updateButtons() {
   bool anyRestorable = false;
-  for (const CellDifference& d : differences_) anyRestorable |= IsRestorable(d.address);
+  for (const CellDifference& d : differences_) anyRestorable |= isRestorable(d.address);
   B_SelectAll->setEnabled(!restoring_ && anyRestorable);
   B_WriteSelected->setEnabled(!restoring_ && !selectedCells().isEmpty());
   // Stop comes alive when the restore has started.
@@ -165,7 +167,7 @@ void TFormEEPromDiff::B_WriteSelectedClick() {
 
   // The plan the command line follows too. A file of another device: its settings and
   // calibration may not suit this one.
-  const RestorePlan plan = PlanRestore(file_, device_);
+  const RestorePlan plan = planRestore(file_, device_);
   if (plan.origin == RestorePlan::Origin::Unknown) {
     if (!dialogs.confirm(
             u"Другое устройство?"_s,
@@ -194,7 +196,7 @@ void TFormEEPromDiff::B_WriteSelectedClick() {
 
   if (!dialogs.confirm(u"Записать в EEPROM"_s,
                        u"Записать в EEPROM устройства ячеек: %1?\n\n"_s.arg(cells.size()) +
-                           RestoreChangeLines(cells, device_, kListedChanges).join(u'\n')))
+                           restoreChangeLines(cells, device_, kListedChanges).join(u'\n')))
     return;
 
   restoring_ = true;
@@ -226,7 +228,7 @@ void TFormEEPromDiff::restoreFinished(const EepromRestoreResult& r) {
   if (!restoring_) return;
   restoring_ = false;
   restoreTotal_ = 0;
-  const RestoreOutcome outcome = DescribeRestore(r, file_);
+  const RestoreOutcome outcome = describeRestore(r, file_);
   if (outcome.remaining) {
     device_ = r.eeprom;
     differences_ = *outcome.remaining;
@@ -235,3 +237,5 @@ void TFormEEPromDiff::restoreFinished(const EepromRestoreResult& r) {
   showState(outcome.text, outcome.failure);
   updateButtons();
 }
+
+}  // namespace lir2

@@ -12,6 +12,8 @@ class QProgressBar;
 class QPushButton;
 class QTableWidget;
 
+namespace lir2 {
+
 // "Сравнение EEPROM с файлом": the cells in which the device and a saved file differ, and the
 // restore of the chosen ones. The window never writes itself: it asks for the restore
 // (restoreRequested) and shows its progress and its end as the monitor reports them.
@@ -65,3 +67,5 @@ class TFormEEPromDiff : public QDialog {
   bool restoring_ = false;
   int restoreTotal_ = 0;
 };
+
+}  // namespace lir2

@@ -31,6 +31,8 @@
 #include "protocol/sound.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 TFormMonitor::TFormMonitor(const QString& caption, MonitorSession& session, QWidget* parent)
@@ -273,12 +275,12 @@ void TFormMonitor::B_TrendClick() {
 
 void TFormMonitor::recordingStarted(const QString& path) {
   recordingRuns_ = true;
-  recordingName_ = ShownText(QFileInfo(path).fileName());
+  recordingName_ = shownText(QFileInfo(path).fileName());
   B_Record->setEnabled(true);
   B_Record->setText(u"Стоп записи"_s);
   L_Record->setStyleSheet(QString());
   L_Record->setText(u"Запись: %1"_s.arg(recordingName_));
-  L_Record->setToolTip(ShownPath(path));
+  L_Record->setToolTip(shownPath(path));
 }
 
 void TFormMonitor::recordingStopped(const QString& path, qint64 rows, const QString& error) {
@@ -288,12 +290,12 @@ void TFormMonitor::recordingStopped(const QString& path, qint64 rows, const QStr
   if (error.isEmpty()) {
     L_Record->setStyleSheet(QString());
     L_Record->setText(
-        u"Записано в %1: строк %2"_s.arg(ShownText(QFileInfo(path).fileName())).arg(rows));
+        u"Записано в %1: строк %2"_s.arg(shownText(QFileInfo(path).fileName())).arg(rows));
     return;
   }
   // The monitor goes on; the user learns why the file stopped growing.
   L_Record->setStyleSheet(u"color: red"_s);
-  L_Record->setText(u"Запись остановлена: %1"_s.arg(ShownText(QFileInfo(path).fileName())));
+  L_Record->setText(u"Запись остановлена: %1"_s.arg(shownText(QFileInfo(path).fileName())));
   L_Record->setToolTip(error);
   dialogs.warn(u"Запись"_s, error);
 }
@@ -330,9 +332,9 @@ void TFormMonitor::showMap(const DeviceImages::Eeprom& eeprom) {
   if (mapWindow_) mapWindow_->showDump(eeprom);
   if (initBackupPath_.isEmpty()) return;
   const QString path = std::exchange(initBackupPath_, QString());
-  const QString error = SaveEepromHexFile(path, eeprom, QDateTime::currentDateTime(),
+  const QString error = saveEepromHexFile(path, eeprom, QDateTime::currentDateTime(),
                                           QCoreApplication::applicationVersion());
-  const QString shown = ShownPath(path);
+  const QString shown = shownPath(path);
   if (!error.isEmpty()) {
     // Without its backup the initialisation is not what the user agreed to.
     logLine(u"Копия EEPROM не сохранена в %1: %2. Инициализация не выполнена."_s.arg(shown, error));
@@ -389,9 +391,9 @@ void TFormMonitor::logLine(const QString& text) {
   if (atEnd) bar->setValue(bar->maximum());
 }
 
-void TFormMonitor::writeFinished(quint8 result, quint8 command) {
+void TFormMonitor::writeFinished(Result result, quint8 command) {
   if (command != DeviceCommand::InitEeprom) return;
-  if (result != 0) {
+  if (result != Result::Ok) {
     logLine(u"Инициализация не выполнена: %1"_s.arg(resultMessage(result)));
     return;
   }
@@ -419,3 +421,5 @@ void TFormMonitor::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
 }
+
+}  // namespace lir2

@@ -5,7 +5,16 @@
 #include <memory>
 
 #include "monitor/device_images.h"
+#include "serial/result_code.h"
 #include "widgets/window_dialogs.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+
+namespace lir2 {
 
 class CsvRecording;
 struct DecodeContext;
@@ -13,11 +22,6 @@ struct EepromRestoreResult;
 class MonitorSession;
 class MonitorSheet;
 class MonitorView;
-class QLabel;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QScrollArea;
 class SoundPlayer;
 class TFormEEProm;
 class TFormTrend;
@@ -84,7 +88,7 @@ class TFormMonitor : public QWidget {
   void showRamDecode(const MonitorView& view, const DecodeContext& context,
                      const DeviceImages& images);
   void showMap(const DeviceImages::Eeprom& eeprom);
-  void writeFinished(quint8 result, quint8 command);
+  void writeFinished(Result result, quint8 command);
   // An initialisation waiting for its backup drops it (another map was asked for, the run
   // ended), and says so.
   void cancelPendingInit(const QString& why);
@@ -109,3 +113,5 @@ class TFormMonitor : public QWidget {
   // only then is the device initialised.
   QString initBackupPath_;
 };
+
+}  // namespace lir2

@@ -15,6 +15,8 @@
 
 #include <cmath>
 
+namespace lir2 {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -26,7 +28,7 @@ constexpr int kDefaultSpan = 2;  // 10 minutes
 // An axis range that shows lo to hi with a little room, in round steps of 1, 2 or 5 times a
 // power of ten; a flat line gets a band around it. Sets the axis only where it changes: every
 // change lays the chart out again.
-void SetRoundRange(QValueAxis* axis, double lo, double hi) {
+void setRoundRange(QValueAxis* axis, double lo, double hi) {
   if (std::isnan(lo) || std::isnan(hi)) lo = 0, hi = 1;
   const double pad = hi > lo ? (hi - lo) * 0.05 : std::max(1.0, std::fabs(hi) * 0.05);
   lo -= pad, hi += pad;
@@ -224,8 +226,8 @@ void TFormTrend::redraw() {
         hi[side] = std::isnan(hi[side]) ? d.high[which] : std::max(hi[side], double(d.high[which]));
       }
     }
-    SetRoundRange(c.left, lo[0], hi[0]);
-    if (c.right) SetRoundRange(c.right, lo[1], hi[1]);
+    setRoundRange(c.left, lo[0], hi[0]);
+    if (c.right) setRoundRange(c.right, lo[1], hi[1]);
     // The marks stand just inside the top of the chart.
     const double top = c.left->max() - (c.left->max() - c.left->min()) * 0.03;
     QList<QPointF> marks;
@@ -234,3 +236,5 @@ void TFormTrend::redraw() {
     c.alarms->replace(marks);
   }
 }
+
+}  // namespace lir2

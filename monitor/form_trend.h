@@ -18,6 +18,8 @@ class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
 
+namespace lir2 {
+
 // "Графики": the monitor's values over the last minutes or hours, read from the same numbers the
 // labels show: the voltages, the battery current and the power, the temperatures, and the
 // moments alarms appeared. The history is kept from the start of a monitor run whether the
@@ -75,3 +77,5 @@ class TFormTrend : public QWidget {
   QStringList alarmTexts_;  // of the markers drawn, in their order
   QTimer redrawTimer_;
 };
+
+}  // namespace lir2

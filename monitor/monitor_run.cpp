@@ -8,6 +8,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 MonitorRun::MonitorRun(DeviceLink& link, DeviceImages& images, PollState& poll, WindowTimer& timer3,
                        MonitorSurface& surface)
     : link_(link),
@@ -68,14 +70,14 @@ void MonitorRun::PollTick() {
   // The user ended the run while the tick waited: the window is gone, no tick follows.
   if (endedByUser()) return;
 
-  if (ex_.ResultCode != 0 && firstTick_ && firstTickFailed) {
+  if (ex_.ResultCode != Result::Ok && firstTick_ && firstTickFailed) {
     firstTick_ = false;
     firstTickFailed();
     // The probe waits too: a close meanwhile is the user's, whatever the probe found.
     if (endedByUser()) return;
   }
   firstTick_ = false;
-  if (ex_.ResultCode != 0)
+  if (ex_.ResultCode != Result::Ok)
     ReportResult(true);
   else if (ex_.ReconnectCount > 0)
     --ex_.ReconnectCount;
@@ -86,14 +88,14 @@ void MonitorRun::PollTick() {
 bool MonitorRun::pollDevice(quint16 watched) {
   if (poll_.EepromRefresh) {
     for (quint16 address : kEepromParamList) {
-      if (frames_.ReadDeviceMemory(address, 0) != 0) return false;
+      if (frames_.ReadDeviceMemory(address, 0) != Result::Ok) return false;
       images_.EepromImage[address] = frameState_.ReplyByte0;
     }
     surface_.DecodeEeprom();
     poll_.EepromRefresh = false;
   }
 
-  if (frames_.ReadDeviceMemory(kPolledAddress, 0) != 0) return false;
+  if (frames_.ReadDeviceMemory(kPolledAddress, 0) != Result::Ok) return false;
   if (frameState_.ReplyByte0 != images_.EepromImage[kPolledAddress]) {
     images_.EepromImage[kPolledAddress] = frameState_.ReplyByte0;
     surface_.DecodeEeprom();
@@ -112,13 +114,13 @@ bool MonitorRun::pollDevice(quint16 watched) {
   }
   if (ramPassEnded_) {
     ramPassEnded_ = false;
-    surface_.RamPassRead();
+    surface_.ramPassRead();
   }
   return true;
 }
 
 bool MonitorRun::readWatched(quint16 watched) {
-  if (frames_.ReadDeviceMemory(watched, 0) != 0) return false;
+  if (frames_.ReadDeviceMemory(watched, 0) != Result::Ok) return false;
   const quint8 value = frameState_.ReplyByte0;
   if (watched < DeviceImages::kEepromSize) {
     if (value != images_.EepromImage[watched]) {
@@ -150,7 +152,8 @@ bool MonitorRun::readRamSlice() {
     poll_.RamSingles = 0;
   }
   if (poll_.RamSingles == 0) {
-    if (frames_.ReadDeviceMemory(DeviceImages::kRamBase + poll_.RamOffset, kBlock - 1) != 0)
+    if (frames_.ReadDeviceMemory(DeviceImages::kRamBase + poll_.RamOffset, kBlock - 1) !=
+        Result::Ok)
       return false;
     for (int i = 0; i < kBlock; ++i) {
       if (ram[poll_.RamOffset + i] != frameState_.ReplyData[i]) poll_.RamChanged = true;
@@ -161,7 +164,8 @@ bool MonitorRun::readRamSlice() {
     return true;
   }
   for (int i = 0; i < poll_.RamSingles; ++i) {
-    if (frames_.ReadDeviceMemory(DeviceImages::kRamBase + poll_.RamOffset, 0) != 0) return false;
+    if (frames_.ReadDeviceMemory(DeviceImages::kRamBase + poll_.RamOffset, 0) != Result::Ok)
+      return false;
     if (ram[poll_.RamOffset] != frameState_.ReplyByte0) poll_.RamChanged = true;
     ram[poll_.RamOffset] = frameState_.ReplyByte0;
     ++poll_.RamOffset;
@@ -181,9 +185,10 @@ bool MonitorRun::endedByUser() {
 }
 
 void MonitorRun::ReportResult(bool close) {
-  if (ex_.ResultCode != 0 && ex_.ReconnectCount < kReconnectLimit) {
+  if (ex_.ResultCode != Result::Ok && ex_.ReconnectCount < kReconnectLimit) {
     // A silent reconnect: the line starts afresh and the next tick reads everything again.
-    link_.reopen();
+    // A port that does not reopen fails the next tick, which counts as the next reconnect.
+    (void)link_.reopen();
     lineHeld_ = lineHeld_ || ex_.port().PortOpen;
     poll_.RamOffset = 0;
     poll_.RamSingles = 0;
@@ -191,7 +196,7 @@ void MonitorRun::ReportResult(bool close) {
     poll_.EepromRefresh = true;
     timer3_.setInterval(kFirstTickMs);
     timer3_.setEnabled(true);
-    ex_.ResultCode = 0;
+    ex_.ResultCode = Result::Ok;
     ++ex_.ReconnectCount;
     return;
   }
@@ -200,7 +205,7 @@ void MonitorRun::ReportResult(bool close) {
   // read met the loss or the reconnect's open could not bring it back.
   const PortControl& port = ex_.port();
   QString reason;
-  if (ex_.ResultCode != 0 && !port.PortOpen) {
+  if (ex_.ResultCode != Result::Ok && !port.PortOpen) {
     if (lineHeld_) {
       reason = port.lostLineReason();
     } else if (!port.problem().isEmpty()) {
@@ -212,7 +217,9 @@ void MonitorRun::ReportResult(bool close) {
     report_->run(
         ex_.ResultCode, close, [this] { surface_.FormClose(); }, reason);
   } else {
-    ex_.ResultCode = 0;
+    ex_.ResultCode = Result::Ok;
     if (close) surface_.FormClose();
   }
 }
+
+}  // namespace lir2

@@ -7,6 +7,9 @@
 #include <functional>
 
 #include "monitor/device_images.h"
+#include "serial/result_code.h"
+
+namespace lir2 {
 
 class DeviceLink;
 class Exchange;
@@ -32,7 +35,7 @@ class MonitorSurface {
   // Ends the monitor run: polling stops, the window hides, the main window returns.
   virtual void FormClose() = 0;
   // A whole pass over the RAM window has been read (and decoded, when it changed).
-  virtual void RamPassRead() {}
+  virtual void ramPassRead() {}
 };
 
 // The monitor run: a poll tick on the window's timer that keeps the two images up to date and
@@ -60,7 +63,7 @@ class MonitorRun {
   void setFinalReport(FinalReport* report) { report_ = report; }
   // Serves an EEPROM map request inside a tick and returns its code; while nothing serves
   // them, requests wait.
-  std::function<quint8()> dumpEeprom;
+  std::function<Result()> dumpEeprom;
   // Runs when the first tick of a run fails, before the failure takes its usual path; it may
   // look into why (a device set to another rate, say).
   std::function<void()> firstTickFailed;
@@ -109,3 +112,5 @@ class MonitorRun {
   // line lost mid-run, not a port that never opened.
   bool lineHeld_ = false;
 };
+
+}  // namespace lir2

@@ -14,6 +14,8 @@
 #include "serial/status.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 MonitorSession::MonitorSession(DeviceLink& link, FinalReport* report)
     : LineSession(link), link_(link) {
   setObjectName(QStringLiteral("MonitorSession"));
@@ -36,7 +38,8 @@ RunId MonitorSession::start(const PortSettings& settings) {
 void MonitorSession::begin(RunId run, const PortSettings& settings) {
   running_ = run;
   answeringRate_ = 0;
-  link_.reopen(settings, settings.BaudRate);
+  // A port that does not open fails the first tick, which reports it.
+  (void)link_.reopen(settings, settings.BaudRate);
   run_->prepareRun();
 }
 
@@ -55,7 +58,7 @@ void MonitorSession::showActivity(int position) {
 
 void MonitorSession::DecodeEeprom() {
   // The identification may change the frame format for the rest of the run.
-  const MonitorView view = ::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
+  const MonitorView view = lir2::DecodeEeprom(images_, context_, link_.frameState().BinaryFrames);
   toWindows([this, view, context = context_, images = images_] {
     emit eepromDecoded(view, context, images);
   });
@@ -63,8 +66,8 @@ void MonitorSession::DecodeEeprom() {
 
 void MonitorSession::DecodeRam() {
   const QDateTime now = QDateTime::currentDateTime();
-  const RamValues values = MeasureRam(images_, context_);
-  const MonitorView view = ::DecodeRam(values, context_, now);
+  const RamValues values = measureRam(images_, context_);
+  const MonitorView view = lir2::DecodeRam(values, context_, now);
   // Recordings and the chart take only values the device gave: the labels may show a pass
   // that is still partly the image's first zeros, a file should not keep it.
   const bool measured = run_->ramWindowFilled();
@@ -75,12 +78,12 @@ void MonitorSession::DecodeRam() {
   });
 }
 
-void MonitorSession::RamPassRead() {
+void MonitorSession::ramPassRead() {
   // A pass that changed nothing still gives its values once: a recording then shows the device
   // answering, so a still device is never mistaken for a dead line.
   if (!measuredInPass_ && run_->ramWindowFilled()) {
     const QDateTime now = QDateTime::currentDateTime();
-    const RamValues values = MeasureRam(images_, context_);
+    const RamValues values = measureRam(images_, context_);
     toWindows([this, values, now] { emit ramMeasured(values, now); });
   }
   measuredInPass_ = false;
@@ -96,13 +99,13 @@ void MonitorSession::sendCommand(quint8 code) {
   // A click that arrives after the run ended (the window closing) writes nothing.
   if (!holdsLine()) return;
   PendingCommand = code;
-  const quint8 result = WriteCommandByte();
+  const Result result = WriteCommandByte();
   toWindows([this, result, code] { emit writeFinished(result, code); });
 }
 
 void MonitorSession::writeEeprom(const QList<EepromWrite>& writes) {
   if (!holdsLine()) return;
-  quint8 code = Result::Ok;
+  Result code = Result::Ok;
   for (const EepromWrite& w : writes) {
     EepromAddress = w.address;
     EepromValue = w.value;
@@ -116,7 +119,7 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
   EepromRestoreResult result;
   restoreStop_.store(false, std::memory_order_relaxed);
   for (const EepromWrite& cell : cells) {
-    if (!IsRestorable(cell.address)) {
+    if (!isRestorable(cell.address)) {
       result.refusal = QStringLiteral(
                            "ячейка %1 не записывается: адреса 0–4 — команда и "
                            "идентификация устройства, EEPROM кончается на 1023")
@@ -141,7 +144,7 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
     EepromAddress = cell.address;
     EepromValue = cell.value;
     // A failure has been reported (or reconnected) by the write itself.
-    if (const quint8 code = WriteEepromByte(0)) {
+    if (const Result code = WriteEepromByte(0); code != Result::Ok) {
       result.failed = cell;
       result.code = code;
       if (valueFrameStarted_) result.failedCell = readBackCell(cell);
@@ -153,7 +156,7 @@ void MonitorSession::restoreEeprom(const QList<EepromWrite>& cells) {
     });
   }
   if (!result.failed) {
-    const quint8 code = DumpEeprom(0, DeviceImages::kEepromSize - 1);
+    const Result code = DumpEeprom(0, DeviceImages::kEepromSize - 1);
     if (code == Result::Ok) {
       result.readBack = true;
       result.eeprom = images_.EepromImage;
@@ -171,7 +174,7 @@ EepromRestoreResult::FailedCell MonitorSession::readBackCell(const EepromWrite& 
   // The user ended the run: the line is no longer the restore's.
   if (link_.stopRequested()) return Cell::Unknown;
   Exchange& ex = link_.exchange();
-  const quint8 code = link_.frames().ReadDeviceMemory(cell.address, 0);
+  const Result code = link_.frames().ReadDeviceMemory(cell.address, 0);
   // The write's failure has been told; a read-back that fails too only leaves the doubt.
   ex.ResultCode = Result::Ok;
   if (code != Result::Ok) return Cell::Unknown;
@@ -180,11 +183,11 @@ EepromRestoreResult::FailedCell MonitorSession::readBackCell(const EepromWrite& 
   return value == cell.value ? Cell::Written : Cell::Unchanged;
 }
 
-quint8 MonitorSession::WriteCommandByte() {
+Result MonitorSession::WriteCommandByte() {
   // No tick may run while the write has the line.
   Timer3->setEnabled(false);
   Frames& frames = link_.frames();
-  quint8 code = Result::Ok;
+  Result code = Result::Ok;
   if (link_.frameState().BinaryFrames) {
     link_.frameState().TxData[0] = PendingCommand;
     code = frames.SendBinaryCommand('w', 0, 0);
@@ -197,12 +200,12 @@ quint8 MonitorSession::WriteCommandByte() {
   return finishWrite(code);
 }
 
-quint8 MonitorSession::WriteEepromByte(quint8 n) {
+Result MonitorSession::WriteEepromByte(quint8 n) {
   Timer3->setEnabled(false);
   Frames& frames = link_.frames();
   FrameState& state = link_.frameState();
   // The announcing command 3 first; the parameter frame only after the device took it.
-  quint8 code = Result::Ok;
+  Result code = Result::Ok;
   valueFrameStarted_ = false;
   if (state.BinaryFrames) {
     state.TxData[0] = 3;
@@ -232,7 +235,7 @@ quint8 MonitorSession::WriteEepromByte(quint8 n) {
   return finishWrite(code);
 }
 
-quint8 MonitorSession::finishWrite(quint8 code) {
+Result MonitorSession::finishWrite(Result code) {
   if (code == Result::Ok) {
     poll_.EepromRefresh = true;
     Timer3->setEnabled(true);
@@ -247,7 +250,7 @@ quint8 MonitorSession::finishWrite(quint8 code) {
 
 void MonitorSession::probeOtherRates() {
   Exchange& ex = link_.exchange();
-  const quint8 code = ex.ResultCode;
+  const Result code = ex.ResultCode;
   if (!DeviceLink::isGarbledLine(code)) return;
   const qint32 answering = link_.findAnsweringRate();
   if (answering == 0 || link_.stopRequested()) return;
@@ -264,10 +267,10 @@ void MonitorSession::probeOtherRates() {
         (rateAdvice_.contains(QLatin1String("%1")) ? rateAdvice_.arg(answering) : rateAdvice_));
 }
 
-quint8 MonitorSession::readParameterList() {
+Result MonitorSession::readParameterList() {
   link_.frameState().BinaryFrames = false;
   for (const quint16 address : MonitorRun::kEepromParamList) {
-    if (const quint8 code = link_.frames().ReadDeviceMemory(address, 0)) {
+    if (const Result code = link_.frames().ReadDeviceMemory(address, 0); code != Result::Ok) {
       if (address == MonitorRun::kEepromParamList[0] && DeviceLink::isGarbledLine(code))
         answeringRate_ = link_.findAnsweringRate();
       return code;
@@ -279,22 +282,26 @@ quint8 MonitorSession::readParameterList() {
 
 bool MonitorSession::dumpsInBlocks(const DeviceImages::Eeprom& eeprom) {
   const quint8 type = eeprom[0];
-  return type == 3 || (type == 2 && eeprom[1] == 5 && FirmwareVersionOf(eeprom[2]) >= 70);
+  return type == 3 || (type == 2 && eeprom[1] == 5 && firmwareVersionOf(eeprom[2]) >= 70);
 }
 
-quint8 MonitorSession::DumpEeprom(quint16 first, quint16 last) {
+Result MonitorSession::DumpEeprom(quint16 first, quint16 last) {
   Frames& frames = link_.frames();
   const FrameState& state = link_.frameState();
   auto& eeprom = images_.EepromImage;
   if (dumpsInBlocks(eeprom)) {
     for (int a = first; a + 15 <= last; a += 16) {
-      if (const quint8 code = frames.ReadDeviceMemory(static_cast<quint16>(a), 15)) return code;
+      if (const Result code = frames.ReadDeviceMemory(static_cast<quint16>(a), 15);
+          code != Result::Ok)
+        return code;
       std::copy_n(state.ReplyData.begin(), 16, eeprom.begin() + a);
       showActivity((a / 16) % 16);
     }
   } else {
     for (int a = first; a <= last; ++a) {
-      if (const quint8 code = frames.ReadDeviceMemory(static_cast<quint16>(a), 0)) return code;
+      if (const Result code = frames.ReadDeviceMemory(static_cast<quint16>(a), 0);
+          code != Result::Ok)
+        return code;
       eeprom[a] = state.ReplyByte0;
       if (a % 16 == 15) showActivity((a / 16) % 16);
     }
@@ -302,3 +309,5 @@ quint8 MonitorSession::DumpEeprom(quint16 first, quint16 last) {
   toWindows([this, eeprom] { emit eepromDumped(eeprom); });
   return Result::Ok;
 }
+
+}  // namespace lir2

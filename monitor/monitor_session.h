@@ -15,6 +15,9 @@
 #include "monitor/monitor_view.h"
 #include "monitor/ram_values.h"
 #include "protocol/line_session.h"
+#include "serial/result_code.h"
+
+namespace lir2 {
 
 class DeviceLink;
 class FinalReport;
@@ -70,15 +73,15 @@ class MonitorSession : public LineSession, private MonitorSurface {
   void requestRestoreStop() { restoreStop_.store(true, std::memory_order_relaxed); }
 
   // The writes themselves, on the pending members below; a failure ends through ReportResult.
-  quint8 WriteCommandByte();
-  quint8 WriteEepromByte(quint8 n);
+  Result WriteCommandByte();
+  Result WriteEepromByte(quint8 n);
   // The parameter list into the image, one cell at a time in text frames, as the first tick of a
   // run reads it: 0 or the code of the first failed read. A first read met by silence or garbage
   // looks for the device at the other rates (answeringRate() tells what it found).
-  quint8 readParameterList();
+  Result readParameterList();
   // The whole EEPROM into the image, in blocks of 16 or in single bytes by the device's kind,
   // the activity bar stepping; 0 or the code of the first failed read.
-  quint8 DumpEeprom(quint16 first, quint16 last);
+  Result DumpEeprom(quint16 first, quint16 last);
   // Blocks of 16 for LCD SIN boards, and for LCD boards of generation 5 from firmware 7.0 on.
   static bool dumpsInBlocks(const DeviceImages::Eeprom& eeprom);
 
@@ -114,7 +117,7 @@ class MonitorSession : public LineSession, private MonitorSurface {
   // The run ended by a final report: the window goes, the main window comes back.
   void runEnded();
   // A command (code 1 to 7) or parameter writes (code 0) ended with this result.
-  void writeFinished(quint8 result, quint8 command);
+  void writeFinished(Result result, quint8 command);
   // A restore has written `written` of `total` cells (0 of total when it starts).
   void restoreProgress(int written, int total);
   void restoreFinished(const EepromRestoreResult& result);
@@ -127,12 +130,12 @@ class MonitorSession : public LineSession, private MonitorSurface {
   void DecodeEeprom() override;
   void DecodeRam() override;
   void FormClose() override;
-  void RamPassRead() override;
+  void ramPassRead() override;
   // What the failed cell of a restore holds now, read back while the line still answers.
   EepromRestoreResult::FailedCell readBackCell(const EepromWrite& cell);
 
   // Common end of both writes.
-  quint8 finishWrite(quint8 code);
+  Result finishWrite(Result code);
   // The run's first tick found no device, or one it could not understand: a device set to
   // another rate answers garbage or nothing. Tries a parameter read at each other rate of the
   // options; when one answers, the run ends at once and the error bar names that rate. The
@@ -154,3 +157,5 @@ class MonitorSession : public LineSession, private MonitorSurface {
   bool valueFrameStarted_ = false;  // the last EEPROM write sent (part of) its value frame
   QString rateAdvice_ = QStringLiteral("выберите её в «Железо»");
 };
+
+}  // namespace lir2

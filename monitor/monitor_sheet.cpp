@@ -18,6 +18,8 @@
 #include "monitor/device_images.h"
 #include "monitor/monitor_view.h"
 
+namespace lir2 {
+
 // One cell of a panel's grid: the control to make there, or an empty place.
 struct SheetCell {
   enum What { Empty, Caption, Value, Button, Check, Edit, Combo, Radio, Track };
@@ -54,18 +56,18 @@ const char* const kServiceEnabled[] = {"CB_TempOkr", "RG_Culer"};
 // track bar is never shown).
 const char* const kHiddenAtStart[] = {"L_txtTch", "L_TChargeCyr", "RG_TempTopBMS", "TB_frec"};
 
-const ParameterField& Parameter(const char* button) {
+const ParameterField& parameterFor(const char* button) {
   for (const ParameterField& p : kParameterFields)
     if (qstrcmp(p.button, button) == 0) return p;
   Q_UNREACHABLE();
 }
 
-bool IsUakbKorr(const ParameterField& p) {
+bool isUakbKorr(const ParameterField& p) {
   return qstrcmp(p.field, "E_Uakb_korr") == 0;
 }
 
 // The grid cells, as the layout below writes them.
-SheetCell Cell(SheetCell::What what, const char* name, const char* text, int span) {
+SheetCell cellOf(SheetCell::What what, const char* name, const char* text, int span) {
   SheetCell c;
   c.what = what;
   c.name = name;
@@ -73,49 +75,49 @@ SheetCell Cell(SheetCell::What what, const char* name, const char* text, int spa
   c.span = span;
   return c;
 }
-SheetCell Skip(int span = 1) {
-  return Cell(SheetCell::Empty, nullptr, "", span);
+SheetCell skipCell(int span = 1) {
+  return cellOf(SheetCell::Empty, nullptr, "", span);
 }
-SheetCell Caption(const char* name, const char* text, int span = 1) {
-  return Cell(SheetCell::Caption, name, text, span);
+SheetCell captionCell(const char* name, const char* text, int span = 1) {
+  return cellOf(SheetCell::Caption, name, text, span);
 }
-SheetCell Value(const char* name, const char* sample, int span = 1) {
-  SheetCell c = Cell(SheetCell::Value, name, "", span);
+SheetCell valueCell(const char* name, const char* sample, int span = 1) {
+  SheetCell c = cellOf(SheetCell::Value, name, "", span);
   c.sample = QString::fromUtf8(sample);
   return c;
 }
 // What the device is and what it does now: the values read first.
-SheetCell Strong(const char* name, const char* sample, int span = 1) {
-  SheetCell c = Value(name, sample, span);
+SheetCell strongCell(const char* name, const char* sample, int span = 1) {
+  SheetCell c = valueCell(name, sample, span);
   c.bold = true;
   return c;
 }
-SheetCell Button(const char* name, const char* text, int span = 1) {
-  return Cell(SheetCell::Button, name, text, span);
+SheetCell buttonCell(const char* name, const char* text, int span = 1) {
+  return cellOf(SheetCell::Button, name, text, span);
 }
-SheetCell Check(const char* name, const char* text, int span = 1) {
-  return Cell(SheetCell::Check, name, text, span);
+SheetCell checkCell(const char* name, const char* text, int span = 1) {
+  return cellOf(SheetCell::Check, name, text, span);
 }
-SheetCell Edit(const char* name, const char* text = "") {
-  return Cell(SheetCell::Edit, name, text, 1);
+SheetCell editCell(const char* name, const char* text = "") {
+  return cellOf(SheetCell::Edit, name, text, 1);
 }
 // A combo box showing `text`: the item of that text, or, when no item has it, the text alone.
-SheetCell Combo(const char* name, const QStringList& items, const char* text) {
-  SheetCell c = Cell(SheetCell::Combo, name, text, 1);
+SheetCell comboCell(const char* name, const QStringList& items, const char* text) {
+  SheetCell c = cellOf(SheetCell::Combo, name, text, 1);
   c.items = items;
   return c;
 }
-SheetCell Radio(const char* name, const char* title, const QStringList& items, int columns) {
-  SheetCell c = Cell(SheetCell::Radio, name, title, 1);
+SheetCell radioCell(const char* name, const char* title, const QStringList& items, int columns) {
+  SheetCell c = cellOf(SheetCell::Radio, name, title, 1);
   c.items = items;
   c.columns = columns;
   return c;
 }
-SheetCell Track(const char* name) {
-  return Cell(SheetCell::Track, name, "", 1);
+SheetCell trackCell(const char* name) {
+  return cellOf(SheetCell::Track, name, "", 1);
 }
 
-QColor ShadeColor(Shade shade, const QPalette& palette) {
+QColor shadeColor(Shade shade, const QPalette& palette) {
   switch (shade) {
     case Shade::ButtonFace:
       return palette.color(QPalette::Button);
@@ -135,7 +137,7 @@ QColor ShadeColor(Shade shade, const QPalette& palette) {
   return palette.color(QPalette::Window);
 }
 
-void SetRole(QWidget* w, QPalette::ColorRole role, const QColor& color) {
+void setRole(QWidget* w, QPalette::ColorRole role, const QColor& color) {
   if (w->palette().color(role) == color) return;
   QPalette p = w->palette();
   p.setColor(role, color);
@@ -167,14 +169,15 @@ void MonitorSheet::buildLayout() {
   const QStringList transistors{"???", "IRF3004", "IRF2804", "IRF3808", "IRF3077"};
   const QStringList counts{"???", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
 
-  GroupBox1 =
-      panel("GroupBox1", QString(),
-            {{Caption("L_VerPlCaption", "Версия Платы:"),
-              Strong("Lb_VerPl", "LCD SIN  Ver 9Low /12 /Net7L -Pro"), Strong("L_hybrid", "HYBRID"),
-              Skip(), Caption("L_PlirCaption", "Мощность:"), Strong("Lb_Plir", "Не определена"),
-              Button("B_ResetPow", "АвтоОпределение")},
-             {Caption("L_VerPOCaption", "Версия ПО:"), Strong("Lb_VerPO", "Ver 31.7"), Skip(2),
-              Caption("L_UlirCaption", "Напряжение:"), Strong("Lb_Ulir", "Не определено")}});
+  GroupBox1 = panel(
+      "GroupBox1", QString(),
+      {{captionCell("L_VerPlCaption", "Версия Платы:"),
+        strongCell("Lb_VerPl", "LCD SIN  Ver 9Low /12 /Net7L -Pro"),
+        strongCell("L_hybrid", "HYBRID"), skipCell(), captionCell("L_PlirCaption", "Мощность:"),
+        strongCell("Lb_Plir", "Не определена"), buttonCell("B_ResetPow", "АвтоОпределение")},
+       {captionCell("L_VerPOCaption", "Версия ПО:"), strongCell("Lb_VerPO", "Ver 31.7"),
+        skipCell(2), captionCell("L_UlirCaption", "Напряжение:"),
+        strongCell("Lb_Ulir", "Не определено")}});
   auto* groupGrid = static_cast<QGridLayout*>(GroupBox1->layout());
   groupGrid->setColumnStretch(3, 1);
   groupGrid->setColumnMinimumWidth(3, 24);
@@ -191,57 +194,59 @@ void MonitorSheet::buildLayout() {
   // The device's state, with every button that commands the device beside it.
   QGroupBox* state = panel(
       "P_State", QString(),
-      {{Caption("Label10", "Режим Работы ЛИР:"),
-        Strong("L_OnOff", "Включен, Пропускаем сеть, Идет поддерживающий заряд"), Skip(),
-        Button("SB_LIROn", "LIR_ON"), Button("SB_ChargeON", "Charge_ON"), Skip()},
-       {Skip(), Strong("L_ChargeTon", "До Заряда    999 сек"), Skip(), Button("B_Reset", "Reset"),
-        Button("B_InitEE", "Инициализация"), Button("SB_EEPromMap", "Load EEProm")}});
+      {{captionCell("Label10", "Режим Работы ЛИР:"),
+        strongCell("L_OnOff", "Включен, Пропускаем сеть, Идет поддерживающий заряд"), skipCell(),
+        buttonCell("SB_LIROn", "LIR_ON"), buttonCell("SB_ChargeON", "Charge_ON"), skipCell()},
+       {skipCell(), strongCell("L_ChargeTon", "До Заряда    999 сек"), skipCell(),
+        buttonCell("B_Reset", "Reset"), buttonCell("B_InitEE", "Инициализация"),
+        buttonCell("SB_EEPromMap", "Load EEProm")}});
   static_cast<QGridLayout*>(state->layout())->setColumnStretch(2, 1);
 
   QGroupBox* battery =
       panel("P_Battery", QString(),
-            {{Caption("L_txtTch", "Время заряда:"), Value("L_TChargeCyr", "999ч 59мин")},
-             {Caption("Label7", "Напряжение АКБ:"), Value("L_UAcc", "99,9 В")},
-             {Caption("Label11", "Напряжение АКБ")},
-             {Caption("Label18", "под нагрузкой:"), Value("L_UAccLoad", "102 В")},
-             {Caption("Label8", "Ток АКБ:"), Value("L_IAcc", "510 A")},
-             {Value("L_TypeAKB", "Тип АКБ - Гелевый и AGM", 2)},
-             {Caption("L_UAccChMax", "Окончание Заряда:"), Value("LUAccChMax", "102 В")},
-             {Caption("Label30", "II Ступень Заряда:"), Value("LUChEnd", "102 В")},
-             {Caption("L_UAccChNom", "Поддерж. Заряд:"), Value("LUAccChNom", "102 В")}});
+            {{captionCell("L_txtTch", "Время заряда:"), valueCell("L_TChargeCyr", "999ч 59мин")},
+             {captionCell("Label7", "Напряжение АКБ:"), valueCell("L_UAcc", "99,9 В")},
+             {captionCell("Label11", "Напряжение АКБ")},
+             {captionCell("Label18", "под нагрузкой:"), valueCell("L_UAccLoad", "102 В")},
+             {captionCell("Label8", "Ток АКБ:"), valueCell("L_IAcc", "510 A")},
+             {valueCell("L_TypeAKB", "Тип АКБ - Гелевый и AGM", 2)},
+             {captionCell("L_UAccChMax", "Окончание Заряда:"), valueCell("LUAccChMax", "102 В")},
+             {captionCell("Label30", "II Ступень Заряда:"), valueCell("LUChEnd", "102 В")},
+             {captionCell("L_UAccChNom", "Поддерж. Заряд:"), valueCell("LUAccChNom", "102 В")}});
 
   // Output, mains, temperatures and the inverter's winding offsets.
   QGroupBox* mains = panel(
       "P_Mains", QString(),
-      {{Caption("Label1", "Выход  ЛИР:"), Value("Lb_UOUT", "355 В"), Value("L_frec", "60 Гц")},
-       {Caption("Label6", "Вход Сети:"), Value("Lb_UNET", "355 В"), Track("TB_frec")},
-       {Caption("Label9", "Ток Сети:"), Value("Lb_INET", "-2,5 A", 2)},
-       {Caption("Label19", "Мощность:"), Value("Lb_Pow", "25 кВт", 2)},
-       {Caption("LT0", "Температура окр. среды"), Value("L_Tokr", "+99/99градС", 2)},
-       {Caption("LT2", "Температура транзисторов"), Value("L_Tirf", "+20градС(Нет)", 2)},
-       {Caption("LT1", "Температура транса"), Value("L_Ttrans", "+20градС(Нет)", 2)},
-       {Caption("Label20", "Смещение обмоток:", 2), Value("L_M_Ht0", "255")},
-       {Caption("Label21", "Смещение для индукт. нагр.:", 2), Value("L_QshR", "255")}});
+      {{captionCell("Label1", "Выход  ЛИР:"), valueCell("Lb_UOUT", "355 В"),
+        valueCell("L_frec", "60 Гц")},
+       {captionCell("Label6", "Вход Сети:"), valueCell("Lb_UNET", "355 В"), trackCell("TB_frec")},
+       {captionCell("Label9", "Ток Сети:"), valueCell("Lb_INET", "-2,5 A", 2)},
+       {captionCell("Label19", "Мощность:"), valueCell("Lb_Pow", "25 кВт", 2)},
+       {captionCell("LT0", "Температура окр. среды"), valueCell("L_Tokr", "+99/99градС", 2)},
+       {captionCell("LT2", "Температура транзисторов"), valueCell("L_Tirf", "+20градС(Нет)", 2)},
+       {captionCell("LT1", "Температура транса"), valueCell("L_Ttrans", "+20градС(Нет)", 2)},
+       {captionCell("Label20", "Смещение обмоток:", 2), valueCell("L_M_Ht0", "255")},
+       {captionCell("Label21", "Смещение для индукт. нагр.:", 2), valueCell("L_QshR", "255")}});
 
   QGroupBox* device = panel("P_Device", QString(),
-                            {{Check("CB_TempOkr", "Внешний Датчик")},
-                             {Radio("RG_Culer", "Кол-во Вентиляторов", fans, 5)},
-                             {Radio("RG_TempTopBMS", "TempTopBMS", tempBms, 2)},
-                             {Radio("RG_TOR", "ТОР ( -> Автоопределение)", toroids, 2)}});
+                            {{checkCell("CB_TempOkr", "Внешний Датчик")},
+                             {radioCell("RG_Culer", "Кол-во Вентиляторов", fans, 5)},
+                             {radioCell("RG_TempTopBMS", "TempTopBMS", tempBms, 2)},
+                             {radioCell("RG_TOR", "ТОР ( -> Автоопределение)", toroids, 2)}});
 
   // Short circuits: thresholds and counters.
   QGroupBox* kz = panel("GB_KZ", QStringLiteral("КЗ"),
-                        {{Value("LKZ1", "КЗ_1 = 255%"), Value("LKZ_D1", "255")},
-                         {Value("LKZ2", "КЗ_2 = 255%"), Value("LKZ_D2", "255")},
-                         {Value("LKZ_H", "КЗ_Hard = 510%"), Value("LKZ_Hard", "255")},
-                         {Check("CB_KZHARD25", "КЗ_Hard_1/4", 2)}},
+                        {{valueCell("LKZ1", "КЗ_1 = 255%"), valueCell("LKZ_D1", "255")},
+                         {valueCell("LKZ2", "КЗ_2 = 255%"), valueCell("LKZ_D2", "255")},
+                         {valueCell("LKZ_H", "КЗ_Hard = 510%"), valueCell("LKZ_Hard", "255")},
+                         {checkCell("CB_KZHARD25", "КЗ_Hard_1/4", 2)}},
                         true);
   // Any cell of the device: the watched address, its value, and the raw writer.
   QGroupBox* raw = panel("GB_RawEE", QStringLiteral("EEPROM"),
-                         {{Caption("L_AddrEE", "Адрес EE"), Edit("E_Addr_EE", "0")},
-                          {Caption("L_DataEECaption", "Данные EE"), Edit("E_DataEE")},
-                          {Button("B_SaveEE", "SaveEE", 2)},
-                          {Value("L_DataEE", "255 / 0xFF", 2)}},
+                         {{captionCell("L_AddrEE", "Адрес EE"), editCell("E_Addr_EE", "0")},
+                          {captionCell("L_DataEECaption", "Данные EE"), editCell("E_DataEE")},
+                          {buttonCell("B_SaveEE", "SaveEE", 2)},
+                          {valueCell("L_DataEE", "255 / 0xFF", 2)}},
                          true);
   auto* cells = new QVBoxLayout;
   cells->setSpacing(6);
@@ -251,41 +256,42 @@ void MonitorSheet::buildLayout() {
   // Calibration and settings: each row a button, its field, and the value the device holds.
   QGroupBox* current =
       panel("GB_CurrentCorr", QStringLiteral("Коррекция тока"),
-            {{Skip(2), Caption("L_Current2", "Текущии")},
-             {Button("B_IAcc_Corr", "Коррекция тока"), Edit("E_IAcc_Corr", "1"),
-              Value("L_IAcc_Corr_Cyr", "1,99")},
-             {Caption("L_LcdTester", "ЖКИ/Тестер"), Combo("CB_Korr", korr, "Корр")},
-             {Button("B_IAcc_CorrKZ", "Коррекция тока КЗ"), Edit("E_IAcc_CorrKZ", "1"),
-              Value("L_IAcc_CorrKZ_Cyr", "1,99")},
-             {Caption("L_KZRaises", "Увеличивает порог КЗ", 3)}},
+            {{skipCell(2), captionCell("L_Current2", "Текущии")},
+             {buttonCell("B_IAcc_Corr", "Коррекция тока"), editCell("E_IAcc_Corr", "1"),
+              valueCell("L_IAcc_Corr_Cyr", "1,99")},
+             {captionCell("L_LcdTester", "ЖКИ/Тестер"), comboCell("CB_Korr", korr, "Корр")},
+             {buttonCell("B_IAcc_CorrKZ", "Коррекция тока КЗ"), editCell("E_IAcc_CorrKZ", "1"),
+              valueCell("L_IAcc_CorrKZ_Cyr", "1,99")},
+             {captionCell("L_KZRaises", "Увеличивает порог КЗ", 3)}},
             true);
   QGroupBox* calibration =
       panel("GB_Calibration", QStringLiteral("Калибровка"),
-            {{Value("Lb_I_0", "EE_I_0=255"), Value("Lb_I_0_Ch", "EE_I_0_Ch=255", 0), Skip(),
-              Caption("Label17", "Текущии")},
-             {Button("B_I_0Gen", "Коррекция 0 тока АКБ Генерации"), Edit("E_I_0Gen"),
-              Value("Lb_I_0Gen", "-128")},
-             {Button("B_I_0Ch", "Коррекция 0 тока АКБ Заряда"), Edit("E_I_0Ch"),
-              Value("Lb_I_0Ch", "-128")},
-             {Button("B_Uakb_korr", "Коррекция напряжения АКБ"), Edit("E_Uakb_korr"),
-              Value("Lb_Uakb_korr", "-12,8")},
-             {Button("B_POW_Korr", "Корр мощности (стенд/ЖКИ)"), Edit("E_POW_Korr"),
-              Value("Lb_POW_Korr", "1,99")},
-             {Button("B_I_Charge", "Корр тока Заряда (Тестер/ЖКИ)"), Edit("E_I_Charge"),
-              Value("Lb_I_Charge", "1,99")}},
+            {{valueCell("Lb_I_0", "EE_I_0=255"), valueCell("Lb_I_0_Ch", "EE_I_0_Ch=255", 0),
+              skipCell(), captionCell("Label17", "Текущии")},
+             {buttonCell("B_I_0Gen", "Коррекция 0 тока АКБ Генерации"), editCell("E_I_0Gen"),
+              valueCell("Lb_I_0Gen", "-128")},
+             {buttonCell("B_I_0Ch", "Коррекция 0 тока АКБ Заряда"), editCell("E_I_0Ch"),
+              valueCell("Lb_I_0Ch", "-128")},
+             {buttonCell("B_Uakb_korr", "Коррекция напряжения АКБ"), editCell("E_Uakb_korr"),
+              valueCell("Lb_Uakb_korr", "-12,8")},
+             {buttonCell("B_POW_Korr", "Корр мощности (стенд/ЖКИ)"), editCell("E_POW_Korr"),
+              valueCell("Lb_POW_Korr", "1,99")},
+             {buttonCell("B_I_Charge", "Корр тока Заряда (Тестер/ЖКИ)"), editCell("E_I_Charge"),
+              valueCell("Lb_I_Charge", "1,99")}},
             true);
-  QGroupBox* settings = panel(
-      "GB_Settings", QStringLiteral("Настройки"),
-      {{Button("B_Overload_Add", "Перегрузка + xx%"), Edit("E_Overload_Add", "0"),
-        Value("L_UnderLoad", "255A")},
-       {Button("B_DeathTime", "DeathTime"), Edit("E_DeathTime", "16"), Value("L_DeathTime", "255")},
-       {Button("B_Pr_Tr", "Измерительные Транзисторы:", 3)},
-       {Combo("CB_Pr_Tr", transistors, "IRF3004"), Combo("CB_Pr_TrNum", counts, "1"),
-        Value("Lb_Pr_Tr", "(255) IRF3004 x1")},
-       {Value("L_CoffSin", "CoffSIN=1,4"), Caption("L_Current1", "Текущии"),
-        Value("L_tmpShort", "255 / 255 =65535")},
-       {Skip(2), Value("L_tmpShort1", "255 / 255 =65535")}},
-      true);
+  QGroupBox* settings =
+      panel("GB_Settings", QStringLiteral("Настройки"),
+            {{buttonCell("B_Overload_Add", "Перегрузка + xx%"), editCell("E_Overload_Add", "0"),
+              valueCell("L_UnderLoad", "255A")},
+             {buttonCell("B_DeathTime", "DeathTime"), editCell("E_DeathTime", "16"),
+              valueCell("L_DeathTime", "255")},
+             {buttonCell("B_Pr_Tr", "Измерительные Транзисторы:", 3)},
+             {comboCell("CB_Pr_Tr", transistors, "IRF3004"), comboCell("CB_Pr_TrNum", counts, "1"),
+              valueCell("Lb_Pr_Tr", "(255) IRF3004 x1")},
+             {valueCell("L_CoffSin", "CoffSIN=1,4"), captionCell("L_Current1", "Текущии"),
+              valueCell("L_tmpShort", "255 / 255 =65535")},
+             {skipCell(2), valueCell("L_tmpShort1", "255 / 255 =65535")}},
+            true);
 
   auto* columns = new QHBoxLayout;
   for (QGroupBox* box : {battery, mains, device}) columns->addWidget(box, 0, Qt::AlignTop);
@@ -303,7 +309,7 @@ void MonitorSheet::buildLayout() {
   L_FieldError->setWordWrap(true);
   L_FieldError->setTextInteractionFlags(Qt::TextSelectableByMouse);
   L_FieldError->setMinimumHeight(L_FieldError->fontMetrics().lineSpacing());
-  SetRole(L_FieldError, QPalette::WindowText, kPureRed);
+  setRole(L_FieldError, QPalette::WindowText, kPureRed);
 
   auto* page = new QVBoxLayout(TS_LIR);
   page->setContentsMargins(6, 6, 6, 6);
@@ -618,12 +624,12 @@ void MonitorSheet::apply(const Entry& entry, const ControlView& v) {
   }
   if (v.position && entry.kind == Kind::TrackBar) static_cast<QSlider*>(w)->setValue(*v.position);
   if (v.background) {
-    const QColor color = ShadeColor(*v.background, palette());
+    const QColor color = shadeColor(*v.background, palette());
     if (entry.kind == Kind::Edit || entry.kind == Kind::Combo) {
-      SetRole(w, QPalette::Base, color);
+      setRole(w, QPalette::Base, color);
     } else {
       w->setAutoFillBackground(true);
-      SetRole(w, QPalette::Window, color);
+      setRole(w, QPalette::Window, color);
     }
   }
   if (v.fontColor) {
@@ -632,14 +638,14 @@ void MonitorSheet::apply(const Entry& entry, const ControlView& v) {
     const QPalette::ColorRole role = entry.kind == Kind::Edit     ? QPalette::Text
                                      : entry.kind == Kind::Button ? QPalette::ButtonText
                                                                   : QPalette::WindowText;
-    SetRole(w, role, normal ? palette().color(role) : ShadeColor(*v.fontColor, palette()));
+    setRole(w, role, normal ? palette().color(role) : shadeColor(*v.fontColor, palette()));
   }
   if (v.enabled) w->setEnabled(*v.enabled);
   if (v.visible) w->setVisible(*v.visible);
 }
 
 void MonitorSheet::setDecodeState(const DecodeContext& context, const DeviceImages& images) {
-  const NumberKind before = UakbKorrKind(generation_, firmware_);
+  const NumberKind before = uakbKorrKind(generation_, firmware_);
   generation_ = context.BoardGeneration;
   firmware_ = context.FirmwareVersion;
   lirOn_ = context.LirOn;
@@ -648,7 +654,7 @@ void MonitorSheet::setDecodeState(const DecodeContext& context, const DeviceImag
   eeprom111_ = images.EepromImage[111];
   // A device of another version reads the battery-voltage correction the other way. A field
   // never typed in keeps its normal colour, so its button still says why it cannot convert.
-  if (UakbKorrKind(generation_, firmware_) != before && !field("E_Uakb_korr")->text().isEmpty())
+  if (uakbKorrKind(generation_, firmware_) != before && !field("E_Uakb_korr")->text().isEmpty())
     E_Uakb_korrChange();
 }
 
@@ -662,7 +668,7 @@ void MonitorSheet::markField(QLineEdit* f, bool acceptable, const QString& refus
   if (acceptable) {
     f->setPalette(QPalette());  // back to the normal colours
   } else {
-    SetRole(f, QPalette::Base, kPureRed);
+    setRole(f, QPalette::Base, kPureRed);
   }
   f->setToolTip(refusal);
   showRefusal(f, refusal);
@@ -676,13 +682,13 @@ void MonitorSheet::showRefusal(QWidget* f, const QString& refusal) {
 }
 
 void MonitorSheet::checkParameterField(const char* button) {
-  const ParameterField& p = Parameter(button);
-  const bool uakb = IsUakbKorr(p);
-  const NumberKind kind = uakb ? UakbKorrKind(generation_, firmware_) : p.kind;
-  const ByteRule rule = uakb ? UakbKorrRule(generation_, firmware_) : p.rule;
+  const ParameterField& p = parameterFor(button);
+  const bool uakb = isUakbKorr(p);
+  const NumberKind kind = uakb ? uakbKorrKind(generation_, firmware_) : p.kind;
+  const ByteRule rule = uakb ? uakbKorrRule(generation_, firmware_) : p.rule;
   QLineEdit* f = field(p.field);
-  markField(f, IsAcceptable(f->text(), kind, rule, p.sign),
-            FieldRefusal(QString::fromUtf8(p.caption), f->text(), kind, rule, p.sign));
+  markField(f, isAcceptable(f->text(), kind, rule, p.sign),
+            fieldRefusal(QString::fromUtf8(p.caption), f->text(), kind, rule, p.sign));
 }
 
 void MonitorSheet::E_I_0GenChange() {
@@ -714,25 +720,25 @@ void MonitorSheet::E_IAcc_CorrKZChange() {
 }
 
 void MonitorSheet::E_Addr_EEChange() {
-  markField(E_Addr_EE, IsAcceptableAddress(E_Addr_EE->text()), {});
+  markField(E_Addr_EE, isAcceptableAddress(E_Addr_EE->text()), {});
   E_DataEE->clear();
   emit watchedAddressChanged(E_Addr_EE->text());
 }
 
 void MonitorSheet::E_DataEEChange() {
   const QString text = E_DataEE->text();
-  markField(E_DataEE, IsAcceptableData(text),
-            FieldRefusal(kRawDataCaption, text, NumberKind::Integer, ByteRule::Plain,
+  markField(E_DataEE, isAcceptableData(text),
+            fieldRefusal(kRawDataCaption, text, NumberKind::Integer, ByteRule::Plain,
                          CellSign::Unsigned));
 }
 
 // Commands.
 
 void MonitorSheet::SB_LIROnClick() {
-  emit commandRequested(LirCommand(lirOn_));
+  emit commandRequested(lirCommand(lirOn_));
 }
 void MonitorSheet::SB_ChargeONClick() {
-  emit commandRequested(ChargeCommand(chargeOn_));
+  emit commandRequested(chargeCommand(chargeOn_));
 }
 void MonitorSheet::SB_EEPromMapClick() {
   emit dumpRequested();
@@ -748,16 +754,16 @@ void MonitorSheet::B_InitEEClick() {
 // Parameter writes.
 
 void MonitorSheet::writeParameter(const char* button) {
-  const ParameterField& p = Parameter(button);
+  const ParameterField& p = parameterFor(button);
   QLineEdit* f = field(p.field);
   if (isRed(f)) {
     showRefusal(f, f->toolTip());  // said again: the click sends nothing
     return;
   }
-  const bool uakb = IsUakbKorr(p);
+  const bool uakb = isUakbKorr(p);
   const FieldByte byte =
-      ConvertField(f->text(), uakb ? UakbKorrKind(generation_, firmware_) : p.kind,
-                   uakb ? UakbKorrRule(generation_, firmware_) : p.rule, p.sign);
+      convertField(f->text(), uakb ? uakbKorrKind(generation_, firmware_) : p.kind,
+                   uakb ? uakbKorrRule(generation_, firmware_) : p.rule, p.sign);
   if (!byte.message.isEmpty()) dialogs.error(byte.message);
   if (byte.value) emit eepromWritesRequested({EepromWrite{p.address, *byte.value}});
 }
@@ -799,8 +805,8 @@ void MonitorSheet::B_ResetPowClick() {
 // kept from an earlier choice, or from another device, is not what the window shows.
 void MonitorSheet::B_Pr_TrClick() {
   ComputePrTr();
-  if (!PrTrValueFor(CB_Pr_Tr->currentIndex(), CB_Pr_TrNum->currentIndex(), eeprom32_)) {
-    showRefusal(CB_Pr_Tr, PrTrRefusal(CB_Pr_Tr->currentText(), eeprom32_));
+  if (!prTrValueFor(CB_Pr_Tr->currentIndex(), CB_Pr_TrNum->currentIndex(), eeprom32_)) {
+    showRefusal(CB_Pr_Tr, prTrRefusal(CB_Pr_Tr->currentText(), eeprom32_));
     return;
   }
   emit eepromWritesRequested({EepromWrite{SettingsAddress::PrTrCopy, PrTrValue},
@@ -809,8 +815,8 @@ void MonitorSheet::B_Pr_TrClick() {
 
 void MonitorSheet::ComputePrTr() {
   const int type = CB_Pr_Tr->currentIndex(), count = CB_Pr_TrNum->currentIndex();
-  PrTrValue = ::ComputePrTr(type, count, eeprom32_, PrTrValue);
-  if (PrTrValueFor(type, count, eeprom32_)) showRefusal(CB_Pr_Tr, {});
+  PrTrValue = lir2::ComputePrTr(type, count, eeprom32_, PrTrValue);
+  if (prTrValueFor(type, count, eeprom32_)) showRefusal(CB_Pr_Tr, {});
 }
 
 void MonitorSheet::CB_KorrChange(int index) {
@@ -823,7 +829,7 @@ void MonitorSheet::CB_KorrChange(int index) {
 void MonitorSheet::B_SaveEEClick() {
   if (isRed(E_DataEE)) showRefusal(E_DataEE, E_DataEE->toolTip());
   if (isRed(E_DataEE) || isRed(E_Addr_EE)) return;
-  const RawWritePlan plan = PlanRawWrite(E_Addr_EE->text(), E_DataEE->text());
+  const RawWritePlan plan = planRawWrite(E_Addr_EE->text(), E_DataEE->text());
   if (!plan.refusal.isEmpty()) {
     showRefusal(E_DataEE, plan.refusal);
     return;
@@ -852,7 +858,7 @@ void MonitorSheet::CB_TempOkrClick() {
 
 void MonitorSheet::CB_KZHARD25Click() {
   writeIfUnguarded(SettingsAddress::KzHard,
-                   KzHardQuarterByte(find<QCheckBox>("CB_KZHARD25")->isChecked(), eeprom111_));
+                   kzHardQuarterByte(find<QCheckBox>("CB_KZHARD25")->isChecked(), eeprom111_));
 }
 
 void MonitorSheet::RG_CulerClick() {
@@ -875,3 +881,5 @@ void MonitorSheet::TB_frecChange() {
 void MonitorSheet::showWatchedValue(const QString& text) {
   L_DataEE->setText(text);
 }
+
+}  // namespace lir2

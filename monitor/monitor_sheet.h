@@ -17,6 +17,9 @@ class QLabel;
 class QLineEdit;
 class QSlider;
 class QTabWidget;
+
+namespace lir2 {
+
 struct DecodeContext;
 struct DeviceImages;
 class MonitorView;
@@ -167,3 +170,5 @@ class MonitorSheet : public QWidget {
   quint8 eeprom32_ = 0;
   quint8 eeprom111_ = 0;
 };
+
+}  // namespace lir2

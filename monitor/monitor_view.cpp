@@ -1,5 +1,7 @@
 #include "monitor/monitor_view.h"
 
+namespace lir2 {
+
 ControlView& MonitorView::operator[](const QString& name) {
   for (auto& [n, v] : controls)
     if (n == name) return v;
@@ -35,3 +37,5 @@ void MonitorView::merge(const MonitorView& later) {
   }
   alarmLines += later.alarmLines;
 }
+
+}  // namespace lir2

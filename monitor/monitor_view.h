@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace lir2 {
+
 // Colours a decode gives a control. The window turns them into real colours; ButtonFace and
 // Window are the palette's colours of those names, so the program follows the desktop's theme.
 enum class Shade { ButtonFace, Window, Red, Green, Orange, Yellow, Cream };
@@ -15,12 +17,12 @@ enum class Shade { ButtonFace, Window, Red, Green, Orange, Yellow, Cream };
 // unset field leaves it as it was (a decode that hides a control never shows it again unless
 // it says so).
 struct ControlView {
-  std::optional<QString> text;     // a label's text, a button's or check box's caption, a field
+  std::optional<QString> text;  // a label's text, a button's or check box's caption, a field
   std::optional<bool> visible;
   std::optional<bool> enabled;
-  std::optional<bool> checked;     // check box
-  std::optional<int> itemIndex;    // radio group or combo box
-  std::optional<int> position;     // track bar
+  std::optional<bool> checked;   // check box
+  std::optional<int> itemIndex;  // radio group or combo box
+  std::optional<int> position;   // track bar
   std::optional<Shade> background;
   std::optional<Shade> fontColor;
 
@@ -48,3 +50,5 @@ class MonitorView {
   // Whole lines as appended to the alarm log, each ending in CR LF.
   QStringList alarmLines;
 };
+
+}  // namespace lir2

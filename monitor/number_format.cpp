@@ -8,23 +8,25 @@
 #include <cstdlib>
 #include <string>
 
+namespace lir2 {
+
 namespace {
 
 // More decimal digits than the exact expansion of any long double needs to be told apart from a
 // tie: rounding this string half up gives the same digits as rounding the exact value.
 constexpr int kExactDigits = 40;
 
-QString DecimalSeparator(Separator separator) {
+QString decimalSeparator(Separator separator) {
   return separator == Separator::Point ? QStringLiteral(".") : QLocale().decimalPoint();
 }
 
 }  // namespace
 
-QString FormatDecimal(qint64 value) {
+QString formatDecimal(qint64 value) {
   return QString::number(value);
 }
 
-QString FormatGeneral(long double value, int significantDigits, Separator separatorKind) {
+QString formatGeneral(long double value, int significantDigits, Separator separatorKind) {
   if (std::isnan(value)) return QStringLiteral("NAN");
   if (std::isinf(value)) return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
   if (value == 0) return QStringLiteral("0");
@@ -58,7 +60,7 @@ QString FormatGeneral(long double value, int significantDigits, Separator separa
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
   QString text = negative ? QStringLiteral("-") : QString();
-  const QString separator = DecimalSeparator(separatorKind);
+  const QString separator = decimalSeparator(separatorKind);
   const int count = static_cast<int>(digits.size());
   if (exponent >= precision || exponent < -5) {
     text += QChar(digits[0]);
@@ -76,25 +78,27 @@ QString FormatGeneral(long double value, int significantDigits, Separator separa
   return text;
 }
 
-QString FormatGeneral15(long double value, Separator separator) {
-  return FormatGeneral(value, 15, separator);
+QString formatGeneral15(long double value, Separator separator) {
+  return formatGeneral(value, 15, separator);
 }
 
 namespace {
 // The single-precision value (infinite beyond its range rather than undefined).
-long double ThroughSingle(long double value) {
+long double throughSingle(long double value) {
   if (std::isfinite(value) && std::fabs(value) > FLT_MAX) return value < 0 ? -INFINITY : INFINITY;
   return static_cast<float>(value);
 }
 }  // namespace
 
-QString FormatGeneral2(long double value, Separator separator) {
-  return FormatGeneral(ThroughSingle(value), 2, separator);
+QString formatGeneral2(long double value, Separator separator) {
+  return formatGeneral(throughSingle(value), 2, separator);
 }
-QString FormatGeneral3(long double value, Separator separator) {
-  return FormatGeneral(ThroughSingle(value), 3, separator);
+QString formatGeneral3(long double value, Separator separator) {
+  return formatGeneral(throughSingle(value), 3, separator);
 }
 
-long double Tenths(long double raw) {
+long double tenths(long double raw) {
   return 0.1L * raw;
 }
+
+}  // namespace lir2

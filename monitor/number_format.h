@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace lir2 {
+
 // The number formats of the monitor's labels. Every label that shows a number goes through
 // these, so all of them agree: ASCII digits and minus sign, the system locale's decimal
 // separator (QLocale(), the default locale) and never a digit group separator, so a label reads
@@ -16,19 +18,21 @@
 enum class Separator { Locale, Point };
 
 // The integer in decimal digits, with a minus sign when negative.
-QString FormatDecimal(qint64 value);
+QString formatDecimal(qint64 value);
 
 // General notation with up to `significantDigits` (1 to 30) significant digits.
-QString FormatGeneral(long double value, int significantDigits,
+QString formatGeneral(long double value, int significantDigits,
                       Separator separator = Separator::Locale);
 
 // Up to 15 significant digits: the value as computed, in extended precision (0.1 × 125 gives
 // 12,5).
-QString FormatGeneral15(long double value, Separator separator = Separator::Locale);
+QString formatGeneral15(long double value, Separator separator = Separator::Locale);
 // Up to 2 and up to 3 significant digits. The value passes through single precision first, as
 // the device's coefficients are single-precision quantities (12,3 gives 12; 129/128 gives 1,01).
-QString FormatGeneral2(long double value, Separator separator = Separator::Locale);
-QString FormatGeneral3(long double value, Separator separator = Separator::Locale);
+QString formatGeneral2(long double value, Separator separator = Separator::Locale);
+QString formatGeneral3(long double value, Separator separator = Separator::Locale);
 
 // 0.1 × raw in extended precision: the device's tenths of a volt or a kilowatt.
-long double Tenths(long double raw);
+long double tenths(long double raw);
+
+}  // namespace lir2

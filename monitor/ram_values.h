@@ -9,6 +9,8 @@
 #include <array>
 #include <optional>
 
+namespace lir2 {
+
 // An alarm that appeared since the last RAM pass: its byte's RAM offset, its bit and its text.
 struct AlarmEvent {
   quint8 ramOffset = 0;
@@ -76,4 +78,7 @@ struct RamValues {
   // stands starts with it.
   QList<AlarmEvent> standingAlarms;
 };
-Q_DECLARE_METATYPE(RamValues)
+
+}  // namespace lir2
+
+Q_DECLARE_METATYPE(lir2::RamValues)

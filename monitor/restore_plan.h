@@ -9,6 +9,8 @@
 #include "monitor/device_images.h"
 #include "monitor/eeprom_backup.h"
 
+namespace lir2 {
+
 // What restoring a saved EEPROM file would do to the device on the line, worked out once for
 // the command line and the comparison window alike: which cells differ, which of them a restore
 // may write, whose file it is, and whether it comes from another kind of device (which a restore
@@ -31,7 +33,7 @@ struct RestorePlan {
   QString otherKind;
 };
 
-RestorePlan PlanRestore(const EepromHexFile& file, const DeviceImages::Eeprom& device);
+RestorePlan planRestore(const EepromHexFile& file, const DeviceImages::Eeprom& device);
 
 // What the warnings about the file's origin say, in both the window and the command line.
 inline const QString kUnknownOriginText =
@@ -42,5 +44,7 @@ inline const QString kOtherSettingsText =
 // The changes a confirmation lists, a line a cell: "0x017 (23) Мёртвое время: 0x10 (16) → 0x14
 // (20)" (the cell's meaning where it has one). With `most` at 0 or more, only that many and then
 // "… и ещё N".
-QStringList RestoreChangeLines(const QList<EepromWrite>& cells, const DeviceImages::Eeprom& device,
+QStringList restoreChangeLines(const QList<EepromWrite>& cells, const DeviceImages::Eeprom& device,
                                int most = -1);
+
+}  // namespace lir2

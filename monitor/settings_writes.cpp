@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+namespace lir2 {
+
 namespace {
 
 // The numbers a cell takes, as the field's rule reads them: a byte as typed, tenths of a volt
@@ -10,7 +12,7 @@ namespace {
 struct Range {
   double min, max;
 };
-Range CellRange(ByteRule rule, CellSign sign) {
+Range cellRange(ByteRule rule, CellSign sign) {
   const Range byte = sign == CellSign::Signed ? Range{-128, 127} : Range{0, 255};
   switch (rule) {
     case ByteRule::Plain:
@@ -23,25 +25,25 @@ Range CellRange(ByteRule rule, CellSign sign) {
   return byte;
 }
 
-bool InRange(double value, ByteRule rule, CellSign sign) {
-  // Tenths are judged by the number written, cut toward zero as TenthsByte cuts it.
+bool inRange(double value, ByteRule rule, CellSign sign) {
+  // Tenths are judged by the number written, cut toward zero as tenthsByte cuts it.
   if (rule == ByteRule::Tenths) {
     value = std::trunc(value * 10.0);
     rule = ByteRule::Plain;
   }
-  const Range r = CellRange(rule, sign);
+  const Range r = cellRange(rule, sign);
   return value >= r.min && value <= r.max;  // false for NaN as well
 }
 
 }  // namespace
 
-QLocale FieldLocale(const QLocale& base) {
+QLocale fieldLocale(const QLocale& base) {
   QLocale locale = base;
   locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
   return locale;
 }
 
-std::optional<int> ToInteger(const QString& text) {
+std::optional<int> toInteger(const QString& text) {
   const QString t = text.trimmed();
   int i = 0;
   bool negative = false;
@@ -62,40 +64,40 @@ std::optional<int> ToInteger(const QString& text) {
   return int(value);
 }
 
-std::optional<double> ToDecimal(const QString& text, const QLocale& locale) {
+std::optional<double> toDecimal(const QString& text, const QLocale& locale) {
   bool ok = false;
-  const double value = FieldLocale(locale).toDouble(text.trimmed(), &ok);
+  const double value = fieldLocale(locale).toDouble(text.trimmed(), &ok);
   if (!ok || !std::isfinite(value)) return std::nullopt;
   return value;
 }
 
-bool IsAcceptable(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
+bool isAcceptable(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
                   const QLocale& locale) {
   std::optional<double> value;
   if (kind == NumberKind::Integer) {
-    if (const auto i = ToInteger(text)) value = *i;
+    if (const auto i = toInteger(text)) value = *i;
   } else {
-    value = ToDecimal(text, locale);
+    value = toDecimal(text, locale);
   }
-  return value && *value != kFailureMarker && InRange(*value, rule, sign);
+  return value && *value != kFailureMarker && inRange(*value, rule, sign);
 }
 
 // The raw writer's address takes 999 as a number like any other: it is an address of the EEPROM.
 // Any 16-bit number, signed or not, is an address; one outside the writer's range is corrected.
-bool IsAcceptableAddress(const QString& text) {
-  const auto value = ToInteger(text);
+bool isAcceptableAddress(const QString& text) {
+  const auto value = toInteger(text);
   return value && *value >= -32768 && *value <= 0xFFFF;
 }
 
-bool IsAcceptableData(const QString& text) {
+bool isAcceptableData(const QString& text) {
   if (text.isEmpty()) return true;
-  const auto value = ToInteger(text);
+  const auto value = toInteger(text);
   return value && *value >= 0 && *value <= 255;
 }
 
-QString FieldRangeText(NumberKind kind, ByteRule rule, CellSign sign, const QLocale& locale) {
-  const Range r = CellRange(rule, sign);
-  const QLocale l = FieldLocale(locale);
+QString fieldRangeText(NumberKind kind, ByteRule rule, CellSign sign, const QLocale& locale) {
+  const Range r = cellRange(rule, sign);
+  const QLocale l = fieldLocale(locale);
   const QString range = QStringLiteral("от %1 до %2").arg(l.toString(r.min), l.toString(r.max));
   if (kind == NumberKind::Integer) return QStringLiteral("целое число ") + range;
   if (rule == ByteRule::Times128)
@@ -104,94 +106,94 @@ QString FieldRangeText(NumberKind kind, ByteRule rule, CellSign sign, const QLoc
   return QStringLiteral("число ") + range;
 }
 
-QString FieldRefusal(const QString& caption, const QString& text, NumberKind kind, ByteRule rule,
+QString fieldRefusal(const QString& caption, const QString& text, NumberKind kind, ByteRule rule,
                      CellSign sign, const QLocale& locale) {
-  if (text.isEmpty() || IsAcceptable(text, kind, rule, sign, locale)) return {};
+  if (text.isEmpty() || isAcceptable(text, kind, rule, sign, locale)) return {};
   return QStringLiteral("«%1»: «%2» не записать — нужно %3")
-      .arg(caption, text.trimmed(), FieldRangeText(kind, rule, sign, locale));
+      .arg(caption, text.trimmed(), fieldRangeText(kind, rule, sign, locale));
 }
 
-NumberKind UakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion) {
+NumberKind uakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion) {
   return boardGeneration >= 9 && firmwareVersion >= 110 ? NumberKind::Decimal : NumberKind::Integer;
 }
 
-ByteRule UakbKorrRule(quint8 boardGeneration, quint16 firmwareVersion) {
-  return UakbKorrKind(boardGeneration, firmwareVersion) == NumberKind::Decimal ? ByteRule::Tenths
+ByteRule uakbKorrRule(quint8 boardGeneration, quint16 firmwareVersion) {
+  return uakbKorrKind(boardGeneration, firmwareVersion) == NumberKind::Decimal ? ByteRule::Tenths
                                                                                : ByteRule::Plain;
 }
 
-quint8 LowByte(int value) {
+quint8 lowByte(int value) {
   return quint8(unsigned(value) & 0xFFu);
 }
 
-quint8 Times128Byte(float value) {
+quint8 times128Byte(float value) {
   float product = value * 128.0f;
   if (product > 255.0f) product = 255.0f;
   // Field values are limited to 0..65535, so the product always fits an int.
-  return LowByte(int(product));
+  return lowByte(int(product));
 }
 
-quint8 TenthsByte(double value) {
-  return LowByte(int(std::trunc(value * 10.0)));
+quint8 tenthsByte(double value) {
+  return lowByte(int(std::trunc(value * 10.0)));
 }
 
-QString ConversionMessage(const QString& text, NumberKind kind) {
+QString conversionMessage(const QString& text, NumberKind kind) {
   return kind == NumberKind::Integer
              ? QStringLiteral("'%1' is not a valid integer value").arg(text)
              : QStringLiteral("'%1' is not a valid floating point value").arg(text);
 }
 
-FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
+FieldByte convertField(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
                        const QLocale& locale) {
   FieldByte result;
   double number = 0;
   if (kind == NumberKind::Integer) {
-    const auto value = ToInteger(text);
+    const auto value = toInteger(text);
     if (!value) {
-      result.message = ConversionMessage(text, kind);
+      result.message = conversionMessage(text, kind);
       return result;
     }
     number = *value;
   } else {
-    const auto value = ToDecimal(text, locale);
+    const auto value = toDecimal(text, locale);
     if (!value) {
-      result.message = ConversionMessage(text, kind);
+      result.message = conversionMessage(text, kind);
       return result;
     }
     number = *value;
   }
-  if (!IsAcceptable(text, kind, rule, sign, locale)) return result;
+  if (!isAcceptable(text, kind, rule, sign, locale)) return result;
   switch (rule) {
     case ByteRule::Plain:  // a signed cell holds its negative numbers in two's complement
-      result.value = LowByte(int(number));
+      result.value = lowByte(int(number));
       break;
     case ByteRule::Times128:
       // Read as single precision: the entry, not its double, is what gets multiplied.
-      result.value = Times128Byte(float(number));
+      result.value = times128Byte(float(number));
       break;
     case ByteRule::Tenths:
-      result.value = TenthsByte(number);
+      result.value = tenthsByte(number);
       break;
   }
   return result;
 }
 
-RawWritePlan PlanRawWrite(const QString& addressText, const QString& dataText) {
+RawWritePlan planRawWrite(const QString& addressText, const QString& dataText) {
   RawWritePlan plan;
-  const auto data = ToInteger(dataText);
+  const auto data = toInteger(dataText);
   if (!data) {
-    plan.message = ConversionMessage(dataText, NumberKind::Integer);
+    plan.message = conversionMessage(dataText, NumberKind::Integer);
     return plan;
   }
-  if (!IsAcceptableData(dataText)) {
-    plan.refusal = FieldRefusal(kRawDataCaption, dataText, NumberKind::Integer, ByteRule::Plain,
+  if (!isAcceptableData(dataText)) {
+    plan.refusal = fieldRefusal(kRawDataCaption, dataText, NumberKind::Integer, ByteRule::Plain,
                                 CellSign::Unsigned);
     return plan;
   }
   const quint8 value = quint8(*data);
-  const auto address = ToInteger(addressText);
+  const auto address = toInteger(addressText);
   if (!address) {
-    plan.message = ConversionMessage(addressText, NumberKind::Integer);
+    plan.message = conversionMessage(addressText, NumberKind::Integer);
     return plan;
   }
   if (*address < SettingsAddress::RawFirst || *address > SettingsAddress::RawLast) {
@@ -202,11 +204,11 @@ RawWritePlan PlanRawWrite(const QString& addressText, const QString& dataText) {
   return plan;
 }
 
-quint8 KzHardQuarterByte(bool checked, quint8 eeprom111) {
-  return checked ? quint8(eeprom111 >> 2) : LowByte(eeprom111 * 4);
+quint8 kzHardQuarterByte(bool checked, quint8 eeprom111) {
+  return checked ? quint8(eeprom111 >> 2) : lowByte(eeprom111 * 4);
 }
 
-std::optional<quint8> PrTrValueFor(int transistor, int count, quint8 eeprom32) {
+std::optional<quint8> prTrValueFor(int transistor, int count, quint8 eeprom32) {
   int base = 0;
   if (eeprom32 & 0x08) {
     base = transistor == 1 ? 91 : transistor == 4 ? 183 : 0;
@@ -221,10 +223,10 @@ std::optional<quint8> PrTrValueFor(int transistor, int count, quint8 eeprom32) {
 }
 
 quint8 ComputePrTr(int transistor, int count, quint8 eeprom32, quint8 current) {
-  return PrTrValueFor(transistor, count, eeprom32).value_or(current);
+  return prTrValueFor(transistor, count, eeprom32).value_or(current);
 }
 
-QString PrTrRefusal(const QString& shownType, quint8 eeprom32) {
+QString prTrRefusal(const QString& shownType, quint8 eeprom32) {
   const QString types = eeprom32 & 0x08 ? QStringLiteral("IRF3004 или IRF3077")
                                         : QStringLiteral("IRF3004, IRF2804, IRF3808 или IRF3077");
   return QStringLiteral(
@@ -232,3 +234,5 @@ QString PrTrRefusal(const QString& shownType, quint8 eeprom32) {
              "— выберите %2")
       .arg(shownType.isEmpty() ? QStringLiteral("???") : shownType, types);
 }
+
+}  // namespace lir2

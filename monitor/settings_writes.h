@@ -13,6 +13,8 @@
 #include <array>
 #include <optional>
 
+namespace lir2 {
+
 // Command codes written to the device's command register (address 0).
 namespace DeviceCommand {
 inline constexpr quint8 SwitchOff = 1;
@@ -41,7 +43,7 @@ struct ParameterField {
   const char* button;
   const char* field;
   quint16 address;
-  NumberKind kind;  // E_Uakb_korr: the kind of older devices; see UakbKorrKind
+  NumberKind kind;  // E_Uakb_korr: the kind of older devices; see uakbKorrKind
   ByteRule rule;
   CellSign sign;
   const char* caption;  // the button's text, which names the field in a message
@@ -89,41 +91,41 @@ inline constexpr int kFailureMarker = 999;
 
 // The system's number format for typed values (QLocale() by default), refusing digit grouping
 // so that "1,5" never reads as 15 where the comma groups digits.
-QLocale FieldLocale(const QLocale& base = QLocale());
+QLocale fieldLocale(const QLocale& base = QLocale());
 
 // A whole number as typed (blanks around it allowed), in 32 bits, or nothing.
-std::optional<int> ToInteger(const QString& text);
+std::optional<int> toInteger(const QString& text);
 // A finite decimal number with the locale's decimal separator, or nothing.
-std::optional<double> ToDecimal(const QString& text, const QLocale& locale = QLocale());
+std::optional<double> toDecimal(const QString& text, const QLocale& locale = QLocale());
 
 // The field checks, run on every change of a field's text: false turns the field red. A number
 // is acceptable only when its byte holds it as typed: 300 does not fit a byte, and its low byte
 // (44) is not what the user asked for. The ×128 fields keep their cap: a coefficient above
 // 1,99 writes 255; they take no negative number, which their unsigned cells cannot hold.
-bool IsAcceptable(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
+bool isAcceptable(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
                   const QLocale& locale = QLocale());
-bool IsAcceptableAddress(const QString& text);  // E_Addr_EE: a 16-bit number
-bool IsAcceptableData(const QString& text);     // E_DataEE: empty, or a byte, 0 to 255
+bool isAcceptableAddress(const QString& text);  // E_Addr_EE: a 16-bit number
+bool isAcceptableData(const QString& text);     // E_DataEE: empty, or a byte, 0 to 255
 
 // What a field accepts, for its message: "целое число от -128 до 127".
-QString FieldRangeText(NumberKind kind, ByteRule rule, CellSign sign,
+QString fieldRangeText(NumberKind kind, ByteRule rule, CellSign sign,
                        const QLocale& locale = QLocale());
 // Why a field is red, naming the field and what it takes; empty for an acceptable text.
-QString FieldRefusal(const QString& caption, const QString& text, NumberKind kind, ByteRule rule,
+QString fieldRefusal(const QString& caption, const QString& text, NumberKind kind, ByteRule rule,
                      CellSign sign, const QLocale& locale = QLocale());
 inline const QString kRawDataCaption = QStringLiteral("Данные EE");
 
 // E_Uakb_korr takes tenths of a volt from generation 9 with firmware 11.0.
-NumberKind UakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion);
-ByteRule UakbKorrRule(quint8 boardGeneration, quint16 firmwareVersion);
+NumberKind uakbKorrKind(quint8 boardGeneration, quint16 firmwareVersion);
+ByteRule uakbKorrRule(quint8 boardGeneration, quint16 firmwareVersion);
 
 // The byte rules, for numbers the field checks accepted.
-quint8 LowByte(int value);
-quint8 Times128Byte(float value);  // single precision, as the device's coefficients were made
-quint8 TenthsByte(double value);
+quint8 lowByte(int value);
+quint8 times128Byte(float value);  // single precision, as the device's coefficients were made
+quint8 tenthsByte(double value);
 
 // The framework's conversion messages, with the text in place of %s.
-QString ConversionMessage(const QString& text, NumberKind kind);
+QString conversionMessage(const QString& text, NumberKind kind);
 
 // A button's field turned into its byte: the byte, or the conversion message, or neither when
 // the number is not acceptable (a field in that state is red and its button sends nothing).
@@ -131,7 +133,7 @@ struct FieldByte {
   std::optional<quint8> value;
   QString message;
 };
-FieldByte ConvertField(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
+FieldByte convertField(const QString& text, NumberKind kind, ByteRule rule, CellSign sign,
                        const QLocale& locale = QLocale());
 
 // The raw writer: what to send and what the two fields become.
@@ -144,24 +146,26 @@ struct RawWritePlan {
 // The value must be a byte, 0 to 255: anything else sends nothing. An address outside 5 to
 // 1092 is corrected to 1092 in the field and nothing is sent: the user sees the address and
 // presses again if that is the cell they meant.
-RawWritePlan PlanRawWrite(const QString& addressText, const QString& dataText);
+RawWritePlan planRawWrite(const QString& addressText, const QString& dataText);
 
 // CB_KZHARD25: the quarter switch of the hard short-circuit threshold.
-quint8 KzHardQuarterByte(bool checked, quint8 eeprom111);
+quint8 kzHardQuarterByte(bool checked, quint8 eeprom111);
 
 // The measuring-transistor value for the transistor type `transistor` (index of CB_Pr_Tr) and
 // the count `count` (index of CB_Pr_TrNum); bit 3 of EEPROM 32 says the device keeps it
 // unscaled. None for a type without a value ("???", or one the device cannot keep unscaled).
-std::optional<quint8> PrTrValueFor(int transistor, int count, quint8 eeprom32);
+std::optional<quint8> prTrValueFor(int transistor, int count, quint8 eeprom32);
 // The same as PrTrValue keeps it: a type without a value leaves `current` as it is.
 quint8 ComputePrTr(int transistor, int count, quint8 eeprom32, quint8 current);
 // Why B_Pr_Tr writes nothing for the type shown: which types have a value on this device.
-QString PrTrRefusal(const QString& shownType, quint8 eeprom32);
+QString prTrRefusal(const QString& shownType, quint8 eeprom32);
 
 // The command the switch buttons send from the state the device last reported.
-inline quint8 LirCommand(bool lirOn) {
+inline quint8 lirCommand(bool lirOn) {
   return lirOn ? DeviceCommand::SwitchOff : DeviceCommand::SwitchOn;
 }
-inline quint8 ChargeCommand(bool chargeOn) {
+inline quint8 chargeCommand(bool chargeOn) {
   return chargeOn ? DeviceCommand::ChargeOff : DeviceCommand::ChargeOn;
 }
+
+}  // namespace lir2

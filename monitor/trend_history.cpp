@@ -4,11 +4,13 @@
 #include <cmath>
 #include <limits>
 
+namespace lir2 {
+
 namespace {
 
 constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 
-float Celsius(const RamValues& v, const TemperatureReading& t, bool hidden = false) {
+float celsiusOrNone(const RamValues& v, const TemperatureReading& t, bool hidden = false) {
   return v.temperaturesKnown && !t.absent && !hidden ? float(t.celsius()) : kNone;
 }
 
@@ -47,9 +49,9 @@ void TrendHistory::add(const RamValues& v, qint64 ms) {
   s.values[PowerKw] = float(v.powerKw);
   s.values[MainsVolts] = float(v.mainsVolts);
   s.values[OutputVolts] = float(v.outputVolts);
-  s.values[AmbientC] = Celsius(v, v.ambient);
-  s.values[TransformerC] = Celsius(v, v.transformer, v.transformerHidden);
-  s.values[TransistorsC] = Celsius(v, v.transistors);
+  s.values[AmbientC] = celsiusOrNone(v, v.ambient);
+  s.values[TransformerC] = celsiusOrNone(v, v.transformer, v.transformerHidden);
+  s.values[TransistorsC] = celsiusOrNone(v, v.transistors);
   add(s);
   for (const AlarmEvent& a : v.newAlarms) {
     if (alarms_.size() == kMostAlarms) alarms_.pop_front();
@@ -204,3 +206,5 @@ TrendHistory::Drawing TrendHistory::draw(qint64 fromMs, qint64 toMs, int columns
   }
   return d;
 }
+
+}  // namespace lir2

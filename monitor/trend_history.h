@@ -11,6 +11,8 @@
 
 #include "monitor/ram_values.h"
 
+namespace lir2 {
+
 // The monitor's values over time, for the trend chart: a queue of small samples, one per RAM
 // decode, kept for 24 hours, and the alarms that appeared meanwhile. Drawing takes a time range
 // and a number of columns and gets back at most two points per column and series (the lowest
@@ -107,3 +109,5 @@ class TrendHistory {
   quint64 firstBlock_ = 0;  // the number of blocks_.front()
   std::deque<Alarm> alarms_;
 };
+
+}  // namespace lir2

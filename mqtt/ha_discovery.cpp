@@ -11,6 +11,8 @@
 #include "monitor/decoders.h"
 #include "mqtt/serve_config.h"
 
+namespace lir2 {
+
 namespace {
 
 // A reading of the state topic as a sensor: its key in the state's JSON, its name (the window's
@@ -85,11 +87,11 @@ QString isoTime(const QDateTime& at) {
 
 }  // namespace
 
-QString AlarmKey(int ramOffset, int bit) {
+QString alarmKey(int ramOffset, int bit) {
   return QStringLiteral("%1_%2").arg(QLatin1String(groupName(ramOffset))).arg(bit);
 }
 
-QList<DiscoveryMessage> DiscoveryMessages(const DeviceTopics& topics, const DeviceLabel& label,
+QList<DiscoveryMessage> discoveryMessages(const DeviceTopics& topics, const DeviceLabel& label,
                                           const DeviceFacts& facts, const DecodeContext& context,
                                           bool commands) {
   const EepromIdentity& id = facts.identity;
@@ -102,7 +104,7 @@ QList<DiscoveryMessage> DiscoveryMessages(const DeviceTopics& topics, const Devi
   QJsonObject device{
       {"identifiers", QJsonArray{"lir2_" + topics.id,
                                  QStringLiteral("lir2_%1_%2_%3")
-                                     .arg(topics.id, TopicId(id.board), TopicId(id.firmware))}},
+                                     .arg(topics.id, topicId(id.board), topicId(id.firmware))}},
       {"name", label.name},
       {"model", QStringLiteral("LIR ") + model.join(' ')},
   };
@@ -153,9 +155,9 @@ QList<DiscoveryMessage> DiscoveryMessages(const DeviceTopics& topics, const Devi
          {"entity_category", "diagnostic"}});
 
   QJsonArray eventTypes;
-  for (const AlarmGroup& group : AlarmGroupsFor(context.BoardGeneration, context.FirmwareVersion)) {
+  for (const AlarmGroup& group : alarmGroupsFor(context.BoardGeneration, context.FirmwareVersion)) {
     for (int bit = 0; bit < 8; ++bit) {
-      const QString key = AlarmKey(group.ramOffset, bit);
+      const QString key = alarmKey(group.ramOffset, bit);
       eventTypes.append(key);
       add("binary_sensor", "alarm_" + key,
           {{"name", (*group.messages)[bit].trimmed()},
@@ -215,18 +217,18 @@ QList<DiscoveryMessage> DiscoveryMessages(const DeviceTopics& topics, const Devi
   return out;
 }
 
-QByteArray StatePayload(const RamValues& v, const DecodeContext& c, const DeviceFacts& facts,
+QByteArray statePayload(const RamValues& v, const DecodeContext& c, const DeviceFacts& facts,
                         const QDateTime& at) {
   using namespace decode_rules;
   QJsonObject s;
   s["time"] = isoTime(at);
-  const QString mode = ModeText(v);
+  const QString mode = modeText(v);
   s["mode"] = mode;
   // From mode 4 on the text ends with the charge stage: ", Идет заряд" and its kin.
   s["charge"] = v.mode >= 4 ? mode.section(QStringLiteral(", "), 2) : QStringLiteral("Нет заряда");
   s["seconds_to_charge"] = v.secondsToCharge ? QJsonValue(*v.secondsToCharge) : QJsonValue::Null;
   s["charge_minutes"] =
-      v.mode >= 4 && HasChargeTimer(c) ? QJsonValue(v.chargeMinutes) : QJsonValue::Null;
+      v.mode >= 4 && hasChargeTimer(c) ? QJsonValue(v.chargeMinutes) : QJsonValue::Null;
   s["battery_voltage"] = rounded(v.batteryVolts, 2);
   s["battery_voltage_load"] = rounded(v.batteryVoltsUnderLoad, 2);
   s["battery_current"] = v.batteryAmps;
@@ -239,20 +241,20 @@ QByteArray StatePayload(const RamValues& v, const DecodeContext& c, const Device
   s["temperature_transformer"] = temperature(v, v.transformer, v.transformerHidden);
   s["temperature_transistors"] = temperature(v, v.transistors);
   s["frequency"] = facts.frequencyHz ? QJsonValue(*facts.frequencyHz) : QJsonValue::Null;
-  const bool counters = HasShortCircuitLimits(c);
+  const bool counters = hasShortCircuitLimits(c);
   // From generation 7 with firmware 5.0 only the 48 V system keeps counter 1.
   const bool counter1 = counters && (G(c) < 7 || F(c) < 50 || c.VoltageClass == 2);
   s["short_circuits_1"] = counter1 ? QJsonValue(v.shortCircuits1) : QJsonValue::Null;
   s["short_circuits_2"] = counters ? QJsonValue(v.shortCircuits2) : QJsonValue::Null;
   s["short_circuits_hard"] =
-      HasHardShortCircuit(c) ? QJsonValue(v.hardShortCircuits) : QJsonValue::Null;
+      hasHardShortCircuit(c) ? QJsonValue(v.hardShortCircuits) : QJsonValue::Null;
   s["lir_on"] = c.LirOn ? "ON" : "OFF";
   s["charge_on"] = c.ChargeOn ? "ON" : "OFF";
   // The alarms that stand, by key: a short list where 32 flags would mostly say "off".
   QJsonArray alarms;
   for (int i = 0; i < 4; ++i)
     for (int bit = 0; bit < 8; ++bit)
-      if ((v.alarmBytes[i] >> bit) & 1) alarms.append(AlarmKey(42 + i, bit));
+      if ((v.alarmBytes[i] >> bit) & 1) alarms.append(alarmKey(42 + i, bit));
   s["alarms"] = alarms;
   QJsonObject settings;
   for (const SettingCell& cell : facts.settings)
@@ -261,7 +263,7 @@ QByteArray StatePayload(const RamValues& v, const DecodeContext& c, const Device
   return compact(s);
 }
 
-QByteArray IdentityPayload(const DeviceFacts& facts, const DeviceLabel& label) {
+QByteArray identityPayload(const DeviceFacts& facts, const DeviceLabel& label) {
   return compact({{"board", facts.identity.board},
                   {"firmware", facts.identity.firmware},
                   {"power_model", facts.identity.power},
@@ -270,8 +272,10 @@ QByteArray IdentityPayload(const DeviceFacts& facts, const DeviceLabel& label) {
                   {"rate", label.rate}});
 }
 
-QByteArray AlarmEventPayload(const AlarmEvent& alarm, const QDateTime& at) {
-  return compact({{"event_type", AlarmKey(alarm.ramOffset, alarm.bit)},
+QByteArray alarmEventPayload(const AlarmEvent& alarm, const QDateTime& at) {
+  return compact({{"event_type", alarmKey(alarm.ramOffset, alarm.bit)},
                   {"text", alarm.text},
                   {"time", isoTime(at)}});
 }
+
+}  // namespace lir2

@@ -12,6 +12,8 @@
 #include "monitor/ram_values.h"
 #include "mqtt/ha_entities.h"
 
+namespace lir2 {
+
 // The topics of one device, and of the serve that publishes it.
 struct DeviceTopics {
   QString prefix;           // "lir2"
@@ -51,17 +53,19 @@ struct DiscoveryMessage {
 // Every entity's discovery message, retained by the broker. The alarm binary sensors take the
 // names of this device's alarm tables; with commands the switches and the reset button are
 // offered, without them their entities are removed.
-QList<DiscoveryMessage> DiscoveryMessages(const DeviceTopics& topics, const DeviceLabel& label,
+QList<DiscoveryMessage> discoveryMessages(const DeviceTopics& topics, const DeviceLabel& label,
                                           const DeviceFacts& facts, const DecodeContext& context,
                                           bool commands);
 
 // The state topic's JSON: every reading of the RAM pass, the switches' state, the alarm bits,
 // the output frequency and the allowed settings, and when the pass was decoded.
-QByteArray StatePayload(const RamValues& values, const DecodeContext& context,
+QByteArray statePayload(const RamValues& values, const DecodeContext& context,
                         const DeviceFacts& facts, const QDateTime& at);
 // The identification's JSON (retained).
-QByteArray IdentityPayload(const DeviceFacts& facts, const DeviceLabel& label);
+QByteArray identityPayload(const DeviceFacts& facts, const DeviceLabel& label);
 // An alarm that appeared: its event, its text as the log writes it, and when.
-QByteArray AlarmEventPayload(const AlarmEvent& alarm, const QDateTime& at);
+QByteArray alarmEventPayload(const AlarmEvent& alarm, const QDateTime& at);
 // "system_0" ... "event_7": an alarm bit's key in events and in the state's "alarms".
-QString AlarmKey(int ramOffset, int bit);
+QString alarmKey(int ramOffset, int bit);
+
+}  // namespace lir2

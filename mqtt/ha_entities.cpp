@@ -9,6 +9,8 @@
 #include "monitor/monitor_run.h"
 #include "monitor/settings_writes.h"
 
+namespace lir2 {
+
 namespace {
 
 // The cells the window sets with a check box, a radio group or the track bar: an item index (or
@@ -42,8 +44,8 @@ const ChoiceCell* choiceCell(quint16 address) {
 // from generation 9 with firmware 11.0.
 std::pair<NumberKind, ByteRule> fieldRule(const ParameterField& f, const DecodeContext& c) {
   if (f.address == 22)
-    return {UakbKorrKind(c.BoardGeneration, c.FirmwareVersion),
-            UakbKorrRule(c.BoardGeneration, c.FirmwareVersion)};
+    return {uakbKorrKind(c.BoardGeneration, c.FirmwareVersion),
+            uakbKorrRule(c.BoardGeneration, c.FirmwareVersion)};
   return {f.kind, f.rule};
 }
 
@@ -90,35 +92,35 @@ SettingCell settingCell(quint16 address, const DeviceImages& images, const Decod
 
 }  // namespace
 
-DeviceFacts FactsOf(const DeviceImages& images, const DecodeContext& context,
+DeviceFacts factsOf(const DeviceImages& images, const DecodeContext& context,
                     const QList<quint16>& allowed) {
   DeviceFacts facts;
   // The device as the monitor's typed identification reads it.
   const DeviceIdentification id = identifyDevice(images.EepromImage);
-  facts.identity = IdentityOf(id);
+  facts.identity = identityOf(id);
   facts.frequencyHz = id.frequencyHz();
   for (const quint16 address : allowed)
     facts.settings.append(settingCell(address, images, context));
   return facts;
 }
 
-CellWritePlan PlanCellWrite(quint16 address, const QByteArray& payload,
+CellWritePlan planCellWrite(quint16 address, const QByteArray& payload,
                             const DecodeContext& context) {
   CellWritePlan plan;
   QString text = QString::fromUtf8(payload).trimmed();
   // A dashboard sends "1.2"; a person may type "1,2".
   if (text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('.')))
     text.replace(QLatin1Char(','), QLatin1Char('.'));
-  const QLocale locale = FieldLocale(QLocale::c());
+  const QLocale locale = fieldLocale(QLocale::c());
 
   if (const ParameterField* f = parameterField(address)) {
     const auto [kind, rule] = fieldRule(*f, context);
-    const FieldByte byte = ConvertField(text, kind, rule, f->sign, locale);
+    const FieldByte byte = convertField(text, kind, rule, f->sign, locale);
     if (byte.value) {
       plan.writes = {{address, *byte.value}};
     } else {
       const QString refusal =
-          FieldRefusal(QString::fromUtf8(f->caption), text, kind, rule, f->sign, locale);
+          fieldRefusal(QString::fromUtf8(f->caption), text, kind, rule, f->sign, locale);
       plan.refusal = !byte.message.isEmpty() ? byte.message
                      : !refusal.isEmpty()    ? refusal
                                              : QStringLiteral("пустое значение");
@@ -126,7 +128,7 @@ CellWritePlan PlanCellWrite(quint16 address, const QByteArray& payload,
     return plan;
   }
   if (const ChoiceCell* choice = choiceCell(address)) {
-    const auto value = ToInteger(text);
+    const auto value = toInteger(text);
     if (value && *value >= choice->min && *value <= choice->max) {
       plan.writes = {{address, static_cast<quint8>(*value)}};
     } else {
@@ -138,7 +140,7 @@ CellWritePlan PlanCellWrite(quint16 address, const QByteArray& payload,
     return plan;
   }
   // Any other cell by the raw writer's rule: a byte, 0 to 255.
-  const RawWritePlan raw = PlanRawWrite(QString::number(address), text);
+  const RawWritePlan raw = planRawWrite(QString::number(address), text);
   if (!raw.write) {
     plan.refusal = !raw.message.isEmpty() ? raw.message
                    : !raw.refusal.isEmpty()
@@ -153,3 +155,5 @@ CellWritePlan PlanCellWrite(quint16 address, const QByteArray& payload,
     plan.writes = {*raw.write};
   return plan;
 }
+
+}  // namespace lir2

@@ -14,6 +14,8 @@
 #include "monitor/device_images.h"
 #include "monitor/eeprom_backup.h"
 
+namespace lir2 {
+
 // A settings cell the dashboard may write: how its number entity is shown and what it holds.
 struct SettingCell {
   quint16 address = 0;
@@ -31,7 +33,7 @@ struct DeviceFacts {
   bool operator==(const DeviceFacts&) const = default;
 };
 
-DeviceFacts FactsOf(const DeviceImages& images, const DecodeContext& context,
+DeviceFacts factsOf(const DeviceImages& images, const DecodeContext& context,
                     const QList<quint16>& allowed);
 
 // A write asked for over MQTT, turned into the cells to write by the cell's field rule, as the
@@ -41,5 +43,7 @@ struct CellWritePlan {
   QString refusal;
 };
 // address must be in the allow-list already; payload is the number as text ("1.2" or "1,2").
-CellWritePlan PlanCellWrite(quint16 address, const QByteArray& payload,
+CellWritePlan planCellWrite(quint16 address, const QByteArray& payload,
                             const DecodeContext& context);
+
+}  // namespace lir2

@@ -11,6 +11,8 @@
 
 #include "serial/run_in.h"
 
+namespace lir2 {
+
 namespace {
 
 // The library's global set-up, once per process.
@@ -242,3 +244,5 @@ void MqttClient::finish(int ms) {
   else
     thread_.detach();
 }
+
+}  // namespace lir2

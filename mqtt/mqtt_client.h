@@ -21,6 +21,8 @@
 struct mosquitto;
 struct mosquitto_message;
 
+namespace lir2 {
+
 class MqttClient : public QObject {
   Q_OBJECT
  public:
@@ -90,3 +92,5 @@ class MqttClient : public QObject {
   std::thread thread_;
   std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
 };
+
+}  // namespace lir2

@@ -10,6 +10,8 @@
 
 #include "monitor/eeprom_backup.h"
 
+namespace lir2 {
+
 namespace {
 
 // The keys of the file, outside and inside a [device] section.
@@ -24,7 +26,7 @@ const QSet<QString>& deviceKeys() {
   return keys;
 }
 
-std::optional<bool> ToSwitch(const QString& value) {
+std::optional<bool> toSwitch(const QString& value) {
   const QString v = value.toLower();
   if (v == "yes" || v == "true" || v == "on" || v == "1") return true;
   if (v == "no" || v == "false" || v == "off" || v == "0") return false;
@@ -32,7 +34,7 @@ std::optional<bool> ToSwitch(const QString& value) {
 }
 
 // "23, 64 70": addresses, each one the dashboard may be allowed to write.
-std::optional<QList<quint16>> ToAllowList(const QString& value, QString& error) {
+std::optional<QList<quint16>> toAllowList(const QString& value, QString& error) {
   QList<quint16> cells;
   for (const QString& item : value.split(QRegularExpression("[,\\s]+"), Qt::SkipEmptyParts)) {
     bool ok = false;
@@ -41,7 +43,7 @@ std::optional<QList<quint16>> ToAllowList(const QString& value, QString& error) 
       error = QStringLiteral("«%1» — не адрес ячейки EEPROM").arg(item);
       return std::nullopt;
     }
-    if (const QString why = AllowListRefusal(address); !why.isEmpty()) {
+    if (const QString why = allowListRefusal(address); !why.isEmpty()) {
       error = why;
       return std::nullopt;
     }
@@ -52,7 +54,7 @@ std::optional<QList<quint16>> ToAllowList(const QString& value, QString& error) 
 
 constexpr qint32 kRates[] = {2400, 9600, 19200, 57600, 115200};
 
-bool IsTopicSafe(const QString& text) {
+bool isTopicSafe(const QString& text) {
   static const QRegularExpression safe("^[A-Za-z0-9_-]+(/[A-Za-z0-9_-]+)*$");
   return safe.match(text).hasMatch();
 }
@@ -63,7 +65,7 @@ QString BrokerAddress::text() const {
   return QStringLiteral("%1://%2:%3").arg(tls ? "mqtts" : "mqtt", host).arg(port);
 }
 
-std::optional<BrokerAddress> ParseBrokerUrl(const QString& url, QString& error) {
+std::optional<BrokerAddress> parseBrokerUrl(const QString& url, QString& error) {
   const QUrl u(url, QUrl::StrictMode);
   const QString scheme = u.scheme().toLower();
   if (!u.isValid() || (scheme != "mqtt" && scheme != "mqtts") || u.host().isEmpty()) {
@@ -101,15 +103,15 @@ QString ServedDeviceConfig::label() const {
   return simulated ? QStringLiteral("Симулятор LIR") : port;
 }
 
-QString AllowListRefusal(int address) {
-  if (IsRestorable(address)) return {};
+QString allowListRefusal(int address) {
+  if (isRestorable(address)) return {};
   return QStringLiteral(
              "ячейка %1 не может быть разрешена: адреса 0–4 — команда и "
              "идентификация устройства, EEPROM кончается на 1023")
       .arg(address);
 }
 
-bool ReadServeConfig(const QByteArray& text, const QString& fileName, ServeConfig& config,
+bool readServeConfig(const QByteArray& text, const QString& fileName, ServeConfig& config,
                      QString& error) {
   ServedDeviceConfig* device = nullptr;
   QSet<QString> seen;  // keys of the current section
@@ -163,7 +165,7 @@ bool ReadServeConfig(const QByteArray& text, const QString& fileName, ServeConfi
       } else if (key == "name") {
         device->name = value;
       } else {
-        const auto cells = ToAllowList(value, why);
+        const auto cells = toAllowList(value, why);
         if (!cells) return fail(why);
         device->allowEeprom = *cells;
         device->ownAllowList = true;
@@ -171,7 +173,7 @@ bool ReadServeConfig(const QByteArray& text, const QString& fileName, ServeConfi
       continue;
     }
     if (key == "mqtt") {
-      config.broker = ParseBrokerUrl(value, why);
+      config.broker = parseBrokerUrl(value, why);
       if (!config.broker) return fail(why);
     } else if (key == "mqtt_user") {
       config.user = value;
@@ -186,17 +188,17 @@ bool ReadServeConfig(const QByteArray& text, const QString& fileName, ServeConfi
     } else if (key == "node") {
       config.node = value;
     } else if (key == "topic_prefix" || key == "discovery_prefix") {
-      if (!IsTopicSafe(value))
+      if (!isTopicSafe(value))
         return fail(QStringLiteral("«%1»: в префиксе топика только латинские буквы, цифры, _ и -, "
                                    "части через /")
                         .arg(value));
       (key == "topic_prefix" ? config.topicPrefix : config.discoveryPrefix) = value;
     } else if (key == "allow_commands") {
-      const auto on = ToSwitch(value);
+      const auto on = toSwitch(value);
       if (!on) return fail(QStringLiteral("allow_commands: yes или no, не «%1»").arg(value));
       config.allowCommands = *on;
     } else if (key == "allow_eeprom") {
-      const auto cells = ToAllowList(value, why);
+      const auto cells = toAllowList(value, why);
       if (!cells) return fail(why);
       config.allowEeprom = *cells;
     } else if (key == "min_interval") {
@@ -215,7 +217,7 @@ bool ReadServeConfig(const QByteArray& text, const QString& fileName, ServeConfi
   return true;
 }
 
-void ApplyServeEnvironment(const QProcessEnvironment& environment, ServeConfig& config) {
+void applyServeEnvironment(const QProcessEnvironment& environment, ServeConfig& config) {
   const std::pair<const char*, QString*> vars[] = {
       {"LIR2_MQTT_USER", &config.user},   {"LIR2_MQTT_PASSWORD", &config.password},
       {"LIR2_MQTT_CA", &config.caFile},   {"LIR2_MQTT_CERT", &config.certFile},
@@ -225,7 +227,7 @@ void ApplyServeEnvironment(const QProcessEnvironment& environment, ServeConfig& 
     if (environment.contains(name)) *target = environment.value(name);
 }
 
-QString TopicId(const QString& text) {
+QString topicId(const QString& text) {
   static const QHash<QChar, QString> cyrillic = [] {
     const QString from = QStringLiteral("абвгдеёжзийклмнопрстуфхцчшщъыьэюя");
     const char* to[] = {"a", "b",  "v",  "g",  "d",    "e", "e", "zh", "z", "i",  "y",
@@ -249,7 +251,7 @@ QString TopicId(const QString& text) {
   return id.isEmpty() ? QStringLiteral("lir") : id;
 }
 
-bool FinishServeConfig(ServeConfig& config, const QString& hostName, QString& error) {
+bool finishServeConfig(ServeConfig& config, const QString& hostName, QString& error) {
   if (!config.broker) {
     error = QStringLiteral(
         "укажите брокер: --mqtt mqtt://УЗЕЛ:1883 или mqtt = ... в файле "
@@ -271,7 +273,7 @@ bool FinishServeConfig(ServeConfig& config, const QString& hostName, QString& er
     error = QStringLiteral("для сертификата клиента нужны оба файла: mqtt_cert и mqtt_key");
     return false;
   }
-  config.node = TopicId(config.node.isEmpty() ? hostName : config.node);
+  config.node = topicId(config.node.isEmpty() ? hostName : config.node);
   QHash<QString, QString> ids, ports;
   for (ServedDeviceConfig& d : config.devices) {
     if (!d.ownAllowList) d.allowEeprom = config.allowEeprom;
@@ -289,7 +291,7 @@ bool FinishServeConfig(ServeConfig& config, const QString& hostName, QString& er
     ports.insert(port, d.where);
     // Unnamed devices of two machines on one broker must not meet: the node goes into the id.
     const QString portName = d.simulated ? QStringLiteral("sim") : info.fileName();
-    d.id = TopicId(d.name.isEmpty() ? config.node + '_' + portName : d.name);
+    d.id = topicId(d.name.isEmpty() ? config.node + '_' + portName : d.name);
     if (ids.contains(d.id)) {
       error = QStringLiteral(
                   "%1 и %2: у двух устройств одно имя в топиках «%3»; задайте разные "
@@ -301,3 +303,5 @@ bool FinishServeConfig(ServeConfig& config, const QString& hostName, QString& er
   }
   return true;
 }
+
+}  // namespace lir2

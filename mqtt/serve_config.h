@@ -11,6 +11,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // mqtt://host[:port] or mqtts://host[:port] (TLS).
 struct BrokerAddress {
   bool tls = false;
@@ -22,7 +24,7 @@ struct BrokerAddress {
 
 // The broker's address, or nothing with the reason in error. A URL that carries a user name or
 // a password is refused: the command line shows in every process list.
-std::optional<BrokerAddress> ParseBrokerUrl(const QString& url, QString& error);
+std::optional<BrokerAddress> parseBrokerUrl(const QString& url, QString& error);
 
 // One device to publish.
 struct ServedDeviceConfig {
@@ -53,21 +55,23 @@ struct ServeConfig {
 
 // Reads the configuration file's text into config (which keeps what it held for keys the file
 // does not give). False with "FILE:LINE: what is wrong" in error.
-bool ReadServeConfig(const QByteArray& text, const QString& fileName, ServeConfig& config,
+bool readServeConfig(const QByteArray& text, const QString& fileName, ServeConfig& config,
                      QString& error);
 
 // The credentials and certificate paths from the environment (LIR2_MQTT_USER,
 // LIR2_MQTT_PASSWORD, LIR2_MQTT_CA, LIR2_MQTT_CERT, LIR2_MQTT_KEY): each one given wins over
 // the file.
-void ApplyServeEnvironment(const QProcessEnvironment& environment, ServeConfig& config);
+void applyServeEnvironment(const QProcessEnvironment& environment, ServeConfig& config);
 
 // After every source has been read: device ids made and checked for clashes, the node named,
 // allow-lists checked, at least one device and a broker. False with the reason in error.
-bool FinishServeConfig(ServeConfig& config, const QString& hostName, QString& error);
+bool finishServeConfig(ServeConfig& config, const QString& hostName, QString& error);
 
 // A name as a part of topics and identifiers: lower case Latin letters, digits, '_' and '-';
 // Cyrillic transliterated ("Гараж" → "garazh"); never empty.
-QString TopicId(const QString& text);
+QString topicId(const QString& text);
 
 // Cells the dashboard may be allowed to write: the EEPROM from 5 on. Empty, or why not.
-QString AllowListRefusal(int address);
+QString allowListRefusal(int address);
+
+}  // namespace lir2

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QRandomGenerator>
 
+namespace lir2 {
+
 ServeHub::ServeHub(ServeConfig config, QString programVersion,
                    std::function<void(const QString&)> logger, QObject* parent)
     : QObject(parent),
@@ -45,7 +47,7 @@ bool ServeHub::start(const QList<Line>& lines, QString& error, bool& busy) {
     }
     if (!opening.opened)
       log(s.label.name + QStringLiteral(": ") +
-          JoinSentences(opening.reason.isEmpty()
+          joinSentences(opening.reason.isEmpty()
                             ? QStringLiteral("порт %1 не открывается").arg(s.port.PortName)
                             : opening.reason,
                         QStringLiteral("Устройство показано недоступным, порт пробуется снова")));
@@ -107,7 +109,7 @@ void ServeHub::onConnectionFailed(const QString& reason) {
   if (reason == lastBrokerFailure_) return;
   lastBrokerFailure_ = reason;
   log(QStringLiteral("брокер %1: ").arg(config_.broker->text()) +
-      JoinSentences(reason, QStringLiteral("Опрос устройств идёт, подключение повторяется")));
+      joinSentences(reason, QStringLiteral("Опрос устройств идёт, подключение повторяется")));
 }
 
 void ServeHub::onMessage(const QString& topic, const QByteArray& payload, bool retained) {
@@ -138,3 +140,5 @@ void ServeHub::onMessage(const QString& topic, const QByteArray& payload, bool r
     device->writeCell(parts[2], payload);
   }
 }
+
+}  // namespace lir2

@@ -15,6 +15,8 @@
 #include "mqtt/serve_config.h"
 #include "mqtt/served_device.h"
 
+namespace lir2 {
+
 class ServeHub : public QObject, public Outbox {
   Q_OBJECT
  public:
@@ -54,3 +56,5 @@ class ServeHub : public QObject, public Outbox {
   QString lastBrokerFailure_;
   bool everConnected_ = false;
 };
+
+}  // namespace lir2

@@ -13,6 +13,8 @@
 #include "serial/run_in.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 // The commands the dashboard may send, by the words of the command topic.
@@ -28,13 +30,13 @@ constexpr NamedCommand kCommands[] = {
 
 // A payload as a log line shows it: control characters escaped, long ones cut.
 QString shownPayload(const QByteArray& payload) {
-  const QString text = ShownText(QString::fromUtf8(payload.left(64)));
+  const QString text = shownText(QString::fromUtf8(payload.left(64)));
   return payload.size() > 64 ? text + QStringLiteral("…") : text;
 }
 
 }  // namespace
 
-QString JoinSentences(const QString& first, const QString& second) {
+QString joinSentences(const QString& first, const QString& second) {
   if (first.isEmpty()) return second + QLatin1Char('.');
   const bool ended = first.endsWith(QLatin1Char('.')) || first.endsWith(QLatin1Char('!'));
   return first + (ended ? QStringLiteral(" ") : QStringLiteral(". ")) + second + QLatin1Char('.');
@@ -83,7 +85,7 @@ ServedDevice::ServedDevice(Settings settings, PortEntry entry, PortControl::Devi
   connect(session_, &MonitorSession::ramMeasured, this, &ServedDevice::onRamMeasured);
   connect(session_, &MonitorSession::runEnded, this, &ServedDevice::onRunEnded);
   connect(session_, &MonitorSession::writeFinished, this,
-          [this](quint8 result, quint8) { writeResult_ = result; });
+          [this](Result result, quint8) { writeResult_ = result; });
   thread_ = std::make_unique<LinkThread>(*link_);
 
   stateTimer_.setSingleShot(true);
@@ -141,7 +143,7 @@ void ServedDevice::log(const QString& text) {
 
 void ServedDevice::onEepromDecoded(const DecodeContext& context, const DeviceImages& images) {
   context_ = context;
-  facts_ = FactsOf(images, context, settings_.allowEeprom);
+  facts_ = factsOf(images, context, settings_.allowEeprom);
   if (!identified_) {
     identified_ = true;
     log(QStringLiteral("на связи: %1").arg(facts_.identity.describe()));
@@ -162,7 +164,7 @@ void ServedDevice::onRamMeasured(const RamValues& values, const QDateTime& at) {
     const int group = alarm.ramOffset - 42;
     if (group < 0 || group > 3) continue;
     if (alarmsSeen_ && (seenAlarms_[group] >> alarm.bit) & 1) continue;
-    publishEvent(AlarmEventPayload(alarm, at));
+    publishEvent(alarmEventPayload(alarm, at));
     log(QStringLiteral("тревога: %1").arg(alarm.text.trimmed()));
   }
   seenAlarms_ = values.alarmBytes;
@@ -181,7 +183,7 @@ void ServedDevice::onRunEnded() {
   if (stopped_) return;
   if (text != lastFailure_) {
     lastFailure_ = text;
-    log(JoinSentences(text, QStringLiteral("Опрос возобновляется, пока serve работает")));
+    log(joinSentences(text, QStringLiteral("Опрос возобновляется, пока serve работает")));
   }
   // A device that stays away is asked less and less often; one that answers again resets it.
   restartTimer_.start(retryMs_);
@@ -224,14 +226,14 @@ void ServedDevice::publishDiscovery(bool all) {
     publishedDiscovery_.clear();
     publishedIdentity_.clear();
   }
-  for (const DiscoveryMessage& m : DiscoveryMessages(settings_.topics, settings_.label, facts_,
+  for (const DiscoveryMessage& m : discoveryMessages(settings_.topics, settings_.label, facts_,
                                                      context_, settings_.allowCommands)) {
     const auto known = publishedDiscovery_.constFind(m.topic);
     if (known != publishedDiscovery_.cend() && *known == m.payload) continue;
     if (outbox_.publish(m.topic, m.payload, 1, true))
       publishedDiscovery_.insert(m.topic, m.payload);
   }
-  const QByteArray identity = IdentityPayload(facts_, settings_.label);
+  const QByteArray identity = identityPayload(facts_, settings_.label);
   if (identity != publishedIdentity_ &&
       outbox_.publish(settings_.topics.identity(), identity, 1, true))
     publishedIdentity_ = identity;
@@ -240,7 +242,7 @@ void ServedDevice::publishDiscovery(bool all) {
 void ServedDevice::publishState(bool force) {
   if (!values_ || !available_ || !outbox_.connected()) return;
   // Changes are compared without the time of the pass.
-  const QByteArray content = StatePayload(*values_, context_, facts_, {});
+  const QByteArray content = statePayload(*values_, context_, facts_, {});
   if (!force && content == publishedState_) return;
   if (!force && sinceStatePublished_.isValid() &&
       sinceStatePublished_.elapsed() < settings_.minIntervalMs) {
@@ -249,7 +251,7 @@ void ServedDevice::publishState(bool force) {
     return;
   }
   if (!outbox_.publish(settings_.topics.state(),
-                       StatePayload(*values_, context_, facts_, valuesAt_), 0, false))
+                       statePayload(*values_, context_, facts_, valuesAt_), 0, false))
     return;
   publishedState_ = content;
   sinceStatePublished_.start();
@@ -314,7 +316,7 @@ void ServedDevice::writeCell(const QString& addressText, const QByteArray& paylo
   } else if (!available_ || !identified_) {
     refusal = QStringLiteral("устройство не на связи");
   } else {
-    plan = PlanCellWrite(address, payload, context_);
+    plan = planCellWrite(address, payload, context_);
     refusal = plan.refusal;
   }
   if (!refusal.isEmpty()) {
@@ -338,13 +340,13 @@ void ServedDevice::runWrite(const QString& what, std::function<void(MonitorSessi
 }
 
 void ServedDevice::writeDone(const QString& what) {
-  const std::optional<quint8> result = std::exchange(writeResult_, std::nullopt);
+  const std::optional<Result> result = std::exchange(writeResult_, std::nullopt);
   if (!result)
     publishResult(what, "failed", 0, QStringLiteral("не выполнена: опрос устройства остановлен"));
-  else if (*result == 0)
-    publishResult(what, "ok", 0, resultMessage(0));
+  else if (*result == Result::Ok)
+    publishResult(what, "ok", 0, resultMessage(Result::Ok));
   else
-    publishResult(what, "failed", *result, resultMessage(*result));
+    publishResult(what, "failed", codeOf(*result), resultMessage(*result));
 }
 
 void ServedDevice::publishResult(const QString& what, const char* result, int code,
@@ -360,3 +362,5 @@ void ServedDevice::publishResult(const QString& what, const char* result, int co
   outbox_.publish(settings_.topics.result(), QJsonDocument(body).toJson(QJsonDocument::Compact), 1,
                   false);
 }
+
+}  // namespace lir2

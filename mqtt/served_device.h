@@ -29,7 +29,10 @@
 #include "protocol/sound.h"
 #include "serial/clock.h"
 #include "serial/port_control.h"
+#include "serial/result_code.h"
 #include "serial/status.h"
+
+namespace lir2 {
 
 class DeviceLink;
 class LinkThread;
@@ -46,7 +49,7 @@ class Outbox {
 };
 
 // Two sentences of a log line: "Порт занят." and "Опрос возобновится." as one.
-QString JoinSentences(const QString& first, const QString& second);
+QString joinSentences(const QString& first, const QString& second);
 
 class ServedDevice : public QObject {
   Q_OBJECT
@@ -158,7 +161,7 @@ class ServedDevice : public QObject {
   QByteArray publishedIdentity_;
   std::deque<QByteArray> heldEvents_;  // alarms that appeared while the broker was away
   int droppedEvents_ = 0;
-  std::optional<quint8> writeResult_;  // the session's answer to the write in progress
+  std::optional<Result> writeResult_;  // the session's answer to the write in progress
   int retryMs_ = 0;
   // The last failure and port message logged, so a device that stays away is told once.
   QString lastFailure_;
@@ -168,3 +171,5 @@ class ServedDevice : public QObject {
   QTimer watchdog_;
   QTimer restartTimer_;
 };
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 DeviceLink::DeviceLink(PortControl::DeviceFactory factory, QList<PortEntry> entries, Clock& clock,
                        StatusBars* status, TrafficLog* log, const LogSwitches* switches,
                        QObject* parent)
@@ -131,31 +133,31 @@ void DeviceLink::forget(RunId run) {
   runs_.erase(run);
 }
 
-quint8 DeviceLink::reopen(const PortSettings& settings, qint32 rate) {
+Result DeviceLink::reopen(const PortSettings& settings, qint32 rate) {
   settings_ = settings;
   port_.PortName = settings.PortName;
   port_.BaudRate = settings.BaudRate;
   port_.ClosePort();
-  const quint8 code = port_.OpenPort(rate);
+  const Result code = port_.OpenPort(rate);
   port_.PurgePort();
   return code;
 }
 
-quint8 DeviceLink::reopen() {
+Result DeviceLink::reopen() {
   port_.ClosePort();
-  const quint8 code = port_.OpenPort(port_.BaudRate);
+  const Result code = port_.OpenPort(port_.BaudRate);
   port_.PurgePort();
   return code;
 }
 
-bool DeviceLink::isGarbledLine(quint8 code) {
+bool DeviceLink::isGarbledLine(Result code) {
   return code == Result::NoReply || code == Result::WrongEcho || code == Result::BadReplyLine ||
          code == Result::NotHexDigit || code == Result::ReplyChecksum;
 }
 
 qint32 DeviceLink::findAnsweringRate() {
   const PortSettings settings = settings_;
-  const quint8 code = exchange_.ResultCode;
+  const Result code = exchange_.ResultCode;
   qint32 answering = 0;
   for (qint32 rate : kLineRates) {
     if (rate == settings.BaudRate) continue;
@@ -167,7 +169,8 @@ qint32 DeviceLink::findAnsweringRate() {
     }
     if (stopRequested()) break;
   }
-  reopen(settings, settings.BaudRate);
+  // Back to the user's rate; a failure here shows as the closed port the next exchange meets.
+  (void)reopen(settings, settings.BaudRate);
   exchange_.ResultCode = code;
   return stopRequested() ? 0 : answering;
 }
@@ -207,3 +210,5 @@ LinkThread::~LinkThread() {
     thread_.wait();
   }
 }
+
+}  // namespace lir2

@@ -12,8 +12,11 @@
 #include "protocol/frames.h"
 #include "serial/exchange.h"
 #include "serial/port_control.h"
+#include "serial/result_code.h"
 #include "serial/run_in.h"
 #include "serial/run_stop.h"
+
+namespace lir2 {
 
 class Clock;
 class LineSession;
@@ -86,9 +89,9 @@ class DeviceLink : public QObject {
 
   // The one place the line is closed, opened and purged: takes the settings of a run, closes
   // the port, opens it at rate and purges both directions. Returns 0 or Result::OpenFailed.
-  quint8 reopen(const PortSettings& settings, qint32 rate);
+  Result reopen(const PortSettings& settings, qint32 rate);
   // The same with the run's settings at their configured rate (the monitor's silent reconnect).
-  quint8 reopen();
+  Result reopen();
   // The end of a run: both directions purged, the port closed.
   void closePort();
   // The settings of the current run.
@@ -99,7 +102,7 @@ class DeviceLink : public QObject {
   qint32 findAnsweringRate();
   // Whether a failure is the line's silence or garbage, which another rate may explain; the
   // device's own refusals are not.
-  static bool isGarbledLine(quint8 code);
+  static bool isGarbledLine(Result code);
 
   // Before the thread ends: every run stopped, the running one's session halted, timers stopped,
   // the port closed and let go, so nothing of the line is left to be destroyed from another
@@ -151,3 +154,5 @@ class LinkThread {
   DeviceLink& link_;
   QThread thread_;
 };
+
+}  // namespace lir2

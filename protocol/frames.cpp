@@ -6,6 +6,8 @@
 #include "serial/exchange.h"
 #include "serial/result_code.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr quint8 kCr = 0x0D;
@@ -14,10 +16,10 @@ constexpr quint8 kEsc = 0xDB;
 constexpr quint8 kEscLf = 0xDC;
 constexpr quint8 kEscEsc = 0xDD;
 
-constexpr quint8 kLineFault = Result::BadReplyLine;
-constexpr quint8 kNotHex = Result::NotHexDigit;
-constexpr quint8 kChecksum = Result::ReplyChecksum;
-constexpr quint8 kBadEscape = Result::DeviceBadFrame;
+constexpr Result kLineFault = Result::BadReplyLine;
+constexpr Result kNotHex = Result::NotHexDigit;
+constexpr Result kChecksum = Result::ReplyChecksum;
+constexpr Result kBadEscape = Result::DeviceBadFrame;
 
 static_assert(Frames::kBinaryLineMax + 1 <= Exchange::kReplyBufSize,
               "the longest binary reply and its terminating zero fit the reply buffer");
@@ -32,92 +34,95 @@ char HexDigitChar(quint8 value) {
   return static_cast<char>(value < 10 ? '0' + value : 'A' + value - 10);
 }
 
-quint16 FirmwareVersionOf(quint8 cell) {
+quint16 firmwareVersionOf(quint8 cell) {
   return static_cast<quint16>((cell & 0x1F) * 10 + (cell >> 5));
 }
 
-bool BinaryFramesFor(quint8 generation, quint16 firmwareVersion, bool current) {
+bool binaryFramesFor(quint8 generation, quint16 firmwareVersion, bool current) {
   if (generation >= 9 && firmwareVersion >= 110) return firmwareVersion >= 133;
   return current;
 }
 
 Frames::Frames(Exchange& exchange, FrameState& state) : ex_(exchange), st_(state) {}
 
-quint8 Frames::fail(quint8 code) {
+Result Frames::fail(Result code) {
   ex_.ResultCode = code;
   return code;
 }
 
 bool Frames::HexDigitValue(quint8 c, quint8& value) {
+  // The answer is the bool; the code waits in ResultCode for the reply's parser to return.
   if (c < '0') {
-    fail(kNotHex);
+    (void)fail(kNotHex);
     return false;
   }
   const int v = c >= 'A' ? c - 55 : c - 48;
   if (v > 15) {
-    fail(kNotHex);
+    (void)fail(kNotHex);
     return false;
   }
   value = static_cast<quint8>(v);
   return true;
 }
 
-quint8 Frames::sendByte(quint8 byte) {
+Result Frames::sendByte(quint8 byte) {
   ex_.TxByte = byte;
   return ex_.ExchangeByte(LogChar, false);
 }
 
-quint8 Frames::SendTextCommand(QByteArrayView command, quint16 address, int kind, quint8 data) {
+Result Frames::SendTextCommand(QByteArrayView command, quint16 address, int kind, quint8 data) {
   // Three digits reach 0xFFF; a larger address would go out as other characters and could
   // name another cell.
   if (address > 0xFFF) return fail(kRefused);
   for (char c : command)
-    if (const quint8 r = sendByte(static_cast<quint8>(c))) return r;
+    if (const Result r = sendByte(static_cast<quint8>(c)); r != Result::Ok) return r;
   const quint8 digits[3] = {static_cast<quint8>(HexDigitChar(address >> 8)),
                             static_cast<quint8>(HexDigitChar((address >> 4) & 15)),
                             static_cast<quint8>(HexDigitChar(address & 15))};
   quint8 sum = 0;
   for (quint8 d : digits) {
-    if (const quint8 r = sendByte(d)) return r;
+    if (const Result r = sendByte(d); r != Result::Ok) return r;
     sum = static_cast<quint8>(sum + d);
   }
   if (kind == FrameWrite) {
-    if (const quint8 r = sendByte(HexDigitChar(data >> 4))) return r;
-    if (const quint8 r = sendByte(HexDigitChar(data & 15))) return r;
+    if (const Result r = sendByte(HexDigitChar(data >> 4)); r != Result::Ok) return r;
+    if (const Result r = sendByte(HexDigitChar(data & 15)); r != Result::Ok) return r;
     // The data byte counts with its value, the address with its characters.
     sum = static_cast<quint8>(sum + data);
   }
   const quint8 check = static_cast<quint8>(-sum);
   for (quint8 b : {static_cast<quint8>(HexDigitChar(check >> 4)),
                    static_cast<quint8>(HexDigitChar(check & 15)), kCr, kLf})
-    if (const quint8 r = sendByte(b)) return r;
-  return 0;
+    if (const Result r = sendByte(b); r != Result::Ok) return r;
+  return Result::Ok;
 }
 
-quint8 Frames::receiveLine(int max, bool& complete) {
+Result Frames::receiveLine(int max, bool& complete) {
   // A fresh buffer: what an earlier, longer reply left behind must never complete this one.
   ex_.ReplyBuf.fill(0);
   lineLength_ = 0;
   complete = false;
   max = std::clamp(max, 0, Exchange::kReplyBufSize - 1);
   for (int i = 0; i < max; ++i) {
-    if (const quint8 r = ex_.ReadByte(ex_.logReads() ? LogChar : LogNone)) return r;
+    if (const Result r = ex_.ReadByte(ex_.logReads() ? LogChar : LogNone); r != Result::Ok)
+      return r;
     const quint8 byte = ex_.RxByte;
     ex_.ReplyBuf[i] = byte;
     lineLength_ = i + 1;
     // The device sends its next byte only when this one has come back.
     ex_.TxByte = byte;
-    if (const quint8 r = ex_.WriteByte(ex_.logWrites() ? LogChar : LogNone)) return r;
+    if (const Result r = ex_.WriteByte(ex_.logWrites() ? LogChar : LogNone); r != Result::Ok)
+      return r;
     if (byte == kLf) {
       ex_.ReplyBuf[i + 1] = 0;
       complete = true;
-      return 0;
+      return Result::Ok;
     }
   }
-  return 0;
+  return Result::Ok;
 }
 
-quint8 Frames::ParseHexReply(int n) {
+Result Frames::ParseHexReply(int n) {
   const auto& buf = ex_.ReplyBuf;
   // A text reply carries one byte or up to sixteen; more would not fit its line.
   if (n < 1 || n > 16) return fail(kRefused);
@@ -134,30 +139,30 @@ quint8 Frames::ParseHexReply(int n) {
   const quint8 check = static_cast<quint8>(16 * hi + lo);
   if (static_cast<quint8>(sum + check) != 0) return fail(kChecksum);
   st_.ReplyByte0 = st_.ReplyData[0];
-  return 0;
+  return Result::Ok;
 }
 
-quint8 Frames::ReadTextReply(int kind, int n) {
+Result Frames::ReadTextReply(int kind, int n) {
   if (kind == FrameRead && (n < 1 || n > 16)) return fail(kRefused);
   bool complete = false;
-  if (const quint8 r = receiveLine(kTextLineMax, complete)) return r;
+  if (const Result r = receiveLine(kTextLineMax, complete); r != Result::Ok) return r;
   if (!complete) return fail(kLineFault);
   const auto& buf = ex_.ReplyBuf;
   if (startsWith(buf, "MOk")) {
-    if (kind == FrameWrite) return buf[3] == kCr && buf[4] == kLf ? 0 : fail(kLineFault);
+    if (kind == FrameWrite) return buf[3] == kCr && buf[4] == kLf ? Result::Ok : fail(kLineFault);
     if (kind != FrameRead) return fail(kLineFault);
     if (buf[5 + 2 * n] != kCr || buf[6 + 2 * n] != kLf) return fail(kLineFault);
     return ParseHexReply(n);
   }
   if (startsWith(buf, "MEr")) {
     if (buf[7] != kCr || buf[8] != kLf) return fail(kLineFault);
-    if (const quint8 r = ParseHexReply(1)) return r;
+    if (const Result r = ParseHexReply(1); r != Result::Ok) return r;
     return fail(deviceErrorCode(st_.ReplyByte0));
   }
   return fail(kLineFault);
 }
 
-quint8 Frames::sendEscaped(quint8 byte, quint8& sum) {
+Result Frames::sendEscaped(quint8 byte, quint8& sum) {
   quint8 onLine[2] = {byte, 0};
   int count = 1;
   if (byte == kLf || byte == kEsc) {
@@ -166,23 +171,23 @@ quint8 Frames::sendEscaped(quint8 byte, quint8& sum) {
     count = 2;
   }
   for (int i = 0; i < count; ++i) {
-    if (const quint8 r = sendByte(onLine[i])) return r;
+    if (const Result r = sendByte(onLine[i]); r != Result::Ok) return r;
     sum = static_cast<quint8>(sum + onLine[i]);
   }
-  return 0;
+  return Result::Ok;
 }
 
-quint8 Frames::SendBinaryCommand(quint8 letter, quint16 address, quint8 n) {
-  if (const quint8 r = sendByte(letter)) return r;
+Result Frames::SendBinaryCommand(quint8 letter, quint16 address, quint8 n) {
+  if (const Result r = sendByte(letter); r != Result::Ok) return r;
   quint8 sum = letter;
   for (quint8 b : {n, static_cast<quint8>(address >> 8), static_cast<quint8>(address & 0xFF)})
-    if (const quint8 r = sendEscaped(b, sum)) return r;
+    if (const Result r = sendEscaped(b, sum); r != Result::Ok) return r;
   if (letter == 'w') {
     for (int i = 0; i <= n; ++i)
-      if (const quint8 r = sendEscaped(st_.TxData[i], sum)) return r;
+      if (const Result r = sendEscaped(st_.TxData[i], sum); r != Result::Ok) return r;
   }
   // The checksum goes out as it is, even when it is 0x0A or 0xDB.
-  if (const quint8 r = sendByte(static_cast<quint8>(-sum))) return r;
+  if (const Result r = sendByte(static_cast<quint8>(-sum)); r != Result::Ok) return r;
   return sendByte(kLf);
 }
 
@@ -207,9 +212,9 @@ bool Frames::takeEscaped(int& pos, quint8& sum, quint8& value) {
   return false;
 }
 
-quint8 Frames::ReadBinaryReply(int kind, quint8 n) {
+Result Frames::ReadBinaryReply(int kind, quint8 n) {
   bool complete = false;
-  if (const quint8 r = receiveLine(kBinaryLineMax, complete)) return r;
+  if (const Result r = receiveLine(kBinaryLineMax, complete); r != Result::Ok) return r;
   // A line longer than any reply: the buffer holds no more, and nothing of it can be trusted.
   if (!complete) return fail(kLineFault);
   const auto& buf = ex_.ReplyBuf;
@@ -217,7 +222,8 @@ quint8 Frames::ReadBinaryReply(int kind, quint8 n) {
   // bytes past the line read as the zeros of the fresh buffer.
   if (buf[0] == 'o') {
     if (kind == FrameWrite)
-      return static_cast<quint8>('o' + buf[1]) == 0 && buf[2] == kLf ? 0 : fail(kLineFault);
+      return static_cast<quint8>('o' + buf[1]) == 0 && buf[2] == kLf ? Result::Ok
+                                                                     : fail(kLineFault);
     if (kind != FrameRead) return fail(kLineFault);
     quint8 sum = 'o';
     int pos = 1;
@@ -230,10 +236,10 @@ quint8 Frames::ReadBinaryReply(int kind, quint8 n) {
     const quint8 check = buf[pos++];
     if (static_cast<quint8>(sum + check) != 0) return fail(kChecksum);
     if (buf[pos] != kLf) return fail(kLineFault);
-    return 0;
+    return Result::Ok;
   }
   if (buf[0] == 'e') {
-    ex_.ResultCode = 0;
+    ex_.ResultCode = Result::Ok;
     quint8 sum = 'e';
     int pos = 1;
     quint8 error = 0;
@@ -247,18 +253,20 @@ quint8 Frames::ReadBinaryReply(int kind, quint8 n) {
   return fail(kLineFault);
 }
 
-quint8 Frames::ReadDeviceMemory(quint16 address, quint8 last) {
+Result Frames::ReadDeviceMemory(quint16 address, quint8 last) {
   if (st_.BinaryFrames) {
-    if (const quint8 r = SendBinaryCommand('r', address, last)) return r;
+    if (const Result r = SendBinaryCommand('r', address, last); r != Result::Ok) return r;
     return ReadBinaryReply(FrameRead, last);
   }
   const quint8 n = static_cast<quint8>(last + 1);
   if (n == 16) {
-    if (const quint8 r = SendTextCommand("PCPR", address, FrameRead, 0)) return r;
+    if (const Result r = SendTextCommand("PCPR", address, FrameRead, 0); r != Result::Ok) return r;
     return ReadTextReply(FrameRead, 16);
   }
   // Several "PCRD" in a row would be answered in a way nobody defined; nothing asks for it.
   if (n != 1) return fail(kRefused);
-  if (const quint8 r = SendTextCommand("PCRD", address, FrameRead, 0)) return r;
+  if (const Result r = SendTextCommand("PCRD", address, FrameRead, 0); r != Result::Ok) return r;
   return ReadTextReply(FrameRead, 1);
 }
+
+}  // namespace lir2

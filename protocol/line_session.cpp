@@ -5,6 +5,8 @@
 
 #include "protocol/device_link.h"
 
+namespace lir2 {
+
 LineSession::LineSession(DeviceLink& link) : QObject(&link), link_(link) {}
 
 LineSession::~LineSession() {
@@ -29,3 +31,5 @@ void LineSession::toWindows(std::function<void()> signal) {
     if (alive) signal();
   });
 }
+
+}  // namespace lir2

@@ -6,6 +6,8 @@
 
 #include "serial/run_stop.h"
 
+namespace lir2 {
+
 class DeviceLink;
 
 // A run mode on the device line: an object that lives on the line's thread, is asked for work by
@@ -47,3 +49,5 @@ class LineSession : public QObject {
   DeviceLink& link_;
   RunId run_ = 0;
 };
+
+}  // namespace lir2

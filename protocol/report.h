@@ -6,6 +6,10 @@
 
 #include <functional>
 
+#include "serial/result_code.h"
+
+namespace lir2 {
+
 class SoundPlayer;
 class StatusBars;
 
@@ -18,7 +22,7 @@ class FinalReport {
 
   // Reports resultCode and clears it; with closeMonitor set, runs closeMonitor afterwards. A
   // reason (why the port is not there) follows the failure's message in the error bar.
-  void run(quint8& resultCode, bool close, const std::function<void()>& closeMonitor = {},
+  void run(Result& resultCode, bool close, const std::function<void()>& closeMonitor = {},
            const QString& reason = {});
 
  private:
@@ -26,3 +30,5 @@ class FinalReport {
   SoundPlayer& sounds_;
   std::function<bool()> soundsOn_;
 };
+
+}  // namespace lir2

@@ -1,6 +1,10 @@
 #include "result_messages.h"
 
+#include <algorithm>
+
 #include "serial/result_code.h"
+
+namespace lir2 {
 
 const QStringList& ResultMessages() {
   // The texts are the device family's own, misspellings included. Code 17 begins with the
@@ -40,14 +44,16 @@ const QStringList& ResultMessages() {
   return messages;
 }
 
-QString resultMessage(int code) {
+QString resultMessage(Result result) {
   const QStringList& messages = ResultMessages();
-  if (code < 0 || code >= messages.size()) code = messages.size() - 1;
+  const int code = std::min<int>(codeOf(result), messages.size() - 1);
   return messages[code];
 }
 
-quint8 deviceErrorCode(quint8 errorByte) {
+Result deviceErrorCode(quint8 errorByte) {
   for (int bit = 0; bit <= 5; ++bit)
-    if (errorByte & (1u << bit)) return static_cast<quint8>(Result::DeviceChecksum + bit);
+    if (errorByte & (1u << bit)) return resultFromCode(codeOf(Result::DeviceChecksum) + bit);
   return Result::NoReply;
 }
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace lir2 {
+
 // The two sounds of the program, played without waiting for them to end.
 enum class Sound { Ok, Error };
 
@@ -15,3 +17,5 @@ class SoundPlayer {
 inline QString soundFileName(Sound sound) {
   return sound == Sound::Ok ? QStringLiteral("ok.wav") : QStringLiteral("error.wav");
 }
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+namespace lir2 {
+
 TranslationSession::TranslationSession(DeviceLink& link) : LineSession(link) {
   setObjectName(QStringLiteral("TranslationSession"));
   timer_ = new WindowTimer(this);
@@ -31,7 +33,7 @@ void TranslationSession::tick() {
   Exchange& ex = link().exchange();
   // Translation shows what comes and reports nothing: a quiet line is no failure, so its
   // time-out must not linger in ResultCode and surface in the next run.
-  if (ex.ReadByte(LogChar) != 0) {
+  if (ex.ReadByte(LogChar) != Result::Ok) {
     ex.ResultCode = Result::Ok;
     // A line that has gone cannot come back by waiting: the run ends and says so.
     if (!link().port().PortOpen && !link().stopRequested()) endWith(Result::ReadFailed);
@@ -39,10 +41,10 @@ void TranslationSession::tick() {
   }
   // One byte a tick is ten a second: a device that says more would fill the line's buffer
   // until bytes are lost. What has already arrived is shown at once.
-  ex.ReadReceived(LogChar, kBurst);
+  ex.readReceived(LogChar, kBurst);
 }
 
-void TranslationSession::endWith(quint8 code) {
+void TranslationSession::endWith(Result code) {
   timer_->setEnabled(false);
   const RunId run = running_;
   const QString reason = link().port().problem();
@@ -55,3 +57,5 @@ void TranslationSession::halted() {
   timer_->setEnabled(false);
   link().closePort();
 }
+
+}  // namespace lir2

@@ -2,6 +2,9 @@
 
 #include "protocol/line_session.h"
 #include "serial/port_control.h"
+#include "serial/result_code.h"
+
+namespace lir2 {
 
 class WindowTimer;
 
@@ -27,12 +30,14 @@ class TranslationSession : public LineSession {
  signals:
   // The run ended by itself: the port did not open, or the line went away (an adapter
   // unplugged, the far end closed). reason says why in the user's words.
-  void ended(RunId run, quint8 code, const QString& reason);
+  void ended(RunId run, Result code, const QString& reason);
 
  private:
   void begin(RunId run, const PortSettings& settings);
-  void endWith(quint8 code);
+  void endWith(Result code);
 
   WindowTimer* timer_ = nullptr;
   RunId running_ = 0;  // the run the timer ticks for, on the line's thread
 };
+
+}  // namespace lir2

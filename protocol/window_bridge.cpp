@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 WindowBridge::WindowBridge(StatusBars& status, SoundPlayer& sounds, TrafficLog& logs,
                            QObject* parent)
     : QObject(parent), status_(status), sounds_(sounds), logs_(logs) {}
@@ -71,3 +73,5 @@ void WindowBridge::clearLogs(RunId run) {
   else if (!flushPosted_.exchange(true))
     runIn(this, [this] { flushLogs(); });
 }
+
+}  // namespace lir2

@@ -10,6 +10,8 @@
 #include "serial/status.h"
 #include "serial/traffic_log.h"
 
+namespace lir2 {
+
 // What the device line's thread may tell the windows: status texts, sounds and the logged
 // traffic. It lives on the window thread and forwards everything there: at once when called on
 // that thread, queued otherwise. Log characters are gathered under a lock and reach the log
@@ -51,3 +53,5 @@ class WindowBridge final : public QObject,
   RunId clearFor_ = 0;  // the windows still to be emptied for this run
   std::atomic<bool> flushPosted_{false};
 };
+
+}  // namespace lir2

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+namespace lir2 {
+
 namespace {
 QElapsedTimer& processTimer() {
   static QElapsedTimer timer = [] {
@@ -23,3 +25,5 @@ qint64 SteadyClock::nowMs() {
 void SteadyClock::sleepMs(int ms) {
   if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
 }
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace lir2 {
+
 // Every wait of the program goes through a clock, so tests can run a 3000 ms time-out in no
 // real time. The real clock sleeps in the operating system; the virtual one only moves a number.
 class Clock {
@@ -36,3 +38,5 @@ class VirtualClock final : public Clock {
  private:
   qint64 now_ = 0;
 };
+
+}  // namespace lir2

@@ -9,6 +9,8 @@
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 ConfigFile::ConfigFile(QString path) : path_(std::move(path)) {}
 
 bool ConfigFile::load(QString* error) {
@@ -20,7 +22,7 @@ bool ConfigFile::load(QString* error) {
       keepOff_ = true;
       if (error)
         *error =
-            QStringLiteral("Не удалось прочитать %1: %2").arg(ShownPath(path_), file.errorString());
+            QStringLiteral("Не удалось прочитать %1: %2").arg(shownPath(path_), file.errorString());
       return false;
     }
     return save(error);
@@ -29,7 +31,7 @@ bool ConfigFile::load(QString* error) {
   if (file.error() != QFileDevice::NoError) {
     if (error)
       *error =
-          QStringLiteral("Не удалось прочитать %1: %2").arg(ShownPath(path_), file.errorString());
+          QStringLiteral("Не удалось прочитать %1: %2").arg(shownPath(path_), file.errorString());
     lines_ = {QByteArrayLiteral("COM1")};
     keepOff_ = true;
     return false;
@@ -51,19 +53,19 @@ bool ConfigFile::load(QString* error) {
 bool ConfigFile::save(QString* error) const {
   if (keepOff_) {
     if (error)
-      *error = QStringLiteral("%1 не прочитан, поэтому не перезаписывается").arg(ShownPath(path_));
+      *error = QStringLiteral("%1 не прочитан, поэтому не перезаписывается").arg(shownPath(path_));
     return false;
   }
   const QFileInfo info(path_);
   if (!QDir().mkpath(info.absolutePath())) {
-    if (error) *error = QStringLiteral("Не удалось создать папку %1").arg(ShownPath(info.path()));
+    if (error) *error = QStringLiteral("Не удалось создать папку %1").arg(shownPath(info.path()));
     return false;
   }
   QByteArray bytes;
   for (const QByteArray& line : lines_) bytes += line + "\r\n";
   QString reason;
-  if (!SaveFile(path_, bytes, &reason)) {
-    if (error) *error = QStringLiteral("Не удалось записать %1: %2").arg(ShownPath(path_), reason);
+  if (!saveFile(path_, bytes, &reason)) {
+    if (error) *error = QStringLiteral("Не удалось записать %1: %2").arg(shownPath(path_), reason);
     return false;
   }
   return true;
@@ -84,3 +86,5 @@ bool folderWritable(const QString& folder) {
   QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("lir2-XXXXXX.tmp")));
   return probe.open();  // removed again when it goes
 }
+
+}  // namespace lir2

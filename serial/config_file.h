@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+namespace lir2 {
+
 // "data/config.txt": line 1 names the chosen port; every other line is kept byte for byte and
 // written back unchanged. Lines are written with CR LF; line 1 is in the system's 8-bit code page.
 class ConfigFile {
@@ -15,7 +17,7 @@ class ConfigFile {
   // the lines then hold "COM1" so the program can run on. A file that exists but cannot be read
   // is never written over.
   bool load(QString* error = nullptr);
-  // Writes the whole file through SaveFile: a failure leaves the old file as it was.
+  // Writes the whole file through saveFile: a failure leaves the old file as it was.
   bool save(QString* error = nullptr) const;
 
   QString line1() const;  // empty when the file has no line
@@ -33,3 +35,5 @@ class ConfigFile {
 // temporary file beside it). Found by trying: on Windows a folder's attributes say nothing of the
 // user's rights (Program Files is closed to users, yet not read-only).
 bool folderWritable(const QString& folder);
+
+}  // namespace lir2

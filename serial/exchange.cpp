@@ -7,6 +7,8 @@
 #include "serial/result_code.h"
 #include "serial/serial_device.h"
 
+namespace lir2 {
+
 Exchange::Exchange(PortControl& port, Clock& clock, TrafficLog* log, const LogSwitches* switches)
     : port_(port), clock_(clock), log_(log), switches_(switches) {}
 
@@ -61,18 +63,18 @@ bool Exchange::send() {
   return false;
 }
 
-quint8 Exchange::failRead() {
+Result Exchange::failRead() {
   ResultCode = stopped() ? Result::Interrupted : Result::NoReply;
   return ResultCode;
 }
 
-quint8 Exchange::ReadByte(int logMode) {
+Result Exchange::ReadByte(int logMode) {
   if (!receive(kReadTimeoutMs)) return failRead();
   appendRead(RxByte, logMode);
-  return 0;
+  return Result::Ok;
 }
 
-int Exchange::ReadReceived(int logMode, int max) {
+int Exchange::readReceived(int logMode, int max) {
   SerialDevice* device = port_.device();
   int taken = 0;
   quint8 byte = 0;
@@ -85,29 +87,29 @@ int Exchange::ReadReceived(int logMode, int max) {
   return taken;
 }
 
-quint8 Exchange::WriteByte(int logMode) {
+Result Exchange::WriteByte(int logMode) {
   if (stopped()) return ResultCode = Result::Interrupted;
   appendWrite(TxByte, logMode);
   if (!send()) return ResultCode = stopped() ? Result::Interrupted : Result::WriteFailed;
-  return 0;
+  return Result::Ok;
 }
 
-quint8 Exchange::ExchangeByte(int logMode, bool checkError) {
+Result Exchange::ExchangeByte(int logMode, bool checkError) {
   // One switch governs the logging of the byte sent and of its echo.
   if (!logWrites()) logMode = LogNone;
-  if (WriteByte(logMode) != 0) return ResultCode;
-  if (ReadByte(logMode) != 0) return ResultCode;
+  if (WriteByte(logMode) != Result::Ok) return ResultCode;
+  if (ReadByte(logMode) != Result::Ok) return ResultCode;
   if (checkError && RxByte == 'Z') {
     // The device announces a failure: its code byte always goes to the read log, in hex.
-    if (ReadByte(LogHex) != 0) return ResultCode;
-    ResultCode = static_cast<quint8>(RxByte - 28);
+    if (ReadByte(LogHex) != Result::Ok) return ResultCode;
+    ResultCode = resultFromCode(static_cast<quint8>(RxByte - 28));
     return ResultCode;
   }
-  if (RxByte == TxByte) return 0;
+  if (RxByte == TxByte) return Result::Ok;
   return ResultCode = Result::WrongEcho;
 }
 
-quint8 Exchange::ModemWriteString(QByteArrayView text, int pauseMs) {
+Result Exchange::ModemWriteString(QByteArrayView text, int pauseMs) {
   for (char c : text) {
     if (c == '\0') break;
     TxByte = static_cast<quint8>(c);
@@ -122,10 +124,10 @@ quint8 Exchange::ModemWriteString(QByteArrayView text, int pauseMs) {
     clock_.sleepMs(
         static_cast<int>(run_ || lineStop_ ? std::min<qint64>(left, kStopCheckMs) : left));
   }
-  return 0;
+  return Result::Ok;
 }
 
-quint8 Exchange::ModemReadLine(quint16 timeoutMs) {
+Result Exchange::ModemReadLine(quint16 timeoutMs) {
   std::fill(ReplyBuf.begin(), ReplyBuf.begin() + 255, quint8(0));
   for (int i = 0; i < 254; ++i) {
     if (!receive(timeoutMs)) return failRead();
@@ -133,8 +135,10 @@ quint8 Exchange::ModemReadLine(quint16 timeoutMs) {
     ReplyBuf[i] = RxByte;
     if (RxByte == '\n') {
       ReplyBuf[i + 1] = 0;
-      return 0;
+      return Result::Ok;
     }
   }
-  return 0;
+  return Result::Ok;
 }
+
+}  // namespace lir2

@@ -7,8 +7,11 @@
 #include <atomic>
 #include <memory>
 
+#include "serial/result_code.h"
 #include "serial/run_stop.h"
 #include "serial/traffic_log.h"
+
+namespace lir2 {
 
 class Clock;
 class PortControl;
@@ -22,28 +25,28 @@ class Exchange {
   static constexpr int kReplyBufSize = 516;
   static constexpr int kReadTimeoutMs = 3000;
 
-  quint8 RxByte = 0;          // the byte of the last successful read
-  quint8 TxByte = 0;          // the byte the next write sends
-  quint32 BytesRead = 0;      // bytes the last read delivered (0 or 1)
-  quint32 BytesWritten = 0;   // bytes the last write delivered (0 or 1)
-  quint8 ResultCode = 0;      // code of the last failure; cleared by the result report
-  quint8 ReconnectCount = 0;  // silent reconnects not yet paid back by good poll ticks
+  quint8 RxByte = 0;               // the byte of the last successful read
+  quint8 TxByte = 0;               // the byte the next write sends
+  quint32 BytesRead = 0;           // bytes the last read delivered (0 or 1)
+  quint32 BytesWritten = 0;        // bytes the last write delivered (0 or 1)
+  Result ResultCode = Result::Ok;  // code of the last failure; cleared by the result report
+  quint8 ReconnectCount = 0;       // silent reconnects not yet paid back by good poll ticks
   std::array<quint8, kReplyBufSize> ReplyBuf{};  // the last line received
 
   // Waits up to 3000 ms for one byte: 0 with the byte in RxByte, or 20 (1 when stopped).
-  quint8 ReadByte(int logMode);
+  Result ReadByte(int logMode);
   // Takes, without waiting, up to max bytes that have already arrived; each becomes RxByte in
   // turn and is logged. A stop ends it. Returns how many were taken.
-  int ReadReceived(int logMode, int max);
+  int readReceived(int logMode, int max);
   // Sends TxByte: 0, or 4 when it was not written.
-  quint8 WriteByte(int logMode);
+  Result WriteByte(int logMode);
   // Sends TxByte and checks the echo: 0, 4, 5, 20, or, with checkError, the code the device
   // announces with 'Z' and one more byte (that byte minus 28).
-  quint8 ExchangeByte(int logMode, bool checkError);
+  Result ExchangeByte(int logMode, bool checkError);
   // Sends the characters of text without echo, then pauses: 0 or 4.
-  quint8 ModemWriteString(QByteArrayView text, int pauseMs);
+  Result ModemWriteString(QByteArrayView text, int pauseMs);
   // Reads one line up to LF into ReplyBuf, each character within timeoutMs: 0 or 20.
-  quint8 ModemReadLine(quint16 timeoutMs);
+  Result ModemReadLine(quint16 timeoutMs);
 
   // The run whose exchanges these are: its stop, raised from any thread, makes reads and writes
   // fail at once with Result::Interrupted instead of waiting out their time-outs, and its number
@@ -73,7 +76,7 @@ class Exchange {
   // One byte into RxByte within timeoutMs, blocking in the line's wait between attempts.
   bool receive(int timeoutMs);
   bool send();
-  quint8 failRead();
+  Result failRead();
 
   PortControl& port_;
   Clock& clock_;
@@ -82,3 +85,5 @@ class Exchange {
   std::shared_ptr<const RunStop> run_;
   const std::atomic<bool>* lineStop_ = nullptr;
 };
+
+}  // namespace lir2

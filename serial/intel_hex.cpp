@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 namespace intel_hex {
 
 namespace {
@@ -187,3 +189,5 @@ QByteArray write(QByteArrayView image, quint32 address, int recordBytes, bool li
 }
 
 }  // namespace intel_hex
+
+}  // namespace lir2

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // Intel HEX, the one reader and writer of the program: firmware files, EEPROM backups and the
 // tools that make sample files all go through here. Records are ':' and pairs of hexadecimal
 // digits: byte count, address (high byte first), type, data, checksum (the two's complement of
@@ -91,3 +93,5 @@ QByteArray write(QByteArrayView image, quint32 address = 0, int recordBytes = 16
                  bool linearAddresses = true);
 
 }  // namespace intel_hex
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 #include <sys/ioctl.h>
 #endif
 
+namespace lir2 {
+
 bool requestLowLatency(SerialHandle fd, const SerialIoctl& ioctl) {
 #ifdef Q_OS_LINUX
   const SerialIoctl call = ioctl ? ioctl : [](int f, unsigned long request, void* arg) {
@@ -24,3 +26,5 @@ bool requestLowLatency(SerialHandle fd, const SerialIoctl& ioctl) {
   return false;
 #endif
 }
+
+}  // namespace lir2

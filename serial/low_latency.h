@@ -5,6 +5,8 @@
 #include <functional>
 #include <utility>
 
+namespace lir2 {
+
 // An open port's handle as the system has it: a file descriptor, on Windows a HANDLE.
 using SerialHandle = decltype(std::declval<QSerialPort&>().handle());
 
@@ -19,3 +21,5 @@ using SerialIoctl = std::function<int(int fd, unsigned long request, void* arg)>
 // elsewhere it returns false without asking (on Windows the FTDI driver's latency timer is set in
 // the Device Manager; see the README).
 bool requestLowLatency(SerialHandle fd, const SerialIoctl& ioctl = {});
+
+}  // namespace lir2

@@ -6,6 +6,8 @@
 #include "serial/result_code.h"
 #include "serial/status.h"
 
+namespace lir2 {
+
 PortControl::PortControl(StatusBars* status, DeviceFactory factory)
     : status_(status), factory_(std::move(factory)) {}
 
@@ -13,7 +15,7 @@ PortControl::~PortControl() {
   release();
 }
 
-quint8 PortControl::OpenPort(qint32 rate) {
+Result PortControl::OpenPort(qint32 rate) {
   // A new handle for every opening, as the operating system gives; the old one is closed first
   // by every caller.
   device_.reset();
@@ -47,7 +49,7 @@ quint8 PortControl::OpenPort(qint32 rate) {
   problem_.clear();
   PortOpen = true;
   if (status_) status_->setErrorText(result.message);
-  return 0;
+  return Result::Ok;
 }
 
 void PortControl::ClosePort() {
@@ -83,3 +85,5 @@ void PortControl::noteLineFailure() {
     if (!path_.isEmpty()) problem_ = portVanishedReason(path_);
   }
 }
+
+}  // namespace lir2

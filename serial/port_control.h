@@ -7,7 +7,10 @@
 #include <memory>
 
 #include "serial/port_list.h"
+#include "serial/result_code.h"
 #include "serial/serial_device.h"
+
+namespace lir2 {
 
 class StatusBars;
 
@@ -35,7 +38,7 @@ class PortControl {
 
   // Opens PortName at the rate: 0, or 2 when it cannot be opened ("Open COM port Error" in the
   // error bar). Port messages that do not stop the opening are shown but the result stays 0.
-  quint8 OpenPort(qint32 rate);
+  Result OpenPort(qint32 rate);
   void ClosePort();
   void PurgePort();
 
@@ -71,3 +74,5 @@ class PortControl {
   bool openFailed_ = false;
   bool lineLost_ = false;
 };
+
+}  // namespace lir2

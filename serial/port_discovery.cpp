@@ -2,6 +2,8 @@
 
 #include <QSerialPortInfo>
 
+namespace lir2 {
+
 QList<PortEntry> discoverSystemPorts() {
   // On Windows too: the registry's own list of ports (SERIALCOMM) names its values after the
   // drivers' devices ("\Device\Serial0"), which a settings reader cannot take as keys; the
@@ -35,3 +37,5 @@ QString adapterDescription(const QSerialPortInfo& info) {
   if (!info.serialNumber().isEmpty()) parts << QStringLiteral("s/n ") + info.serialNumber();
   return parts.join(QStringLiteral(", "));
 }
+
+}  // namespace lir2

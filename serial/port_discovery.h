@@ -8,6 +8,8 @@
 
 class QSerialPortInfo;
 
+namespace lir2 {
+
 // The serial ports present in the machine, in no particular order, as the system lists them
 // (COM3 ... on Windows, ttyS0, ttyUSB0, ttyACM0 ... elsewhere), each with the device path that
 // opens it (\\.\COM3, /dev/ttyUSB0).
@@ -18,3 +20,5 @@ QList<PortEntry> discoverSystemPorts();
 QString adapterDescription(const QSerialPortInfo& info);
 // The adapters of the ports present now, by device path (as PortEntry::path holds it).
 QHash<QString, QString> adapterDescriptions();
+
+}  // namespace lir2

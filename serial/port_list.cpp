@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 namespace {
 
 // Characters 4 to 7 (at most four) read as a decimal number, as the remembered line is read.
@@ -94,3 +96,5 @@ bool naturalLess(const QString& a, const QString& b) {
   }
   return (a.size() - i) < (b.size() - j);
 }
+
+}  // namespace lir2

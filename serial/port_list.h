@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // One item of the port list in the hardware options.
 struct PortEntry {
   enum class Kind {
@@ -52,3 +54,5 @@ int rememberedPortIndex(const QStringList& items, int comItemCount, const QStrin
 
 // Natural order of two names: runs of digits compare by value.
 bool naturalLess(const QString& a, const QString& b);
+
+}  // namespace lir2

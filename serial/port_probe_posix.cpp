@@ -14,6 +14,8 @@
 
 #include "serial/port_reason.h"
 
+namespace lir2 {
+
 namespace {
 
 // The user and group databases through their reentrant calls: getpwuid's and getgrgid's own
@@ -104,3 +106,5 @@ PortFacts probePort(const QString& path) {
   }
   return facts;
 }
+
+}  // namespace lir2

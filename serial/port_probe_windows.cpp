@@ -7,6 +7,8 @@
 
 #include "serial/port_reason.h"
 
+namespace lir2 {
+
 namespace {
 
 // "COM3" of "\\.\COM3" (or "//./COM3"), the name the system's device table knows.
@@ -41,3 +43,5 @@ PortFacts probePort(const QString& path) {
   if (info.isDir()) facts.kind = PortFacts::Kind::Folder;
   return facts;
 }
+
+}  // namespace lir2

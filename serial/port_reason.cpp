@@ -14,6 +14,8 @@
 
 #include "serial/shown_text.h"
 
+namespace lir2 {
+
 namespace {
 
 // Where serial programs keep their lock files; the first ones are this system's own.
@@ -40,7 +42,7 @@ QString holderText(const PortHolder& h) {
   // A process may give itself any name, control characters included.
   return h.program.isEmpty()
              ? QStringLiteral("процесс с PID %1").arg(h.pid)
-             : QStringLiteral("программа %1 (PID %2)").arg(ShownText(h.program)).arg(h.pid);
+             : QStringLiteral("программа %1 (PID %2)").arg(shownText(h.program)).arg(h.pid);
 }
 
 QString modeText(uint mode) {
@@ -82,7 +84,7 @@ std::optional<PortHolder> lockFileHolder(const QString& lockFile) {
 
 PortReason explainOpenFailure(const QString& portPath, QSerialPort::SerialPortError error,
                               const QString& errorString, const PortFacts& facts) {
-  const QString path = ShownText(portPath);
+  const QString path = shownText(portPath);
   if (error == QSerialPort::DeviceNotFoundError || !facts.exists) {
     return {PortFault::Missing,
             QStringLiteral("Порт %1 не найден: такого устройства нет. Подключён ли адаптер? "
@@ -132,7 +134,7 @@ PortReason explainOpenFailure(const QString& portPath, QSerialPort::SerialPortEr
                   "пользователь %4 не в группе dialout: sudo usermod -aG dialout $USER — и "
                   "войдите в систему заново.")
                   .arg(path, whose,
-                       ShownText(name.isEmpty() ? QFileInfo(portPath).fileName() : name), user)};
+                       shownText(name.isEmpty() ? QFileInfo(portPath).fileName() : name), user)};
     }
     if (facts.groupNeedsLogin)
       return {PortFault::NoPermission,
@@ -154,7 +156,7 @@ PortReason explainOpenFailure(const QString& portPath, QSerialPort::SerialPortEr
                 .arg(path)};
   }
   return {PortFault::Other,
-          QStringLiteral("Порт %1 не открылся: %2.").arg(path, ShownText(errorString))};
+          QStringLiteral("Порт %1 не открылся: %2.").arg(path, shownText(errorString))};
 }
 
 QString portOpenReason(const QString& portName, QSerialPort::SerialPortError error,
@@ -172,19 +174,19 @@ PortArgument resolvePortArgument(const QString& typed) {
   if (here.exists() || here.isSymLink())
     return {here.absoluteFilePath(),
             QStringLiteral("--port %1 взят из текущей папки: %2")
-                .arg(ShownText(typed), ShownPath(here.absoluteFilePath()))};
+                .arg(shownText(typed), shownPath(here.absoluteFilePath()))};
 #ifdef Q_OS_WIN
   // A port's name (COM3) is the system's to find: there is no folder of devices to look in.
   return {typed, {}};
 #else
   const QString underDev = QStringLiteral("/dev/") + typed;
   return {underDev, QStringLiteral("--port %1: в текущей папке такого файла нет, взят %2")
-                        .arg(ShownText(typed), ShownText(underDev))};
+                        .arg(shownText(typed), shownText(underDev))};
 #endif
 }
 
 PortReason explainVanished(const QString& portPath, bool stillExists) {
-  const QString path = ShownText(portPath);
+  const QString path = shownText(portPath);
   if (!stillExists)
     return {PortFault::Vanished,
             QStringLiteral("Связь с портом %1 потеряна: устройство исчезло — адаптер "
@@ -199,3 +201,5 @@ PortReason explainVanished(const QString& portPath, bool stillExists) {
 QString portVanishedReason(const QString& path) {
   return explainVanished(path, portPresent(path)).text;
 }
+
+}  // namespace lir2

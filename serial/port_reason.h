@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // Why a port did not open, or why an open line went away, in words a service engineer can act
 // on. QSerialPort reports little more than "permission error" for three different situations
 // (a port held by another program, a user outside the port's group, a lock file it cannot
@@ -90,3 +92,5 @@ PortArgument resolvePortArgument(const QString& typed);
 // The reason for a line that was open and failed (a read or write error).
 PortReason explainVanished(const QString& path, bool stillExists);
 QString portVanishedReason(const QString& path);
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 
 #include "serial/port_reason.h"
 
+namespace lir2 {
+
 QString canonicalPortPath(const QString& path) {
   // A bare name ("ttyUSB0") is QSerialPort's to place under /dev, not a file in this folder.
   if (!path.contains(QLatin1Char('/'))) return path;
@@ -108,3 +110,5 @@ bool QtSerialDevice::writeByte(quint8 byte) {
   }
   return false;
 }
+
+}  // namespace lir2

@@ -5,6 +5,8 @@
 #include "serial/low_latency.h"
 #include "serial/serial_device.h"
 
+namespace lir2 {
+
 // The path a port is opened by: the device a symlink leads to (a /dev/serial/by-id/ name, a
 // simulator's link), so that every name of one device shares QSerialPort's lock file; the path
 // as given when it does not lead to a file (a bare port name, a path that is gone).
@@ -33,3 +35,5 @@ class QtSerialDevice final : public SerialDevice {
   SerialIoctl ioctl_;
   QSerialPort port_;
 };
+
+}  // namespace lir2

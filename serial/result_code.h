@@ -2,12 +2,15 @@
 
 #include <QtGlobal>
 
-// The outcome of an exchange with the device: 0 is success, every other value names one
+namespace lir2 {
+
+// The outcome of an exchange with the device: Ok is success, every other value names one
 // failure. The values are the device family's own numbering (the messages in
-// protocol/result_messages.h follow it), so they are kept in a plain 8-bit code that every
-// layer passes up unchanged.
-namespace Result {
-enum Code : quint8 {
+// protocol/result_messages.h, exit statuses and saved reports follow it), so every layer passes
+// the code up unchanged; a discarded result is a failure nobody looked at.
+// (clang-format 14 reads the attribute as the start of an initializer.)
+// clang-format off
+enum class [[nodiscard]] Result : quint8 {
   Ok = 0,
   Interrupted = 1,  // the user stopped the run
   OpenFailed = 2,   // the port did not open
@@ -37,4 +40,16 @@ enum Code : quint8 {
   DeviceReserved = 26,
   Unknown = 27,  // and every code above it
 };
-}  // namespace Result
+// clang-format on
+
+// The number of a result, where a number is what is wanted: messages, exit statuses, reports.
+constexpr quint8 codeOf(Result result) {
+  return static_cast<quint8>(result);
+}
+// A code as a number came (the device's announced error, a stored report). Values above 27 are
+// kept as they are: they read as Unknown's message but still print as their own number.
+constexpr Result resultFromCode(quint8 code) {
+  return static_cast<Result>(code);
+}
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+namespace lir2 {
+
 #if defined(__SANITIZE_THREAD__)
 extern "C" void __tsan_acquire(void* address);
 extern "C" void __tsan_release(void* address);
@@ -67,3 +69,5 @@ void runInAndWait(QObject* context, std::function<void()> job) {
   }
   QMetaObject::invokeMethod(context, Handover(std::move(job)), Qt::BlockingQueuedConnection);
 }
+
+}  // namespace lir2

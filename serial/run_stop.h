@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+namespace lir2 {
+
 // A run's number on its line. Every run a line starts gets the next one, so that a stop, a
 // report or a logged byte can say which run it belongs to; 0 is no run.
 using RunId = quint64;
@@ -16,3 +18,5 @@ struct RunStop {
   const RunId id;
   std::atomic<bool> raised{false};
 };
+
+}  // namespace lir2

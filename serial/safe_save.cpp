@@ -15,32 +15,34 @@
 #include <unistd.h>
 #endif
 
+namespace lir2 {
+
 namespace {
 
 std::atomic<int> g_injectedError{0};
 
-QString SystemReason(int error) {
+QString systemReason(int error) {
   return qt_error_string(error);
 }
 
 // Writes to standard output as they come; a pipe or a terminal cannot be replaced whole.
-bool WriteStandardOutput(const QByteArray& bytes, QString* reason) {
+bool writeStandardOutput(const QByteArray& bytes, QString* reason) {
   errno = 0;
   if (const int injected = g_injectedError.load()) {
-    if (reason) *reason = SystemReason(injected);
+    if (reason) *reason = systemReason(injected);
     return false;
   }
   const bool written =
       std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
       std::fflush(stdout) == 0 && !std::ferror(stdout);
   if (!written && reason)
-    *reason = errno != 0 ? SystemReason(errno) : QStringLiteral("стандартный вывод не принимает");
+    *reason = errno != 0 ? systemReason(errno) : QStringLiteral("стандартный вывод не принимает");
   return written;
 }
 
 #if !defined(Q_OS_WIN)
 // The rename itself reaches the disk only with its folder.
-void SyncFolderOf(const QString& path) {
+void syncFolderOf(const QString& path) {
   const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
   const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -51,7 +53,7 @@ void SyncFolderOf(const QString& path) {
 
 }  // namespace
 
-QString SaveTargetRefusal(const QString& path) {
+QString saveTargetRefusal(const QString& path) {
 #if defined(Q_OS_WIN)
   const QFileInfo info(path);
   if (!info.exists() || info.isFile()) return {};
@@ -84,17 +86,17 @@ QString SaveTargetRefusal(const QString& path) {
 #endif
 }
 
-QString SaveTargetProblem(const QString& path) {
-  if (QString refusal = SaveTargetRefusal(path); !refusal.isEmpty()) return refusal;
+QString saveTargetProblem(const QString& path) {
+  if (QString refusal = saveTargetRefusal(path); !refusal.isEmpty()) return refusal;
   QSaveFile probe(path);
   if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
   probe.cancelWriting();  // nothing is put in place; the temporary file goes with probe
   return {};
 }
 
-bool WriteWhole(QFileDevice& file, const QByteArray& bytes, QString* reason) {
+bool writeWhole(QFileDevice& file, const QByteArray& bytes, QString* reason) {
   if (const int injected = g_injectedError.load()) {
-    if (reason) *reason = SystemReason(injected);
+    if (reason) *reason = systemReason(injected);
     return false;
   }
   errno = 0;
@@ -103,11 +105,11 @@ bool WriteWhole(QFileDevice& file, const QByteArray& bytes, QString* reason) {
   if (reason)
     *reason = file.error() != QFileDevice::NoError && !file.errorString().isEmpty()
                   ? file.errorString()
-                  : SystemReason(errno != 0 ? errno : EIO);
+                  : systemReason(errno != 0 ? errno : EIO);
   return false;
 }
 
-bool SyncToDisk(QFileDevice& file, QString* reason) {
+bool syncToDisk(QFileDevice& file, QString* reason) {
   const int handle = file.handle();
   if (handle < 0) return true;  // nothing of the system's to force
 #if defined(Q_OS_WIN)
@@ -117,14 +119,14 @@ bool SyncToDisk(QFileDevice& file, QString* reason) {
 #else
   const bool synced = ::fsync(handle) == 0;
 #endif
-  if (!synced && reason) *reason = SystemReason(errno);
+  if (!synced && reason) *reason = systemReason(errno);
   return synced;
 }
 
-bool SaveFile(const QString& path, const QByteArray& bytes, QString* reason, SaveTo to) {
+bool saveFile(const QString& path, const QByteArray& bytes, QString* reason, SaveTo to) {
   if (to == SaveTo::DashIsStandardOutput && path == QLatin1String("-"))
-    return WriteStandardOutput(bytes, reason);
-  if (const QString refusal = SaveTargetRefusal(path); !refusal.isEmpty()) {
+    return writeStandardOutput(bytes, reason);
+  if (const QString refusal = saveTargetRefusal(path); !refusal.isEmpty()) {
     if (reason) *reason = refusal;
     return false;
   }
@@ -135,7 +137,7 @@ bool SaveFile(const QString& path, const QByteArray& bytes, QString* reason, Sav
     if (reason) *reason = file.errorString();
     return false;
   }
-  if (!WriteWhole(file, bytes, reason) || !SyncToDisk(file, reason)) {
+  if (!writeWhole(file, bytes, reason) || !syncToDisk(file, reason)) {
     file.cancelWriting();
     return false;  // the temporary file goes with `file`; the old one was never touched
   }
@@ -144,11 +146,13 @@ bool SaveFile(const QString& path, const QByteArray& bytes, QString* reason, Sav
     return false;
   }
 #if !defined(Q_OS_WIN)
-  SyncFolderOf(path);
+  syncFolderOf(path);
 #endif
   return true;
 }
 
-void InjectSaveWriteError(int systemError) {
+void injectSaveWriteError(int systemError) {
   g_injectedError.store(systemError);
 }
+
+}  // namespace lir2

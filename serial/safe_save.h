@@ -5,6 +5,8 @@
 
 class QFileDevice;
 
+namespace lir2 {
+
 // The one way this program saves a file: backups, the map's text, the port logs, the first
 // bytes of a recording, config.txt and the tools' outputs. The bytes go to a temporary file
 // beside the target, are written unbuffered with every error checked, forced to the disk, and
@@ -15,10 +17,10 @@ class QFileDevice;
 
 // Why path may not be saved to; empty when it names a regular file, a link to one, or nothing
 // yet.
-QString SaveTargetRefusal(const QString& path);
+QString saveTargetRefusal(const QString& path);
 // The same, and whether a file can be made there at all (the folder exists and may be written):
 // for a program that checks its output before a long read. Empty when nothing stands in the way.
-QString SaveTargetProblem(const QString& path);
+QString saveTargetProblem(const QString& path);
 
 enum class SaveTo {
   FileOnly,
@@ -27,15 +29,17 @@ enum class SaveTo {
 
 // Saves bytes at path. False with the reason (a sentence fragment that follows "не сохранён: ")
 // when the old file, if any, is still what it was.
-bool SaveFile(const QString& path, const QByteArray& bytes, QString* reason,
+bool saveFile(const QString& path, const QByteArray& bytes, QString* reason,
               SaveTo to = SaveTo::FileOnly);
 
-// The steps that an open file that grows (a recording) shares with SaveFile: every byte written,
+// The steps that an open file that grows (a recording) shares with saveFile: every byte written,
 // or false with the system's reason; then forced to the disk (only the data, where the system
 // can tell the two apart).
-bool WriteWhole(QFileDevice& file, const QByteArray& bytes, QString* reason);
-bool SyncToDisk(QFileDevice& file, QString* reason);
+bool writeWhole(QFileDevice& file, const QByteArray& bytes, QString* reason);
+bool syncToDisk(QFileDevice& file, QString* reason);
 
 // For tests: while set, every write above fails with this system error (errno), as a full disk
 // (ENOSPC) or a failing drive (EIO) would make it fail. 0 ends it.
-void InjectSaveWriteError(int systemError);
+void injectSaveWriteError(int systemError);
+
+}  // namespace lir2

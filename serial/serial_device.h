@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace lir2 {
+
 // One serial line as the byte primitives see it: a real port (QSerialPort), a pseudo-terminal
 // path, or the built-in simulated device. Everything above this interface is the same for all.
 class SerialDevice {
@@ -39,3 +41,5 @@ class SerialDevice {
   // Returns false when the byte was not written.
   virtual bool writeByte(quint8 byte) = 0;
 };
+
+}  // namespace lir2

@@ -2,23 +2,25 @@
 
 #include <QDir>
 
+namespace lir2 {
+
 namespace {
 
-bool MustEscape(char16_t c) {
+bool mustEscape(char16_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
 }
 
 }  // namespace
 
-QString ShownText(QStringView text) {
+QString shownText(QStringView text) {
   qsizetype i = 0;
-  while (i < text.size() && !MustEscape(text[i].unicode())) ++i;
+  while (i < text.size() && !mustEscape(text[i].unicode())) ++i;
   if (i == text.size()) return text.toString();  // the usual case: nothing to replace
   QString out = text.left(i).toString();
   out.reserve(text.size() + 8);
   for (; i < text.size(); ++i) {
     const char16_t c = text[i].unicode();
-    if (!MustEscape(c))
+    if (!mustEscape(c))
       out += QChar(c);
     else
       out += (c <= 0xFF ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
@@ -27,6 +29,8 @@ QString ShownText(QStringView text) {
   return out;
 }
 
-QString ShownPath(const QString& path) {
-  return ShownText(QDir::toNativeSeparators(path));
+QString shownPath(const QString& path) {
+  return shownText(QDir::toNativeSeparators(path));
 }
+
+}  // namespace lir2

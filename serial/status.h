@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace lir2 {
+
 // The main window's three status bars, as every layer writes into them (panel 1 of each).
 class StatusBars {
  public:
@@ -10,3 +12,5 @@ class StatusBars {
   virtual void setStateText(const QString& text) = 0;
   virtual void setFileNameText(const QString& text) = 0;
 };
+
+}  // namespace lir2

@@ -1,5 +1,7 @@
 #include "traffic_log.h"
 
+namespace lir2 {
+
 namespace {
 // Upper half of Windows-1251; 0x98 is unassigned and kept as the C1 control of that value.
 constexpr char16_t kCp1251High[64] = {
@@ -31,3 +33,5 @@ int formatLoggedByte(quint8 byte, int mode, QChar out[2]) {
   out[0] = cp1251ToUnicode(byte);
   return 1;
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 
 #include "serial/run_stop.h"
 
+namespace lir2 {
+
 // How a caller asks a byte primitive to copy traffic into the port logs.
 enum LogMode : int {
   LogNone = 0,  // nothing
@@ -47,3 +49,5 @@ class AtomicLogSwitches final : public LogSwitches {
 // character, or its two hexadecimal digits.
 int formatLoggedByte(quint8 byte, int mode, QChar out[2]);
 QChar cp1251ToUnicode(quint8 byte);
+
+}  // namespace lir2

@@ -1,5 +1,7 @@
 #include "window_timer.h"
 
+namespace lir2 {
+
 WindowTimer::WindowTimer(QObject* parent) : QObject(parent) {
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &WindowTimer::timeout);
@@ -22,3 +24,5 @@ void WindowTimer::apply() {
   else
     timer_.stop();
 }
+
+}  // namespace lir2

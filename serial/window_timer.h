@@ -5,6 +5,8 @@
 
 #include <functional>
 
+namespace lir2 {
+
 // A window timer with the two settings the program's handlers use: an enabled switch and an
 // interval, where an interval of 0 keeps an enabled timer from ticking. (A QTimer of interval 0
 // would fire on every pass of the event loop instead.)
@@ -30,3 +32,5 @@ class WindowTimer : public QObject {
   bool enabled_ = false;
   int interval_ = 0;
 };
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 namespace {
 
 constexpr quint8 kFrame = 'U';
@@ -252,3 +254,5 @@ void Bootloader::fail(quint8 code, qint64 now, OutputQueue& out) {
   state_ = State::Failed;
   resumeAt_ = now + cfg_.recoverQuietMs;
 }
+
+}  // namespace lir2

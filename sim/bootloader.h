@@ -10,6 +10,8 @@
 #include <map>
 #include <optional>
 
+namespace lir2 {
+
 // The device's serial bootloader.
 //
 // It greets with "Load\r\n" until the host answers 'l' (keep settings) or 'f'; answers with
@@ -92,3 +94,5 @@ class Bootloader {
   int completed_ = 0;
   int greetings_ = 0;
 };
+
+}  // namespace lir2

@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+namespace lir2 {
+
 namespace {
 
 // RAM window offsets of the cells the device keeps up to date.
@@ -424,3 +426,5 @@ void DeviceMemory::updateLive(qint64 now) {
   for (const auto& [offset, value] : cfg_.pinnedRam)
     if (offset >= 0 && offset < kRamSize) ram_[offset] = value;
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 
+namespace lir2 {
+
 // The device's address space: EEPROM 0..1023 (settings, calibration, identification) and the
 // 69-byte status window of its working memory at 1024..1092, with the operating state behind
 // it. The live cells of the window are worked out from the state and the time whenever they
@@ -123,3 +125,5 @@ class DeviceMemory {
   int resets_ = 0;
   int inits_ = 0;
 };
+
+}  // namespace lir2

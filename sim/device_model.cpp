@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 DeviceModel::DeviceModel(SimConfig cfg) : cfg_(std::move(cfg)), memory_(cfg_.firmware) {
   switch (cfg_.kind) {
     case SimKind::Echo:
@@ -202,3 +204,5 @@ std::optional<qint64> DeviceModel::nextOutputAt(qint64 nowMs) const {
   }
   return std::nullopt;
 }
+
+}  // namespace lir2

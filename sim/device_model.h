@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 
+namespace lir2 {
+
 // The simulated device as its serial line sees it: bytes in, bytes out, and time. It never
 // runs on its own; every call says what time it is (milliseconds, never going backwards), and
 // the model works out what the device has done by then. It keeps its memory for its whole
@@ -76,3 +78,5 @@ class DeviceModel {
   quint64 received_ = 0;
   quint64 unheard_ = 0;
 };
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 namespace {
 
 constexpr quint8 kCtrlZ = 0x1A;
@@ -117,3 +119,5 @@ void GsmModem::runCommand(const QByteArray& raw, qint64 now, OutputQueue& out) {
     out.push(now, kError);
   }
 }
+
+}  // namespace lir2

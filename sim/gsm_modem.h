@@ -7,6 +7,8 @@
 #include <QList>
 #include <QtGlobal>
 
+namespace lir2 {
+
 // A GSM modem in text mode: AT commands ending in LF (a CR before it is dropped), echo on
 // until "ate0", "OK"/"ERROR" answer lines ending in CR LF, "at+cmgs" with its "> " prompt and
 // the message text up to Ctrl-Z, "at+cmgr" reading from a small inbox.
@@ -50,3 +52,5 @@ class GsmModem {
   QList<Stored> inbox_;
   int reference_ = 0;
 };
+
+}  // namespace lir2

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 namespace {
 
 constexpr int kMaxCatchUpLines = 16;
@@ -83,3 +85,5 @@ QByteArray LineChatter::statusLine(DeviceMemory& memory, qint64 now) {
   line += "\r\n";
   return line;
 }
+
+}  // namespace lir2

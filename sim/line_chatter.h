@@ -10,6 +10,8 @@
 #include <limits>
 #include <optional>
 
+namespace lir2 {
+
 // The status lines a device prints on its own (what the translation mode is for): one ASCII
 // line ending in CR LF per period, made from the live state of the device, once the host has
 // been quiet for a while.
@@ -37,3 +39,5 @@ class LineChatter {
   qint64 lastLine_ = 0;
   bool anyLine_ = false;
 };
+
+}  // namespace lir2

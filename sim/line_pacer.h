@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace lir2 {
+
 // The timing of an asynchronous serial line: every byte is 10 bit times long (start bit,
 // 8 data bits, stop bit), and bytes in one direction follow each other, never overlap.
 // Times are nanoseconds on any monotonic scale. A rate of 0 means no timing: bytes arrive
@@ -36,3 +38,5 @@ class LinePacer {
   qint64 inputFree_ = 0;
   qint64 outputFree_ = 0;
 };
+
+}  // namespace lir2

@@ -40,6 +40,8 @@
 #include <time.h>
 #include <unistd.h>
 
+namespace lir2 {
+
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
@@ -116,9 +118,9 @@ QByteArray hexRecords(const Bootloader* boot) {
 // Saved as every file of the project is saved: whole, or the old file kept and the reason told.
 void writeFile(const QString& path, const QByteArray& bytes) {
   QString reason;
-  if (!SaveFile(path, bytes, &reason))
+  if (!saveFile(path, bytes, &reason))
     std::fprintf(stderr, "lir2-sim: cannot write %s: %s\n",
-                 ShownPath(path).toLocal8Bit().constData(), reason.toLocal8Bit().constData());
+                 shownPath(path).toLocal8Bit().constData(), reason.toLocal8Bit().constData());
 }
 
 class PtyServer {
@@ -439,6 +441,10 @@ void PtyServer::dump() {
 }
 
 }  // namespace
+
+}  // namespace lir2
+
+using namespace lir2;
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

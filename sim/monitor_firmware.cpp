@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace lir2 {
+
 namespace {
 
 constexpr quint8 kCr = 0x0D;
@@ -360,3 +362,5 @@ void MonitorFirmware::sendNextReplyByte(qint64 now, OutputQueue& out) {
     reset();
   }
 }
+
+}  // namespace lir2

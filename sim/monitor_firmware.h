@@ -9,6 +9,8 @@
 
 #include <limits>
 
+namespace lir2 {
+
 // The device's monitor firmware: memory commands in the text format ("PCRD", "PCPR", "PCWR",
 // answered "MOk"/"MEr") and, on boards that have it, the binary format ("r"/"w", answered
 // "o"/"e").
@@ -104,3 +106,5 @@ class MonitorFirmware {
   int answered_ = 0;
   int echoMismatches_ = 0;
 };
+
+}  // namespace lir2

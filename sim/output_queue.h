@@ -8,6 +8,8 @@
 #include <optional>
 #include <utility>
 
+namespace lir2 {
+
 // Bytes the device has put on the line, each stamped with the moment it becomes readable.
 // Order is kept: a byte never overtakes one queued before it.
 class OutputQueue {
@@ -53,3 +55,5 @@ class OutputQueue {
   std::deque<std::pair<qint64, quint8>> q_;
   quint64 overflowed_ = 0;
 };
+
+}  // namespace lir2

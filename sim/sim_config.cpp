@@ -1,5 +1,7 @@
 #include "sim/sim_config.h"
 
+namespace lir2 {
+
 QStringList simProfileNames() {
   return {"echo", "translate", "boot", "gen5", "gen9", "modem", "lir"};
 }
@@ -45,3 +47,5 @@ std::optional<SimConfig> simConfigForProfile(const QString& name) {
   }
   return cfg;
 }
+
+}  // namespace lir2

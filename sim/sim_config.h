@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace lir2 {
+
 // Everything that shapes one simulated device: which personality answers the line, the
 // identity it reports, its timing and the faults it is told to commit. A profile name picks
 // sensible values; every field can then be changed (the lir2-sim options map onto them).
@@ -123,3 +125,5 @@ struct SimConfig {
 // "echo", "translate", "boot", "gen5", "gen9", "modem", "lir"; nothing for other names.
 std::optional<SimConfig> simConfigForProfile(const QString& name);
 QStringList simProfileNames();
+
+}  // namespace lir2

@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+namespace lir2 {
+
 namespace {
 
 struct NumberKnob {
@@ -409,3 +411,5 @@ SimArgumentsOutcome parseSimArguments(const QStringList& arguments) {
   result.options = o;
   return result;
 }
+
+}  // namespace lir2

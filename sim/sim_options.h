@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace lir2 {
+
 // The command line of lir2-sim: a profile, then any knob of the device, plus what the
 // program itself does (symlink, line timing, dumps at exit).
 struct SimProgramOptions {
@@ -30,3 +32,5 @@ SimArgumentsOutcome parseSimArguments(const QStringList& arguments);
 
 // "\r", "\n", "\t", "\\" and "\xHH" in a typed text become the bytes they name.
 std::optional<QByteArray> unescapeText(const QString& typed);
+
+}  // namespace lir2

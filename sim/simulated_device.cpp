@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace lir2 {
+
 SimulatedSerialDevice::SimulatedSerialDevice(std::shared_ptr<DeviceModel> model, Clock& clock)
     : model_(std::move(model)), clock_(clock) {}
 
@@ -81,3 +83,5 @@ bool SimulatedSerialDevice::waitForReadyRead(int ms) {
     if (!rx_.isEmpty()) return true;
   }
 }
+
+}  // namespace lir2

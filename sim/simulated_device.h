@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace lir2 {
+
 // The simulated device behind the line interface, in process: what the port list's
 // simulated entry opens, and what most host tests talk to. Time comes from the clock, so
 // with the virtual clock a 3000 ms time-out costs no real time, and with the steady clock
@@ -59,3 +61,5 @@ class SimulatedSerialDevice final : public SerialDevice {
   quint64 written_ = 0;
   quint64 read_ = 0;
 };
+
+}  // namespace lir2

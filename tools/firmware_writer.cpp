@@ -4,6 +4,8 @@
 
 #include "serial/intel_hex.h"
 
+namespace lir2 {
+
 QByteArray firmwareHeader(const char* deviceCode, int powerBoard, int major, int minor, int cpuFlag,
                           int controllerBoard) {
   return QByteArray(deviceCode) + QByteArray::number(powerBoard) + 'v' + QByteArray::number(major) +
@@ -37,3 +39,5 @@ int imageBytesForText(int textBytes, int headerBytes) {
   const int fixed = headerBytes + 17 + 13;
   return std::max(0, (textBytes - fixed) / 45) * 16;
 }
+
+}  // namespace lir2

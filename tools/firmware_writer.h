@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+namespace lir2 {
+
 // Writes firmware files of the family: a version header, then the program image as Intel HEX
 // records with CR LF line ends. For sample files and tests; the program never writes these.
 
@@ -28,3 +30,5 @@ QByteArray sampleImage(int size, quint32 seed = 1);
 // The image size whose file with the given header comes closest to textBytes without
 // exceeding it (16-byte records from address 0).
 int imageBytesForText(int textBytes, int headerBytes);
+
+}  // namespace lir2

@@ -11,6 +11,10 @@
 #include "serial/shown_text.h"
 #include "tools/firmware_writer.h"
 
+namespace lir2 {}  // namespace lir2
+
+using namespace lir2;
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCommandLineParser cl;
@@ -60,8 +64,8 @@ int main(int argc, char** argv) {
   }
   const QString out = cl.positionalArguments().constFirst();
   QString reason;
-  if (!SaveFile(out, firmwareFile(head, sampleImage(size, s), at, per), &reason)) {
-    std::fprintf(stderr, "lir2-make-firmware: %s: %s\n", ShownPath(out).toUtf8().constData(),
+  if (!saveFile(out, firmwareFile(head, sampleImage(size, s), at, per), &reason)) {
+    std::fprintf(stderr, "lir2-make-firmware: %s: %s\n", shownPath(out).toUtf8().constData(),
                  reason.toUtf8().constData());
     return 1;
   }

@@ -14,6 +14,8 @@
 
 #include <cstdio>
 
+namespace lir2 {
+
 namespace {
 
 constexpr int kSizes[] = {16, 20, 24, 32, 40, 48, 64, 256};
@@ -64,6 +66,10 @@ QByteArray bitmapEntry(const QImage& image) {
 }
 
 }  // namespace
+
+}  // namespace lir2
+
+using namespace lir2;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

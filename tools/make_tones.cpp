@@ -12,6 +12,8 @@
 
 #include "serial/safe_save.h"
 
+namespace lir2 {
+
 namespace {
 
 constexpr int kRate = 22050;
@@ -62,12 +64,16 @@ bool writeWave(const std::string& path, const std::vector<int16_t>& samples) {
   put32(f, bytes);
   for (int16_t s : samples) put16(f, static_cast<uint16_t>(s));
   QString reason;
-  if (SaveFile(QString::fromStdString(path), f, &reason)) return true;
+  if (saveFile(QString::fromStdString(path), f, &reason)) return true;
   std::fprintf(stderr, "lir2-make-tones: %s: %s\n", path.c_str(), reason.toUtf8().constData());
   return false;
 }
 
 }  // namespace
+
+}  // namespace lir2
+
+using namespace lir2;
 
 int main(int argc, char** argv) {
   const std::string folder = argc > 1 ? argv[1] : "data";

@@ -46,6 +46,8 @@
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
+namespace lir2 {
+
 namespace {
 
 // A picture saved as every file of the project is saved; a failure is told, not passed over.
@@ -54,8 +56,8 @@ bool savePng(const QPixmap& picture, const QString& path) {
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QString reason = QStringLiteral("the picture could not be encoded");
-  if (picture.save(&buffer, "PNG") && SaveFile(path, bytes, &reason)) return true;
-  std::fprintf(stderr, "lir2-window-shots: %s: %s\n", ShownPath(path).toUtf8().constData(),
+  if (picture.save(&buffer, "PNG") && saveFile(path, bytes, &reason)) return true;
+  std::fprintf(stderr, "lir2-window-shots: %s: %s\n", shownPath(path).toUtf8().constData(),
                reason.toUtf8().constData());
   return false;
 }
@@ -101,7 +103,7 @@ class WorkFolder {
   bool made_ = false;
 };
 
-std::optional<QSize> ParseSize(const QString& text) {
+std::optional<QSize> parseSize(const QString& text) {
   const QStringList parts = text.split(QLatin1Char('x'));
   bool w = false, h = false;
   const QSize size(parts.value(0).toInt(&w), parts.value(1).toInt(&h));
@@ -109,10 +111,14 @@ std::optional<QSize> ParseSize(const QString& text) {
   return size;
 }
 
-bool Save(QWidget* window, const QString& path) {
+bool savePicture(QWidget* window, const QString& path) {
   return savePng(window->grab(), path);
 }
 }  // namespace
+
+}  // namespace lir2
+
+using namespace lir2;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -158,7 +164,7 @@ int main(int argc, char** argv) {
   }
   QList<QSize> sizes;
   for (const QString& text : parser.values(sizeOption)) {
-    const auto size = ParseSize(text);
+    const auto size = parseSize(text);
     if (!size) {
       qCritical("--size %s: expected WIDTHxHEIGHT, e.g. 1366x700", qPrintable(text));
       return 2;
@@ -210,19 +216,19 @@ int main(int argc, char** argv) {
     w.FormMonitor->resize(w.FormMonitor->sizeHint());
     runFor(200);
     const QString name = out + QStringLiteral("/FormMonitor-") + suffix;
-    saved &= Save(w.FormMonitor.get(), name + QStringLiteral(".png"));
+    saved &= savePicture(w.FormMonitor.get(), name + QStringLiteral(".png"));
     const QSize natural = w.FormMonitor->size();
     for (const QSize& size : sizes) {
       w.FormMonitor->resize(size);
       runFor(200);
-      saved &= Save(w.FormMonitor.get(), name + sizeName(size) + QStringLiteral(".png"));
+      saved &= savePicture(w.FormMonitor.get(), name + sizeName(size) + QStringLiteral(".png"));
     }
     w.FormMonitor->resize(natural);
     if (auto* map = w.FormMonitor->findChild<QAbstractButton*>(QStringLiteral("SB_EEPromMap"))) {
       map->click();
       runFor(profile == QStringLiteral("gen5") ? 9000 : 4000);
-      saved &= Save(w.FormEEProm.get(),
-                    out + QStringLiteral("/FormEEProm-") + profile + QStringLiteral(".png"));
+      saved &= savePicture(w.FormEEProm.get(),
+                           out + QStringLiteral("/FormEEProm-") + profile + QStringLiteral(".png"));
     }
     // The comparison with the map just saved, after two cells changed on the device.
     w.FormEEProm->dialogs.savePath = [&](auto&&...) { return work.eeprom(); };
@@ -238,13 +244,13 @@ int main(int argc, char** argv) {
     w.FormEEProm->B_CompareMapClick();
     runFor(profile == QStringLiteral("gen5") ? 9000 : 4000);
     w.FormEEProm->diffWindow()->B_SelectAllClick();
-    saved &= Save(w.FormEEProm->diffWindow(),
-                  out + QStringLiteral("/FormEEPromDiff-") + profile + QStringLiteral(".png"));
+    saved &= savePicture(w.FormEEProm->diffWindow(), out + QStringLiteral("/FormEEPromDiff-") +
+                                                         profile + QStringLiteral(".png"));
     if (auto* trend = w.FormMonitor->findChild<QAbstractButton*>(QStringLiteral("B_Trend"))) {
       trend->click();
       runFor(1000);
-      saved &= Save(&w.FormMonitor->trendWindow(),
-                    out + QStringLiteral("/FormTrend-") + profile + QStringLiteral(".png"));
+      saved &= savePicture(&w.FormMonitor->trendWindow(),
+                           out + QStringLiteral("/FormTrend-") + profile + QStringLiteral(".png"));
     }
     return saved ? 0 : 1;
   }
@@ -258,12 +264,12 @@ int main(int argc, char** argv) {
     window->show();
     QApplication::processEvents();
     const QString path = out + QLatin1Char('/') + QLatin1String(name);
-    saved &= Save(window, path + QStringLiteral(".png"));
+    saved &= savePicture(window, path + QStringLiteral(".png"));
     if (window == w.FormMain.get()) {
       for (const QSize& size : sizes) {
         window->resize(size);
         QApplication::processEvents();
-        saved &= Save(window, path + sizeName(size) + QStringLiteral(".png"));
+        saved &= savePicture(window, path + sizeName(size) + QStringLiteral(".png"));
       }
     }
     window->hide();

@@ -11,6 +11,8 @@
 
 #include "serial/config_file.h"
 
+namespace lir2 {
+
 namespace {
 
 // A suggested name alone is offered in the working folder, as always; where the user may not
@@ -63,3 +65,5 @@ WindowDialogs WindowDialogs::standard(QWidget* parent) {
   };
   return d;
 }
+
+}  // namespace lir2

@@ -7,6 +7,8 @@
 
 class QWidget;
 
+namespace lir2 {
+
 // The questions a window asks its user: where to save, what to open, whether to go on, and the
 // messages it shows. Every window that asks or tells holds one of these (the main window, the
 // monitor and its sheet, the EEPROM windows, the log windows); its members default to the
@@ -34,3 +36,5 @@ struct WindowDialogs {
   // The standard dialogs, over parent.
   static WindowDialogs standard(QWidget* parent);
 };
+
+}  // namespace lir2

@@ -5,6 +5,8 @@
 #include "host/logind_request.h"
 #include "host/system/system_shutdown.h"
 
+namespace lir2 {
+
 namespace {
 
 class LogindShutdown final : public ShutdownBackend {
@@ -27,3 +29,5 @@ class LogindShutdown final : public ShutdownBackend {
 std::unique_ptr<ShutdownBackend> makeSystemShutdownBackend() {
   return std::make_unique<LogindShutdown>();
 }
+
+}  // namespace lir2

@@ -5,6 +5,8 @@
 
 #include "host/system/system_shutdown.h"
 
+namespace lir2 {
+
 namespace {
 
 class WindowsShutdown final : public ShutdownBackend {
@@ -33,3 +35,5 @@ class WindowsShutdown final : public ShutdownBackend {
 std::unique_ptr<ShutdownBackend> makeSystemShutdownBackend() {
   return std::make_unique<WindowsShutdown>();
 }
+
+}  // namespace lir2

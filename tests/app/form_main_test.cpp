@@ -40,6 +40,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+using namespace lir2;
+
 namespace {
 
 // The whole set of windows on a scripted line, in virtual time, with a configuration of its own:
@@ -233,7 +235,7 @@ TEST(FormMain, TranslationShowsWhatTheDeviceSendsUntilStop) {
   emit timer->timeout();
   // The second tick waited 3000 ms for nothing: not reported, not kept.
   EXPECT_GT(rig.clock.nowMs(), 3000);
-  EXPECT_EQ(rig.link().exchange().ResultCode, 0);
+  EXPECT_EQ(rig.link().exchange().ResultCode, Result::Ok);
   EXPECT_EQ(m.errorText(), "");
   EXPECT_TRUE(rig.line->received.isEmpty());  // translation sends nothing
 

@@ -24,6 +24,8 @@
 #include "serial/clock.h"
 #include "serial/port_discovery.h"
 
+using namespace lir2;
+
 namespace {
 
 QByteArray fileText(const QString& path) {

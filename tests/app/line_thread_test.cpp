@@ -31,6 +31,8 @@
 #include "sim/device_model.h"
 #include "sim/simulated_device.h"
 
+using namespace lir2;
+
 namespace {
 
 // The program's windows with the device line on a thread of its own.

@@ -16,6 +16,8 @@
 #include "common/find.h"
 #include "serial/traffic_log.h"
 
+using namespace lir2;
+
 namespace {
 
 QStringList rows(const LogView& view) {

@@ -12,6 +12,8 @@
 #include "app/qt_translation.h"
 #include "app/startup.h"
 
+using namespace lir2;
+
 namespace {
 
 // -s or -service at the very start of the arguments, whatever follows.

@@ -30,6 +30,8 @@
 #include "firmware/upload.h"
 #include "serial/safe_save.h"
 
+using namespace lir2;
+
 namespace {
 
 // Generous: a guard against hanging, not a measure of speed.
@@ -405,7 +407,7 @@ TEST(Cli, ExitStatusesAreTheReadmesTable) {
   QTemporaryDir dir;
   SmallTmpfs disk;
   const auto file = [&](const char* name, const QByteArray& bytes) {
-    EXPECT_TRUE(SaveFile(dir.filePath(name), bytes, nullptr));
+    EXPECT_TRUE(saveFile(dir.filePath(name), bytes, nullptr));
     return dir.filePath(name);
   };
   QFile big(file("big.lir2", "lir3v12_4&15#"));
@@ -416,7 +418,7 @@ TEST(Cli, ExitStatusesAreTheReadmesTable) {
   const bool haveNode = ::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
   ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
   ASSERT_EQ(::symlink("fifo", QFile::encodeName(dir.filePath("link")).constData()), 0);
-  ASSERT_TRUE(!disk.ok() || SaveFile(keep, old, nullptr));
+  ASSERT_TRUE(!disk.ok() || saveFile(keep, old, nullptr));
   disk.fill();
   const auto interrupt = [](int sig) {
     return [sig](Cli& cli, Sim* sim) {

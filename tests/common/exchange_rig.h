@@ -9,6 +9,8 @@
 #include "serial/exchange.h"
 #include "serial/port_control.h"
 
+using namespace lir2;
+
 struct ExchangeRig {
   VirtualClock clock;
   std::shared_ptr<ScriptedLine> line = std::make_shared<ScriptedLine>();
@@ -22,6 +24,6 @@ struct ExchangeRig {
   ExchangeRig() {
     port.setEntries({{"COM1", "COM1", PortEntry::Kind::System}});
     port.PortName = "COM1";
-    port.OpenPort(19200);
+    EXPECT_EQ(port.OpenPort(19200), Result::Ok);
   }
 };

@@ -8,6 +8,8 @@
 #include "common/scripted_device.h"
 #include "protocol/device_link.h"
 
+using namespace lir2;
+
 struct LinkRig {
   VirtualClock clock;
   std::shared_ptr<ScriptedLine> line = std::make_shared<ScriptedLine>();
@@ -23,5 +25,5 @@ struct LinkRig {
       &switches};
   Exchange& ex = link.exchange();
 
-  LinkRig() { link.reopen({QStringLiteral("COM1"), 19200}, 19200); }
+  LinkRig() { EXPECT_EQ(link.reopen({QStringLiteral("COM1"), 19200}, 19200), Result::Ok); }
 };

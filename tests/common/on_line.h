@@ -5,16 +5,18 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+
 #include "protocol/device_link.h"
+
+using namespace lir2;
 
 template <typename F>
 void onLine(DeviceLink& link, F step) {
   runInAndWait(&link, step);
 }
-
-#include <QApplication>
-#include <QDeadlineTimer>
-#include <QTimer>
 
 // Lets the windows run their event loop until the condition holds or the patience runs out. The
 // loop sleeps between events (a timer wakes it to look at the condition), so the line's thread

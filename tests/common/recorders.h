@@ -10,6 +10,8 @@
 #include "serial/status.h"
 #include "serial/traffic_log.h"
 
+using namespace lir2;
+
 struct StatusRecorder final : StatusBars {
   QString error, state, fileName;
   QStringList errors;  // every error text, in order

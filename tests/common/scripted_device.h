@@ -12,6 +12,8 @@
 #include "serial/clock.h"
 #include "serial/serial_device.h"
 
+using namespace lir2;
+
 struct ScriptedLine {
   // What the device sends back for each byte it receives (default: nothing).
   std::function<QByteArray(quint8)> respond;

@@ -14,6 +14,8 @@
 #include "protocol/device_link.h"
 #include "sim/simulated_device.h"
 
+using namespace lir2;
+
 inline SimConfig simProfile(const char* name) {
   return *simConfigForProfile(QString::fromLatin1(name));
 }
@@ -58,7 +60,7 @@ struct SimLine : SimWire {
   explicit SimLine(const SimConfig& cfg) : SimWire(cfg) {
     port.setEntries({{QStringLiteral("SIM"), {}, PortEntry::Kind::Simulated}});
     port.PortName = QStringLiteral("SIM");
-    port.OpenPort(19200);
+    EXPECT_EQ(port.OpenPort(19200), Result::Ok);
     port.PurgePort();
   }
   StatusRecorder status;

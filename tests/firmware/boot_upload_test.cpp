@@ -8,6 +8,8 @@
 #include "firmware/upload.h"
 #include "upload_rig.h"
 
+using namespace lir2;
+
 namespace {
 
 const QByteArray kSmallImage = sampleImage(64, 3);
@@ -53,8 +55,8 @@ struct BootRig : SimLine, UploadWindow {
   // Handshake, then the transfer when the handshake went through, as the upload runs them.
   quint8 upload(const QByteArray& text, FileVersions file = {3, 1, 5}) {
     BootUpload u(ex, *this, file, keep);
-    const quint8 code = u.BootHandshake('l');
-    return code != 0 ? code : u.TransferProgram(text);
+    const Result code = u.BootHandshake('l');
+    return codeOf(code != Result::Ok ? code : u.TransferProgram(text));
   }
 };
 
@@ -125,7 +127,7 @@ TEST(BootUpload, OutcomesOnTheSimulatedBootloader) {
     const quint8 code = rig.upload(kSmallProgram, c.file);
     EXPECT_EQ(triesAfterVanishing, c.vanishAt ? 1 : -1);
     EXPECT_EQ(code, c.code);
-    EXPECT_EQ(rig.ex.ResultCode, c.code);
+    EXPECT_EQ(codeOf(rig.ex.ResultCode), c.code);
     EXPECT_EQ(rig.log.write, c.writeLog);
     if (c.readLog) {
       EXPECT_EQ(rig.log.read, c.readLog);

@@ -8,6 +8,8 @@
 #include "firmware/upload.h"
 #include "tools/firmware_writer.h"
 
+using namespace lir2;
+
 namespace {
 
 using V = std::optional<quint8>;

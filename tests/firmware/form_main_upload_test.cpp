@@ -24,6 +24,8 @@
 #include "serial/window_timer.h"
 #include "upload_rig.h"
 
+using namespace lir2;
+
 namespace {
 
 const QByteArray kImage = sampleImage(200, 11);
@@ -77,7 +79,7 @@ struct UploadApp : SimApp {
     for (QAction* a : {action(m, "LoadProg"), action(m, "FileOpen1"), action(m, "Translate"),
                        action(m, "Monitor")})
       EXPECT_TRUE(a->isEnabled());
-    EXPECT_EQ(link().exchange().ResultCode, 0);
+    EXPECT_EQ(link().exchange().ResultCode, Result::Ok);
   }
 };
 

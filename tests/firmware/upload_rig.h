@@ -9,6 +9,8 @@
 #include "common/sim_rig.h"
 #include "tools/firmware_writer.h"
 
+using namespace lir2;
+
 inline void PrintTo(const QString& s, std::ostream* os) {
   *os << '"' << s.toStdString() << '"';
 }

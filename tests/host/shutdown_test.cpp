@@ -13,6 +13,8 @@
 #endif
 #include "host/shutdown.h"
 
+using namespace lir2;
+
 namespace {
 
 struct RecordingShutdown final : ShutdownBackend {

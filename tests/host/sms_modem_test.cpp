@@ -22,6 +22,8 @@
 #include "host/sms_modem.h"
 #include "serial/window_timer.h"
 
+using namespace lir2;
+
 namespace {
 
 const QByteArray kInitWire = "atz\r\nate0\r\nat+cmgf=1\r\n";
@@ -50,7 +52,7 @@ TEST(SmsModem, DialogueWithTheSimulatedModemByteForByte) {
     EXPECT_EQ(line.log.read.mid(read), QString::fromLatin1(readLog));
     EXPECT_EQ(line.clock.nowMs() - start, ms);
     // Nothing in the modem mode reports a failure, so none may linger for the next run.
-    EXPECT_EQ(line.ex.ResultCode, 0);
+    EXPECT_EQ(line.ex.ResultCode, Result::Ok);
     wrote = line.wire.size();
     read = line.log.read.size();
     start = line.clock.nowMs();
@@ -59,19 +61,19 @@ TEST(SmsModem, DialogueWithTheSimulatedModemByteForByte) {
   // Four lines read: the last "OK" waits on the line.
   expectStep("set-up", kInitWire, "atz\r\nOK\r\nate0\r\nOK\r\n", 1500);
   // The waiting "OK" is taken first, so the line read is the answer to the message.
-  EXPECT_EQ(modem.SendSms("hell"), 0);
+  EXPECT_EQ(codeOf(modem.SendSms("hell")), 0);
   EXPECT_STREQ(reinterpret_cast<const char*>(line.ex.ReplyBuf.data()), "> +CMGS: 1\r\n");
   expectStep("message", kSendWire + "hell\x1A", "OK\r\n> +CMGS: 1\r\n", 1500);
   // No line end, so the modem waits: one line was still there, the second times out.
-  modem.SendRaw("at+cmgr=1");
+  modem.sendRaw("at+cmgr=1");
   expectStep("raw command", "at+cmgr=1", "OK\r\n", 500 + 1001);
-  modem.SendRaw("\r\n");
+  modem.sendRaw("\r\n");
   expectStep("its line end, typed as a raw command", "\r\n", "+CMGR: \"REC UNREAD" + kMessage, 500);
-  modem.ReceivePoll();
+  modem.receivePoll();
   expectStep("receive poll", "at+cnmi=1,1,0,0,0\r\nat+cmgr=1\r\n",
              "OK\r\nOK\r\n+CMGR: \"REC READ" + kMessage, 1000);
   // An empty text still costs its pause before the Ctrl-Z.
-  EXPECT_EQ(modem.SendSms(""), 0);
+  EXPECT_EQ(codeOf(modem.SendSms("")), 0);
   expectStep("empty message", kSendWire + "\x1A", "OK\r\n> +CMGS: 2\r\n", 1500);
   ASSERT_EQ(line.model->modem()->sent().size(), 2);
   EXPECT_EQ(line.model->modem()->sent()[0].number, "+70000000000");
@@ -96,7 +98,7 @@ TEST(SmsModem, SendReportsATimeOutWhenOnlyEarlierAnswersAreWaiting) {
   modem.ModemInit();
   // Six answer lines to the set-up, four read: two are still waiting.
   EXPECT_EQ(said.count('\n'), 6);
-  EXPECT_EQ(modem.SendSms("hell"), 20);
+  EXPECT_EQ(codeOf(modem.SendSms("hell")), 20);
   // The waiting answers are in the read log all the same, in their order.
   EXPECT_EQ(rig.log.read, QString::fromLatin1(said));
 }
@@ -178,7 +180,7 @@ TEST(FormSmsModem, ModemButtonEntersTheModeAndTheWindowSends) {
     EXPECT_EQ(child<WindowTimer>(f, "Timer1")->interval(), 3000);
     EXPECT_FALSE(child<WindowTimer>(f, "Timer1")->isActive());
     child<QPushButton>(f, "B_Stop")->click();
-    EXPECT_EQ(app.link().exchange().ResultCode, 0);
+    EXPECT_EQ(app.link().exchange().ResultCode, Result::Ok);
   }
 }
 

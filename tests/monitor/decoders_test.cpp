@@ -12,11 +12,13 @@
 #include "monitor/alarm_messages.h"
 #include "monitor/decoders.h"
 
+using namespace lir2;
+
 namespace {
 
 constexpr int R = DeviceImages::kRamBase;  // R + n: RAM window offset n
 // The firmware cell of version F (major × 10 + minor).
-constexpr int Fw(int f) {
+constexpr int fw(int f) {
   return (f / 10) | (f % 10) << 5;
 }
 const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 7, 9));
@@ -33,7 +35,7 @@ struct Row {
 };
 
 template <typename T>
-QString Str(const std::optional<T>& v) {
+QString str(const std::optional<T>& v) {
   if constexpr (std::is_same_v<T, QString>)
     return v ? *v : "unset";
   else
@@ -43,7 +45,7 @@ QString Str(const std::optional<T>& v) {
 void Check(const Row& row) {
   SCOPED_TRACE(row.name);
   DeviceImages im;
-  im.EepromImage[0] = row.type, im.EepromImage[1] = row.gen, im.EepromImage[2] = Fw(row.firmware);
+  im.EepromImage[0] = row.type, im.EepromImage[1] = row.gen, im.EepromImage[2] = fw(row.firmware);
   for (auto [a, value] : row.cells) (a < R ? im.EepromImage[a] : im.RamImage[a - R]) = value;
   DecodeContext c;
   c.PowerRating = 77;  // the rating of a device seen before
@@ -61,9 +63,9 @@ void Check(const Row& row) {
     const ControlView cv = found ? *found : ControlView{};
     // clang-format off
     const std::map<QString, QString> got{
-        {"", Str(cv.text)}, {"visible", Str(cv.visible)}, {"checked", Str(cv.checked)},
-        {"index", Str(cv.itemIndex)}, {"position", Str(cv.position)}, {"bg", Str(cv.background)},
-        {"font", Str(cv.fontColor)}, {"#F", QString::number(c.FirmwareVersion)},
+        {"", str(cv.text)}, {"visible", str(cv.visible)}, {"checked", str(cv.checked)},
+        {"index", str(cv.itemIndex)}, {"position", str(cv.position)}, {"bg", str(cv.background)},
+        {"font", str(cv.fontColor)}, {"#F", QString::number(c.FirmwareVersion)},
         {"#Power", QString::number(c.PowerRating)}, {"#Binary", QString::number(binary)},
         {"#LirOn", QString::number(c.LirOn)}, {"#ChargeOn", QString::number(c.ChargeOn)}};
     // clang-format on
@@ -170,28 +172,28 @@ TEST_F(Decoders, NumberFormats) {
     const char* expected;
   } cases[] = {
       // clang-format off
-      {Tenths(65535), 15, "6553,5"}, {65535, 15, "65535"}, {Tenths(125), 15, "12,5"},
-      {Tenths(3), 15, "0,3"}, {Tenths(1020), 15, "102"}, {Tenths(0), 15, "0"},
-      {12.3L, 2, "12"}, {Tenths(15), 2, "1,5"}, {0.75L, 2, "0,75"},
-      {Tenths(245), 2, "25"}, {9.96L, 2, "10"}, {23 / 16.0L, 2, "1,4"},
+      {tenths(65535), 15, "6553,5"}, {65535, 15, "65535"}, {tenths(125), 15, "12,5"},
+      {tenths(3), 15, "0,3"}, {tenths(1020), 15, "102"}, {tenths(0), 15, "0"},
+      {12.3L, 2, "12"}, {tenths(15), 2, "1,5"}, {0.75L, 2, "0,75"},
+      {tenths(245), 2, "25"}, {9.96L, 2, "10"}, {23 / 16.0L, 2, "1,4"},
       {21 / 16.0L, 2, "1,3"}, {18 / 16.0L, 2, "1,1"}, {255 / 16.0L, 2, "16"},
       {128 / 128.0L, 3, "1"}, {129 / 128.0L, 3, "1,01"}, {255 / 128.0L, 3, "1,99"},
-      {8 / 128.0L, 3, "0,0625"}, {8 / 128.0L, 2, "0,063"}, {Tenths(-10), 3, "-1"},
-      {Tenths(-128), 3, "-12,8"}, {123, 2, "1,2E2"}, {0.00001L, 15, "0,00001"},
+      {8 / 128.0L, 3, "0,0625"}, {8 / 128.0L, 2, "0,063"}, {tenths(-10), 3, "-1"},
+      {tenths(-128), 3, "-12,8"}, {123, 2, "1,2E2"}, {0.00001L, 15, "0,00001"},
       {0.000001L, 15, "1E-6"}, {1e20L, 15, "1E20"}, {-0.5L, 2, "-0,5"},
       // clang-format on
   };
   for (const auto& c : cases)
-    EXPECT_EQ(c.digits == 2   ? FormatGeneral2(c.value)
-              : c.digits == 3 ? FormatGeneral3(c.value)
-                              : FormatGeneral(c.value, c.digits),
+    EXPECT_EQ(c.digits == 2   ? formatGeneral2(c.value)
+              : c.digits == 3 ? formatGeneral3(c.value)
+                              : formatGeneral(c.value, c.digits),
               QString::fromUtf8(c.expected))
         << double(c.value) << " / " << c.digits;
-  EXPECT_EQ(FormatDecimal(-10), "-10");
-  EXPECT_EQ(FormatDecimal(65535), "65535");
+  EXPECT_EQ(formatDecimal(-10), "-10");
+  EXPECT_EQ(formatDecimal(65535), "65535");
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  EXPECT_EQ(FormatGeneral15(Tenths(65535)), "6553.5");
-  EXPECT_EQ(FormatGeneral15(1234567), "1234567");
+  EXPECT_EQ(formatGeneral15(tenths(65535)), "6553.5");
+  EXPECT_EQ(formatGeneral15(1234567), "1234567");
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 }
 
@@ -340,7 +342,7 @@ TEST_F(Decoders, AlarmAndModeTextsAreTheDevicesOwn) {
 TEST_F(Decoders, RandomImagesDecodeSafely) {
   std::mt19937 rng(20240305);
   std::set<QString> messages;
-  const AlarmTables& t = AlarmMessages();
+  const AlarmTables& t = alarmMessages();
   for (const auto* table : {&t.systemFault, &t.warning, &t.protectionFirst, &t.protectionSecond,
                             &t.eventFirst, &t.eventSecond})
     messages.insert(table->begin(), table->end());

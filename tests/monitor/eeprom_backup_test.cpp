@@ -14,6 +14,8 @@
 #include "monitor/trend_history.h"
 #include "serial/intel_hex.h"
 
+using namespace lir2;
+
 namespace {
 
 // Records with their checksums, worked out by hand.
@@ -57,7 +59,7 @@ TEST(EepromHex, BrokenFilesAreRefusedWithTheirReason) {
       {"one cell twice", k0To3 + "\r\n:0100000007F8\r\n" + kEnd, "адрес 0x000 уже задан"},
   };
   for (const auto& c : cases) {
-    const EepromHexRead read = ReadEepromHex(c.text);
+    const EepromHexRead read = readEepromHex(c.text);
     EXPECT_FALSE(read.file) << c.name;
     EXPECT_TRUE(read.error.contains(QString::fromUtf8(c.reason)))
         << c.name << ": " << read.error.toStdString();
@@ -71,7 +73,7 @@ TEST(EepromHex, LineEndsCaseAndCommentsAreAccepted) {
       "\xEF\xBB\xBF; a comment\r" + k0To3 + "\r\r" + k10 + "\r" + kLast + "\r" + kEnd + "  \r",
   };
   for (const QByteArray& text : cases) {
-    const EepromHexRead read = ReadEepromHex(text);
+    const EepromHexRead read = readEepromHex(text);
     ASSERT_TRUE(read.file) << text.toStdString() << ": " << read.error.toStdString();
     EXPECT_EQ(read.file->present.count(), 10u);
     EXPECT_EQ(read.file->data[3], 4);
@@ -88,7 +90,7 @@ TEST(EepromHex, BackupReadsBackAndComparesCellByCell) {
   for (int a = 0; a < 1024; ++a) image[a] = quint8(a * 13 + 7);
   image[0] = 3, image[1] = 9, image[2] = 0x6D, image[5] = 3, image[6] = 1, image[59] = 0;
   const QByteArray text =
-      WriteEepromHex(image, QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)), "8.0");
+      writeEepromHex(image, QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)), "8.0");
   const QList<QByteArray> lines = text.split('\n');
   ASSERT_EQ(lines.size(), 1 + 64 + 1 + 1);
   EXPECT_TRUE(lines[0].startsWith("; EEPROM LIR | плата: LCD SIN  Ver 9"));
@@ -98,18 +100,18 @@ TEST(EepromHex, BackupReadsBackAndComparesCellByCell) {
   EXPECT_EQ(lines[1].left(9), ":10000000");
   EXPECT_EQ(lines[65], ":00000001FF\r");
 
-  const EepromHexRead read = ReadEepromHex(text);
+  const EepromHexRead read = readEepromHex(text);
   ASSERT_TRUE(read.file) << read.error.toStdString();
   EXPECT_TRUE(read.file->present.all());
   EXPECT_EQ(read.file->data, image);
   ASSERT_TRUE(read.file->identity);
-  EXPECT_EQ(*read.file->identity, IdentityOf(image));
+  EXPECT_EQ(*read.file->identity, identityOf(image));
   EXPECT_EQ(read.file->identity->describe(),
             "LCD SIN  Ver 9Low /163 /Net6L -Pro, Ver 13.3, 3 кВт, 24 В");
 
   DeviceImages::Eeprom device = image;
   device[3] ^= 1, device[389] = 0, device[700] = 1;
-  const QList<CellDifference> diff = CompareEeprom(device, *read.file);
+  const QList<CellDifference> diff = compareEeprom(device, *read.file);
   const QList<CellDifference> want = {{3, device[3], image[3], ""},
                                       {389, 0, image[389], "Напряжение окончания заряда"},
                                       {700, 1, image[700], ""}};
@@ -120,7 +122,7 @@ TEST(EepromHex, BackupReadsBackAndComparesCellByCell) {
 // more (run under the sanitizers too).
 TEST(EepromHex, RandomDamageIsReadOrRefused) {
   DeviceImages::Eeprom image{};
-  const QByteArray good = WriteEepromHex(image, QDateTime::currentDateTime(), "8.0");
+  const QByteArray good = writeEepromHex(image, QDateTime::currentDateTime(), "8.0");
   std::mt19937 rng(13);
   for (int round = 0; round < 3000; ++round) {
     QByteArray text = round % 3 ? good : QByteArray(int(rng() % 300), '\0');
@@ -130,7 +132,7 @@ TEST(EepromHex, RandomDamageIsReadOrRefused) {
       if (how == 1) text.insert(at, char(rng() % 2 ? ':' : rng()));  // one more,
       if (how == 2) text.truncate(at);                               // or the rest lost
     }
-    const EepromHexRead read = ReadEepromHex(text);
+    const EepromHexRead read = readEepromHex(text);
     EXPECT_NE(bool(read.file), !read.error.isEmpty()) << round;
   }
 }
@@ -172,12 +174,12 @@ TEST(RestorePlan, SortsTheCellsAndTellsWhoseFileItIs) {
     DeviceImages::Eeprom image = device;
     for (auto [a, v] : c.changes) image[a] = quint8(v);
     const QByteArray text =
-        c.header ? WriteEepromHex(image, QDateTime::currentDateTime(), "8.0")
+        c.header ? writeEepromHex(image, QDateTime::currentDateTime(), "8.0")
                  : intel_hex::write(QByteArrayView(reinterpret_cast<const char*>(&image[20]), 20),
                                     20, 16, false);
-    const EepromHexRead read = ReadEepromHex(text);
+    const EepromHexRead read = readEepromHex(text);
     ASSERT_TRUE(read.file) << read.error.toStdString();
-    const RestorePlan plan = PlanRestore(*read.file, device);
+    const RestorePlan plan = planRestore(*read.file, device);
     EXPECT_EQ(plan.origin, c.origin);
     EXPECT_EQ(plan.otherKind, QString::fromUtf8(c.otherKind));
     EXPECT_EQ(plan.cells.size(), c.cells);
@@ -187,22 +189,22 @@ TEST(RestorePlan, SortsTheCellsAndTellsWhoseFileItIs) {
   // A confirmation lists the changes, at most as many as asked and then how many more.
   QList<EepromWrite> cells;
   for (quint16 a = 20; a < 50; ++a) cells.append({a, 7});
-  const QStringList lines = RestoreChangeLines(cells, device, 25);
+  const QStringList lines = restoreChangeLines(cells, device, 25);
   ASSERT_EQ(lines.size(), 26);
-  EXPECT_EQ(lines[3], "0x017 (23) " + EepromCellMeaning(23) + ": 0x10 (16) → 0x07 (7)");
+  EXPECT_EQ(lines[3], "0x017 (23) " + eepromCellMeaning(23) + ": 0x10 (16) → 0x07 (7)");
   EXPECT_EQ(lines[25], "… и ещё 5");
-  EXPECT_EQ(RestoreChangeLines(cells, device).size(), 30);
+  EXPECT_EQ(restoreChangeLines(cells, device).size(), 30);
 }
 
 // Every cell a decoder reads has a meaning (295 is read but never decoded; 107 is decoded but
 // not in the list).
-TEST(EepromCells, EveryDecodedCellHasAMeaning) {
+TEST(eepromCells, EveryDecodedCellHasAMeaning) {
   for (quint16 a : MonitorRun::kEepromParamList)
     if (a != 295) {
-      EXPECT_FALSE(EepromCellMeaning(a).isEmpty()) << a;
+      EXPECT_FALSE(eepromCellMeaning(a).isEmpty()) << a;
     }
-  EXPECT_FALSE(EepromCellMeaning(107).isEmpty());
-  for (quint16 a : {3, 4, 295, 1023}) EXPECT_TRUE(EepromCellMeaning(a).isEmpty()) << a;
+  EXPECT_FALSE(eepromCellMeaning(107).isEmpty());
+  for (quint16 a : {3, 4, 295, 1023}) EXPECT_TRUE(eepromCellMeaning(a).isEmpty()) << a;
 }
 
 // Drawn in columns, the history keeps each column's lowest and highest values,

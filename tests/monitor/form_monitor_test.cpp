@@ -34,9 +34,11 @@
 #include "serial/window_timer.h"
 #include "sim/device_model.h"
 
+using namespace lir2;
+
 namespace {
 
-SimConfig Still(const char* profile, const std::function<void(SimConfig&)>& fault) {
+SimConfig stillConfig(const char* profile, const std::function<void(SimConfig&)>& fault) {
   SimConfig cfg = simProfile(profile);
   cfg.firmware.drift = false;
   if (fault) fault(cfg);
@@ -54,7 +56,7 @@ struct Rig : SimApp {
 
   explicit Rig(const char* profile = "gen9", const std::function<void(SimConfig&)>& fault = {},
                bool openFails = false)
-      : SimApp(Still(profile, fault), openFails) {
+      : SimApp(stillConfig(profile, fault), openFails) {
     WindowDialogs d;
     d.savePath = [this](auto&&...) { return savePath; };
     d.openPath = [this](auto&&...) { return openPath; };
@@ -102,7 +104,7 @@ struct Rig : SimApp {
   }
 };
 
-QByteArray ReadAll(const QString& path) {
+QByteArray fileBytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -178,7 +180,7 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
       EXPECT_EQ(rig.link().exchange().ReconnectCount, i);
       // Silent: the failure is neither shown nor heard.
       EXPECT_TRUE(m.isVisible());
-      EXPECT_NE(rig.main().errorText(), resultMessage(c.code));
+      EXPECT_NE(rig.main().errorText(), resultMessage(resultFromCode(c.code)));
       EXPECT_TRUE(rig.sounds.played.empty());
     }
     ASSERT_TRUE(rig.fire());
@@ -186,11 +188,11 @@ TEST(FormMonitor, RepeatedFailuresEndTheRunWithTheirMessage) {
     EXPECT_TRUE(rig.main().isVisible());
     EXPECT_FALSE(rig.s().Timer3->isEnabled());
     EXPECT_EQ(rig.main().stateText(), "Выключенно");
-    EXPECT_TRUE(rig.main().errorText().startsWith(resultMessage(c.code)));
+    EXPECT_TRUE(rig.main().errorText().startsWith(resultMessage(resultFromCode(c.code))));
     EXPECT_GE(rig.clock.nowMs(), c.minMs);
     EXPECT_LE(rig.clock.nowMs(), c.maxMs);
     EXPECT_EQ(rig.sounds.played, std::vector<Sound>{Sound::Error});
-    EXPECT_EQ(rig.link().exchange().ResultCode, 0);
+    EXPECT_EQ(rig.link().exchange().ResultCode, Result::Ok);
     EXPECT_EQ(rig.main().RunMode, '!');
     // The debt is carried into the next run: its first failure is reported at once.
     action(rig.main(), "Monitor")->trigger();
@@ -342,7 +344,7 @@ TEST(FormMonitor, InitialisationAsksFirstAndOffersABackup) {
       EXPECT_EQ(sent.isEmpty(), c.choice >= Cancel);
       EXPECT_EQ(sent == command, c.choice == WithoutBackup);
       if (c.choice == Backup && !c.unwritable) {
-        const EepromHexRead copy = ReadEepromHexFile(rig.savePath + ".hex");
+        const EepromHexRead copy = readEepromHexFile(rig.savePath + ".hex");
         ASSERT_TRUE(copy.file) << copy.error.toStdString();
         EXPECT_TRUE(std::equal(before.begin(), before.end(), copy.file->data.begin()));
       }
@@ -411,12 +413,12 @@ TEST(Records, EepromRoundTripRestoresTheSavedCells) {
   rig.savePath = rig.dir.filePath("backup");  // the type's extension is added
   rig.map().B_SaveMapClick();
   const QString path = rig.dir.filePath("backup.hex");
-  const EepromHexRead saved = ReadEepromHexFile(path);
+  const EepromHexRead saved = readEepromHexFile(path);
   ASSERT_TRUE(saved.file) << saved.error.toStdString();
   EXPECT_TRUE(std::equal(rig.eeprom().begin(), rig.eeprom().end(), saved.file->data.begin()));
 
   // A broken file is refused before anything is read or written.
-  rig.compare(rig.write("broken.hex", ReadAll(path).replace(":10000000", ":10000001")));
+  rig.compare(rig.write("broken.hex", fileBytes(path).replace(":10000000", ":10000001")));
   ASSERT_EQ(rig.warnings.size(), 1);
   EXPECT_TRUE(rig.warnings[0].contains("не принят: строка 2: неверная контрольная сумма"))
       << rig.warnings[0].toStdString();
@@ -428,7 +430,7 @@ TEST(Records, EepromRoundTripRestoresTheSavedCells) {
   QList<CellDifference> want;
   for (auto [a, v] : changes) {
     rig.model->memory().write(a, v);
-    want.append({quint16(a), v, saved.file->data[a], EepromCellMeaning(a)});
+    want.append({quint16(a), v, saved.file->data[a], eepromCellMeaning(a)});
   }
   rig.compare(path);
   ASSERT_TRUE(rig.diff().isVisible());
@@ -439,7 +441,7 @@ TEST(Records, EepromRoundTripRestoresTheSavedCells) {
   rig.diff().B_WriteSelectedClick();
   ASSERT_EQ(rig.questions.size(), 1);  // the same device: only the list of changes is asked
   EXPECT_TRUE(rig.questions[0].contains(QString("0x040 (64) Коррекция тока АКБ: 0x64 (100) → %1")
-                                            .arg(CellValueText(saved.file->data[64]))));
+                                            .arg(cellValueText(saved.file->data[64]))));
   EXPECT_TRUE(std::equal(rig.eeprom().begin(), rig.eeprom().end(), saved.file->data.begin()));
   EXPECT_TRUE(rig.diff().differences().isEmpty());
   EXPECT_EQ(child<QLabel>(rig.diff(), "L_RestoreState")->text(),
@@ -496,7 +498,7 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
       EXPECT_TRUE(result.written.isEmpty());
     } else {
       rig.compare(
-          rig.write("target.hex", WriteEepromHex(target, QDateTime::currentDateTime(), "8.0")));
+          rig.write("target.hex", writeEepromHex(target, QDateTime::currentDateTime(), "8.0")));
       for (int row = 0; row < rig.diff().differences().size(); ++row)
         if (QList<int>{23, 30}.contains(rig.diff().differences()[row].address))
           child<QTableWidget>(rig.diff(), "TW_Diff")->item(row, 0)->setCheckState(Qt::Checked);
@@ -507,8 +509,8 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
       rig.diff().B_WriteSelectedClick();
       EXPECT_EQ(rig.questions.size(), c.questions);
       if (c.otherDevice) {  // both devices named, as the identification labels name them
-        const QString both = "В файле: " + IdentityOf(target).describe() +
-                             ".\nНа линии: " + IdentityOf(before).describe() + ".";
+        const QString both = "В файле: " + identityOf(target).describe() +
+                             ".\nНа линии: " + identityOf(before).describe() + ".";
         EXPECT_TRUE(rig.questions[0].contains(both)) << rig.questions[0].toStdString();
         EXPECT_TRUE(both.contains("LCD Ver 5") && both.contains("LCD SIN  Ver 9"));
       }
@@ -529,7 +531,7 @@ TEST(Records, RestoreWarnsRefusesAndStops) {
 }
 
 // RFC 4180: a field is quoted ("" inside it is one quote) or plain; rows end in CR LF.
-QList<QStringList> ParseCsv(const QString& text) {
+QList<QStringList> parseCsv(const QString& text) {
   static const QRegularExpression field(R"re(("(?:[^"]|"")*"|[^,"\r\n]*)(,|\r\n))re");
   QList<QStringList> rows{{}};
   qsizetype at = 0;
@@ -591,9 +593,9 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
   rig.mon().close();  // the run ends, and the recording with it
   EXPECT_EQ(child<QPushButton>(rig.mon(), "B_Record")->text(), "Запись...");
 
-  const QList<QStringList> rows = ParseCsv(QString::fromUtf8(ReadAll(rig.savePath)));
+  const QList<QStringList> rows = parseCsv(QString::fromUtf8(fileBytes(rig.savePath)));
   ASSERT_GE(rows.size(), 4);
-  EXPECT_EQ(rows[0], CsvColumns());
+  EXPECT_EQ(rows[0], csvColumns());
   EXPECT_EQ(child<QLabel>(rig.mon(), "L_Record")->text(),
             QString("Записано в values.csv: строк %1").arg(rows.size() - 1));
   QStringList alarms, last;
@@ -631,7 +633,7 @@ TEST(Records, CsvRowsHoldTheLabelsValues) {
       if (want.startsWith('+') || want == "-0") want = QString::number(want.toInt());
       want.replace(',', '.');
     }
-    EXPECT_EQ(last.value(CsvColumns().indexOf(column)), want)
+    EXPECT_EQ(last.value(csvColumns().indexOf(column)), want)
         << column << " / " << shown.toStdString();
   }
   EXPECT_EQ(last.mid(2, 2),

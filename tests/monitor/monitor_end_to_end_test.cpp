@@ -34,6 +34,8 @@
 #include "sim/device_memory.h"
 #include "sim/sim_config.h"
 
+using namespace lir2;
+
 namespace {
 
 // The windows in service mode on lir2-sim, started with a profile and the arguments given, its

@@ -11,6 +11,8 @@
 #include "protocol/frames.h"
 #include "serial/window_timer.h"
 
+using namespace lir2;
+
 namespace {
 
 // What the poll cycle shows, and how often it decodes.
@@ -106,7 +108,7 @@ TEST(MonitorRun, FirstTickReadsTheParametersThenTheFirstRamBlock) {
   // all the same.
   rig.images.RamImage = rig.deviceRam();
   EXPECT_EQ(rig.tick(), parameterReads() + QStringList({"RD050", "RD000", "PR400"}));
-  EXPECT_EQ(rig.ex.ResultCode, 0);
+  EXPECT_EQ(rig.ex.ResultCode, Result::Ok);
   EXPECT_EQ(rig.images.EepromImage, rig.refreshedEeprom());
   // The parameters; cell 80, found changed.
   EXPECT_EQ(rig.surface.eepromDecodes, 2);
@@ -200,7 +202,7 @@ TEST(MonitorRun, EepromMapRequestIsServedInsteadOfPolling) {
   for (const auto& c : cases) {
     RunRig rig;
     int dumps = 0;
-    if (c.first) rig.run.dumpEeprom = [&] { return ++dumps, c.second; };
+    if (c.first) rig.run.dumpEeprom = [&] { return ++dumps, resultFromCode(c.second); };
     rig.poll.DumpRequest = true;
     // A dump tick does nothing else; without a dump the tick polls as always.
     EXPECT_EQ(rig.tick().isEmpty(), c.first);

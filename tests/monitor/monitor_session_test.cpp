@@ -12,6 +12,8 @@
 #include "serial/result_code.h"
 #include "serial/window_timer.h"
 
+using namespace lir2;
+
 namespace {
 
 // A device under the echo discipline: it answers text reads from its memory, and text or binary
@@ -87,7 +89,7 @@ struct SessionRig : LinkRig {
   void startPolling() {
     session.start({QStringLiteral("COM1"), 19200});
     session.Timer3Timer();
-    ASSERT_EQ(ex.ResultCode, 0);
+    ASSERT_EQ(ex.ResultCode, Result::Ok);
     ASSERT_EQ(session.Timer3->interval(), 300);
     session.poll().EepromRefresh = false;
     device->frames.clear();
@@ -135,7 +137,7 @@ TEST(MonitorSessionWrites, FramesFailuresAndThePollTimer) {
     s.EepromAddress = 0x17;
     s.EepromValue = 0x2A;
     const int opens = rig.line->opens;
-    const quint8 code = c.command ? s.WriteCommandByte() : s.WriteEepromByte(0);
+    const quint8 code = codeOf(c.command ? s.WriteCommandByte() : s.WriteEepromByte(0));
     const bool ok = c.code == 0;
     QStringList told = rig.status.errors;  // what the error bar said (reopening empties it)
     told.removeAll(QString());
@@ -147,7 +149,7 @@ TEST(MonitorSessionWrites, FramesFailuresAndThePollTimer) {
     const bool keeps = !c.command && !ok;
     EXPECT_EQ(s.EepromAddress, c.command || keeps ? 0x17 : 0);
     EXPECT_EQ(s.EepromValue, c.command || keeps ? 0x2A : 0);
-    EXPECT_EQ(rig.ex.ResultCode, 0);  // the next tick finds nothing left to report
+    EXPECT_EQ(rig.ex.ResultCode, Result::Ok);  // the next tick finds nothing left to report
     EXPECT_EQ(s.poll().EepromRefresh, ok || c.reconnects < MonitorRun::kReconnectLimit);
     if (ok || c.reconnects < MonitorRun::kReconnectLimit) {
       EXPECT_TRUE(s.Timer3->isEnabled());
@@ -159,7 +161,7 @@ TEST(MonitorSessionWrites, FramesFailuresAndThePollTimer) {
     } else {
       // The final report: the message once, the error sound once, the run over.
       EXPECT_FALSE(s.Timer3->isEnabled());
-      EXPECT_EQ(told, QStringList{resultMessage(c.code)});
+      EXPECT_EQ(told, QStringList{resultMessage(resultFromCode(c.code))});
       EXPECT_EQ(rig.sounds.played.size(), 1u);
       EXPECT_EQ(rig.runsEnded, 1);
     }
@@ -201,14 +203,14 @@ TEST(MonitorSessionMap, BlocksOrSingleCellsAndAFailurePartWay) {
       EXPECT_EQ(e, image);
     });
 
-    const quint8 code = s.DumpEeprom(0, DeviceImages::kEepromSize - 1);
+    const Result code = s.DumpEeprom(0, DeviceImages::kEepromSize - 1);
 
     const int reads = c.failAt >= 0 ? c.failAt + 1 : c.blocks ? 64 : 1024;
     ASSERT_EQ(rig.device->frames.size(), reads);
     EXPECT_EQ(rig.device->frames.front(), c.blocks ? "PR000" : "RD000");
     if (c.failAt < 0) {
       EXPECT_EQ(rig.device->frames.back(), c.blocks ? "PR3F0" : "RD3FF");
-      EXPECT_EQ(code, 0);
+      EXPECT_EQ(code, Result::Ok);
       EXPECT_EQ(shown, 1);
       EXPECT_TRUE(std::equal(image.begin(), image.end(), rig.device->memory.begin()));
       continue;

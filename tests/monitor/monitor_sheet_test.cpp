@@ -23,6 +23,8 @@
 #include "monitor/monitor_view.h"
 #include "monitor/settings_writes.h"
 
+using namespace lir2;
+
 namespace {
 
 const QLocale kRussian(QLocale::Russian, QLocale::Russia);
@@ -35,7 +37,7 @@ TEST(SettingsWrites, FieldChecks) {
   constexpr auto P = ByteRule::Plain, T128 = ByteRule::Times128, T10 = ByteRule::Tenths;
   constexpr auto S = CellSign::Signed, U = CellSign::Unsigned;
   auto field = [](NumberKind k, ByteRule r, CellSign c, const QLocale& l) {
-    return [=](const QString& t) { return IsAcceptable(t, k, r, c, l); };
+    return [=](const QString& t) { return isAcceptable(t, k, r, c, l); };
   };
   const struct {
     const char* name;
@@ -53,9 +55,9 @@ TEST(SettingsWrites, FieldChecks) {
        {"-0,5", "1.5", "999", "999,0", "9,99e2", "", "inf", "nan", "1 000", "65535,5"}},
       {"coefficient en", field(D, T128, U, kEnglish), {"1.5"}, {"1,5", "1,000"}},
       // The raw writer: 999 is an address like any other; the value may be left empty.
-      {"address", IsAcceptableAddress, {"999", "0", "-1", "1092", "65535"},
+      {"address", isAcceptableAddress, {"999", "0", "-1", "1092", "65535"},
        {"", "x", "1,5", "65536", "-40000"}},
-      {"data", IsAcceptableData, {"", "0", "255"}, {"abc", "-1", "256", "65536"}},
+      {"data", isAcceptableData, {"", "0", "255"}, {"abc", "-1", "256", "65536"}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -65,11 +67,11 @@ TEST(SettingsWrites, FieldChecks) {
       EXPECT_FALSE(c.accepts(QString::fromUtf8(text))) << c.name << " " << text;
   }
   // A refusal names the field and what it takes.
-  EXPECT_EQ(FieldRefusal("DeathTime", "300", I, P, U, kRussian),
+  EXPECT_EQ(fieldRefusal("DeathTime", "300", I, P, U, kRussian),
             "«DeathTime»: «300» не записать — нужно целое число от 0 до 255");
-  EXPECT_EQ(FieldRefusal("U", "13", D, T10, S, kRussian),
+  EXPECT_EQ(fieldRefusal("U", "13", D, T10, S, kRussian),
             "«U»: «13» не записать — нужно число от -12,8 до 12,7");
-  EXPECT_EQ(FieldRefusal("U", "1", D, T10, S, kRussian), "");
+  EXPECT_EQ(fieldRefusal("U", "1", D, T10, S, kRussian), "");
 }
 
 // The byte a typed value becomes, by its field's rule, or the conversion's message.
@@ -98,13 +100,13 @@ TEST(SettingsWrites, FieldBytes) {
       // clang-format on
   };
   for (const auto& c : cases) {
-    const FieldByte b = ConvertField(QString::fromUtf8(c.text), c.kind, c.rule, c.sign, kRussian);
+    const FieldByte b = convertField(QString::fromUtf8(c.text), c.kind, c.rule, c.sign, kRussian);
     EXPECT_EQ(b.value ? int(*b.value) : -1, c.byte) << c.text;
     EXPECT_EQ(b.message, QString::fromUtf8(c.message)) << c.text;
   }
-  EXPECT_EQ(UakbKorrRule(9, 110), T10);
-  EXPECT_EQ(UakbKorrRule(9, 109), P);
-  EXPECT_EQ(UakbKorrRule(8, 200), P);
+  EXPECT_EQ(uakbKorrRule(9, 110), T10);
+  EXPECT_EQ(uakbKorrRule(9, 109), P);
+  EXPECT_EQ(uakbKorrRule(8, 200), P);
 }
 
 // The raw writer: a byte as typed, an address outside 5..1092 corrected to 1092 and nothing
@@ -125,7 +127,7 @@ TEST(SettingsWrites, RawWriter) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.address) + " " + c.data);
-    const RawWritePlan plan = PlanRawWrite(c.address, c.data);
+    const RawWritePlan plan = planRawWrite(c.address, c.data);
     EXPECT_EQ(plan.write ? plan.write->address << 8 | plan.write->value : -1, c.written);
     EXPECT_EQ(plan.addressText.value_or("-"), c.addressText);
     EXPECT_EQ(plan.message, c.message);
@@ -134,8 +136,8 @@ TEST(SettingsWrites, RawWriter) {
 }
 
 TEST(SettingsWrites, QuarterSwitchAndTransistorValue) {
-  EXPECT_EQ(KzHardQuarterByte(true, 130), 32);
-  EXPECT_EQ(KzHardQuarterByte(false, 130), 8);
+  EXPECT_EQ(kzHardQuarterByte(true, 130), 32);
+  EXPECT_EQ(kzHardQuarterByte(false, 130), 8);
   // transistor index, count index, EEPROM 32, the value before -> the value after
   const int cases[][5] = {{1, 1, 0, 0, 90},  {1, 2, 0, 0, 45},  {2, 1, 0, 0, 116}, {3, 1, 0, 0, 95},
                           {4, 0, 0, 0, 45},  {1, 1, 8, 0, 91},  {4, 3, 8, 0, 61},  {2, 1, 8, 7, 7},

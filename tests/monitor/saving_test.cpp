@@ -14,15 +14,17 @@
 #include "serial/config_file.h"
 #include "serial/safe_save.h"
 
+using namespace lir2;
+
 namespace {
 
-QByteArray ReadAll(const QString& path) {
+QByteArray fileBytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A recording's error: of its start, or with fault given, of the rows written after it.
-QString Record(const QString& path, const std::function<void()>& fault = {}) {
+QString recordTo(const QString& path, const std::function<void()>& fault = {}) {
   CsvRecording r;
   QString error;
   QObject::connect(&r, &CsvRecording::stopped,
@@ -35,7 +37,7 @@ QString Record(const QString& path, const std::function<void()>& fault = {}) {
   return error;
 }
 
-QString SaveConfig(const QString& path) {
+QString saveConfig(const QString& path) {
   ConfigFile config(path);
   QString error;
   EXPECT_TRUE(config.load(&error));
@@ -51,26 +53,26 @@ TEST(Saving, AFullOrFailingDiskKeepsTheOldFileAndSaysWhy) {
     if (real && !disk.ok()) continue;
     SCOPED_TRACE(real ? "full tmpfs" : "injected");
     const QString path = real ? disk.path("saved") : plain.filePath("saved");
-    const auto fail = [&](int error) { real ? disk.fill() : InjectSaveWriteError(error); };
-    const auto mend = [&] { real ? disk.free() : InjectSaveWriteError(0); };
+    const auto fail = [&](int error) { real ? disk.fill() : injectSaveWriteError(error); };
+    const auto mend = [&] { real ? disk.free() : injectSaveWriteError(0); };
     const std::function<QString(const QString&)> savers[] = {
-        SaveConfig, [](const QString& p) { return Record(p); }};
+        saveConfig, [](const QString& p) { return recordTo(p); }};
     for (const auto& save : savers) {
       const QByteArray old = "COM3\r\nold, whole\r\n";
-      ASSERT_TRUE(SaveFile(path, old, nullptr));
+      ASSERT_TRUE(saveFile(path, old, nullptr));
       fail(ENOSPC);
       const QString error = save(path);
       mend();
       EXPECT_TRUE(error.contains(qt_error_string(ENOSPC))) << error.toStdString();
-      EXPECT_EQ(ReadAll(path), old);
+      EXPECT_EQ(fileBytes(path), old);
     }
-    const QString error = Record(path, [&] { fail(EIO); });
+    const QString error = recordTo(path, [&] { fail(EIO); });
     mend();
     EXPECT_TRUE(error.contains(qt_error_string(real ? ENOSPC : EIO))) << error.toStdString();
-    const QByteArray kept = ReadAll(path);
-    const qsizetype row = CsvValueRow(RamValues{}, QDateTime::currentDateTime()).size();
-    EXPECT_TRUE(kept.startsWith(CsvHeaderRow()) && kept.endsWith("\r\n"));
-    EXPECT_EQ((kept.size() - CsvHeaderRow().size()) % row, 0);  // whole rows only
+    const QByteArray kept = fileBytes(path);
+    const qsizetype row = csvValueRow(RamValues{}, QDateTime::currentDateTime()).size();
+    EXPECT_TRUE(kept.startsWith(csvHeaderRow()) && kept.endsWith("\r\n"));
+    EXPECT_EQ((kept.size() - csvHeaderRow().size()) % row, 0);  // whole rows only
   }
   if (!disk.ok()) GTEST_SKIP() << "no tmpfs may be mounted here: only the injected failure ran";
 }

@@ -11,6 +11,8 @@
 #include "mqtt/ha_entities.h"
 #include "mqtt/serve_config.h"
 
+using namespace lir2;
+
 namespace {
 
 DecodeContext generation(quint8 g, quint16 f) {
@@ -50,7 +52,7 @@ TEST(ServeRules, CellWritesFollowTheFieldRules) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(QStringLiteral("%1 = %2").arg(c.address).arg(c.payload).toStdString());
-    const CellWritePlan plan = PlanCellWrite(c.address, c.payload, c.context);
+    const CellWritePlan plan = planCellWrite(c.address, c.payload, c.context);
     EXPECT_EQ(plan.writes, c.writes);
     EXPECT_EQ(plan.refusal.isEmpty(), !c.writes.isEmpty()) << plan.refusal.toStdString();
   }
@@ -62,7 +64,7 @@ TEST(ServeRules, SettingsShowWhatTheCellHolds) {
   images.EepromImage[22] = 0xF6;
   images.EepromImage[62] = 200;
   images.EepromImage[300] = 7;
-  const DeviceFacts facts = FactsOf(images, generation(9, 110), {64, 22, 300});
+  const DeviceFacts facts = factsOf(images, generation(9, 110), {64, 22, 300});
   ASSERT_EQ(facts.settings.size(), 3);
   EXPECT_EQ(facts.frequencyHz, 50);
   EXPECT_EQ(facts.settings[0].value, 1.5);
@@ -86,8 +88,8 @@ TEST(ServeRules, StateTellsWhatThePassSays) {
     ram[43] = 0x02;
     DecodeContext c = generation(9, 133);
     change(images, c);
-    const RamValues v = MeasureRam(images, c);
-    return QJsonDocument::fromJson(StatePayload(v, c, {}, QDateTime::currentDateTime())).object();
+    const RamValues v = measureRam(images, c);
+    return QJsonDocument::fromJson(statePayload(v, c, {}, QDateTime::currentDateTime())).object();
   };
   QJsonObject s = state([](DeviceImages&, DecodeContext&) {});
   EXPECT_EQ(s["mode"].toString(), "Включен, Пропускаем сеть, Идет окончание заряда");
@@ -139,22 +141,22 @@ TEST(ServeRules, ReadsTheConfigurationAndRefusesWhatItCannotUse) {
     SCOPED_TRACE(c.text);
     ServeConfig config;
     QString error;
-    const bool read = ReadServeConfig(c.text, "f", config, error) &&
-                      FinishServeConfig(config, QStringLiteral("Host.lan"), error);
+    const bool read = readServeConfig(c.text, "f", config, error) &&
+                      finishServeConfig(config, QStringLiteral("Host.lan"), error);
     EXPECT_EQ(read, QString(c.error).isEmpty()) << error.toStdString();
     EXPECT_TRUE(error.contains(QString::fromUtf8(c.error))) << error.toStdString();
   }
   ServeConfig config;
   QString error;
-  ASSERT_TRUE(ReadServeConfig(cases[1].text, "f", config, error));
-  ASSERT_TRUE(FinishServeConfig(config, QStringLiteral("Host.lan"), error));
+  ASSERT_TRUE(readServeConfig(cases[1].text, "f", config, error));
+  ASSERT_TRUE(finishServeConfig(config, QStringLiteral("Host.lan"), error));
   // Unnamed devices carry the machine's name; each device keeps the file's allow-list unless
   // its section gives its own.
   EXPECT_EQ(config.devices[0].id, "host_lan_a");
   EXPECT_EQ(config.devices[0].allowEeprom, QList<quint16>{});
   EXPECT_EQ(config.devices[1].allowEeprom, QList<quint16>{64});
   EXPECT_EQ(config.broker->port, 1883);
-  EXPECT_EQ(TopicId("Гараж №2"), "garazh_2");
+  EXPECT_EQ(topicId("Гараж №2"), "garazh_2");
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "protocol/report.h"
 #include "protocol/result_messages.h"
 
+using namespace lir2;
+
 namespace {
 
 QByteArray hex(const char* pairs) {
@@ -31,7 +33,7 @@ struct Rig : ExchangeRig {
   }
   quint8 read(quint16 address, int last, bool binary = false) {
     state.BinaryFrames = binary;
-    return frames.ReadDeviceMemory(address, static_cast<quint8>(last));
+    return codeOf(frames.ReadDeviceMemory(address, static_cast<quint8>(last)));
   }
 };
 
@@ -40,12 +42,12 @@ enum Op { TextRead, BinaryRead, TextWrite, BinaryWrite };
 quint8 run(Rig& r, Op op, quint16 address, int arg) {
   if (op == TextRead || op == BinaryRead) return r.read(address, arg, op == BinaryRead);
   if (op == TextWrite) {
-    if (quint8 c = r.frames.SendTextCommand("PCWR", address, FrameWrite, arg)) return c;
-    return r.frames.ReadTextReply(FrameWrite, 0);
+    if (quint8 c = codeOf(r.frames.SendTextCommand("PCWR", address, FrameWrite, arg))) return c;
+    return codeOf(r.frames.ReadTextReply(FrameWrite, 0));
   }
   r.state.TxData[0] = static_cast<quint8>(arg);
-  if (quint8 c = r.frames.SendBinaryCommand('w', address, 0)) return c;
-  return r.frames.ReadBinaryReply(FrameWrite, 0);
+  if (quint8 c = codeOf(r.frames.SendBinaryCommand('w', address, 0))) return c;
+  return codeOf(r.frames.ReadBinaryReply(FrameWrite, 0));
 }
 
 // Every frame of the worked examples: what goes on the line, what comes back, what it means.
@@ -115,7 +117,7 @@ TEST(Frames, ExchangesByteForByte) {
     Rig rig;
     rig.script(c.command, c.answer);
     EXPECT_EQ(run(rig, c.op, c.address, c.arg), c.code) << c.name;
-    EXPECT_EQ(rig.ex.ResultCode, c.code) << c.name;
+    EXPECT_EQ(codeOf(rig.ex.ResultCode), c.code) << c.name;
     // The command went out whole, and every byte of the answer was echoed back.
     EXPECT_EQ(rig.line->received, c.command + c.answer) << c.name;
     EXPECT_EQ(rig.frames.lineLength(), c.answer.size()) << c.name;
@@ -204,8 +206,8 @@ TEST(Frames, TrafficGoesToTheLogsTheSwitchesAllow) {
 }
 
 TEST(Frames, FormatChoiceFromTheIdentification) {
-  EXPECT_EQ(FirmwareVersionOf(0x6D), 133);
-  EXPECT_EQ(FirmwareVersionOf(0xE5), 57);
+  EXPECT_EQ(firmwareVersionOf(0x6D), 133);
+  EXPECT_EQ(firmwareVersionOf(0xE5), 57);
   const struct {
     quint8 generation;
     quint16 firmware;
@@ -215,7 +217,7 @@ TEST(Frames, FormatChoiceFromTheIdentification) {
       {9, 109, false, false}, {8, 140, false, false}, {8, 140, true, true},  {12, 200, false, true},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(BinaryFramesFor(c.generation, c.firmware, c.current), c.expected)
+    EXPECT_EQ(binaryFramesFor(c.generation, c.firmware, c.current), c.expected)
         << int(c.generation) << " " << c.firmware << " " << c.current;
 }
 
@@ -241,7 +243,7 @@ TEST(Frames, RandomRepliesAlwaysEndWithACode) {
       return out;
     };
     const quint8 code = rig.read(round % 1093, (round / 2) % 3 == 0 ? 15 : 0, binary);
-    EXPECT_EQ(rig.ex.ResultCode, code);
+    EXPECT_EQ(codeOf(rig.ex.ResultCode), code);
     // 5: the answer overtook the echo of a command's last byte.
     EXPECT_TRUE(code == 0 || code == 5 || (code >= 17 && code <= 26)) << int(code);
     EXPECT_LE(rig.frames.lineLength(), binary ? 515 : 39);
@@ -255,18 +257,18 @@ TEST(Frames, RandomRepliesAlwaysEndWithACode) {
 
 TEST(ResultMessages, TwentyEightTextsWithTheirLookAlikeLetters) {
   ASSERT_EQ(ResultMessages().size(), 28);
-  EXPECT_EQ(resultMessage(255), "Не известная операция");
+  EXPECT_EQ(resultMessage(resultFromCode(255)), "Не известная операция");
   // Code 17 begins with the Latin O; in code 25 the two capitals before "Prom" are Cyrillic.
-  EXPECT_TRUE(resultMessage(17).startsWith(u"Oшибка чтения"));
-  EXPECT_TRUE(resultMessage(25).startsWith(u"MErr - "));
-  EXPECT_TRUE(resultMessage(25).endsWith(u" \u0415\u0415Prom"));
+  EXPECT_TRUE(resultMessage(Result::BadReplyLine).startsWith(u"Oшибка чтения"));
+  EXPECT_TRUE(resultMessage(Result::DeviceNotAnnounced).startsWith(u"MErr - "));
+  EXPECT_TRUE(resultMessage(Result::DeviceNotAnnounced).endsWith(u" \u0415\u0415Prom"));
 }
 
 TEST(ResultMessages, DeviceErrorByteToCode) {
   const std::pair<quint8, quint8> cases[] = {{0x01, 21}, {0x06, 22}, {0x04, 23}, {0x08, 24},
                                              {0x10, 25}, {0x20, 26}, {0x40, 20}, {0x00, 20},
                                              {0xFF, 21}, {0xC0, 20}, {0x30, 25}};
-  for (auto [byte, code] : cases) EXPECT_EQ(deviceErrorCode(byte), code) << int(byte);
+  for (auto [byte, code] : cases) EXPECT_EQ(codeOf(deviceErrorCode(byte)), code) << int(byte);
 }
 
 // The state bar always goes back to "Выключенно"; a failure shows its text, sounds only when
@@ -289,13 +291,13 @@ TEST(FinalReport, Outcomes) {
     SoundRecorder sounds;
     FinalReport report{status, sounds, [&] { return c.soundsOn; }};
     status.state = "Загрузка Файла";
-    quint8 code = c.code;
+    Result code = resultFromCode(c.code);
     int closed = 0;
     report.run(code, c.close, [&] { ++closed; });
     EXPECT_EQ(status.state, "Выключенно");
     EXPECT_EQ(status.error, c.error) << int(c.code);
     EXPECT_EQ(sounds.played, c.played) << int(c.code);
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, Result::Ok);
     EXPECT_EQ(closed, c.close ? 1 : 0);
   }
 }

@@ -9,6 +9,8 @@
 #include "common/recorders.h"
 #include "protocol/window_bridge.h"
 
+using namespace lir2;
+
 namespace {
 
 TEST(WindowBridge, TrafficOfAnEarlierRunNeverLandsAfterTheLogsWereEmptied) {

@@ -6,6 +6,8 @@
 
 #include "serial/config_file.h"
 
+using namespace lir2;
+
 namespace {
 
 QByteArray readAll(const QString& path) {

@@ -5,6 +5,8 @@
 
 #include "common/exchange_rig.h"
 
+using namespace lir2;
+
 namespace {
 
 using Rig = ExchangeRig;
@@ -40,10 +42,10 @@ TEST(Exchange, ExchangeByteOutcomes) {
     rig.switches.reads = true;
     rig.switches.writes = c.writes;
     rig.line->respond = [&](quint8) { return c.reply; };
-    rig.ex.ResultCode = 17;
+    rig.ex.ResultCode = Result::BadReplyLine;
     rig.ex.TxByte = c.sent;
-    EXPECT_EQ(rig.ex.ExchangeByte(LogChar, c.checkError), c.code) << c.name;
-    EXPECT_EQ(rig.ex.ResultCode, c.code ? c.code : 17) << c.name;
+    EXPECT_EQ(codeOf(rig.ex.ExchangeByte(LogChar, c.checkError)), c.code) << c.name;
+    EXPECT_EQ(codeOf(rig.ex.ResultCode), c.code ? c.code : 17) << c.name;
     EXPECT_EQ(rig.line->received, QByteArray(1, char(c.sent))) << c.name;
     EXPECT_EQ(rig.log.read, c.readLog) << c.name;
     EXPECT_EQ(rig.log.write, c.writes ? "A" : "") << c.name;
@@ -56,7 +58,7 @@ TEST(Exchange, ReadWaitsJustOver3000ms) {
     Rig rig;
     rig.line->later = "3";
     rig.line->laterAtMs = at;
-    EXPECT_EQ(rig.ex.ReadByte(LogHex), at <= 3001 ? 0 : 20) << at;
+    EXPECT_EQ(codeOf(rig.ex.ReadByte(LogHex)), at <= 3001 ? 0 : 20) << at;
     EXPECT_EQ(rig.clock.nowMs(), std::min<qint64>(at, 3001)) << at;
     EXPECT_EQ(rig.log.read, at <= 3001 ? "33" : "") << at;
   }
@@ -69,15 +71,15 @@ TEST(Exchange, FailedWritesAndAVanishedLine) {
   rig.switches.writes = true;
   rig.line->writeFails = true;
   rig.ex.TxByte = 'x';
-  EXPECT_EQ(rig.ex.ExchangeByte(LogChar, true), 4);
+  EXPECT_EQ(codeOf(rig.ex.ExchangeByte(LogChar, true)), 4);
   EXPECT_EQ(rig.log.write, "x");
   ASSERT_TRUE(rig.port.PortOpen);
   rig.line->vanished = true;
-  EXPECT_EQ(rig.ex.ReadByte(LogChar), 20);
+  EXPECT_EQ(codeOf(rig.ex.ReadByte(LogChar)), 20);
   EXPECT_EQ(rig.clock.nowMs(), 0);
   EXPECT_FALSE(rig.port.PortOpen);
-  EXPECT_EQ(rig.ex.ModemReadLine(1000), 20);
-  EXPECT_EQ(rig.ex.ModemWriteString("at\r\n", 500), 4);
+  EXPECT_EQ(codeOf(rig.ex.ModemReadLine(1000)), 20);
+  EXPECT_EQ(codeOf(rig.ex.ModemWriteString("at\r\n", 500)), 4);
 }
 
 // A modem line ends at its LF or after 254 characters; each character is waited for afresh.
@@ -85,13 +87,13 @@ TEST(Exchange, ModemReadLine) {
   Rig rig;
   rig.switches.reads = true;
   rig.line->send("OK\r\n" + QByteArray(300, 'x'));
-  EXPECT_EQ(rig.ex.ModemReadLine(1000), 0);
+  EXPECT_EQ(codeOf(rig.ex.ModemReadLine(1000)), 0);
   EXPECT_STREQ(reinterpret_cast<const char*>(rig.ex.ReplyBuf.data()), "OK\r\n");
-  EXPECT_EQ(rig.ex.ModemReadLine(1000), 0);
+  EXPECT_EQ(codeOf(rig.ex.ModemReadLine(1000)), 0);
   EXPECT_EQ(rig.ex.ReplyBuf[253], 'x');
   EXPECT_EQ(rig.ex.ReplyBuf[254], 0);
   EXPECT_EQ(rig.log.read, "OK\r\n" + QString(254, 'x'));
-  EXPECT_EQ(rig.ex.ModemReadLine(1000), 20);
+  EXPECT_EQ(codeOf(rig.ex.ModemReadLine(1000)), 20);
   EXPECT_EQ(rig.log.read.size(), 4 + 300);
   EXPECT_GT(rig.clock.nowMs(), 1000);
   EXPECT_LE(rig.clock.nowMs(), 1002);
@@ -101,12 +103,12 @@ TEST(Exchange, ModemWriteStringPausesAndLogsBySwitch) {
   for (bool writes : {false, true}) {
     Rig rig;
     rig.switches.writes = writes;
-    EXPECT_EQ(rig.ex.ModemWriteString(QByteArrayView("atz\r\n"), 500), 0);
+    EXPECT_EQ(codeOf(rig.ex.ModemWriteString(QByteArrayView("atz\r\n"), 500)), 0);
     EXPECT_EQ(rig.line->received, "atz\r\n");
     EXPECT_EQ(rig.clock.nowMs(), 500);
     EXPECT_EQ(rig.log.write, writes ? "atz\r\n" : "");
     // An empty text only pauses.
-    EXPECT_EQ(rig.ex.ModemWriteString(QByteArrayView(""), 500), 0);
+    EXPECT_EQ(codeOf(rig.ex.ModemWriteString(QByteArrayView(""), 500)), 0);
     EXPECT_EQ(rig.clock.nowMs(), 1000);
   }
 }
@@ -123,11 +125,11 @@ TEST(Exchange, StopEndsAWaitAtItsNextLook) {
       if (time.nowMs() >= 1000) stop = true;
     }
   };
-  const std::function<quint8(Exchange&)> waits[] = {
+  const std::function<Result(Exchange&)> waits[] = {
       [](Exchange& ex) { return ex.ReadByte(LogChar); },
       [](Exchange& ex) { return ex.ExchangeByte(LogChar, true); },
       [](Exchange& ex) {
-        return ex.ModemWriteString("atz\r\n", 5000) ? ex.ResultCode : ex.ReadByte(0);
+        return ex.ModemWriteString("atz\r\n", 5000) != Result::Ok ? ex.ResultCode : ex.ReadByte(0);
       },
   };
   for (const auto& wait : waits) {
@@ -137,15 +139,15 @@ TEST(Exchange, StopEndsAWaitAtItsNextLook) {
         nullptr, [&](const PortEntry&) { return std::make_unique<ScriptedDevice>(line, clock); });
     port.setEntries({{"COM1", "COM1", PortEntry::Kind::System}});
     port.PortName = "COM1";
-    port.OpenPort(19200);
+    ASSERT_EQ(port.OpenPort(19200), Result::Ok);
     Exchange ex(port, clock, nullptr, nullptr);
     ex.setLineStop(&clock.stop);
-    EXPECT_EQ(wait(ex), 1);
-    EXPECT_EQ(ex.ResultCode, 1);
+    EXPECT_EQ(wait(ex), Result::Interrupted);
+    EXPECT_EQ(codeOf(ex.ResultCode), 1);
     EXPECT_LE(clock.nowMs(), 1000 + Exchange::kStopCheckMs);
     const QByteArray sent = line->received;
     ex.TxByte = 'x';
-    EXPECT_EQ(ex.WriteByte(LogNone), 1);
+    EXPECT_EQ(codeOf(ex.WriteByte(LogNone)), 1);
     EXPECT_EQ(line->received, sent);
   }
 }

@@ -2,6 +2,8 @@
 
 #include "serial/port_list.h"
 
+using namespace lir2;
+
 namespace {
 
 TEST(PortList, OrdersNames) {

@@ -14,6 +14,8 @@
 #include "serial/port_reason.h"
 #include "serial/qt_serial_device.h"
 
+using namespace lir2;
+
 namespace {
 
 // The mapping from what QSerialPort said and what the system shows, for situations a test

@@ -16,6 +16,8 @@
 #include "serial/port_control.h"
 #include "serial/qt_serial_device.h"
 
+using namespace lir2;
+
 namespace {
 
 // Opening asks the driver for low latency (a pseudo-terminal's refuses, harmlessly); then bytes
@@ -39,33 +41,33 @@ TEST(QtSerialDevice, ExchangesBytesTimesOutAndNoticesAVanishedPeer) {
   Exchange ex{port, clock, &log, nullptr};
   port.setEntries({{pty.path(), pty.path(), PortEntry::Kind::Path}});
   port.PortName = pty.path();
-  ASSERT_EQ(port.OpenPort(19200), 0);
+  ASSERT_EQ(port.OpenPort(19200), Result::Ok);
   EXPECT_EQ(status.error, "");  // DTR and RTS refused by a pseudo-terminal are no failure
   EXPECT_EQ(refusals, 1);
   ex.TxByte = 0xC3;
-  ASSERT_EQ(ex.WriteByte(LogHex), 0);
+  ASSERT_EQ(codeOf(ex.WriteByte(LogHex)), 0);
   EXPECT_EQ(pty.receive(), "\xC3");
   pty.send("\x0A");
-  ASSERT_EQ(ex.ReadByte(LogHex), 0);
+  ASSERT_EQ(codeOf(ex.ReadByte(LogHex)), 0);
   EXPECT_EQ(log.read + log.write, "0AC3");
   pty.send("junk");
   QThread::msleep(50);
   port.PurgePort();
   pty.send("!");
-  ASSERT_EQ(ex.ReadByte(LogNone), 0);
+  ASSERT_EQ(codeOf(ex.ReadByte(LogNone)), 0);
   EXPECT_EQ(ex.RxByte, '!');
 
   QElapsedTimer t;
   t.start();
-  EXPECT_EQ(ex.ReadByte(LogChar), 20);
+  EXPECT_EQ(codeOf(ex.ReadByte(LogChar)), 20);
   EXPECT_GT(t.elapsed(), 3000);
   EXPECT_TRUE(port.PortOpen);
 
   pty.closeAll();
-  EXPECT_EQ(ex.ReadByte(LogChar), 20);
+  EXPECT_EQ(codeOf(ex.ReadByte(LogChar)), 20);
   EXPECT_FALSE(port.PortOpen);
-  EXPECT_EQ(ex.WriteByte(LogChar), 4);
-  EXPECT_EQ(ex.ExchangeByte(LogChar, true), 4);
+  EXPECT_EQ(codeOf(ex.WriteByte(LogChar)), 4);
+  EXPECT_EQ(codeOf(ex.ExchangeByte(LogChar, true)), 4);
 }
 
 // A line is opened once: a second program naming it again, or by a symlink, is refused rather

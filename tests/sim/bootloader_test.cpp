@@ -3,6 +3,8 @@
 
 #include "wire_host.h"
 
+using namespace lir2;
+
 // Each case names only the settings it changes; the others keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 

@@ -5,6 +5,8 @@
 
 #include <random>
 
+using namespace lir2;
+
 namespace {
 
 // The status line of a device that holds still.

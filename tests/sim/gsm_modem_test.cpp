@@ -2,6 +2,8 @@
 
 #include "wire_host.h"
 
+using namespace lir2;
+
 namespace {
 
 TEST(GsmModem, AnswersLineForLine) {

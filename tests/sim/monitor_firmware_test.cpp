@@ -6,6 +6,8 @@
 
 #include <QSet>
 
+using namespace lir2;
+
 // Each case names only the settings it changes; the others keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace lir2;
+
 namespace {
 
 // A command line written with one blank between its arguments (a trailing one: an empty value).

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+using namespace lir2;
+
 namespace {
 
 using Read = SerialDevice::Read;

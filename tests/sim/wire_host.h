@@ -15,6 +15,8 @@
 #include <ostream>
 #include <vector>
 
+using namespace lir2;
+
 // Failures show bytes as hexadecimal pairs.
 inline void PrintTo(const QByteArray& b, std::ostream* os) {
   *os << '"' << b.toHex(' ').toStdString() << '"';
