@@ -206,7 +206,7 @@ void LogView::paintEvent(QPaintEvent*) {
     const auto [l, start] = rowPlace(row);
     const QString t = rowText(row);
     const int y = kMargin + (row - firstRow()) * lineHeight_;
-    if (stampsShown_ && start == lines_[l].start && l < stamps_.size()) {
+    if (stampsShown_ && start == lines_[l].start && l < static_cast<qsizetype>(stamps_.size())) {
       p.setPen(pal.color(QPalette::PlaceholderText));
       drawRow(p, QPointF(kMargin, y + ascent), stampText(stamps_[l]));
     }
