@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <functional>
@@ -12,6 +11,7 @@
 #include "monitor/record_time.h"
 #include "protocol/result_messages.h"
 #include "serial/intel_hex.h"
+#include "serial/safe_save.h"
 #include "serial/shown_text.h"
 
 namespace lir2 {
@@ -307,11 +307,9 @@ RestoreOutcome describeRestore(const EepromRestoreResult& r, const EepromHexFile
 
 QString saveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eeprom,
                           const QDateTime& saved, const QString& programVersion) {
-  const QByteArray bytes = writeEepromHex(eeprom, saved, programVersion);
-  QSaveFile file(path);
-  if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-    return {};
-  return file.errorString();
+  QString reason;
+  return saveFile(path, writeEepromHex(eeprom, saved, programVersion), &reason) ? QString()
+                                                                                : reason;
 }
 
 }  // namespace lir2

@@ -44,8 +44,8 @@ EepromIdentity identityOf(const DeviceIdentification& id);
 QByteArray writeEepromHex(const DeviceImages::Eeprom& eeprom, const QDateTime& saved,
                           const QString& programVersion);
 
-// Writes that file aside and puts it in place whole, so a failure leaves an earlier file as it
-// was. Empty, or why it was not saved.
+// Saves that file through saveFile, so a failure leaves an earlier file as it was. Empty, or why
+// it was not saved.
 QString saveEepromHexFile(const QString& path, const DeviceImages::Eeprom& eeprom,
                           const QDateTime& saved, const QString& programVersion);
 

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include "serial/safe_save.h"
 #include "serial/shown_text.h"

@@ -5,7 +5,6 @@
 // 32-bit bitmaps, which every reader of icons takes (the installer builder too); 256 as PNG, as
 // Windows stores it.
 #include <QBuffer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -13,6 +12,8 @@
 #include <QtEndian>
 
 #include <cstdio>
+
+#include "serial/safe_save.h"
 
 namespace lir2 {
 
@@ -119,9 +120,9 @@ int main(int argc, char** argv) {
     offset += quint32(entries[i].size());
   }
   for (const QByteArray& e : entries) ico.append(e);
-  QFile out(QString::fromLocal8Bit(argv[2]));
-  if (!out.open(QIODevice::WriteOnly) || out.write(ico) != ico.size() || !out.flush()) {
-    std::fprintf(stderr, "lir2-make-icon: cannot write %s\n", argv[2]);
+  QString reason;
+  if (!saveFile(QString::fromLocal8Bit(argv[2]), ico, &reason)) {
+    std::fprintf(stderr, "lir2-make-icon: %s not saved: %s\n", argv[2], qPrintable(reason));
     return 1;
   }
   return 0;

@@ -1,6 +1,6 @@
-// config.txt and a recording on a disk that is full or failing: the old file stays as it was and
-// the error gives the system's reason; a recording that meets the fault later stops with it and
-// ends with its last whole row. (The backup's full disk: lir2-cli's tests.)
+// config.txt, the window's EEPROM backup and a recording on a disk that is full or failing: the old
+// file stays as it was and the error gives the system's reason; a recording that meets the fault
+// later stops with it and ends with its last whole row. (The backup's full disk: lir2-cli's tests.)
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -11,6 +11,7 @@
 
 #include "common/small_tmpfs.h"
 #include "monitor/csv_recording.h"
+#include "monitor/eeprom_backup.h"
 #include "serial/config_file.h"
 #include "serial/safe_save.h"
 
@@ -56,7 +57,10 @@ TEST(Saving, AFullOrFailingDiskKeepsTheOldFileAndSaysWhy) {
     const auto fail = [&](int error) { real ? disk.fill() : injectSaveWriteError(error); };
     const auto mend = [&] { real ? disk.free() : injectSaveWriteError(0); };
     const std::function<QString(const QString&)> savers[] = {
-        saveConfig, [](const QString& p) { return recordTo(p); }};
+        saveConfig, [](const QString& p) { return recordTo(p); },
+        [](const QString& p) {
+          return saveEepromHexFile(p, {}, QDateTime::currentDateTime(), "8.0");
+        }};
     for (const auto& save : savers) {
       const QByteArray old = "COM3\r\nold, whole\r\n";
       ASSERT_TRUE(saveFile(path, old, nullptr));
